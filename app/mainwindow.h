@@ -1,0 +1,159 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QPointF>
+#include <QString>
+#include <QTextStream>
+#include <QVector>
+#include <cstdint>
+
+#include <QtCharts/QChartGlobal>
+
+QT_CHARTS_BEGIN_NAMESPACE
+class QChartView;
+class QChart;
+class QLineSeries;
+class QValueAxis;
+QT_CHARTS_END_NAMESPACE
+QT_CHARTS_USE_NAMESPACE
+
+class QThread;
+class QTimer;
+class QTranslator;
+class receiver;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Orderly stop: close the port, quit the worker thread and wait for it.
+    // Called when the window closes so the process exits without warnings.
+    void shutdownWorker();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    // Connection panel
+    void on_serialComboBox_currentIndexChanged(QString _selectedName);
+    void on_baudrateComboBox_currentTextChanged(QString arg1);
+    void on_connectButton_clicked();
+
+    // Live chart and readouts
+    void on_timeRangeEdit_editingFinished();
+    void on_suspendButton_clicked();
+    void on_chartClearButton_clicked();
+    void slotDisplay(QVector<uint16_t> _dist, int _freq);
+    void slotDistUpdate();
+    void on_spinBox_dist_num_valueChanged(QString arg1);
+
+    // Recording
+    void on_saveButton_clicked();
+
+    // Language
+    void on_radioButton_chinese_toggled(bool checked);
+    void on_radioButton_english_toggled(bool checked);
+
+    // Sensor settings tab
+    void on_pushButton_version_clicked();
+    void on_pushButton_full_version_clicked();
+    void on_pushButton_save_config_clicked();
+    void on_pushButton_trig_clicked();
+    void on_pushButton_fps_clicked();
+    void on_pushButton_trans_clicked();
+    void on_pushButton_output_format_clicked();
+    void on_pushButton_baudrate_clicked();
+    void on_pushButton_output_enable_clicked();
+    void on_pushButton_checksum_clicked();
+    void on_pushButton_fog_feature_clicked();
+    void on_pushButton_dac_map_clicked();
+
+    // CAN and IO tab
+    void on_pushButton_reset_clicked();
+    void on_pushButton_recover_factory_clicked();
+    void on_pushButton_gain_adjust_clicked();
+    void on_pushButton_can_type_clicked();
+    void on_pushButton_can_baudrate_clicked();
+    void on_pushButton_can_rcv_id_clicked();
+    void on_pushButton_can_snd_id_clicked();
+    void on_pushButton_ofs_config_clicked();
+    void on_pushButton_IO_level_clicked();
+    void on_pushButton_IO_delay_clicked();
+    void on_pushButton_dist_threshold_clicked();
+
+    // Modbus tab
+    void on_pushButton_mb_read_dist_once_clicked();
+    void on_pushButton_mb_save_config_clicked();
+    void on_pushButton_mb_baudrate_config_clicked();
+    void on_pushButton_mb_addr_config_clicked();
+    void on_pushButton_modbus_disable_clicked();
+    void on_pushButton_modbus_enable_clicked();
+    void on_pushButton_mb_addr_clicked();
+    void on_pushButton_mb_set_fps_clicked();
+    void on_pushButton_mb_get_version_clicked();
+    void on_pushButton_mb_shutdown_clicked();
+    void on_pushButton_mb_reboot_clicked();
+
+    // Firmware upgrade panel
+    void on_pushButton_upgrade_clicked();
+    void on_pushButton_browse_clicked();
+    void on_radioButton_upgrade_serial_toggled(bool checked);
+    void on_radioButton_upgrade_can_toggled(bool checked);
+    void slotUpdateProcessbar(float value);
+    void slotUpgradeResult(bool result);
+
+private:
+    void refreshLanguageTexts();
+    bool switchLanguage(const QString &fileName);
+    QString selectImageFile();
+    void showWarning(const QString &text);
+    void showStatus(const QString &text);
+    void showOutcome(const QString &prefix, bool ok);
+    bool openRecordFile();
+
+    friend class WindowProbe; // tests reach the window's state through it
+
+    Ui::MainWindow *ui;
+    QString serialSelected;
+    receiver *worker;
+    QThread *workerThread;
+    QChartView *chartView;
+    QChart *chart;
+    QLineSeries *series;
+    QValueAxis *axisX;
+    QValueAxis *axisY;
+    QVector<QPointF> chartPoints;
+    QVector<QPointF> displayPoints;
+    QVector<QPointF> suspendedPoints;
+    QTimer *updateTimer;
+    int baudRate;
+    double timeCursor;
+    double maxDistance;
+    double currentDistance;
+    int latestRate;
+    QDir dataDir;
+    QFile recordFile;
+    QTextStream recordStream;
+    QString dataPath;
+    bool recording;
+    int timeRange;
+    bool suspended;
+    unsigned int upgrade_frame_length;
+    unsigned int upgrade_payload_length;
+    QTranslator *translator;
+    QVector<unsigned int> rateHistory;
+    int rateHistoryPos;
+};
+
+#endif // MAINWINDOW_H

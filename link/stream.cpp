@@ -1,0 +1,9 @@
+#include "receiver.h"
+
+void receiver::slotReceiver()
+{
+}
+
+void receiver::slotCalcFreq()
+{
+}

@@ -1,0 +1,6 @@
+#include "simsensor.h"
+
+int main()
+{
+    return 0;
+}

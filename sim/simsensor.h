@@ -1,0 +1,104 @@
+#ifndef SIMSENSOR_H
+#define SIMSENSOR_H
+
+// A simulated rangefinder on a pseudo-terminal. It owns the master side, keeps
+// one descriptor of the raw slave side open (so a viewer disconnecting never
+// makes the master read EIO), streams measurement frames at a chosen rate and
+// answers the sensor's command protocol, Modbus RTU and firmware transfer.
+// It runs on a std::thread of its own and needs no Qt.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sim {
+
+using Bytes = std::vector<uint8_t>;
+
+// How the simulator answers the next commands (tests set these).
+enum class AnswerMode {
+    Normal,        // answer as a real sensor would
+    Silent,        // answer nothing
+    Split,         // write the answer in two parts, a short pause between them
+    Late,          // write the answer after a delay longer than the first wait
+    BadStatus,     // status acknowledgements carry a non-zero status byte
+    WrongByte,     // echo / reply with one byte changed
+    Garbage,       // answer every command with noise
+    Surrounded,    // put measurement frames and stray bytes around the answer
+};
+
+struct StreamFaults {
+    double badChecksumShare = 0.0; // share of frames sent with a wrong checksum
+    double strayByteShare = 0.0;   // share of frames preceded by a stray byte
+    bool splitFrames = false;      // write frames in small uneven pieces
+};
+
+class SimSensor
+{
+public:
+    SimSensor();
+    ~SimSensor();
+
+    // Creates the pty and starts the thread. Returns false on failure.
+    bool start(int framesPerSecond = 100);
+    void stop();
+    bool running() const;
+
+    // Path of the slave device that QSerialPort opens, e.g. /dev/pts/7.
+    std::string devicePath() const;
+    // A stable, self-describing name (a symlink in the simulator directory)
+    // that also points at the slave device; empty until start().
+    std::string linkPath() const;
+
+    // Stream control.
+    void setRate(int framesPerSecond);  // 0 pauses the stream
+    int rate() const;
+    void pauseStream(bool paused);
+    void setDistanceCm(int cm);         // fixed distance; -1 = moving profile
+    void setFaults(const StreamFaults &faults);
+    uint64_t framesSent() const;        // good measurement frames written so far
+    // Writes raw bytes to the line now (tests inject exact byte streams).
+    void writeRaw(const Bytes &bytes);
+
+    // Command behaviour.
+    void setAnswerMode(AnswerMode mode);
+    void setLateDelayMs(int ms);                  // for AnswerMode::Late
+    Bytes received() const;                       // every byte the host wrote
+    void clearReceived();
+    void setVersion(uint8_t a, uint8_t b, uint8_t c);        // reply bytes 3,4,5
+    void setFullVersion(const std::string &text);            // up to 26 bytes
+
+    // Modbus.
+    bool modbusEnabled() const;
+    void setModbusAddress(uint8_t addr);
+    void setModbusRegisters(uint16_t distance, const uint8_t version[4]);
+    void setModbusBadCrc(bool on);
+
+    // Firmware transfer.
+    Bytes upgradeImage() const;          // reassembled image of the last transfer
+    int upgradeFramesReceived() const;   // frames (header included) taken so far
+    void setUpgradeStopAckAt(int frameIndex);  // -1 = never stop acknowledging
+    void setUpgradeWrongAck(bool on);          // answer 5A 05 49 01 ..
+
+    // Simulates an unplugged adapter: closes the master side (the viewer then
+    // sees errors on its port). start() again makes a new device.
+    void unplug();
+
+private:
+    struct Impl;
+    Impl *d;
+};
+
+// Directory where running simulators leave their symlinks, so that the
+// viewer's port chooser can list them after the system's ports.
+std::string simulatorDirectory();
+// Paths of running simulators (dangling links are skipped).
+std::vector<std::string> runningSimulators();
+
+} // namespace sim
+
+#endif // SIMSENSOR_H

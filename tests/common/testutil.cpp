@@ -1,0 +1,8 @@
+#include "testutil.h"
+
+QByteArray hexBytes(const QString &text)
+{
+    QString compact = text;
+    compact.remove(QLatin1Char(' '));
+    return QByteArray::fromHex(compact.toLatin1());
+}
