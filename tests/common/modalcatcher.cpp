@@ -1,0 +1,20 @@
+#include "modalcatcher.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+ModalCatcher::ModalCatcher(QObject *parent) : QObject(parent)
+{
+    connect(&timer, &QTimer::timeout, this, &ModalCatcher::poll);
+    timer.start(20);
+}
+
+void ModalCatcher::poll()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible())
+        return;
+    texts << box->text();
+    titles << box->windowTitle();
+    box->done(QMessageBox::Ok);
+}

@@ -1,0 +1,24 @@
+#ifndef MODALCATCHER_H
+#define MODALCATCHER_H
+
+// Watches for modal message boxes while a handler runs, records their texts
+// and closes them, so that tests can assert on a warning without a user.
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class ModalCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ModalCatcher(QObject *parent = nullptr);
+    QStringList texts;   // text of every box seen, in order
+    QStringList titles;  // window title of every box seen
+private slots:
+    void poll();
+private:
+    QTimer timer;
+};
+
+#endif

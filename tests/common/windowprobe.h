@@ -1,0 +1,50 @@
+#ifndef WINDOWPROBE_H
+#define WINDOWPROBE_H
+
+// Tests read and poke the window's private state through this friend.
+
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QLineSeries>
+#include <QValueAxis>
+
+class WindowProbe
+{
+public:
+    explicit WindowProbe(MainWindow &w) : w(w) {}
+
+    Ui::MainWindow *ui() const { return w.ui; }
+    receiver *worker() const { return w.worker; }
+    QThread *workerThread() const { return w.workerThread; }
+    QLineSeries *series() const { return w.series; }
+    QValueAxis *axisX() const { return w.axisX; }
+    QValueAxis *axisY() const { return w.axisY; }
+    QTimer *updateTimer() const { return w.updateTimer; }
+    QString &serialSelected() const { return w.serialSelected; }
+    int &baudRate() const { return w.baudRate; }
+    double &timeCursor() const { return w.timeCursor; }
+    double &maxDistance() const { return w.maxDistance; }
+    double &currentDistance() const { return w.currentDistance; }
+    int &latestRate() const { return w.latestRate; }
+    int &timeRange() const { return w.timeRange; }
+    bool &suspended() const { return w.suspended; }
+    bool &recording() const { return w.recording; }
+    QFile &recordFile() const { return w.recordFile; }
+    QVector<QPointF> &displayPoints() const { return w.displayPoints; }
+    QVector<QPointF> &suspendedPoints() const { return w.suspendedPoints; }
+    unsigned int &frameLength() const { return w.upgrade_frame_length; }
+    unsigned int &payloadLength() const { return w.upgrade_payload_length; }
+    QVector<unsigned int> &rateHistory() const { return w.rateHistory; }
+
+    // Delivers a batch as the worker's queued signal would.
+    void display(const QVector<uint16_t> &dist, int freq) { w.slotDisplay(dist, freq); }
+    void distUpdate() { w.slotDistUpdate(); }
+    void progress(float v) { w.slotUpdateProcessbar(v); }
+    void upgradeResult(bool ok) { w.slotUpgradeResult(ok); }
+
+private:
+    MainWindow &w;
+};
+
+#endif
