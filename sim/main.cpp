@@ -1,6 +1,77 @@
+// zn84-sim: runs a simulated sensor on a pseudo-terminal until SIGINT/SIGTERM.
+
 #include "simsensor.h"
 
-int main()
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+void usage(const char *argv0)
 {
+    std::fprintf(stderr,
+                 "usage: %s [--rate N] [--distance CM]\n"
+                 "  --rate N       measurement frames per second, 1..11111 (default 100)\n"
+                 "  --distance CM  fixed distance in centimetres (default: a slowly moving target)\n",
+                 argv0);
+}
+
+bool parseInt(const char *text, long min, long max, long &value)
+{
+    char *end = nullptr;
+    errno = 0;
+    value = std::strtol(text, &end, 10);
+    return errno == 0 && end != text && *end == '\0' && value >= min && value <= max;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    long rate = 100;
+    long distance = -1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--rate" || arg == "--distance") && i + 1 < argc) {
+            long value = 0;
+            const bool isRate = arg == "--rate";
+            if (!parseInt(argv[++i], isRate ? 1 : 0, isRate ? 11111 : 65535, value)) {
+                std::fprintf(stderr, "%s: bad value for %s: %s\n", argv[0], arg.c_str(), argv[i]);
+                return 2;
+            }
+            (isRate ? rate : distance) = value;
+        } else if (arg == "-h" || arg == "--help") {
+            usage(argv[0]);
+            return 0;
+        } else {
+            usage(argv[0]);
+            return 2;
+        }
+    }
+
+    // Block the stop signals before the simulator's thread starts, so that
+    // only sigwait below receives them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    sim::SimSensor sensor;
+    sensor.setDistanceCm(static_cast<int>(distance));
+    if (!sensor.start(static_cast<int>(rate))) {
+        std::fprintf(stderr, "%s: cannot create a pseudo-terminal: %s\n", argv[0], std::strerror(errno));
+        return 1;
+    }
+    std::printf("device: %s\nlink: %s\nrate: %ld frames/s\n", sensor.devicePath().c_str(),
+                sensor.linkPath().c_str(), rate);
+    std::fflush(stdout);
+
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+    sensor.stop();
     return 0;
 }

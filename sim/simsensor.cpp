@@ -1,1 +1,317 @@
-#include "simsensor.h"
+// Public face of the simulated sensor: start/stop and the test controls. Every
+// setter takes the lock and wakes the thread so that it acts at once.
+
+#include "sim_impl.h"
+#include "sim_pty.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+constexpr int kMaxRate = 11111; // the line limit at 1,000,000 baud
+
+int clampRate(int fps)
+{
+    return std::max(0, std::min(fps, kMaxRate));
+}
+} // namespace
+
+SimSensor::SimSensor() : d(new Impl) {}
+
+SimSensor::~SimSensor()
+{
+    stop();
+    delete d;
+}
+
+bool SimSensor::start(int framesPerSecond)
+{
+    stop();
+    int master = -1;
+    int slave = -1;
+    std::string dev;
+    if (!openPty(master, slave, dev))
+        return false;
+    int wake[2];
+    if (pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) {
+        close(master);
+        close(slave);
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(d->m);
+        d->master = master;
+        d->slave = slave;
+        d->wakeRead = wake[0];
+        d->wakeWrite = wake[1];
+        d->dev = dev;
+        d->link = makeLink(dev);
+        d->rate = clampRate(framesPerSecond);
+        d->resetSession();
+    }
+    d->quit = false;
+    d->isRunning = true;
+    d->thread = std::thread([this] { d->run(); });
+    return true;
+}
+
+void SimSensor::stop()
+{
+    if (!d->thread.joinable())
+        return;
+    d->quit = true;
+    d->wake();
+    d->thread.join();
+    std::lock_guard<std::mutex> lock(d->m);
+    for (int *fd : {&d->master, &d->slave, &d->wakeRead, &d->wakeWrite}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+    removeLink(d->link);
+    d->isRunning = false;
+}
+
+void SimSensor::unplug()
+{
+    // Both ends go at once, mid-stream, like a USB adapter pulled out.
+    stop();
+}
+
+bool SimSensor::running() const { return d->isRunning.load(); }
+
+std::string SimSensor::devicePath() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->dev;
+}
+
+std::string SimSensor::linkPath() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->link;
+}
+
+void SimSensor::setRate(int framesPerSecond)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->rate = clampRate(framesPerSecond);
+    d->restartPacing(Clock::now());
+    d->wake();
+}
+
+int SimSensor::rate() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->rate;
+}
+
+void SimSensor::pauseStream(bool paused)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->paused = paused;
+    d->restartPacing(Clock::now());
+    d->wake();
+}
+
+void SimSensor::setDistanceCm(int cm)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->fixedCm = cm < 0 ? -1 : std::min(cm, 65535);
+}
+
+void SimSensor::setFaults(const StreamFaults &faults)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->faults = faults;
+}
+
+uint64_t SimSensor::framesSent() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->framesSent;
+}
+
+void SimSensor::writeRaw(const Bytes &bytes)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->enqueue(bytes);
+    d->wake();
+}
+
+int SimSensor::outputFormat() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->outputFormat;
+}
+
+void SimSensor::setOutputFormat(int format)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->outputFormat = format;
+}
+
+bool SimSensor::outputEnabled() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->outputEnabled;
+}
+
+void SimSensor::setOutputEnabled(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->outputEnabled = on;
+    d->restartPacing(Clock::now());
+    d->wake();
+}
+
+uint32_t SimSensor::baudRate() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->baudRate;
+}
+
+void SimSensor::setAnswerMode(AnswerMode mode)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->mode = mode;
+}
+
+void SimSensor::setLateDelayMs(int ms)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->lateMs = std::max(0, ms);
+}
+
+void SimSensor::setSplitPauseMs(int ms)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->splitPauseMs = std::max(0, ms);
+}
+
+Bytes SimSensor::received() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->receivedBytes;
+}
+
+size_t SimSensor::receivedCount() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->receivedBytes.size();
+}
+
+void SimSensor::clearReceived()
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->receivedBytes.clear();
+}
+
+void SimSensor::setVersion(uint8_t a, uint8_t b, uint8_t c)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->version[0] = a;
+    d->version[1] = b;
+    d->version[2] = c;
+}
+
+void SimSensor::setFullVersion(const std::string &text)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->fullVersion = text.substr(0, 26);
+}
+
+bool SimSensor::modbusEnabled() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->mbEnabled;
+}
+
+void SimSensor::setModbusEnabled(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->mbEnabled = on;
+    d->restartPacing(Clock::now());
+    d->wake();
+}
+
+uint8_t SimSensor::modbusAddress() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->mbAddr;
+}
+
+void SimSensor::setModbusAddress(uint8_t addr)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->mbAddr = addr;
+}
+
+void SimSensor::setStreamInModbus(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->streamInModbus = on;
+    d->restartPacing(Clock::now());
+    d->wake();
+}
+
+void SimSensor::setModbusRegisters(uint16_t distance, const uint8_t version[4])
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->mbRegistersSet = true;
+    d->mbDistance = distance;
+    for (int i = 0; i < 4; ++i)
+        d->mbVersion[i] = version[i];
+}
+
+void SimSensor::setModbusBadCrc(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->mbBadCrc = on;
+}
+
+Bytes SimSensor::upgradeImage() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->reassembledImage();
+}
+
+int SimSensor::upgradeFramesReceived() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->upgFrames;
+}
+
+void SimSensor::setUpgradeStopAckAt(int frameIndex)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->upgStopAckAt = frameIndex;
+}
+
+void SimSensor::setUpgradeWrongAck(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->upgWrongAck = on;
+}
+
+void SimSensor::setUpgradeAckLastFrame(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->upgAckLast = on;
+}
+
+bool SimSensor::upgradeError() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->upgError;
+}
+
+void SimSensor::setStreamDuringUpgrade(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->streamDuringUpgrade = on;
+}
+
+} // namespace sim

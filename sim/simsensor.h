@@ -63,18 +63,31 @@ public:
     uint64_t framesSent() const;        // good measurement frames written so far
     // Writes raw bytes to the line now (tests inject exact byte streams).
     void writeRaw(const Bytes &bytes);
+    // Output settings as the sensor's commands leave them (also settable).
+    int outputFormat() const;           // 0 ASCII text lines, else binary frames
+    void setOutputFormat(int format);
+    bool outputEnabled() const;         // false: trigger mode, no stream
+    void setOutputEnabled(bool on);
+    uint32_t baudRate() const;          // last baud rate commanded (no effect on a pty)
 
     // Command behaviour.
     void setAnswerMode(AnswerMode mode);
-    void setLateDelayMs(int ms);                  // for AnswerMode::Late
+    void setLateDelayMs(int ms);                  // for AnswerMode::Late (default 1500)
+    void setSplitPauseMs(int ms);                 // for AnswerMode::Split (default 300)
     Bytes received() const;                       // every byte the host wrote
+    size_t receivedCount() const;
     void clearReceived();
     void setVersion(uint8_t a, uint8_t b, uint8_t c);        // reply bytes 3,4,5
     void setFullVersion(const std::string &text);            // up to 26 bytes
 
     // Modbus.
     bool modbusEnabled() const;
+    void setModbusEnabled(bool on);
+    uint8_t modbusAddress() const;
     void setModbusAddress(uint8_t addr);
+    // A Modbus slave speaks only when asked: by default the stream pauses
+    // while Modbus is on.
+    void setStreamInModbus(bool on);
     void setModbusRegisters(uint16_t distance, const uint8_t version[4]);
     void setModbusBadCrc(bool on);
 
@@ -83,9 +96,17 @@ public:
     int upgradeFramesReceived() const;   // frames (header included) taken so far
     void setUpgradeStopAckAt(int frameIndex);  // -1 = never stop acknowledging
     void setUpgradeWrongAck(bool on);          // answer 5A 05 49 01 ..
+    // Whether the frame that completes the announced image is acknowledged
+    // too (default true; the host does not wait for that one).
+    void setUpgradeAckLastFrame(bool on);
+    // True when a frame came out of order or with another length.
+    bool upgradeError() const;
+    // Whether the stream keeps running during a transfer (default true).
+    void setStreamDuringUpgrade(bool on);
 
-    // Simulates an unplugged adapter: closes the master side (the viewer then
-    // sees errors on its port). start() again makes a new device.
+    // Simulates an unplugged adapter: closes both sides of the pty and removes
+    // the link (the viewer then sees errors on its port). start() again makes
+    // a new device.
     void unplug();
 
 private:

@@ -1,0 +1,152 @@
+#ifndef SIM_IMPL_H
+#define SIM_IMPL_H
+
+// Inner state of the simulated sensor, shared by the files that implement it
+// (pty and thread, measurement stream, command protocol, Modbus, upgrade).
+// Everything below `m` is guarded by it; the thread holds it while it works and
+// releases it only while it sleeps in poll().
+
+#include "simsensor.h"
+
+#include <chrono>
+#include <random>
+
+namespace sim {
+
+using Clock = std::chrono::steady_clock;
+
+// Bytes that may wait to be written before stream frames are dropped: a real
+// sensor's UART does not queue, it transmits into the void when nobody reads.
+constexpr size_t kMaxBacklog = 8192;
+// An incomplete request that sees no new byte this long is dropped byte by byte.
+constexpr auto kRxIdleLimit = std::chrono::milliseconds(100);
+
+// What kind of answer a frame is, so that the test modes know what to bend.
+enum class AnswerKind { Echo, Status, Reply, Modbus, UpgradeAck };
+
+struct Scheduled {
+    Clock::time_point due;
+    Bytes bytes;
+};
+
+// Result of trying to cut one request out of the receive buffer.
+enum class Parse { Consumed, NeedMore, Invalid };
+
+struct SimSensor::Impl {
+    mutable std::mutex m;
+
+    // pty and thread
+    int master = -1;
+    int slave = -1;
+    int wakeRead = -1;
+    int wakeWrite = -1;
+    std::string dev;
+    std::string link;
+    std::thread thread;
+    std::atomic<bool> quit{false};
+    std::atomic<bool> isRunning{false};
+
+    // outgoing bytes, in line order; `outPos` bytes of `out` are already written
+    Bytes out;
+    size_t outPos = 0;
+    std::vector<Scheduled> scheduled;
+    Clock::time_point stalledSince{};
+    bool stalled = false;
+
+    // measurement stream
+    int rate = 100;
+    bool paused = false;
+    bool outputEnabled = true;     // output mode: 1 continuous, 0 trigger
+    int outputFormat = 1;          // 0 ASCII text lines, anything else binary
+    int fixedCm = -1;
+    StreamFaults faults;
+    uint64_t framesSent = 0;
+    Clock::time_point epoch{};     // start of the current pacing period
+    uint64_t framesSinceEpoch = 0;
+    Clock::time_point startTime{};
+    Bytes splitQueue;              // stream bytes waiting to go out in pieces
+    size_t splitStep = 0;
+    Clock::time_point nextPiece{};
+    std::mt19937 rng{84};
+    bool streamInModbus = false;
+    bool streamDuringUpgrade = true;
+
+    // command protocol
+    Bytes rx;
+    Clock::time_point lastRx{};
+    Bytes receivedBytes;
+    AnswerMode mode = AnswerMode::Normal;
+    int lateMs = 1500;
+    int splitPauseMs = 300;
+    uint8_t version[3] = {3, 0, 2};
+    std::string fullVersion = "ZN84 SIM V2.0.3";
+    uint32_t baudRate = 115200;
+    bool checksumEnabled = true;
+
+    // Modbus
+    bool mbEnabled = false;
+    uint8_t mbAddr = 1;
+    bool mbRegistersSet = false;
+    uint16_t mbDistance = 0;
+    uint8_t mbVersion[4] = {1, 2, 0, 3};
+    bool mbBadCrc = false;
+    uint32_t mbBaudHigh = 0;
+    uint32_t mbBaudLow = 0;
+
+    // firmware transfer
+    bool upgActive = false;
+    int upgNextIndex = 0;
+    int upgFrames = 0;
+    uint16_t upgAnnounced = 0;
+    int upgPayload = 0;
+    Bytes upgData;
+    bool upgError = false;
+    int upgStopAckAt = -1;
+    bool upgWrongAck = false;
+    bool upgAckLast = true;
+
+    // --- thread and line (sim_line.cpp) ---
+    void run();
+    void wake();
+    void enqueue(const Bytes &bytes);
+    void schedule(int delayMs, const Bytes &bytes);
+    void flushOut(Clock::time_point now);
+    void releaseDue(Clock::time_point now);
+    void readFromLine(Clock::time_point now);
+    int pollTimeoutMs(Clock::time_point now) const;
+    void resetSession();
+
+    // --- stream (sim_stream.cpp) ---
+    bool streaming() const;
+    void restartPacing(Clock::time_point now);
+    void produceStream(Clock::time_point now);
+    uint16_t distanceAt(double seconds) const;
+    uint16_t currentDistance(Clock::time_point now) const;
+    Bytes measurementFrame(uint16_t cm, bool good) const;
+    static Bytes textLine(uint16_t cm);
+
+    // --- command protocol (sim_commands.cpp) ---
+    void processRx(Clock::time_point now);
+    Parse parseCommand(size_t &used);
+    void handleCommand(const Bytes &frame);
+    void answer(Bytes bytes, AnswerKind kind);
+
+    // --- Modbus (sim_modbus.cpp) ---
+    Parse parseModbus(size_t &used);
+    void handleModbus(const Bytes &req);
+
+    // --- firmware transfer (sim_upgrade.cpp) ---
+    void handleUpgrade(const Bytes &frame);
+    Bytes reassembledImage() const;
+};
+
+// Low byte of the sum of all bytes, as the sensor's frames use it.
+uint8_t sum8(const uint8_t *data, size_t n);
+// Appends the additive checksum of everything in `frame`.
+void appendSum(Bytes &frame);
+// CRC-16/MODBUS, bit by bit (independent of the viewer's table version).
+uint16_t crc16Modbus(const uint8_t *data, size_t n);
+
+} // namespace sim
+
+#endif // SIM_IMPL_H

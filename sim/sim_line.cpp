@@ -1,0 +1,200 @@
+// The simulator's thread: one poll() loop that reads what the host writes,
+// answers it, paces the measurement stream and writes everything out through
+// the non-blocking pty master.
+
+#include "sim_impl.h"
+
+#include <cerrno>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+// A reader that leaves the line discipline full this long is not reading;
+// its stale input is discarded like the bytes on an unplugged cable.
+constexpr auto kStallLimit = std::chrono::milliseconds(500);
+constexpr int kStallQueue = 3072;
+
+int msUntil(Clock::time_point now, Clock::time_point when)
+{
+    if (when <= now)
+        return 0;
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(when - now).count();
+    return static_cast<int>((us + 999) / 1000);
+}
+} // namespace
+
+void SimSensor::Impl::wake()
+{
+    if (wakeWrite >= 0) {
+        const char c = 1;
+        ssize_t n = ::write(wakeWrite, &c, 1);
+        (void)n;
+    }
+}
+
+void SimSensor::Impl::enqueue(const Bytes &bytes)
+{
+    if (outPos > 0 && outPos == out.size()) {
+        out.clear();
+        outPos = 0;
+    }
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+void SimSensor::Impl::schedule(int delayMs, const Bytes &bytes)
+{
+    scheduled.push_back({Clock::now() + std::chrono::milliseconds(delayMs), bytes});
+}
+
+void SimSensor::Impl::releaseDue(Clock::time_point now)
+{
+    // Keep the order in which delayed answers were scheduled.
+    for (auto it = scheduled.begin(); it != scheduled.end();) {
+        if (it->due <= now) {
+            enqueue(it->bytes);
+            it = scheduled.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (!splitQueue.empty() && now >= nextPiece) {
+        static const size_t pieces[] = {1, 4, 7, 2, 9, 3, 11, 5};
+        const size_t n = std::min(splitQueue.size(), pieces[splitStep++ % 8]);
+        enqueue(Bytes(splitQueue.begin(), splitQueue.begin() + static_cast<long>(n)));
+        splitQueue.erase(splitQueue.begin(), splitQueue.begin() + static_cast<long>(n));
+        nextPiece = now + std::chrono::microseconds(700);
+    }
+}
+
+void SimSensor::Impl::flushOut(Clock::time_point now)
+{
+    while (master >= 0 && outPos < out.size()) {
+        const ssize_t n = ::write(master, out.data() + outPos, out.size() - outPos);
+        if (n > 0) {
+            outPos += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                outPos = out.size(); // line gone: drop what waits
+            break;
+        }
+    }
+    if (outPos == out.size()) {
+        out.clear();
+        outPos = 0;
+    } else if (outPos > 65536) {
+        out.erase(out.begin(), out.begin() + static_cast<long>(outPos));
+        outPos = 0;
+    }
+
+    int queued = 0;
+    if (slave >= 0 && ioctl(slave, TIOCINQ, &queued) == 0 && queued >= kStallQueue) {
+        if (!stalled) {
+            stalled = true;
+            stalledSince = now;
+        } else if (now - stalledSince >= kStallLimit) {
+            tcflush(slave, TCIFLUSH);
+            stalled = false;
+        }
+    } else {
+        stalled = false;
+    }
+}
+
+void SimSensor::Impl::readFromLine(Clock::time_point now)
+{
+    uint8_t buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n > 0) {
+            receivedBytes.insert(receivedBytes.end(), buf, buf + n);
+            rx.insert(rx.end(), buf, buf + n);
+            lastRx = now;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+}
+
+int SimSensor::Impl::pollTimeoutMs(Clock::time_point now) const
+{
+    int timeout = 200;
+    if (streaming() && rate > 0) {
+        const double next = static_cast<double>(framesSinceEpoch + 1) / rate;
+        const auto due = epoch + std::chrono::microseconds(static_cast<long long>(next * 1e6));
+        // At least 1 ms: high rates are written in batches, never spun for.
+        timeout = std::min(timeout, std::max(1, msUntil(now, due)));
+    }
+    for (const Scheduled &s : scheduled)
+        timeout = std::min(timeout, msUntil(now, s.due));
+    if (!splitQueue.empty())
+        timeout = std::min(timeout, std::max(1, msUntil(now, nextPiece)));
+    if (!rx.empty())
+        timeout = std::min(timeout, std::max(1, msUntil(now, lastRx + kRxIdleLimit)));
+    if (stalled)
+        timeout = std::min(timeout, std::max(1, msUntil(now, stalledSince + kStallLimit)));
+    return timeout;
+}
+
+void SimSensor::Impl::run()
+{
+    std::unique_lock<std::mutex> lock(m);
+    while (!quit.load()) {
+        Clock::time_point now = Clock::now();
+        const int timeout = pollTimeoutMs(now);
+        pollfd fds[2];
+        fds[0].fd = master;
+        fds[0].events = static_cast<short>(POLLIN | (outPos < out.size() ? POLLOUT : 0));
+        fds[0].revents = 0;
+        fds[1].fd = wakeRead;
+        fds[1].events = POLLIN;
+        fds[1].revents = 0;
+        lock.unlock();
+        const int ready = ::poll(fds, 2, timeout);
+        lock.lock();
+        if (quit.load())
+            break;
+        if (ready > 0 && (fds[1].revents & POLLIN)) {
+            char drain[64];
+            while (::read(wakeRead, drain, sizeof drain) > 0) {
+            }
+        }
+        now = Clock::now();
+        if (ready > 0 && (fds[0].revents & POLLIN))
+            readFromLine(now);
+        if (ready > 0 && (fds[0].revents & (POLLERR | POLLNVAL))) {
+            // Should not happen while the slave descriptor is held; never spin.
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            lock.lock();
+        }
+        processRx(now);
+        releaseDue(now);
+        produceStream(now);
+        flushOut(now);
+    }
+}
+
+void SimSensor::Impl::resetSession()
+{
+    out.clear();
+    outPos = 0;
+    scheduled.clear();
+    splitQueue.clear();
+    rx.clear();
+    stalled = false;
+    mbEnabled = false;
+    upgActive = false;
+    framesSinceEpoch = 0;
+    startTime = Clock::now();
+    epoch = startTime;
+}
+
+} // namespace sim

@@ -1,0 +1,113 @@
+// Pseudo-terminal and the self-describing link that the port chooser lists.
+
+#include "sim_pty.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+const char kLinkPrefix[] = "simulated-sensor-";
+std::atomic<int> linkCounter{0};
+} // namespace
+
+std::string simulatorDirectory()
+{
+    const char *tmp = std::getenv("TMPDIR");
+    std::string base = (tmp && *tmp) ? tmp : "/tmp";
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    return base + "/zn84-sim";
+}
+
+std::vector<std::string> runningSimulators()
+{
+    std::vector<std::string> result;
+    const std::string dir = simulatorDirectory();
+    DIR *d = opendir(dir.c_str());
+    if (!d)
+        return result;
+    while (dirent *e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, sizeof kLinkPrefix - 1, kLinkPrefix) != 0)
+            continue;
+        // The owner's pid is part of the name: links left by a crashed
+        // simulator may point at a pty that now belongs to someone else.
+        const long pid = std::strtol(name.c_str() + sizeof kLinkPrefix - 1, nullptr, 10);
+        if (pid <= 0 || (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM))
+            continue;
+        const std::string path = dir + "/" + name;
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
+            continue;
+        result.push_back(path);
+    }
+    closedir(d);
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+bool openPty(int &master, int &slave, std::string &devicePath)
+{
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master < 0)
+        return false;
+    char name[128];
+    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
+        close(master);
+        master = -1;
+        return false;
+    }
+    // One slave descriptor stays open for the simulator's whole life: the
+    // master then never reads EIO when the viewer closes its end, and the raw
+    // settings below stay in force between viewers (no echo of the stream).
+    slave = open(name, O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+        close(master);
+        master = -1;
+        return false;
+    }
+    termios tio;
+    if (tcgetattr(slave, &tio) == 0) {
+        cfmakeraw(&tio);
+        cfsetspeed(&tio, B115200);
+        tio.c_cflag |= CLOCAL | CREAD;
+        tcsetattr(slave, TCSANOW, &tio);
+    }
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
+    devicePath = name;
+    return true;
+}
+
+std::string makeLink(const std::string &devicePath)
+{
+    const std::string dir = simulatorDirectory();
+    mkdir(dir.c_str(), 0777);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string path = dir + "/" + kLinkPrefix + std::to_string(getpid()) + "-"
+                + std::to_string(linkCounter.fetch_add(1));
+        if (symlink(devicePath.c_str(), path.c_str()) == 0)
+            return path;
+        if (errno != EEXIST)
+            break;
+    }
+    return std::string();
+}
+
+void removeLink(std::string &link)
+{
+    if (!link.empty())
+        unlink(link.c_str());
+    link.clear();
+}
+
+} // namespace sim
