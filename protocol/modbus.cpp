@@ -1,113 +1,265 @@
+// Modbus RTU operations of the worker, and the two ordinary-frame operations
+// that switch the sensor's Modbus protocol on and set its address.
+
 #include "receiver.h"
+#include "command_frame.h"
+#include "exchange_steps.h"
+#include "modbus_frame.h"
+
+#include <QDebug>
+#include <QMetaObject>
+#include <QSerialPort>
+#include <QThread>
+
+// The four plain Modbus methods are called from the window's thread; the port
+// belongs to the worker's thread, so the exchange is run there and waited for.
+template <typename Fn>
+void receiver::runInWorkerThread(Fn fn)
+{
+    QThread *owner = thread();
+    if (QThread::currentThread() == owner) {
+        fn();
+        return;
+    }
+    if (!owner || !owner->isRunning()) {
+        // Nobody would run the call and the caller would wait forever.
+        qDebug() << "receiver::runInWorkerThread" << "worker thread not running";
+        return;
+    }
+    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+}
+
+namespace {
+
+// Write exchange: the request up to twice, the reply is its exact echo.
+bool modbusWrite(receiver &worker, const QByteArray &request)
+{
+    return xchg::writeUntilAcked(worker, request, request, xchg::kModbusWriteAttempts);
+}
+
+bool modbusWriteLogged(receiver &worker, const QByteArray &request, const char *tag)
+{
+    xchg::logFrame(tag, request, true);
+    return modbusWrite(worker, request);
+}
+
+// Read exchange: the request once, the reply found by its header and length
+// over two passes and accepted only with a matching CRC.
+bool modbusRead(QSerialPort *port, uint8_t devAddr, uint16_t reg, uint16_t count,
+                const char *tag, QByteArray &reply)
+{
+    const QByteArray request = mb::readRequest(devAddr, reg, count);
+    xchg::logFrame(tag, request, true);
+    port->write(request);
+    reply = xchg::collectReply(port, mb::readReplyHeader(devAddr, count),
+                               mb::readReplyLength(count), xchg::kModbusReadPasses);
+    if (reply.isEmpty())
+        return false;
+    uint16_t calc = 0;
+    uint16_t received = 0;
+    if (!mb::replyCrcOk(reply, &calc, &received)) {
+        qDebug() << "error: crc error! calc:" << calc << ", ack:" << received;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// Ordinary command frames (sensor protocol), up to five attempts.
 
 void receiver::slot_do_cmd_id_modbus_enable(bool &result)
 {
     result = false;
+    detachParser();
+    const QByteArray frame = cmd::frameU8(cmd::IdModbusEnable, 0x00);
+    xchg::logFrame("receiver::slot_do_cmd_id_modbus_enable", frame, true);
+    result = xchg::writeUntilAcked(*this, frame, cmd::statusAck(cmd::IdModbusEnable),
+                                   xchg::kModbusFrameAttempts);
+    attachParser();
 }
 
 void receiver::slot_do_cmd_id_modbus_dev_addr_set(unsigned char dev_addr, bool &result)
 {
     result = false;
+    detachParser();
+    const QByteArray frame = cmd::frameU8(cmd::IdModbusDevAddr, dev_addr);
+    xchg::logFrame("receiver::slot_do_cmd_id_modbus_dev_addr_set", frame, true);
+    result = xchg::writeUntilAcked(*this, frame, cmd::statusAck(cmd::IdModbusDevAddr),
+                                   xchg::kModbusFrameAttempts);
+    attachParser();
 }
 
-void receiver::slot_do_cmd_id_mb_baudrate_config(unsigned char dev_addr, unsigned int baudrate, bool &result)
+// Modbus RTU, signal-driven (worker's thread).
+
+void receiver::slot_do_cmd_id_mb_baudrate_config(unsigned char dev_addr, unsigned int baudrate,
+                                                 bool &result)
 {
     result = false;
+    detachParser();
+    const QByteArray high = mb::writeRequest(dev_addr, mb::RegBaudHigh, uint16_t(baudrate >> 16));
+    const QByteArray low = mb::writeRequest(dev_addr, mb::RegBaudLow, uint16_t(baudrate & 0xFFFF));
+    xchg::logFrame("receiver::slot_do_cmd_id_mb_baudrate_config", high, true);
+    xchg::logFrame("receiver::slot_do_cmd_id_mb_baudrate_config", low, true);
+    // The low half is only sent once the high half has been taken.
+    if (modbusWrite(*this, high))
+        result = modbusWrite(*this, low);
+    attachParser();
 }
 
-void receiver::slot_do_cmd_id_mb_dev_addr_config(unsigned char dev_addr, unsigned char mb_dev_addr, bool &result)
+void receiver::slot_do_cmd_id_mb_dev_addr_config(unsigned char dev_addr, unsigned char mb_dev_addr,
+                                                 bool &result)
 {
     result = false;
+    detachParser();
+    result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegDevAddr, mb_dev_addr),
+                               "receiver::slot_do_cmd_id_mb_dev_addr_config");
+    attachParser();
 }
 
 void receiver::slot_do_cmd_id_mb_get_dist(unsigned char dev_addr, unsigned short &dist, bool &result)
 {
     result = false;
+    detachParser();
+    QByteArray reply;
+    if (modbusRead(serialPort, dev_addr, mb::RegDistance, 1,
+                   "receiver::slot_do_cmd_id_mb_get_dist", reply)) {
+        dist = mb::decodeDistance(reply);
+        qDebug() << "dist: " << dist;
+        result = true;
+    }
+    attachParser();
 }
 
 void receiver::slot_do_cmd_id_mb_modbus_disable(unsigned char dev_addr, bool &result)
 {
     result = false;
+    detachParser();
+    result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegModbusOff, 0x0001),
+                               "receiver::slot_do_cmd_id_mb_modbus_disable");
+    attachParser();
 }
 
 void receiver::slot_do_cmd_id_mb_save_config(unsigned char dev_addr, bool &result)
 {
     result = false;
+    detachParser();
+    result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegSaveConfig, 0x0000),
+                               "receiver::slot_do_cmd_id_mb_save_config");
+    attachParser();
 }
+
+// Wrappers of the signal-driven operations (window's thread, blocking).
 
 bool receiver::send_cmd_id_mb_baudrate_config(unsigned char dev_addr, unsigned int baudrate)
 {
-    Q_UNUSED(dev_addr);
-    Q_UNUSED(baudrate);
-    return false;
+    bool result = false;
+    emit signal_mb_baudrage_set(dev_addr, baudrate, result);
+    return result;
 }
 
 bool receiver::send_cmd_id_mb_dev_addr_config(unsigned char dev_addr, unsigned char mb_dev_addr)
 {
-    Q_UNUSED(dev_addr);
-    Q_UNUSED(mb_dev_addr);
-    return false;
+    bool result = false;
+    emit signal_mb_dev_addr_set(dev_addr, mb_dev_addr, result);
+    return result;
 }
 
 bool receiver::send_cmd_id_mb_get_dist(unsigned char dev_addr, unsigned short &dist)
 {
-    Q_UNUSED(dev_addr);
-    Q_UNUSED(dist);
-    return false;
+    bool result = false;
+    emit signal_mb_get_dist(dev_addr, dist, result);
+    return result;
 }
 
 bool receiver::send_cmd_id_mb_modbus_disable(unsigned char dev_addr)
 {
-    Q_UNUSED(dev_addr);
-    return false;
+    bool result = false;
+    emit signal_mb_modbus_disable(dev_addr, result);
+    return result;
 }
 
 bool receiver::send_cmd_id_mb_save_config(unsigned char dev_addr)
 {
-    Q_UNUSED(dev_addr);
-    return false;
+    bool result = false;
+    emit signal_mb_save_config(dev_addr, result);
+    return result;
 }
 
 bool receiver::send_cmd_id_modbus_enable()
 {
-    return false;
+    bool result = false;
+    emit signal_modbus_enable(result);
+    return result;
 }
 
 bool receiver::send_cmd_id_modbus_dev_addr_set(unsigned char addr)
 {
-    Q_UNUSED(addr);
-    return false;
+    bool result = false;
+    emit signal_modbus_dev_addr_set(addr, result);
+    return result;
 }
+
+// Plain methods called directly by the window; the exchange runs in the
+// worker's thread all the same.
 
 bool receiver::send_cmd_id_modbus_get_version(unsigned char dev_addr, QString &version)
 {
-    Q_UNUSED(dev_addr);
-    Q_UNUSED(version);
-    return false;
+    bool result = false;
+    runInWorkerThread([&]() {
+        detachParser();
+        QByteArray reply;
+        if (modbusRead(serialPort, dev_addr, mb::RegVersion, 2,
+                       "receiver::send_cmd_id_modbus_get_version", reply)) {
+            version = mb::decodeVersion(reply);
+            qDebug() << "verion: " << version;
+            result = true;
+        }
+        attachParser();
+    });
+    return result;
 }
 
 bool receiver::send_cmd_id_modbus_reboot(unsigned char dev_addr)
 {
-    Q_UNUSED(dev_addr);
-    return false;
+    bool result = false;
+    runInWorkerThread([&]() {
+        detachParser();
+        result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegPower, 0x0001),
+                                   "receiver::send_cmd_id_modbus_reboot");
+        attachParser();
+    });
+    return result;
 }
 
 bool receiver::send_cmd_id_modbus_set_fps(unsigned char dev_addr, int fps)
 {
-    Q_UNUSED(dev_addr);
-    Q_UNUSED(fps);
-    return false;
+    bool result = false;
+    runInWorkerThread([&]() {
+        detachParser();
+        result = modbusWriteLogged(*this,
+                                   mb::writeRequest(dev_addr, mb::RegFrameRate, uint16_t(fps & 0xFFFF)),
+                                   "receiver::send_cmd_id_modbus_set_fps");
+        attachParser();
+    });
+    return result;
 }
 
 bool receiver::send_cmd_id_modbus_shutdown(unsigned char dev_addr)
 {
-    Q_UNUSED(dev_addr);
-    return false;
+    bool result = false;
+    runInWorkerThread([&]() {
+        detachParser();
+        result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegPower, 0x0000),
+                                   "receiver::send_cmd_id_modbus_shutdown");
+        attachParser();
+    });
+    return result;
 }
 
 unsigned short receiver::calc_crc16(const unsigned char *data, int n)
 {
-    Q_UNUSED(data);
-    Q_UNUSED(n);
-    return 0;
+    if (!data || n <= 0)
+        return 0xFFFF;   // the CRC of no bytes
+    return mb::crc16(data, std::size_t(n));
 }

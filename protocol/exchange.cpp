@@ -1,0 +1,66 @@
+// The worker's exchange procedures: read_ack, the command exchange and the
+// query exchange, and the detaching of the measurement parser around them.
+
+#include "receiver.h"
+#include "ack_search.h"
+#include "exchange_steps.h"
+
+#include <QDebug>
+#include <QSerialPort>
+
+void receiver::detachParser()
+{
+    disconnect(serialPort, SIGNAL(readyRead()), this, SLOT(slotReceiver()));
+}
+
+void receiver::attachParser()
+{
+    // Unique, so that a stray second attach never makes the parser run twice.
+    connect(serialPort, SIGNAL(readyRead()), this, SLOT(slotReceiver()),
+            Qt::ConnectionType(Qt::AutoConnection | Qt::UniqueConnection));
+}
+
+bool receiver::read_ack(QByteArray ack)
+{
+    qDebug() << "ack" << ack.toHex();
+    QByteArray buffer;
+
+    serialPort->waitForReadyRead(xchg::kAckWaitMs);
+    QByteArray chunk = serialPort->readAll();
+    qDebug() << "read" << (buffer + chunk).toHex();
+    bool result = ack::searchStep(buffer, chunk, ack);
+
+    if (!result) {
+        // The buffer now keeps only its last ack.size() bytes, so an
+        // acknowledgement split across the two reads is still found.
+        serialPort->waitForReadyRead(xchg::kAckWaitMs);
+        chunk = serialPort->readAll();
+        qDebug() << "read" << (buffer + chunk).toHex();
+        result = ack::searchStep(buffer, chunk, ack);
+    }
+
+    qDebug() << "receiver::read_ack" << result;
+    return result;
+}
+
+void receiver::runCommandExchange(const QByteArray &frame, const QByteArray &ack,
+                                  const char *tag, bool &result)
+{
+    result = false;
+    detachParser();
+    if (tag)
+        xchg::logFrame(tag, frame, true);
+    result = xchg::writeUntilAcked(*this, frame, ack, xchg::kCommandAttempts);
+    attachParser();
+}
+
+QByteArray receiver::runQueryExchange(const QByteArray &frame, const QByteArray &header,
+                                      int replyLength, int passes, const char *tag)
+{
+    detachParser();
+    xchg::logFrame(tag, frame, false);
+    serialPort->write(frame);   // a query is never re-sent
+    const QByteArray reply = xchg::collectReply(serialPort, header, replyLength, passes);
+    attachParser();
+    return reply;
+}

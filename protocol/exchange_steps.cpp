@@ -1,0 +1,51 @@
+#include "exchange_steps.h"
+#include "reply_search.h"
+#include "receiver.h"
+
+#include <QDebug>
+#include <QSerialPort>
+
+namespace xchg {
+
+void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak)
+{
+    QByteArray text = leadingBreak ? QByteArray("\n") : QByteArray();
+    text.append(tag ? tag : "");
+    qDebug() << text.constData() << frame.toHex();
+}
+
+QByteArray waitAndTake(QSerialPort *port, int waitMs)
+{
+    port->waitForReadyRead(waitMs);
+    const QByteArray chunk = port->readAll();
+    qDebug() << chunk.toHex();
+    return chunk;
+}
+
+QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length,
+                        int passes, int waitMs)
+{
+    QByteArray chunk = waitAndTake(port, waitMs);
+    QByteArray buffer;
+    QByteArray found;
+    for (int pass = 1; pass <= passes; ++pass) {
+        if (reply::searchStep(buffer, chunk, header, length, &found))
+            return found;
+        // The chunk read after the last pass is logged but not examined.
+        chunk = waitAndTake(port, waitMs);
+    }
+    return QByteArray();
+}
+
+bool writeUntilAcked(receiver &worker, const QByteArray &request, const QByteArray &ack,
+                     int attempts)
+{
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        worker.serialPort->write(request);
+        if (worker.read_ack(ack))
+            return true;
+    }
+    return false;
+}
+
+} // namespace xchg

@@ -1,0 +1,41 @@
+#ifndef EXCHANGE_STEPS_H
+#define EXCHANGE_STEPS_H
+
+// Port-side steps shared by the worker's exchanges (configuration commands,
+// Modbus, firmware transfer). They run in the worker's thread, on its port,
+// while the measurement parser is detached.
+
+#include <QByteArray>
+
+class QSerialPort;
+class receiver;
+
+namespace xchg {
+
+constexpr int kAckWaitMs = 1000;     // each of read_ack's two waits
+constexpr int kReplyWaitMs = 2000;   // each wait of a query or Modbus read
+constexpr int kCommandAttempts = 2;
+constexpr int kModbusWriteAttempts = 2;
+constexpr int kModbusFrameAttempts = 5;
+constexpr int kModbusReadPasses = 2;
+
+// Frame message: optional leading line break, the tag, the bytes in hex.
+void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak);
+
+// Waits up to `waitMs` for data, takes everything available and logs it.
+QByteArray waitAndTake(QSerialPort *port, int waitMs);
+
+// After a request was written: one initial wait, then at most `passes`
+// examination passes, each followed by one more wait. Returns the `length`
+// bytes cut out at the first `header`, or an empty array.
+QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length,
+                        int passes, int waitMs = kReplyWaitMs);
+
+// Writes `request` up to `attempts` times, each followed by read_ack(ack);
+// stops at the first acknowledgement.
+bool writeUntilAcked(receiver &worker, const QByteArray &request, const QByteArray &ack,
+                     int attempts);
+
+} // namespace xchg
+
+#endif // EXCHANGE_STEPS_H
