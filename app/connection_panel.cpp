@@ -1,16 +1,49 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "receiver.h"
+
+#include <QDebug>
+
 void MainWindow::on_serialComboBox_currentIndexChanged(QString _selectedName)
 {
-    Q_UNUSED(_selectedName);
+    serialSelected = _selectedName;
 }
 
 void MainWindow::on_baudrateComboBox_currentTextChanged(QString arg1)
 {
-    Q_UNUSED(arg1);
+    baudRate = arg1.toInt(nullptr, 10);
 }
 
+// The branch follows the worker's port state, not the button's caption.
 void MainWindow::on_connectButton_clicked()
 {
+    if (worker->isPortOpen()) {
+        worker->closePort();
+        showStatus(tr("断开成功"));
+        ui->connectButton->setText(tr("连接"));
+        ui->serialComboBox->setEnabled(true);
+        ui->baudrateComboBox->setEnabled(true);
+        ui->groupBox_upgrade->setEnabled(false);
+        ui->groupBox_ctrl->setEnabled(false);
+        ui->tabWidget_cmd->setEnabled(false);
+        ui->groupBox_langune->setEnabled(true);
+        return;
+    }
+
+    qDebug() << serialSelected << baudRate;
+    if (!worker->openPort(serialSelected, baudRate)) {
+        showStatus(tr("连接失败!"));
+        return;
+    }
+    showStatus(tr("连接成功 ") + serialSelected + " " + QString::number(baudRate));
+    ui->connectButton->setText(tr("断开"));
+    ui->serialComboBox->setEnabled(false);
+    ui->baudrateComboBox->setEnabled(false);
+    ui->groupBox_upgrade->setEnabled(true);
+    ui->groupBox_ctrl->setEnabled(true);
+    ui->tabWidget_cmd->setEnabled(true);
+    resetLiveDisplay();
+    // The language cannot change while connected.
+    ui->groupBox_langune->setEnabled(false);
 }

@@ -10,6 +10,8 @@
 #include <QVector>
 #include <cstdint>
 
+#include "sliding_curve.h"
+
 #include <QtCharts/QChartGlobal>
 
 QT_CHARTS_BEGIN_NAMESPACE
@@ -120,7 +122,15 @@ private:
     void showWarning(const QString &text);
     void showStatus(const QString &text);
     void showOutcome(const QString &prefix, bool ok);
-    bool openRecordFile();
+
+    // Live display (live_display.cpp)
+    void resetLiveDisplay();
+    void releaseSuspendedCurve();
+    QVector<QPointF> suspendedCurve();
+
+    // Recording (recording.cpp)
+    bool openRecordFile(const QString &stamp);
+    void writeRecordLines(const QVector<uint16_t> &dist);
 
     friend class WindowProbe; // tests reach the window's state through it
 
@@ -134,7 +144,7 @@ private:
     QValueAxis *axisX;
     QValueAxis *axisY;
     QVector<QPointF> chartPoints;
-    QVector<QPointF> displayPoints;
+    SlidingCurve displayPoints;
     QVector<QPointF> suspendedPoints;
     QTimer *updateTimer;
     int baudRate;
@@ -154,6 +164,14 @@ private:
     QTranslator *translator;
     QVector<unsigned int> rateHistory;
     int rateHistoryPos;
+
+    // The curves behind the chart. displayPoints is the authoritative time
+    // window; these flags say when the series (or, while suspended, the
+    // suspended curve) holds exactly the same points, so that a batch can
+    // work on displayPoints alone instead of copying the chart's points.
+    bool seriesShowsDisplay;
+    bool suspendedIsDisplay;  // suspendedPoints is not kept; it equals displayPoints
+    bool timeRangeBoxOpen;    // a time-range warning is on screen
 };
 
 #endif // MAINWINDOW_H

@@ -1,6 +1,57 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+
 void MainWindow::on_saveButton_clicked()
 {
+    if (recording) {
+        recording = false;
+        ui->saveButton->setText(tr("录制"));
+        recordStream.setDevice(nullptr);
+        recordFile.close();
+        return;
+    }
+
+    const QDateTime now = QDateTime::currentDateTime();
+    dataPath = QDir::currentPath() + "/Data/";
+    if (!dataDir.exists(dataPath))
+        dataDir.mkpath(dataPath);
+    if (!openRecordFile(now.toString("yyyyMMdd_HHmmss"))) {
+        showStatus(tr("打开录制文件失败!"));
+        return;
+    }
+    recordStream.setDevice(&recordFile);
+    recording = true;
+    ui->saveButton->setText(tr("停止"));
+}
+
+// Opens a new record file named after `stamp`. A recording never empties an
+// existing file: when the name is taken (two recordings within one second),
+// the new file gets "_2", "_3", ... before ".txt".
+bool MainWindow::openRecordFile(const QString &stamp)
+{
+    const int maxAttempts = 1000;
+    for (int attempt = 1; attempt <= maxAttempts; ++attempt) {
+        const QString name = dataPath + stamp
+                + (attempt == 1 ? QString() : "_" + QString::number(attempt)) + ".txt";
+        if (QFileInfo::exists(name))
+            continue;
+        recordFile.setFileName(name);
+        // NewOnly: a file created meanwhile by someone else is not truncated either.
+        if (recordFile.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        if (!QFileInfo::exists(name))
+            return false;
+    }
+    return false;
+}
+
+// One line per distance, in metres, in arrival order; each line reaches the
+// file at once.
+void MainWindow::writeRecordLines(const QVector<uint16_t> &dist)
+{
+    for (const uint16_t d : dist)
+        recordStream << d / 100.0 << Qt::endl;
 }

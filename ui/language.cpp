@@ -1,12 +1,123 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QTranslator>
+#include <QValueAxis>
+
 void MainWindow::on_radioButton_chinese_toggled(bool checked)
 {
-    Q_UNUSED(checked);
+    // Switching languages unchecks the other button; that notification is ignored.
+    if (!checked)
+        return;
+    switchLanguage(QStringLiteral("language_CH.qm"));
 }
 
 void MainWindow::on_radioButton_english_toggled(bool checked)
 {
-    Q_UNUSED(checked);
+    if (!checked)
+        return;
+    switchLanguage(QStringLiteral("language.qm"));
+}
+
+// Loads a translation file into the one translator and re-captions the window.
+// The file is taken from the working directory (".\name" on Windows) and,
+// when it is not there, from the copy built into the program, so that a
+// viewer started from elsewhere still gets its texts and command lists.
+bool MainWindow::switchLanguage(const QString &fileName)
+{
+    // Non-null empty strings: load exactly this name, without the loader's
+    // fallbacks (which could pick "language.qm" for a missing "language_CH.qm").
+    const QString none = QStringLiteral("");
+    const bool loaded =
+            translator->load(QDir::current().absoluteFilePath(fileName), none, none, none)
+            || translator->load(QStringLiteral(":/i18n/") + fileName, none, none, none);
+    if (!loaded)
+        return false;
+    // Installed once, at the front of the application's translators.
+    QCoreApplication::removeTranslator(translator);
+    QCoreApplication::installTranslator(translator);
+    ui->retranslateUi(this);
+    refreshLanguageTexts();
+    return true;
+}
+
+// The twelve command lists, the re-worded captions, the window title and the
+// axis titles. Items marked by tr() are compared through tr() by the handlers,
+// so a choice keeps working in either language.
+void MainWindow::refreshLanguageTexts()
+{
+    auto fill = [](QComboBox *box, const QStringList &items, bool editable) {
+        box->clear();
+        for (const QString &item : items)
+            box->insertItem(box->count(), item);
+        if (editable)
+            box->setEditable(true);
+    };
+
+    fill(ui->comboBox_lidar_trans, {QString(), tr("串口"), "CAN"}, false);
+    fill(ui->comboBox_output_format, {QString(), "ASCII", "BIN", "PIX", "IO", "RS485", "4-20mA"}, false);
+    fill(ui->comboBox_output_enable, {QString(), tr("触发模式"), tr("连续模式")}, false);
+    fill(ui->comboBox_checksum, {QString(), tr("不使能"), tr("使能")}, false);
+    fill(ui->comboBox_seri_baud, {QString(), "4800", "9600", "115200", "460800", "921600", "1000000"}, true);
+    fill(ui->comboBox_seri_baud_2, {"9600", "115200", "460800"}, true);
+    fill(ui->comboBox_gain_adjust, {QString(), tr("不使能"), tr("使能")}, false);
+    fill(ui->comboBox_can_baudrate, {QString(), "1000000", "500k", "250k", "125k"}, false);
+    fill(ui->comboBox_can_type, {QString(), tr("标准帧"), tr("扩展帧")}, false);
+    fill(ui->comboBox_fog_feature, {QString(), tr("不使能"), tr("使能")}, false);
+    fill(ui->comboBox_io_level, {QString(), tr("高电平"), tr("低电平")}, false);
+    fill(ui->comboBox_dac_map, {QString(), tr("正向"), tr("反向")}, false);
+
+    ui->groupBox_seri_port->setTitle(tr("串口"));
+    ui->label_portname->setText(tr("串口号"));
+    ui->label_baudrate->setText(tr("波特率"));
+    ui->connectButton->setText(tr("连接"));
+    ui->groupBox_display->setTitle(tr("显示"));
+    ui->label_Distance->setText(tr("距离:"));
+    ui->label_freq->setText(tr("帧率:"));
+    ui->groupBox_ctrl->setTitle(tr("控制"));
+    ui->saveButton->setText(tr("录制"));
+    ui->suspendButton->setText(tr("暂停"));
+    ui->chartClearButton->setText(tr("清空图像"));
+    ui->label_tim_range->setText(tr("时间范围:"));
+    ui->label_distnum->setText(tr("测距数量:"));
+    ui->groupBox_upgrade->setTitle(tr("升级"));
+    ui->pushButton_browse->setText(tr("浏览"));
+    ui->pushButton_upgrade->setText(tr("升级"));
+    ui->groupBox_langune->setTitle(tr("语言"));
+    ui->radioButton_upgrade_can->setText(tr("CAN口"));
+    ui->radioButton_upgrade_serial->setText(tr("串口"));
+    ui->pushButton_version->setText(tr("读版本号"));
+    ui->pushButton_full_version->setText(tr("读全版本号"));
+    ui->pushButton_reset->setText(tr("复位"));
+    ui->pushButton_trans->setText(tr("设置传输方式"));
+    ui->pushButton_fps->setText(tr("设置帧率"));
+    ui->pushButton_save_config->setText(tr("保存配置"));
+    ui->pushButton_trig->setText(tr("单次触发"));
+    ui->pushButton_output_format->setText(tr("设置输出格式"));
+    ui->pushButton_baudrate->setText(tr("设置串口波特率"));
+    ui->pushButton_output_enable->setText(tr("设置输出模式"));
+    ui->pushButton_checksum->setText(tr("设置校验和"));
+    ui->pushButton_fog_feature->setText(tr("设置雨雾算法"));
+    ui->pushButton_gain_adjust->setText(tr("设置自动增益"));
+    ui->pushButton_can_type->setText(tr("设置CAN帧类型"));
+    ui->pushButton_can_baudrate->setText(tr("设置CAN波特率"));
+    ui->pushButton_can_rcv_id->setText(tr("设置CAN接收ID"));
+    ui->pushButton_can_snd_id->setText(tr("设置CAN发送ID"));
+    ui->pushButton_ofs_config->setText(tr("设置测距偏移"));
+    ui->pushButton_IO_level->setText(tr("设置IO电平"));
+    ui->pushButton_IO_delay->setText(tr("设置触发延时"));
+    ui->pushButton_dist_threshold->setText(tr("设置触发阈值"));
+    ui->pushButton_recover_factory->setText(tr("恢复出厂设置"));
+    ui->lineEdit_IO_delay_far->setPlaceholderText(tr("远"));
+    ui->lineEdit_IO_delay_near->setPlaceholderText(tr("近"));
+    ui->lineEdit_dist_threshold->setPlaceholderText(tr("阈值"));
+    ui->lineEdit_dist_buffer->setPlaceholderText(tr("缓冲"));
+    ui->pushButton_modbus_enable->setText(tr("使能modbus"));
+    ui->label_modbus_dev_addr->setText(tr("设备地址"));
+
+    setWindowTitle(tr("ZN84 Viewer") + " V3.0.3");
+    axisX->setTitleText(tr("Time") + "(s)");
+    axisY->setTitleText(tr("Distance") + "(m)");
 }

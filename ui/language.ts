@@ -3,5 +3,593 @@
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
     <name>MainWindow</name>
+    <message>
+        <source>串口号</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>显示</source>
+        <translation>Display</translation>
+    </message>
+    <message>
+        <source>距离:</source>
+        <translation>Distance:</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>m</source>
+        <translation>m</translation>
+    </message>
+    <message>
+        <source>帧率:</source>
+        <translation>Frame rate:</translation>
+    </message>
+    <message>
+        <source>Hz</source>
+        <translation>Hz</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>中文</source>
+        <translation>Chinese</translation>
+    </message>
+    <message>
+        <source>英文</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>控制</source>
+        <translation>Control</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>清空图像</source>
+        <translation>Clear chart</translation>
+    </message>
+    <message>
+        <source>时间范围:</source>
+        <translation>Time range:</translation>
+    </message>
+    <message>
+        <source>10</source>
+        <translation>10</translation>
+    </message>
+    <message>
+        <source>s</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>录制</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>测距数量:</source>
+        <translation>Batch size:</translation>
+    </message>
+    <message>
+        <source>升级</source>
+        <translation>Upgrade</translation>
+    </message>
+    <message>
+        <source>串口</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>CAN口</source>
+        <translation>CAN port</translation>
+    </message>
+    <message>
+        <source>浏览</source>
+        <translation>Browse</translation>
+    </message>
+    <message>
+        <source>串口控制</source>
+        <translation>Serial control</translation>
+    </message>
+    <message>
+        <source>读版本号</source>
+        <translation>Read version</translation>
+    </message>
+    <message>
+        <source>读全版本号</source>
+        <translation>Read full version</translation>
+    </message>
+    <message>
+        <source>保存设置</source>
+        <translation>Save settings</translation>
+    </message>
+    <message>
+        <source>单次触发</source>
+        <translation>Single trigger</translation>
+    </message>
+    <message>
+        <source>设置帧率</source>
+        <translation>Set frame rate</translation>
+    </message>
+    <message>
+        <source>设置传输方式</source>
+        <translation>Set transport</translation>
+    </message>
+    <message>
+        <source>设置输出格式</source>
+        <translation>Set output format</translation>
+    </message>
+    <message>
+        <source>设置串口波特率</source>
+        <translation>Set serial baud rate </translation>
+    </message>
+    <message>
+        <source>设置输出模式</source>
+        <translation>Set output mode</translation>
+    </message>
+    <message>
+        <source>设置校验和</source>
+        <translation>Set checksum</translation>
+    </message>
+    <message>
+        <source>设置雨雾算法</source>
+        <translation>Set rain/fog algorithm</translation>
+    </message>
+    <message>
+        <source>DAC映射方式</source>
+        <translation>DAC mapping</translation>
+    </message>
+    <message>
+        <source>CAN控制</source>
+        <translation>CAN control</translation>
+    </message>
+    <message>
+        <source>设置CAN接收ID</source>
+        <translation>Set CAN receive ID</translation>
+    </message>
+    <message>
+        <source>设置CAN帧类型</source>
+        <translation>Set CAN frame type</translation>
+    </message>
+    <message>
+        <source>设置CAN波特率</source>
+        <translation>Set CAN baud rate</translation>
+    </message>
+    <message>
+        <source>设置测距偏移</source>
+        <translation>Set distance offset</translation>
+    </message>
+    <message>
+        <source>设置CAN发送ID</source>
+        <translation>Set CAN send ID</translation>
+    </message>
+    <message>
+        <source>近</source>
+        <translation>Near</translation>
+    </message>
+    <message>
+        <source>缓冲</source>
+        <translation>Buffer</translation>
+    </message>
+    <message>
+        <source>阈值</source>
+        <translation>Threshold</translation>
+    </message>
+    <message>
+        <source>设置触发阈值</source>
+        <translation>Set trigger threshold</translation>
+    </message>
+    <message>
+        <source>远</source>
+        <translation>Far</translation>
+    </message>
+    <message>
+        <source>设置IO电平</source>
+        <translation>Set IO level</translation>
+    </message>
+    <message>
+        <source>设置触发延时</source>
+        <translation>Set trigger delay</translation>
+    </message>
+    <message>
+        <source>设置自动增益</source>
+        <translation>Set auto gain</translation>
+    </message>
+    <message>
+        <source>软件复位</source>
+        <translation>Software reset</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置</source>
+        <translation>Restore factory settings</translation>
+    </message>
+    <message>
+        <source>Modbus控制</source>
+        <translation>Modbus control</translation>
+    </message>
+    <message>
+        <source>serial</source>
+        <translation>serial</translation>
+    </message>
+    <message>
+        <source>modbus地址设置</source>
+        <translation>Set Modbus address</translation>
+    </message>
+    <message>
+        <source>使能modbus</source>
+        <translation>Enable Modbus</translation>
+    </message>
+    <message>
+        <source>modbus</source>
+        <translation>modbus</translation>
+    </message>
+    <message>
+        <source>保存配置</source>
+        <translation>Save configuration</translation>
+    </message>
+    <message>
+        <source>重启</source>
+        <translation>Reboot</translation>
+    </message>
+    <message>
+        <source>关机</source>
+        <translation>Shut down</translation>
+    </message>
+    <message>
+        <source>关闭modbus</source>
+        <translation>Disable Modbus</translation>
+    </message>
+    <message>
+        <source>读取版本号</source>
+        <translation>Read version</translation>
+    </message>
+    <message>
+        <source>设备地址</source>
+        <translation>Device address</translation>
+    </message>
+    <message>
+        <source>读距离</source>
+        <translation>Read distance</translation>
+    </message>
+    <message>
+        <source>配置波特率</source>
+        <translation>Configure baud rate </translation>
+    </message>
+    <message>
+        <source>配置地址</source>
+        <translation>Configure address</translation>
+    </message>
+    <message>
+        <source>10000</source>
+        <translation>10000</translation>
+    </message>
+    <message>
+        <source>配置采样频率</source>
+        <translation>Set sampling rate</translation>
+    </message>
+    <message>
+        <source>复位</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>使能</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>配置自动增益使能</source>
+        <translation>Enable auto gain</translation>
+    </message>
+    <message>
+        <source>不使能</source>
+        <translation>Disabled</translation>
+    </message>
+    <message>
+        <source>配置自动增益不使能</source>
+        <translation>Disable auto gain</translation>
+    </message>
+    <message>
+        <source>警告：非法输入!</source>
+        <translation>Warning: illegal input!</translation>
+    </message>
+    <message>
+        <source>标准帧</source>
+        <translation>Standard frame</translation>
+    </message>
+    <message>
+        <source>配置CAN标准帧</source>
+        <translation>Configure CAN standard frame</translation>
+    </message>
+    <message>
+        <source>扩展帧</source>
+        <translation>Extended frame</translation>
+    </message>
+    <message>
+        <source>配置CAN扩展帧</source>
+        <translation>Configure CAN extended frame</translation>
+    </message>
+    <message>
+        <source>配置CAN波特率125K</source>
+        <translation>Configure CAN baud rate 125K</translation>
+    </message>
+    <message>
+        <source>配置CAN波特率250K</source>
+        <translation>Configure CAN baud rate 250K</translation>
+    </message>
+    <message>
+        <source>配置CAN波特率500K</source>
+        <translation>Configure CAN baud rate 500K</translation>
+    </message>
+    <message>
+        <source>配置CAN波特率1M</source>
+        <translation>Configure CAN baud rate 1M</translation>
+    </message>
+    <message>
+        <source>配置CAN接收ID</source>
+        <translation>Configure CAN receive ID</translation>
+    </message>
+    <message>
+        <source>警告：输入不能为空!</source>
+        <translation>Warning: input must not be empty!</translation>
+    </message>
+    <message>
+        <source>配置CAN发送ID</source>
+        <translation>Configure CAN send ID</translation>
+    </message>
+    <message>
+        <source>配置offset</source>
+        <translation>Configure offset</translation>
+    </message>
+    <message>
+        <source>高电平</source>
+        <translation>High level</translation>
+    </message>
+    <message>
+        <source>配置IO近距离高电平</source>
+        <translation>Configure IO near-range high level</translation>
+    </message>
+    <message>
+        <source>低电平</source>
+        <translation>Low level</translation>
+    </message>
+    <message>
+        <source>配置IO近距离低电平</source>
+        <translation>Configure IO near-range low level</translation>
+    </message>
+    <message>
+        <source>配置IO delay</source>
+        <translation>Configure IO delay</translation>
+    </message>
+    <message>
+        <source>配置IO dist阈值</source>
+        <translation>Configure IO distance threshold</translation>
+    </message>
+    <message>
+        <source>断开成功</source>
+        <translation>Disconnected</translation>
+    </message>
+    <message>
+        <source>连接失败!</source>
+        <translation>Connection failed!</translation>
+    </message>
+    <message>
+        <source>连接成功 </source>
+        <translation>Connected </translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>Input error</source>
+        <translation>Input error</translation>
+    </message>
+    <message>
+        <source>Please input valid time range!</source>
+        <translation>Please input valid time range!</translation>
+    </message>
+    <message>
+        <source>恢复</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Distance</source>
+        <translation>Distance</translation>
+    </message>
+    <message>
+        <source>成功！</source>
+        <translation> succeeded!</translation>
+    </message>
+    <message>
+        <source>失败！</source>
+        <translation> failed!</translation>
+    </message>
+    <message>
+        <source>获取距离</source>
+        <translation>Read distance</translation>
+    </message>
+    <message>
+        <source>成功！dist = </source>
+        <translation> succeeded! dist = </translation>
+    </message>
+    <message>
+        <source>配置modbus地址</source>
+        <translation>Configure Modbus address </translation>
+    </message>
+    <message>
+        <source>关闭modbus协议</source>
+        <translation>Disable Modbus protocol</translation>
+    </message>
+    <message>
+        <source>使能modbus协议</source>
+        <translation>Enable Modbus protocol</translation>
+    </message>
+    <message>
+        <source>设置modbus地址</source>
+        <translation>Set Modbus address</translation>
+    </message>
+    <message>
+        <source>设置采样频率</source>
+        <translation>Set sampling rate</translation>
+    </message>
+    <message>
+        <source>采样率设置错误！有效值区间为1~10000！</source>
+        <translation>Invalid sampling rate! The valid range is 1 to 10000!</translation>
+    </message>
+    <message>
+        <source>获取版本号</source>
+        <translation>Read version</translation>
+    </message>
+    <message>
+        <source>成功: </source>
+        <translation> succeeded: </translation>
+    </message>
+    <message>
+        <source>关闭雷达</source>
+        <translation>Shut down sensor</translation>
+    </message>
+    <message>
+        <source>重启雷达</source>
+        <translation>Reboot sensor</translation>
+    </message>
+    <message>
+        <source>打开录制文件失败!</source>
+        <translation>Failed to open the record file!</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>版本号获取失败</source>
+        <translation>Failed to read the version</translation>
+    </message>
+    <message>
+        <source>新版本号获取失败</source>
+        <translation>Failed to read the full version</translation>
+    </message>
+    <message>
+        <source>获取dist</source>
+        <translation>Trigger measurement</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation> succeeded</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation> failed</translation>
+    </message>
+    <message>
+        <source>配置CAN口</source>
+        <translation>Configure CAN port</translation>
+    </message>
+    <message>
+        <source>配置串口</source>
+        <translation>Configure serial port</translation>
+    </message>
+    <message>
+        <source>配置ASCII码格式</source>
+        <translation>Configure ASCII format</translation>
+    </message>
+    <message>
+        <source>配置二进制格式</source>
+        <translation>Configure binary format</translation>
+    </message>
+    <message>
+        <source>配置IO输出</source>
+        <translation>Configure IO output</translation>
+    </message>
+    <message>
+        <source>配置PIX</source>
+        <translation>Configure PIX</translation>
+    </message>
+    <message>
+        <source>配置RS485</source>
+        <translation>Configure RS485</translation>
+    </message>
+    <message>
+        <source>配置4-20mA</source>
+        <translation>Configure 4-20mA</translation>
+    </message>
+    <message>
+        <source>连续模式</source>
+        <translation>Continuous mode</translation>
+    </message>
+    <message>
+        <source>配置连续模式</source>
+        <translation>Configure continuous mode</translation>
+    </message>
+    <message>
+        <source>触发模式</source>
+        <translation>Trigger mode</translation>
+    </message>
+    <message>
+        <source>配置触发模式</source>
+        <translation>Configure trigger mode</translation>
+    </message>
+    <message>
+        <source>配置校验和使能</source>
+        <translation>Enable checksum</translation>
+    </message>
+    <message>
+        <source>配置校验和不使能</source>
+        <translation>Disable checksum</translation>
+    </message>
+    <message>
+        <source>正向</source>
+        <translation>Forward</translation>
+    </message>
+    <message>
+        <source>配置正向映射</source>
+        <translation>Configure forward mapping</translation>
+    </message>
+    <message>
+        <source>反向</source>
+        <translation>Reverse</translation>
+    </message>
+    <message>
+        <source>配置反向映射</source>
+        <translation>Configure reverse mapping</translation>
+    </message>
+    <message>
+        <source>警告：文件路径不能为空！</source>
+        <translation>Warning: the file path must not be empty!</translation>
+    </message>
+    <message>
+        <source>正在升级...</source>
+        <translation>Upgrading...</translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation>Open file</translation>
+    </message>
+    <message>
+        <source>升级成功！</source>
+        <translation>Upgrade succeeded!</translation>
+    </message>
+    <message>
+        <source>升级失败！</source>
+        <translation>Upgrade failed!</translation>
+    </message>
+    <message>
+        <source>ZN84 Viewer</source>
+        <translation>ZN84 Viewer</translation>
+    </message>
 </context>
 </TS>
