@@ -1,0 +1,114 @@
+#ifndef TABFIXTURE_H
+#define TABFIXTURE_H
+
+// A main window connected to a simulated sensor on a pseudo-terminal, for the
+// tests of the command tabs and the upgrade panel. Each test class runs twice
+// in one process: once in Chinese and once with the interface switched to
+// English, so that every mapping is checked with translated item texts too.
+
+#include "mainwindow.h"
+#include "modalcatcher.h"
+#include "receiver.h"
+#include "simsensor.h"
+#include "testutil.h"
+#include "windowprobe.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtTest>
+
+enum class Lang { Chinese, English };
+
+// The text a window-side tr() gives for `source` with the translator in force.
+inline QString T(const char *source)
+{
+    return QCoreApplication::translate("MainWindow", source);
+}
+
+// True when the text holds CJK ideographs or full-width punctuation, i.e. a
+// piece that was not translated into English.
+inline bool hasCjk(const QString &text)
+{
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if ((u >= 0x2E80 && u <= 0x9FFF) || (u >= 0xFF00 && u <= 0xFFEF))
+            return true;
+    }
+    return false;
+}
+
+inline QByteArray toByteArray(const sim::Bytes &bytes)
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
+}
+
+class ConnectedWindow
+{
+public:
+    sim::SimSensor sensor;
+    MainWindow *window = nullptr;
+
+    // Starts the simulator, builds the window, switches the language while
+    // still disconnected, and connects to the simulator.
+    bool open(Lang lang)
+    {
+        if (!sensor.start(100))
+            return false;
+        window = new MainWindow;
+        window->show();
+        if (lang == Lang::English)
+            ui()->radioButton_english->setChecked(true);
+        WindowProbe(*window).serialSelected() = QString::fromStdString(sensor.devicePath());
+        ui()->connectButton->click();
+        return worker()->isPortOpen();
+    }
+
+    void close()
+    {
+        if (window) {
+            if (worker()->isPortOpen())
+                ui()->connectButton->click();
+            window->shutdownWorker();
+            delete window;
+            window = nullptr;
+        }
+        sensor.stop();
+    }
+
+    Ui::MainWindow *ui() const { return WindowProbe(*window).ui(); }
+    receiver *worker() const { return WindowProbe(*window).worker(); }
+    WindowProbe probe() const { return WindowProbe(*window); }
+    QString status() const { return ui()->statusBar->currentMessage(); }
+    QByteArray received() const { return toByteArray(sensor.received()); }
+
+    QPushButton *button(const QString &name) const
+    {
+        return window->findChild<QPushButton *>(name);
+    }
+    QComboBox *combo(const QString &name) const
+    {
+        return window->findChild<QComboBox *>(name);
+    }
+};
+
+// Runs the test class once per interface language.
+#define TAB_TEST_MAIN(TestClass)                                                   \
+    int main(int argc, char *argv[])                                               \
+    {                                                                              \
+        QApplication app(argc, argv);                                              \
+        app.setQuitOnLastWindowClosed(false);                                      \
+        int status = 0;                                                            \
+        {                                                                          \
+            TestClass chinese(Lang::Chinese);                                      \
+            status |= QTest::qExec(&chinese, argc, argv);                          \
+        }                                                                          \
+        {                                                                          \
+            TestClass english(Lang::English);                                      \
+            status |= QTest::qExec(&english, argc, argv);                          \
+        }                                                                          \
+        return status;                                                             \
+    }
+
+#endif // TABFIXTURE_H

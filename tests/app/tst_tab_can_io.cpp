@@ -1,0 +1,331 @@
+// CAN and IO page, driven through the window against the simulated sensor:
+// the frame each choice and each typed number puts on the wire, the status
+// texts, and the warning boxes for an empty choice or an empty field.
+
+#include "tabfixture.h"
+
+#include <QLineEdit>
+
+class TstTabCanIo : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TstTabCanIo(Lang lang) : lang(lang) {}
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void choice_data();
+    void choice();
+    void emptyChoiceWarns_data();
+    void emptyChoiceWarns();
+    void fields_data();
+    void fields();
+    void emptyFieldWarns_data();
+    void emptyFieldWarns();
+    void actions_data();
+    void actions();
+    void noAnswer();
+
+private:
+    void checkLanguage(const QString &shown);
+    void clickAndExpect(const QString &buttonName, const QByteArray &frame, const QString &status);
+    void clearFields();
+
+    Lang lang;
+    ConnectedWindow cw;
+};
+
+static const char *const kFields[] = {
+    "lineEdit_can_rcv_id", "lineEdit_can_snd_id", "lineEdit_ofs_config",
+    "lineEdit_IO_delay_near", "lineEdit_IO_delay_far", "lineEdit_dist_threshold",
+    "lineEdit_dist_buffer",
+};
+
+void TstTabCanIo::initTestCase()
+{
+    qInfo() << "interface language:" << (lang == Lang::English ? "English" : "Chinese");
+    QVERIFY(cw.open(lang));
+    if (lang == Lang::English)
+        QVERIFY(cw.ui()->comboBox_can_type->itemText(1) != QString::fromUtf8("标准帧"));
+}
+
+void TstTabCanIo::cleanupTestCase()
+{
+    cw.close();
+}
+
+void TstTabCanIo::init()
+{
+    cw.sensor.setAnswerMode(sim::AnswerMode::Normal);
+    cw.sensor.clearReceived();
+    cw.ui()->statusBar->showMessage(QStringLiteral("before"));
+    clearFields();
+}
+
+void TstTabCanIo::cleanup()
+{
+    cw.sensor.setAnswerMode(sim::AnswerMode::Normal);
+}
+
+void TstTabCanIo::clearFields()
+{
+    for (const char *name : kFields)
+        cw.window->findChild<QLineEdit *>(QLatin1String(name))->clear();
+}
+
+void TstTabCanIo::checkLanguage(const QString &shown)
+{
+    if (lang == Lang::English)
+        QVERIFY2(!hasCjk(shown), qPrintable(QStringLiteral("untranslated text: ") + shown));
+}
+
+void TstTabCanIo::clickAndExpect(const QString &buttonName, const QByteArray &frame,
+                                 const QString &status)
+{
+    QPushButton *button = cw.button(buttonName);
+    QVERIFY(button);
+    ModalCatcher catcher;
+    button->click();
+    QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(QLatin1Char('|'))));
+    QCOMPARE(cw.received().toHex(' '), frame.toHex(' '));
+    QCOMPARE(cw.status(), status);
+    checkLanguage(cw.status());
+}
+
+void TstTabCanIo::choice_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("combo");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("status");
+
+    const QString ok = T("成功！");
+    auto row = [&](const char *tag, const char *button, const char *combo, int index,
+                   const QString &item, const char *frame, const QString &status) {
+        QTest::newRow(tag) << QString::fromLatin1(button) << QString::fromLatin1(combo) << index
+                           << item << hexBytes(QString::fromLatin1(frame)) << status;
+    };
+
+    // Automatic gain: enabled sends 0, disabled 1.
+    row("gain on", "pushButton_gain_adjust", "comboBox_gain_adjust", 2, T("使能"),
+        "5A 05 4E 00 AD", T("配置自动增益使能") + ok);
+    row("gain off", "pushButton_gain_adjust", "comboBox_gain_adjust", 1, T("不使能"),
+        "5A 05 4E 01 AE", T("配置自动增益不使能") + ok);
+
+    // IO level: high 1, low 0.
+    row("io high", "pushButton_IO_level", "comboBox_io_level", 1, T("高电平"),
+        "5A 05 61 01 C1", T("配置IO近距离高电平") + ok);
+    row("io low", "pushButton_IO_level", "comboBox_io_level", 2, T("低电平"),
+        "5A 05 61 00 C0", T("配置IO近距离低电平") + ok);
+
+    // CAN frame type: standard 0, extended 1.
+    row("can extended", "pushButton_can_type", "comboBox_can_type", 2, T("扩展帧"),
+        "5A 05 5D 01 BD", T("配置CAN扩展帧") + ok);
+    row("can standard", "pushButton_can_type", "comboBox_can_type", 1, T("标准帧"),
+        "5A 05 5D 00 BC", T("配置CAN标准帧") + ok);
+
+    // CAN baud rate: plain item texts, never translated.
+    row("can 1000000", "pushButton_can_baudrate", "comboBox_can_baudrate", 1,
+        QStringLiteral("1000000"), "5A 08 52 40 42 0F 00 45", T("配置CAN波特率1M") + ok);
+    row("can 500k", "pushButton_can_baudrate", "comboBox_can_baudrate", 2,
+        QStringLiteral("500k"), "5A 08 52 20 A1 07 00 7C", T("配置CAN波特率500K") + ok);
+    row("can 250k", "pushButton_can_baudrate", "comboBox_can_baudrate", 3,
+        QStringLiteral("250k"), "5A 08 52 90 D0 03 00 17", T("配置CAN波特率250K") + ok);
+    row("can 125k", "pushButton_can_baudrate", "comboBox_can_baudrate", 4,
+        QStringLiteral("125k"), "5A 08 52 48 E8 01 00 E5", T("配置CAN波特率125K") + ok);
+}
+
+void TstTabCanIo::choice()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, combo);
+    QFETCH(int, index);
+    QFETCH(QString, item);
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, status);
+
+    QComboBox *box = cw.combo(combo);
+    QVERIFY(box);
+    QCOMPARE(box->itemText(index), item);
+    box->setCurrentIndex(index);
+    clickAndExpect(button, frame, status);
+}
+
+void TstTabCanIo::emptyChoiceWarns_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("combo");
+
+    QTest::newRow("gain") << "pushButton_gain_adjust" << "comboBox_gain_adjust";
+    QTest::newRow("io level") << "pushButton_IO_level" << "comboBox_io_level";
+    QTest::newRow("can type") << "pushButton_can_type" << "comboBox_can_type";
+    QTest::newRow("can baud rate") << "pushButton_can_baudrate" << "comboBox_can_baudrate";
+}
+
+void TstTabCanIo::emptyChoiceWarns()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, combo);
+
+    QComboBox *box = cw.combo(combo);
+    QVERIFY(box);
+    box->setCurrentIndex(0);
+    QCOMPARE(box->currentText(), QString());
+
+    ModalCatcher catcher;
+    cw.button(button)->click();
+    QCOMPARE(catcher.texts, QStringList{T("警告：非法输入!")});
+    checkLanguage(catcher.texts.first());
+    QCOMPARE(cw.received(), QByteArray());
+    QCOMPARE(cw.status(), QStringLiteral("before"));
+}
+
+void TstTabCanIo::fields_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("field1");
+    QTest::addColumn<QString>("text1");
+    QTest::addColumn<QString>("field2");
+    QTest::addColumn<QString>("text2");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("status");
+
+    const QString ok = T("成功！");
+    const QString rcv = T("配置CAN接收ID") + ok;
+    const QString snd = T("配置CAN发送ID") + ok;
+    const QString ofs = T("配置offset") + ok;
+    const QString delay = T("配置IO delay") + ok;
+    const QString thr = T("配置IO dist阈值") + ok;
+    const QString longText(100000, QLatin1Char('9'));
+    auto row = [&](const char *tag, const char *button, const char *f1, const QString &t1,
+                   const char *f2, const QString &t2, const char *frame, const QString &status) {
+        QTest::newRow(tag) << QString::fromLatin1(button) << QString::fromLatin1(f1) << t1
+                           << QString::fromLatin1(f2) << t2
+                           << hexBytes(QString::fromLatin1(frame)) << status;
+    };
+
+    row("rcv id 2047", "pushButton_can_rcv_id", "lineEdit_can_rcv_id", "2047", "", "",
+        "5A 08 51 FF 07 00 00 B9", rcv);
+    row("rcv id hex text sends 0", "pushButton_can_rcv_id", "lineEdit_can_rcv_id", "7FF", "", "",
+        "5A 08 51 00 00 00 00 B3", rcv);
+    row("rcv id beyond 32 bits sends 0", "pushButton_can_rcv_id", "lineEdit_can_rcv_id",
+        "99999999999", "", "", "5A 08 51 00 00 00 00 B3", rcv);
+    row("rcv id very long text sends 0", "pushButton_can_rcv_id", "lineEdit_can_rcv_id",
+        longText, "", "", "5A 08 51 00 00 00 00 B3", rcv);
+    row("snd id 0x1FFFFFFF", "pushButton_can_snd_id", "lineEdit_can_snd_id", "536870911", "", "",
+        "5A 08 50 FF FF FF 1F CE", snd);
+    row("snd id -1 as 32 bits", "pushButton_can_snd_id", "lineEdit_can_snd_id", "-1", "", "",
+        "5A 08 50 FF FF FF FF AE", snd);
+    row("snd id spaces count as text", "pushButton_can_snd_id", "lineEdit_can_snd_id", "   ", "",
+        "", "5A 08 50 00 00 00 00 B2", snd);
+    row("offset abc sends 0", "pushButton_ofs_config", "lineEdit_ofs_config", "abc", "", "",
+        "5A 06 69 00 00 C9", ofs);
+    row("offset -10", "pushButton_ofs_config", "lineEdit_ofs_config", "-10", "", "",
+        "5A 06 69 F6 FF BE", ofs);
+    row("offset 70000 keeps low 16 bits", "pushButton_ofs_config", "lineEdit_ofs_config",
+        "70000", "", "", "5A 06 69 70 11 4A", ofs);
+    row("delay near 100 far 200", "pushButton_IO_delay", "lineEdit_IO_delay_near", "100",
+        "lineEdit_IO_delay_far", "200", "5A 08 62 64 00 C8 00 F0", delay);
+    row("delay very long texts", "pushButton_IO_delay", "lineEdit_IO_delay_near", longText,
+        "lineEdit_IO_delay_far", longText, "5A 08 62 00 00 00 00 C4", delay);
+    row("threshold 300 buffer 20", "pushButton_dist_threshold", "lineEdit_dist_threshold", "300",
+        "lineEdit_dist_buffer", "20", "5A 08 63 2C 01 14 00 06", thr);
+    row("threshold -1 buffer abc", "pushButton_dist_threshold", "lineEdit_dist_threshold", "-1",
+        "lineEdit_dist_buffer", "abc", "5A 08 63 FF FF 00 00 C3", thr);
+}
+
+void TstTabCanIo::fields()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, field1);
+    QFETCH(QString, text1);
+    QFETCH(QString, field2);
+    QFETCH(QString, text2);
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, status);
+
+    QLineEdit *edit1 = cw.window->findChild<QLineEdit *>(field1);
+    QVERIFY(edit1);
+    edit1->setMaxLength(text1.size() + 1); // let the very long texts in whole
+    edit1->setText(text1);
+    QCOMPARE(edit1->text(), text1);
+    if (!field2.isEmpty()) {
+        QLineEdit *edit2 = cw.window->findChild<QLineEdit *>(field2);
+        QVERIFY(edit2);
+        edit2->setMaxLength(text2.size() + 1);
+        edit2->setText(text2);
+        QCOMPARE(edit2->text(), text2);
+    }
+    clickAndExpect(button, frame, status);
+}
+
+void TstTabCanIo::emptyFieldWarns_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("filled"); // the one field given a value, if any
+
+    QTest::newRow("rcv id") << "pushButton_can_rcv_id" << "";
+    QTest::newRow("snd id") << "pushButton_can_snd_id" << "";
+    QTest::newRow("offset") << "pushButton_ofs_config" << "";
+    QTest::newRow("delay none") << "pushButton_IO_delay" << "";
+    QTest::newRow("delay near only") << "pushButton_IO_delay" << "lineEdit_IO_delay_near";
+    QTest::newRow("delay far only") << "pushButton_IO_delay" << "lineEdit_IO_delay_far";
+    QTest::newRow("threshold only") << "pushButton_dist_threshold" << "lineEdit_dist_threshold";
+    QTest::newRow("buffer only") << "pushButton_dist_threshold" << "lineEdit_dist_buffer";
+}
+
+void TstTabCanIo::emptyFieldWarns()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, filled);
+
+    if (!filled.isEmpty())
+        cw.window->findChild<QLineEdit *>(filled)->setText(QStringLiteral("100"));
+
+    ModalCatcher catcher;
+    cw.button(button)->click();
+    QCOMPARE(catcher.texts, QStringList{T("警告：输入不能为空!")});
+    checkLanguage(catcher.texts.first());
+    QCOMPARE(cw.received(), QByteArray());
+    QCOMPARE(cw.status(), QStringLiteral("before"));
+}
+
+void TstTabCanIo::actions_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("reset") << "pushButton_reset" << hexBytes("5A 04 02 60")
+                           << T("复位") + T("成功！");
+    QTest::newRow("factory") << "pushButton_recover_factory" << hexBytes("5A 04 10 6E")
+                             << T("恢复出厂设置") + T("成功！");
+}
+
+void TstTabCanIo::actions()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, status);
+    clickAndExpect(button, frame, status);
+}
+
+void TstTabCanIo::noAnswer()
+{
+    // A non-zero status byte is no acknowledgement: two attempts, then failure.
+    cw.sensor.setAnswerMode(sim::AnswerMode::BadStatus);
+    cw.ui()->comboBox_can_baudrate->setCurrentIndex(2);
+    const QByteArray frame = hexBytes("5A 08 52 20 A1 07 00 7C");
+    clickAndExpect(QStringLiteral("pushButton_can_baudrate"), frame + frame,
+                   T("配置CAN波特率500K") + T("失败！"));
+}
+
+TAB_TEST_MAIN(TstTabCanIo)
+
+#include "tst_tab_can_io.moc"

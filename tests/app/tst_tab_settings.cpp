@@ -1,0 +1,350 @@
+// Sensor settings page, driven through the window against the simulated
+// sensor: the exact frame each choice puts on the wire, the status text it
+// produces, the warning boxes for an unmapped choice, in both languages.
+
+#include "tabfixture.h"
+
+class TstTabSettings : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TstTabSettings(Lang lang) : lang(lang) {}
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void choice_data();
+    void choice();
+    void emptyChoiceWarns_data();
+    void emptyChoiceWarns();
+    void outputModeWarningAppendsText();
+    void frameRate_data();
+    void frameRate();
+    void baudRate_data();
+    void baudRate();
+    void saveConfig();
+    void version();
+    void fullVersion_data();
+    void fullVersion();
+    void trigger();
+    void noAnswer_data();
+    void noAnswer();
+
+private:
+    // English texts must really be English, not Chinese source left over.
+    void checkLanguage(const QString &shown);
+    void clickAndExpect(const QString &buttonName, const QByteArray &frame, const QString &status);
+
+    Lang lang;
+    ConnectedWindow cw;
+};
+
+void TstTabSettings::initTestCase()
+{
+    qInfo() << "interface language:" << (lang == Lang::English ? "English" : "Chinese");
+    QVERIFY(cw.open(lang));
+    if (lang == Lang::English) {
+        QVERIFY(cw.ui()->radioButton_english->isChecked());
+        // The item lists were rebuilt from the English file.
+        QVERIFY(cw.ui()->comboBox_checksum->itemText(2) != QString::fromUtf8("使能"));
+    }
+}
+
+void TstTabSettings::cleanupTestCase()
+{
+    cw.close();
+}
+
+void TstTabSettings::init()
+{
+    cw.sensor.setAnswerMode(sim::AnswerMode::Normal);
+    cw.sensor.clearReceived();
+    cw.ui()->statusBar->showMessage(QStringLiteral("before"));
+}
+
+void TstTabSettings::cleanup()
+{
+    cw.sensor.setAnswerMode(sim::AnswerMode::Normal);
+    cw.sensor.setRate(100);
+}
+
+void TstTabSettings::checkLanguage(const QString &shown)
+{
+    if (lang == Lang::English)
+        QVERIFY2(!hasCjk(shown), qPrintable(QStringLiteral("untranslated text: ") + shown));
+}
+
+void TstTabSettings::clickAndExpect(const QString &buttonName, const QByteArray &frame,
+                                    const QString &status)
+{
+    QPushButton *button = cw.button(buttonName);
+    QVERIFY(button);
+    ModalCatcher catcher;
+    button->click();
+    QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(QLatin1Char('|'))));
+    QCOMPARE(cw.received().toHex(' '), frame.toHex(' '));
+    QCOMPARE(cw.status(), status);
+    checkLanguage(cw.status());
+}
+
+void TstTabSettings::choice_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("combo");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("status");
+
+    const QString ok = T("成功！");
+    auto row = [&](const char *tag, const char *button, const char *combo, int index,
+                   const QString &item, const char *frame, const QString &status) {
+        QTest::newRow(tag) << QString::fromLatin1(button) << QString::fromLatin1(combo) << index
+                           << item << hexBytes(QString::fromLatin1(frame)) << status;
+    };
+
+    // Transport: status acknowledgement, "串口" 1, "CAN" 2.
+    row("trans CAN", "pushButton_trans", "comboBox_lidar_trans", 2, QStringLiteral("CAN"),
+        "5A 05 45 02 A6", T("配置CAN口") + ok);
+    row("trans serial", "pushButton_trans", "comboBox_lidar_trans", 1, T("串口"),
+        "5A 05 45 01 A5", T("配置串口") + ok);
+
+    // Output format: echoed; IO is 5, not 3; BIN last to leave binary frames on.
+    row("format ASCII", "pushButton_output_format", "comboBox_output_format", 1,
+        QStringLiteral("ASCII"), "5A 05 05 00 64", T("配置ASCII码格式") + ok);
+    row("format PIX", "pushButton_output_format", "comboBox_output_format", 3,
+        QStringLiteral("PIX"), "5A 05 05 02 66", T("配置PIX") + ok);
+    row("format IO", "pushButton_output_format", "comboBox_output_format", 4,
+        QStringLiteral("IO"), "5A 05 05 05 69", T("配置IO输出") + ok);
+    row("format RS485", "pushButton_output_format", "comboBox_output_format", 5,
+        QStringLiteral("RS485"), "5A 05 05 06 6A", T("配置RS485") + ok);
+    row("format 4-20mA", "pushButton_output_format", "comboBox_output_format", 6,
+        QStringLiteral("4-20mA"), "5A 05 05 07 6B", T("配置4-20mA") + ok);
+    row("format BIN", "pushButton_output_format", "comboBox_output_format", 2,
+        QStringLiteral("BIN"), "5A 05 05 01 65", T("配置二进制格式") + ok);
+
+    // Output mode: echoed; continuous 1, trigger 0.
+    row("mode trigger", "pushButton_output_enable", "comboBox_output_enable", 1, T("触发模式"),
+        "5A 05 07 00 66", T("配置触发模式") + ok);
+    row("mode continuous", "pushButton_output_enable", "comboBox_output_enable", 2,
+        T("连续模式"), "5A 05 07 01 67", T("配置连续模式") + ok);
+
+    // Checksum: echoed; enabled 1.
+    row("checksum off", "pushButton_checksum", "comboBox_checksum", 1, T("不使能"),
+        "5A 05 08 00 67", T("配置校验和不使能") + ok);
+    row("checksum on", "pushButton_checksum", "comboBox_checksum", 2, T("使能"),
+        "5A 05 08 01 68", T("配置校验和使能") + ok);
+
+    // Rain and fog: enabled sends 0, the reverse of the checksum; no prefix.
+    row("fog on", "pushButton_fog_feature", "comboBox_fog_feature", 2, T("使能"),
+        "5A 05 64 00 C3", ok);
+    row("fog off", "pushButton_fog_feature", "comboBox_fog_feature", 1, T("不使能"),
+        "5A 05 64 01 C4", ok);
+
+    // DAC mapping: forward 0, reverse 1.
+    row("dac forward", "pushButton_dac_map", "comboBox_dac_map", 1, T("正向"),
+        "5A 05 71 00 D0", T("配置正向映射") + ok);
+    row("dac reverse", "pushButton_dac_map", "comboBox_dac_map", 2, T("反向"),
+        "5A 05 71 01 D1", T("配置反向映射") + ok);
+}
+
+void TstTabSettings::choice()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, combo);
+    QFETCH(int, index);
+    QFETCH(QString, item);
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, status);
+
+    QComboBox *box = cw.combo(combo);
+    QVERIFY(box);
+    QCOMPARE(box->itemText(index), item);
+    box->setCurrentIndex(index);
+    clickAndExpect(button, frame, status);
+}
+
+void TstTabSettings::emptyChoiceWarns_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("combo");
+
+    QTest::newRow("transport") << "pushButton_trans" << "comboBox_lidar_trans";
+    QTest::newRow("output format") << "pushButton_output_format" << "comboBox_output_format";
+    QTest::newRow("output mode") << "pushButton_output_enable" << "comboBox_output_enable";
+    QTest::newRow("checksum") << "pushButton_checksum" << "comboBox_checksum";
+    QTest::newRow("rain and fog") << "pushButton_fog_feature" << "comboBox_fog_feature";
+    QTest::newRow("dac mapping") << "pushButton_dac_map" << "comboBox_dac_map";
+}
+
+void TstTabSettings::emptyChoiceWarns()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, combo);
+
+    QComboBox *box = cw.combo(combo);
+    QVERIFY(box);
+    box->setCurrentIndex(0);
+    QCOMPARE(box->currentText(), QString());
+
+    ModalCatcher catcher;
+    cw.button(button)->click();
+    QCOMPARE(catcher.texts, QStringList{T("警告：非法输入!")});
+    QCOMPARE(catcher.texts.first().contains(QStringLiteral("!")), true);
+    checkLanguage(catcher.texts.first());
+    QCOMPARE(cw.received(), QByteArray());
+    QCOMPARE(cw.status(), QStringLiteral("before"));
+}
+
+void TstTabSettings::outputModeWarningAppendsText()
+{
+    // An item that maps to no mode (not offered by the list, but the handler
+    // must still refuse it) is quoted after the warning.
+    QComboBox *box = cw.ui()->comboBox_output_enable;
+    box->addItem(QStringLiteral("burst"));
+    box->setCurrentIndex(box->count() - 1);
+
+    ModalCatcher catcher;
+    cw.ui()->pushButton_output_enable->click();
+    box->removeItem(box->count() - 1);
+
+    QCOMPARE(catcher.texts, QStringList{T("警告：非法输入!") + QStringLiteral("burst")});
+    QCOMPARE(cw.received(), QByteArray());
+    QCOMPARE(cw.status(), QStringLiteral("before"));
+}
+
+void TstTabSettings::frameRate_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("frame");
+
+    QTest::newRow("100") << "100" << hexBytes("5A 06 03 64 00 C7");
+    QTest::newRow("10") << "10" << hexBytes("5A 06 03 0A 00 6D");
+    QTest::newRow("not a number sends 0") << "abc" << hexBytes("5A 06 03 00 00 63");
+    QTest::newRow("70000 keeps low 16 bits") << "70000" << hexBytes("5A 06 03 70 11 E4");
+    QTest::newRow("beyond 32 bits sends 0") << "99999999999" << hexBytes("5A 06 03 00 00 63");
+    QTest::newRow("very long text sends 0") << QString(100000, QLatin1Char('7'))
+                                            << hexBytes("5A 06 03 00 00 63");
+}
+
+void TstTabSettings::frameRate()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, frame);
+
+    cw.ui()->comboBox_fps_set->setEditText(text);
+    QCOMPARE(cw.ui()->comboBox_fps_set->currentText(), text);
+    clickAndExpect(QStringLiteral("pushButton_fps"), frame, T("设置帧率") + T("成功！"));
+}
+
+void TstTabSettings::baudRate_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("frame");
+
+    QTest::newRow("115200") << "115200" << hexBytes("5A 08 06 00 C2 01 00 2B");
+    QTest::newRow("9600") << "9600" << hexBytes("5A 08 06 80 25 00 00 0D");
+    QTest::newRow("empty item sends 0") << "" << hexBytes("5A 08 06 00 00 00 00 68");
+    QTest::newRow("not a number sends 0") << "abc" << hexBytes("5A 08 06 00 00 00 00 68");
+    QTest::newRow("-1 as 32 unsigned bits") << "-1" << hexBytes("5A 08 06 FF FF FF FF 64");
+    QTest::newRow("beyond 32 bits sends 0") << "4294967296" << hexBytes("5A 08 06 00 00 00 00 68");
+}
+
+void TstTabSettings::baudRate()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, frame);
+
+    QComboBox *box = cw.ui()->comboBox_seri_baud;
+    box->setEditText(text); // "" reads as the empty first item does
+    QCOMPARE(box->currentText(), text);
+    // The typed text itself follows the prefix, untranslated.
+    clickAndExpect(QStringLiteral("pushButton_baudrate"), frame, T("配置波特率") + text + T("成功！"));
+}
+
+void TstTabSettings::saveConfig()
+{
+    clickAndExpect(QStringLiteral("pushButton_save_config"), hexBytes("5A 04 11 6F"),
+                   T("保存配置") + T("成功！"));
+}
+
+void TstTabSettings::version()
+{
+    // Reply bytes 3, 4, 5 are shown in reverse order.
+    cw.sensor.setVersion(3, 0, 2);
+    clickAndExpect(QStringLiteral("pushButton_version"), hexBytes("5A 04 01 5F"),
+                   QStringLiteral("2.0.3"));
+    cw.sensor.clearReceived();
+    cw.sensor.setVersion(7, 16, 255);
+    clickAndExpect(QStringLiteral("pushButton_version"), hexBytes("5A 04 01 5F"),
+                   QStringLiteral("255.16.7"));
+}
+
+void TstTabSettings::fullVersion_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("plain") << "ZN84 3.0.3" << "ZN84 3.0.3";
+    QTest::newRow("white space simplified") << "  ZN84 \t\t main\n3.0.3   "
+                                            << "ZN84 main 3.0.3";
+    QTest::newRow("all 26 bytes") << "ABCDEFGHIJKLMNOPQRSTUVWXYZ" << "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+}
+
+void TstTabSettings::fullVersion()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+
+    cw.sensor.setFullVersion(text.toStdString());
+    clickAndExpect(QStringLiteral("pushButton_full_version"), hexBytes("5A 04 14 72"), shown);
+}
+
+void TstTabSettings::trigger()
+{
+    cw.sensor.setDistanceCm(1234);
+    WindowProbe probe = cw.probe();
+    probe.currentDistance() = -1.0;
+    clickAndExpect(QStringLiteral("pushButton_trig"), hexBytes("5A 04 04 62"),
+                   T("获取dist") + T("成功"));
+    QCOMPARE(probe.currentDistance(), 12.34);
+    cw.sensor.setDistanceCm(-1);
+}
+
+void TstTabSettings::noAnswer_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QString>("status");
+
+    // Commands are written once per attempt (two attempts), queries once.
+    const QByteArray save = hexBytes("5A 04 11 6F");
+    const QByteArray fps = hexBytes("5A 06 03 0A 00 6D");
+    QTest::newRow("save") << "pushButton_save_config" << save + save
+                          << T("保存配置") + T("失败！");
+    QTest::newRow("frame rate") << "pushButton_fps" << fps + fps << T("设置帧率") + T("失败！");
+    QTest::newRow("version") << "pushButton_version" << hexBytes("5A 04 01 5F")
+                             << T("版本号获取失败");
+    QTest::newRow("full version") << "pushButton_full_version" << hexBytes("5A 04 14 72")
+                                  << T("新版本号获取失败");
+}
+
+void TstTabSettings::noAnswer()
+{
+    QFETCH(QString, button);
+    QFETCH(QByteArray, written);
+    QFETCH(QString, status);
+
+    cw.ui()->comboBox_fps_set->setEditText(QStringLiteral("10"));
+    // The stream keeps running, so every wait returns at once with
+    // measurement frames and the failure comes quickly.
+    cw.sensor.setAnswerMode(sim::AnswerMode::Silent);
+    clickAndExpect(button, written, status);
+}
+
+TAB_TEST_MAIN(TstTabSettings)
+
+#include "tst_tab_settings.moc"

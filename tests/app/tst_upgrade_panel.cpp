@@ -1,0 +1,295 @@
+// Firmware upgrade panel: the file dialog, the empty-path warning, the link
+// choice and its frame length, progress and result display, and a real
+// transfer to the simulated sensor started from the panel.
+
+#include "tabfixture.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QProgressBar>
+#include <QTemporaryDir>
+
+namespace {
+
+// Answers the next file dialog: records how it was set up, then either picks
+// `pick` (when set) or cancels it.
+class DialogAnswer : public QObject
+{
+public:
+    explicit DialogAnswer(const QString &pick = QString()) : pick(pick)
+    {
+        connect(&timer, &QTimer::timeout, this, [this] { poll(); });
+        timer.start(20);
+    }
+
+    bool seen = false;
+    QString title;
+    QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
+    QFileDialog::ViewMode viewMode = QFileDialog::List;
+    QString directory;
+    bool hasParent = true;
+
+private:
+    void poll()
+    {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || seen)
+            return;
+        seen = true;
+        title = dialog->windowTitle();
+        fileMode = dialog->fileMode();
+        viewMode = dialog->viewMode();
+        directory = dialog->directory().absolutePath();
+        hasParent = dialog->parentWidget() != nullptr;
+        if (pick.isEmpty()) {
+            dialog->reject();
+        } else {
+            dialog->selectFile(pick);
+            static_cast<QDialog *>(dialog)->accept(); // public in QDialog
+        }
+    }
+
+    QString pick;
+    QTimer timer;
+};
+
+QByteArray upgradeFrame(int length, int index, const QByteArray &payload)
+{
+    QByteArray frame(length, '\0');
+    frame[0] = char(0x5A);
+    frame[1] = char(length);
+    frame[2] = char(0x49);
+    frame[3] = char(index & 0xFF);
+    frame[4] = char((index >> 8) & 0xFF);
+    for (int i = 0; i < payload.size(); ++i)
+        frame[5 + i] = payload[i];
+    unsigned sum = 0;
+    for (int i = 0; i < length - 1; ++i)
+        sum += static_cast<unsigned char>(frame[i]);
+    frame[length - 1] = char(sum & 0xFF);
+    return frame;
+}
+
+} // namespace
+
+class TstUpgradePanel : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TstUpgradePanel(Lang lang) : lang(lang) {}
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void browseCancelEmptiesPath();
+    void browsePicksFile();
+    void emptyPathWarnsOnly();
+    void progress_data();
+    void progress();
+    void result_data();
+    void result();
+    void linkChoice();
+    void transferOverCan();
+    void transferOverSerial();
+
+private:
+    QString writeImage(const QString &name, const QByteArray &content);
+
+    Lang lang;
+    ConnectedWindow cw;
+    QTemporaryDir tempDir;
+};
+
+void TstUpgradePanel::initTestCase()
+{
+    qInfo() << "interface language:" << (lang == Lang::English ? "English" : "Chinese");
+    QVERIFY(tempDir.isValid());
+    QVERIFY(cw.open(lang));
+    QVERIFY(cw.ui()->groupBox_upgrade->isEnabled());
+}
+
+void TstUpgradePanel::cleanupTestCase()
+{
+    cw.close();
+}
+
+void TstUpgradePanel::init()
+{
+    cw.sensor.clearReceived();
+    cw.ui()->statusBar->showMessage(QStringLiteral("before"));
+}
+
+QString TstUpgradePanel::writeImage(const QString &name, const QByteArray &content)
+{
+    const QString path = tempDir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return QString();
+    return path;
+}
+
+void TstUpgradePanel::browseCancelEmptiesPath()
+{
+    cw.ui()->lineEdit_image_full_path->setText(QStringLiteral("/some/old/image.bin"));
+    DialogAnswer answer;
+    cw.ui()->pushButton_browse->click();
+    QVERIFY(answer.seen);
+    QCOMPARE(cw.ui()->lineEdit_image_full_path->text(), QString());
+
+    QCOMPARE(answer.title, T("打开文件"));
+    QCOMPARE(answer.fileMode, QFileDialog::ExistingFile);
+    QCOMPARE(answer.viewMode, QFileDialog::Detail);
+    QCOMPARE(answer.directory, QDir::current().absolutePath());
+    QVERIFY(!answer.hasParent);
+    if (lang == Lang::English)
+        QVERIFY(!hasCjk(answer.title));
+}
+
+void TstUpgradePanel::browsePicksFile()
+{
+    const QString path = writeImage(QStringLiteral("picked.bin"), QByteArray(10, 'x'));
+    QVERIFY(!path.isEmpty());
+    DialogAnswer answer(path);
+    cw.ui()->pushButton_browse->click();
+    QVERIFY(answer.seen);
+    QCOMPARE(QFileInfo(cw.ui()->lineEdit_image_full_path->text()).canonicalFilePath(),
+             QFileInfo(path).canonicalFilePath());
+}
+
+void TstUpgradePanel::emptyPathWarnsOnly()
+{
+    cw.ui()->lineEdit_image_full_path->clear();
+    cw.ui()->progressBar->setValue(42);
+    const int framesBefore = cw.sensor.upgradeFramesReceived();
+
+    ModalCatcher catcher;
+    cw.ui()->pushButton_upgrade->click();
+    QCOMPARE(catcher.texts, QStringList{T("警告：文件路径不能为空！")});
+    if (lang == Lang::English)
+        QVERIFY(!hasCjk(catcher.texts.first()));
+    QCOMPARE(cw.ui()->progressBar->value(), 42);
+    QCOMPARE(cw.status(), QStringLiteral("before"));
+    // The worker runs its queue in order: a transfer wrongly queued by the
+    // click would reach the wire before this blocking command does.
+    QVERIFY(cw.worker()->send_cmd_id_save_settings());
+    QCOMPARE(cw.received().toHex(' '), hexBytes("5A 04 11 6F").toHex(' '));
+    QCOMPARE(cw.sensor.upgradeFramesReceived(), framesBefore);
+}
+
+void TstUpgradePanel::progress_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("1/3") << float(1.0 / 3.0) << 33;
+    QTest::newRow("2/3") << float(2.0 / 3.0) << 66;
+    QTest::newRow("1") << 1.0f << 100;
+    QTest::newRow("1/25") << float(1.0 / 25.0) << 4;
+    QTest::newRow("999/1000") << float(999.0 / 1000.0) << 99;
+}
+
+void TstUpgradePanel::progress()
+{
+    QFETCH(float, value);
+    QFETCH(int, shown);
+    cw.ui()->progressBar->reset();
+    // Through the worker's signal and the window's connection.
+    emit cw.worker()->sigUpdateProcessbar(value);
+    QTRY_COMPARE(cw.ui()->progressBar->value(), shown);
+}
+
+void TstUpgradePanel::result_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("success") << true << T("升级成功！");
+    QTest::newRow("failure") << false << T("升级失败！");
+}
+
+void TstUpgradePanel::result()
+{
+    QFETCH(bool, ok);
+    QFETCH(QString, status);
+    emit cw.worker()->signalUpgradeResult(ok);
+    QTRY_COMPARE(cw.status(), status);
+    if (lang == Lang::English)
+        QVERIFY(!hasCjk(cw.status()));
+}
+
+void TstUpgradePanel::linkChoice()
+{
+    WindowProbe probe = cw.probe();
+    QVERIFY(cw.ui()->radioButton_upgrade_serial->isChecked());
+    QCOMPARE(probe.frameLength(), 255u);
+    QCOMPARE(probe.payloadLength(), 249u);
+
+    cw.ui()->radioButton_upgrade_can->click();
+    QVERIFY(!cw.ui()->radioButton_upgrade_serial->isChecked());
+    QCOMPARE(probe.frameLength(), 8u);
+    QCOMPARE(probe.payloadLength(), 2u);
+
+    cw.ui()->radioButton_upgrade_serial->click();
+    QCOMPARE(probe.frameLength(), 255u);
+    QCOMPARE(probe.payloadLength(), 249u);
+}
+
+void TstUpgradePanel::transferOverCan()
+{
+    // 20 bytes at 2 per frame: header and ten data frames, no filler anywhere,
+    // so every byte on the wire is known.
+    QByteArray image;
+    for (int i = 0; i < 20; ++i)
+        image.append(char(0x30 + i * 7));
+    const QString path = writeImage(QStringLiteral("can.bin"), image);
+    QVERIFY(!path.isEmpty());
+
+    cw.ui()->radioButton_upgrade_can->click();
+    cw.ui()->lineEdit_image_full_path->setText(path);
+    cw.ui()->progressBar->setValue(50);
+    cw.ui()->pushButton_upgrade->click();
+    QCOMPARE(cw.status(), T("正在升级..."));
+    QVERIFY(cw.ui()->progressBar->value() < 0); // reset: no value shown yet
+
+    QTRY_COMPARE_WITH_TIMEOUT(cw.status(), T("升级成功！"), 30000);
+    QCOMPARE(cw.ui()->progressBar->value(), 100);
+
+    QByteArray expected = upgradeFrame(8, 0, QByteArray::fromHex("1400"));
+    for (int i = 1; i <= 10; ++i)
+        expected += upgradeFrame(8, i, image.mid((i - 1) * 2, 2));
+    QCOMPARE(cw.received().toHex(' '), expected.toHex(' '));
+    QCOMPARE(toByteArray(cw.sensor.upgradeImage()), image);
+
+    cw.ui()->radioButton_upgrade_serial->click();
+}
+
+void TstUpgradePanel::transferOverSerial()
+{
+    // Two full data frames of 249 bytes after the header.
+    QByteArray image;
+    for (int i = 0; i < 498; ++i)
+        image.append(char(i * 31 + 5));
+    const QString path = writeImage(QStringLiteral("serial.bin"), image);
+    QVERIFY(!path.isEmpty());
+
+    QVERIFY(cw.ui()->radioButton_upgrade_serial->isChecked());
+    cw.ui()->lineEdit_image_full_path->setText(path);
+    cw.ui()->pushButton_upgrade->click();
+    QCOMPARE(cw.status(), T("正在升级..."));
+    QTRY_COMPARE_WITH_TIMEOUT(cw.status(), T("升级成功！"), 30000);
+    QCOMPARE(cw.ui()->progressBar->value(), 100);
+
+    const QByteArray wire = cw.received();
+    QCOMPARE(wire.size(), 3 * 255);
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray frame = wire.mid(i * 255, 255);
+        QCOMPARE(frame.left(5).toHex(' '), upgradeFrame(255, i, {}).left(5).toHex(' '));
+    }
+    QCOMPARE(wire.mid(255 + 5, 249), image.left(249));
+    QCOMPARE(wire.mid(2 * 255 + 5, 249), image.mid(249));
+    QCOMPARE(toByteArray(cw.sensor.upgradeImage()), image);
+}
+
+TAB_TEST_MAIN(TstUpgradePanel)
+
+#include "tst_upgrade_panel.moc"
