@@ -1,0 +1,56 @@
+#include "workerharness.h"
+
+#include <QSerialPort>
+#include <QTimer>
+
+BatchCollector::BatchCollector(receiver *worker)
+{
+    connect(worker, &receiver::signalDistance, this, &BatchCollector::onDistance, Qt::QueuedConnection);
+}
+
+void BatchCollector::onDistance(QVector<uint16_t> dist, int freq)
+{
+    batches.append({dist, freq});
+}
+
+int BatchCollector::distanceCount() const
+{
+    int n = 0;
+    for (const Batch &b : batches)
+        n += b.dist.size();
+    return n;
+}
+
+QVector<uint16_t> BatchCollector::allDistances() const
+{
+    QVector<uint16_t> all;
+    for (const Batch &b : batches)
+        all += b.dist;
+    return all;
+}
+
+WorkerHarness::WorkerHarness() : m_worker(new receiver), m_collector(nullptr)
+{
+    m_collector = new BatchCollector(m_worker);
+    m_worker->moveToThread(&m_thread);
+    m_worker->serialPort->moveToThread(&m_thread);
+    m_worker->freqTimer->moveToThread(&m_thread);
+    m_thread.start();
+}
+
+WorkerHarness::~WorkerHarness()
+{
+    receiver *w = m_worker;
+    QMetaObject::invokeMethod(w, [w] {
+        w->freqTimer->stop();
+        w->serialPort->close();
+        delete w->serialPort;
+        delete w->freqTimer;
+        w->serialPort = nullptr;
+        w->freqTimer = nullptr;
+    }, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+    delete m_collector;
+    delete m_worker;
+}
