@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include <QChartView>
 #include <QLineSeries>
 #include <QValueAxis>
 
@@ -31,8 +32,11 @@ public:
     bool &suspended() const { return w.suspended; }
     bool &recording() const { return w.recording; }
     QFile &recordFile() const { return w.recordFile; }
-    QVector<QPointF> &displayPoints() const { return w.displayPoints; }
-    QVector<QPointF> &suspendedPoints() const { return w.suspendedPoints; }
+    // The curves as the window sees them (copies).
+    QVector<QPointF> displayPoints() const { return w.displayPoints.toVector(); }
+    QVector<QPointF> suspendedPoints() const { return w.suspendedCurve(); }
+    QChartView *chartView() const { return w.chartView; }
+    QString dataPath() const { return w.dataPath; }
     unsigned int &frameLength() const { return w.upgrade_frame_length; }
     unsigned int &payloadLength() const { return w.upgrade_payload_length; }
     QVector<unsigned int> &rateHistory() const { return w.rateHistory; }
