@@ -44,6 +44,8 @@ public:
     // Delivers a batch as the worker's queued signal would.
     void display(const QVector<uint16_t> &dist, int freq) { w.slotDisplay(dist, freq); }
     void distUpdate() { w.slotDistUpdate(); }
+    // What a successful connect does to the live display.
+    void resetDisplay() { w.resetLiveDisplay(); }
     void progress(float v) { w.slotUpdateProcessbar(v); }
     void upgradeResult(bool ok) { w.slotUpgradeResult(ok); }
 
