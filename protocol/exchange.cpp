@@ -25,7 +25,7 @@ bool receiver::read_ack(QByteArray ack)
     qDebug() << "ack" << ack.toHex();
     QByteArray buffer;
 
-    serialPort->waitForReadyRead(xchg::kAckWaitMs);
+    xchg::waitForData(serialPort, xchg::kAckWaitMs);
     QByteArray chunk = serialPort->readAll();
     qDebug() << "read" << (buffer + chunk).toHex();
     bool result = ack::searchStep(buffer, chunk, ack);
@@ -33,7 +33,7 @@ bool receiver::read_ack(QByteArray ack)
     if (!result) {
         // The buffer now keeps only its last ack.size() bytes, so an
         // acknowledgement split across the two reads is still found.
-        serialPort->waitForReadyRead(xchg::kAckWaitMs);
+        xchg::waitForData(serialPort, xchg::kAckWaitMs);
         chunk = serialPort->readAll();
         qDebug() << "read" << (buffer + chunk).toHex();
         result = ack::searchStep(buffer, chunk, ack);

@@ -14,9 +14,15 @@ void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak)
     qDebug() << text.constData() << frame.toHex();
 }
 
+void waitForData(QSerialPort *port, int waitMs)
+{
+    if (port->isOpen())
+        port->waitForReadyRead(waitMs);
+}
+
 QByteArray waitAndTake(QSerialPort *port, int waitMs)
 {
-    port->waitForReadyRead(waitMs);
+    waitForData(port, waitMs);
     const QByteArray chunk = port->readAll();
     qDebug() << chunk.toHex();
     return chunk;

@@ -22,6 +22,10 @@ constexpr int kModbusReadPasses = 2;
 // Frame message: optional leading line break, the tag, the bytes in hex.
 void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak);
 
+// Waits up to `waitMs` for incoming data. A closed port can bring none, so
+// the wait is skipped there instead of freezing the caller for nothing.
+void waitForData(QSerialPort *port, int waitMs);
+
 // Waits up to `waitMs` for data, takes everything available and logs it.
 QByteArray waitAndTake(QSerialPort *port, int waitMs);
 

@@ -1,0 +1,330 @@
+// The configuration commands and their exchanges, run by a worker in its own
+// thread against the simulated sensor on a pseudo-terminal.
+
+#include "log_capture.h"
+#include "simsensor.h"
+#include "testutil.h"
+#include "workerharness.h"
+
+#include <QSerialPort>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+QByteArray toBytes(const sim::Bytes &b)
+{
+    return QByteArray(reinterpret_cast<const char *>(b.data()), int(b.size()));
+}
+
+using Call = std::function<bool(receiver *)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Call)
+Q_DECLARE_METATYPE(sim::AnswerMode)
+
+class tst_command_exchange : public QObject
+{
+    Q_OBJECT
+
+private:
+    sim::SimSensor *sensor = nullptr;
+    WorkerHarness *harness = nullptr;
+    LogCapture *log = nullptr;
+
+    receiver *worker() const { return harness->worker(); }
+    QByteArray received() const { return toBytes(sensor->received()); }
+
+    // Stops the stream and lets the parser take what is still on the line,
+    // so that an exchange sees only the answer to its own command.
+    void quietLine()
+    {
+        sensor->pauseStream(true);
+        QTest::qWait(200);
+        sensor->clearReceived();
+    }
+
+    bool parserAttached()
+    {
+        bool attached = false;
+        receiver *w = worker();
+        harness->inWorker([&] {
+            attached = QObject::disconnect(w->serialPort, SIGNAL(readyRead()), w, SLOT(slotReceiver()));
+            if (attached)
+                QObject::connect(w->serialPort, SIGNAL(readyRead()), w, SLOT(slotReceiver()));
+        });
+        return attached;
+    }
+
+    // Batches flow again: the parser is attached and sees the stream.
+    bool streamResumes()
+    {
+        sensor->pauseStream(false);
+        harness->collector()->clear();
+        return QTest::qWaitFor([&] { return harness->collector()->batches.size() >= 2; }, 10000);
+    }
+
+private slots:
+    void init()
+    {
+        log = new LogCapture;
+        LogCapture::clear();
+        sensor = new sim::SimSensor;
+        sensor->setDistanceCm(1234);
+        QVERIFY(sensor->start(100));
+        harness = new WorkerHarness;
+        QVERIFY(worker()->openPort(QString::fromStdString(sensor->devicePath()), 115200));
+        QVERIFY(QTest::qWaitFor([&] { return !harness->collector()->batches.isEmpty(); }, 10000));
+        sensor->clearReceived();
+    }
+
+    void cleanup()
+    {
+        delete harness;
+        harness = nullptr;
+        sensor->stop();
+        delete sensor;
+        sensor = nullptr;
+        delete log;
+        log = nullptr;
+    }
+
+    // Every acknowledged command, while the sensor streams: the exact frame on
+    // the wire, written once, and the acknowledgement found among the frames.
+    void everyCommand_data()
+    {
+        QTest::addColumn<Call>("call");
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QString>("tag");
+
+        QTest::newRow("soft reset") << Call([](receiver *w) { return w->send_cmd_id_soft_reset(); })
+                                    << "5A 04 02 60" << "receiver::slot_do_cmd_id_soft_reset";
+        QTest::newRow("restore default") << Call([](receiver *w) { return w->send_cmd_id_restore_default(); })
+                                         << "5A 04 10 6E" << "receiver::slot_do_cmd_id_restore_default";
+        QTest::newRow("save settings") << Call([](receiver *w) { return w->send_cmd_id_save_settings(); })
+                                       << "5A 04 11 6F" << "receiver::slot_do_cmd_id_save_settings";
+        QTest::newRow("frame rate 100") << Call([](receiver *w) { return w->send_cmd_id_frame_rate(100); })
+                                        << "5A 06 03 64 00 C7" << "";
+        QTest::newRow("output format 1") << Call([](receiver *w) { return w->send_cmd_id_output_format(1); })
+                                         << "5A 05 05 01 65" << "receiver::slot_do_cmd_id_output_format";
+        QTest::newRow("baud rate 115200") << Call([](receiver *w) { return w->send_cmd_id_baud_rate(115200); })
+                                          << "5A 08 06 00 C2 01 00 2B" << "receiver::slot_do_cmd_id_baud_rate";
+        QTest::newRow("output en 1") << Call([](receiver *w) { return w->send_cmd_id_output_en(1); })
+                                     << "5A 05 07 01 67" << "receiver::slot_do_cmd_id_output_en";
+        QTest::newRow("checksum en 1") << Call([](receiver *w) { return w->send_cmd_id_frame_checksum_en(1); })
+                                       << "5A 05 08 01 68" << "receiver::slot_do_cmd_id_frame_checksum_en";
+        QTest::newRow("trans type 1") << Call([](receiver *w) { return w->send_cmd_id_trans_type_config(1); })
+                                      << "5A 05 45 01 A5" << "receiver::slot_do_cmd_id_trans_type_config";
+        QTest::newRow("fog 1") << Call([](receiver *w) { return w->send_cmd_id_fog_feature_enable(1); })
+                               << "5A 05 64 01 C4" << "receiver::slot_do_cmd_id_fog_feature_enable";
+        QTest::newRow("dac map 2") << Call([](receiver *w) { return w->send_cmd_id_dac_map_type(2); })
+                                   << "5A 05 71 02 D2" << "receiver::slot_do_cmd_id_dac_map_type";
+        QTest::newRow("gain 0") << Call([](receiver *w) { return w->send_cmd_id_gain_adjust_enable(0); })
+                                << "5A 05 4E 00 AD" << "receiver::slot_do_cmd_id_gain_adjust_enable";
+        QTest::newRow("can snd id") << Call([](receiver *w) { return w->send_cmd_id_can_snd_id(0x1FFFFFFF); })
+                                    << "5A 08 50 FF FF FF 1F CE" << "receiver::slot_do_cmd_id_can_snd_id";
+        QTest::newRow("can rcv id") << Call([](receiver *w) { return w->send_cmd_id_can_rcv_id(0x123); })
+                                    << "5A 08 51 23 01 00 00 D7" << "receiver::slot_do_cmd_id_can_rcv_id";
+        QTest::newRow("can baud 500k") << Call([](receiver *w) { return w->send_cmd_id_can_baudrate(500000); })
+                                       << "5A 08 52 20 A1 07 00 7C" << "receiver::slot_do_cmd_id_can_baudrate";
+        QTest::newRow("can frame type") << Call([](receiver *w) { return w->send_cmd_id_can_frame_type_config(1); })
+                                        << "5A 05 5D 01 BD" << "receiver::slot_do_cmd_id_can_frame_type_config";
+        QTest::newRow("near io 1") << Call([](receiver *w) { return w->send_cmd_id_near_io_value(1); })
+                                   << "5A 05 61 01 C1" << "receiver::slot_do_cmd_id_near_io_value";
+        QTest::newRow("io delay") << Call([](receiver *w) { return w->send_cmd_id_io_delay(100, 200); })
+                                  << "5A 08 62 64 00 C8 00 F0" << "receiver::slot_do_cmd_id_io_delay";
+        QTest::newRow("io threshold") << Call([](receiver *w) { return w->send_cmd_id_dist_io_threshold(1000, 2000); })
+                                      << "5A 08 63 E8 03 D0 07 87" << "receiver::slot_do_cmd_id_dist_io_threshold";
+        QTest::newRow("offset -10") << Call([](receiver *w) { return w->send_cmd_id_offset_config(0xFFF6); })
+                                    << "5A 06 69 F6 FF BE" << "receiver::slot_do_cmd_id_offset_config";
+        QTest::newRow("custom choise") << Call([](receiver *w) {
+                                              bool ok = false;
+                                              emit w->signalCustom(2, ok);
+                                              return ok;
+                                          })
+                                       << "5A 05 5A 02 BB" << "receiver::slot_do_cmd_id_Custom_choise";
+        QTest::newRow("sample freq") << Call([](receiver *w) {
+                                            bool ok = false;
+                                            QMetaObject::invokeMethod(w, [&] { w->slot_do_cmd_id_sample_freq(0x10064, ok); },
+                                                                      Qt::BlockingQueuedConnection);
+                                            return ok;
+                                        })
+                                     << "5A 06 03 64 00 C7" << "receiver::slot_do_cmd_id_sample_freq";
+    }
+
+    void everyCommand()
+    {
+        QFETCH(Call, call);
+        QFETCH(QString, frame);
+        QFETCH(QString, tag);
+        QVERIFY(call(worker()));
+        QCOMPARE(received().toHex(' '), hexBytes(frame).toHex(' '));
+        QVERIFY(parserAttached());
+        if (tag.isEmpty()) {
+            // The frame-rate command logs the acknowledgement wait only.
+            QVERIFY(!LogCapture::contains(QStringLiteral("slot_do_cmd_id_frame_rate")));
+        } else {
+            QVERIFY(LogCapture::contains(tag + QLatin1Char(' ')));
+            QVERIFY(LogCapture::contains(QString::fromLatin1(hexBytes(frame).toHex())));
+        }
+        QVERIFY(LogCapture::contains(QStringLiteral("receiver::read_ack true")));
+        QVERIFY(streamResumes());
+    }
+
+    // Acknowledgements bent by the sensor. The split and embedded answers
+    // are sent on a quiet line so that the reads hold only them; the wrong
+    // answers come while the sensor streams, which also keeps the waits short.
+    void answerModes_data()
+    {
+        QTest::addColumn<sim::AnswerMode>("mode");
+        QTest::addColumn<bool>("streaming");
+        QTest::addColumn<Call>("call");
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("writes");
+
+        const Call reset([](receiver *w) { return w->send_cmd_id_soft_reset(); });
+        const Call fps([](receiver *w) { return w->send_cmd_id_frame_rate(100); });
+        const Call format([](receiver *w) { return w->send_cmd_id_output_format(1); });
+        using M = sim::AnswerMode;
+
+        QTest::newRow("status split over two reads") << M::Split << false << reset << "5A 04 02 60" << true << 1;
+        QTest::newRow("echo split over two reads") << M::Split << false << fps << "5A 06 03 64 00 C7" << true << 1;
+        QTest::newRow("status between frames") << M::Surrounded << false << reset << "5A 04 02 60" << true << 1;
+        QTest::newRow("echo between frames") << M::Surrounded << false << format << "5A 05 05 01 65" << true << 1;
+        QTest::newRow("status in the stream") << M::Normal << true << reset << "5A 04 02 60" << true << 1;
+        QTest::newRow("wrong status byte") << M::BadStatus << true << reset << "5A 04 02 60" << false << 2;
+        QTest::newRow("wrong status byte, quiet") << M::BadStatus << false << reset << "5A 04 02 60" << false << 2;
+        QTest::newRow("echo off by one byte") << M::WrongByte << true << fps << "5A 06 03 64 00 C7" << false << 2;
+        QTest::newRow("status off by one byte") << M::WrongByte << true << reset << "5A 04 02 60" << false << 2;
+        QTest::newRow("garbage") << M::Garbage << true << reset << "5A 04 02 60" << false << 2;
+    }
+
+    void answerModes()
+    {
+        QFETCH(sim::AnswerMode, mode);
+        QFETCH(bool, streaming);
+        QFETCH(Call, call);
+        QFETCH(QString, frame);
+        QFETCH(bool, ok);
+        QFETCH(int, writes);
+        if (!streaming)
+            quietLine();
+        sensor->setAnswerMode(mode);
+        QCOMPARE(call(worker()), ok);
+        QCOMPARE(received(), hexBytes(frame).repeated(writes));
+        QVERIFY(parserAttached());
+        sensor->setAnswerMode(sim::AnswerMode::Normal);
+        QVERIFY(streamResumes());
+    }
+
+    void lateAckTakenBySecondAttempt()
+    {
+        quietLine();
+        sensor->setLateDelayMs(2300);   // after both waits of the first attempt
+        sensor->setAnswerMode(sim::AnswerMode::Late);
+        QVERIFY(worker()->send_cmd_id_save_settings());
+        QCOMPARE(received(), hexBytes("5A 04 11 6F 5A 04 11 6F"));
+        QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack false")), 1);
+        QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack true")), 1);
+    }
+
+    void versionQueries()
+    {
+        sensor->setVersion(3, 0, 2);
+        sensor->setFullVersion("ZN84 SIM V2.0.3");
+        bool ok = false;
+        QCOMPARE(worker()->send_cmd_id_version(ok), QStringLiteral("2.0.3"));
+        QVERIFY(ok);
+        QCOMPARE(received(), hexBytes("5A 04 01 5F"));
+        sensor->clearReceived();
+        ok = false;
+        QCOMPARE(worker()->send_cmd_id_full_version(ok), QStringLiteral("ZN84 SIM V2.0.3"));
+        QVERIFY(ok);
+        QCOMPARE(received(), hexBytes("5A 04 14 72"));
+        QVERIFY(parserAttached());
+        QVERIFY(streamResumes());
+    }
+
+    void fullVersionFillsAll26Bytes()
+    {
+        const std::string text(26, 'Z');
+        sensor->setFullVersion(text);
+        bool ok = false;
+        const QString got = worker()->send_cmd_id_full_version(ok);
+        QVERIFY(ok);
+        QCOMPARE(got, QString::fromStdString(text));
+    }
+
+    void versionSplitOverTwoChunks()
+    {
+        quietLine();
+        sensor->setVersion(9, 8, 7);
+        sensor->setAnswerMode(sim::AnswerMode::Split);
+        bool ok = false;
+        QCOMPARE(worker()->send_cmd_id_version(ok), QStringLiteral("7.8.9"));
+        QVERIFY(ok);
+        QCOMPARE(received(), hexBytes("5A 04 01 5F"));   // never re-sent
+        QVERIFY(parserAttached());
+    }
+
+    void triggeredMeasurement()
+    {
+        // In trigger mode the stream stops; the trigger brings one frame.
+        QVERIFY(worker()->send_cmd_id_output_en(0));
+        QTest::qWait(200);
+        sensor->clearReceived();
+        sensor->setDistanceCm(4321);
+        unsigned short dist = 0;
+        QVERIFY(worker()->send_cmd_id_sample_trig(dist));
+        QCOMPARE(dist, (unsigned short)4321);
+        QCOMPARE(received(), hexBytes("5A 04 04 62"));
+        QVERIFY(parserAttached());
+    }
+
+    void triggerTakesFirstFrameOfTheStream()
+    {
+        // With the stream running the first 59 59 frame is the answer.
+        sensor->setDistanceCm(777);
+        QTest::qWait(200);
+        unsigned short dist = 0;
+        QVERIFY(worker()->send_cmd_id_sample_trig(dist));
+        QCOMPARE(dist, (unsigned short)777);
+    }
+
+    // The slow cases, grouped: nobody answers at all.
+    void noAnswer()
+    {
+        quietLine();
+        sensor->setAnswerMode(sim::AnswerMode::Silent);
+        QVERIFY(!worker()->send_cmd_id_soft_reset());
+        QCOMPARE(received(), hexBytes("5A 04 02 60 5A 04 02 60"));
+        QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack false")), 2);
+        QVERIFY(parserAttached());
+        QVERIFY(streamResumes());
+
+        quietLine();
+        bool ok = true;
+        worker()->send_cmd_id_version(ok);
+        QVERIFY(!ok);
+        QCOMPARE(received(), hexBytes("5A 04 01 5F"));
+        QVERIFY(parserAttached());
+        QVERIFY(streamResumes());
+    }
+
+    void closedPort()
+    {
+        QVERIFY(worker()->closePort());
+        sensor->clearReceived();
+        QVERIFY(!worker()->send_cmd_id_output_en(1));
+        unsigned short dist = 55;
+        QVERIFY(!worker()->send_cmd_id_sample_trig(dist));
+        QCOMPARE(dist, (unsigned short)55);   // untouched on failure
+        QVERIFY(received().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_command_exchange)
+#include "tst_command_exchange.moc"
