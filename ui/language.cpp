@@ -6,6 +6,17 @@
 #include <QTranslator>
 #include <QValueAxis>
 
+// The built-in copies of the translation files live in a static library, so
+// their resource must be registered explicitly.
+static void registerTranslationResources()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(translations);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
 void MainWindow::on_radioButton_chinese_toggled(bool checked)
 {
     // Switching languages unchecks the other button; that notification is ignored.
@@ -30,6 +41,7 @@ bool MainWindow::switchLanguage(const QString &fileName)
     // Non-null empty strings: load exactly this name, without the loader's
     // fallbacks (which could pick "language.qm" for a missing "language_CH.qm").
     const QString none = QStringLiteral("");
+    registerTranslationResources();
     const bool loaded =
             translator->load(QDir::current().absoluteFilePath(fileName), none, none, none)
             || translator->load(QStringLiteral(":/i18n/") + fileName, none, none, none);

@@ -1,0 +1,314 @@
+// Switching the interface between Chinese and English: the twelve command
+// lists, the captions, the title and axis titles, and where the translation
+// files are found.
+
+#include "mainwindow.h"
+#include "windowprobe.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+bool hasCjk(const QString &text)
+{
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if ((u >= 0x2E80 && u <= 0x9FFF) || (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF00 && u <= 0xFFEF))
+            return true;
+    }
+    return false;
+}
+
+QStringList items(const QComboBox *box)
+{
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list << box->itemText(i);
+    return list;
+}
+
+// Item lists as written in the source: a leading '~' marks an item that
+// passes through the translator.
+struct ListSpec { const char *box; QStringList source; bool editable; };
+const ListSpec lists[] = {
+    {"comboBox_lidar_trans", {"", "~串口", "CAN"}, false},
+    {"comboBox_output_format", {"", "ASCII", "BIN", "PIX", "IO", "RS485", "4-20mA"}, false},
+    {"comboBox_output_enable", {"", "~触发模式", "~连续模式"}, false},
+    {"comboBox_checksum", {"", "~不使能", "~使能"}, false},
+    {"comboBox_seri_baud", {"", "4800", "9600", "115200", "460800", "921600", "1000000"}, true},
+    {"comboBox_seri_baud_2", {"9600", "115200", "460800"}, true},
+    {"comboBox_gain_adjust", {"", "~不使能", "~使能"}, false},
+    {"comboBox_can_baudrate", {"", "1000000", "500k", "250k", "125k"}, false},
+    {"comboBox_can_type", {"", "~标准帧", "~扩展帧"}, false},
+    {"comboBox_fog_feature", {"", "~不使能", "~使能"}, false},
+    {"comboBox_io_level", {"", "~高电平", "~低电平"}, false},
+    {"comboBox_dac_map", {"", "~正向", "~反向"}, false},
+};
+
+} // namespace
+
+class tst_window_language : public QObject
+{
+    Q_OBJECT
+
+private:
+    MainWindow *window = nullptr;
+    Ui::MainWindow *ui() const { return WindowProbe(*window).ui(); }
+    WindowProbe probe() const { return WindowProbe(*window); }
+    QStringList untranslatedTexts() const;
+
+    void addListRows()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QStringList>("source");
+        QTest::addColumn<bool>("editable");
+        for (const ListSpec &l : lists)
+            QTest::newRow(l.box) << l.box << l.source << l.editable;
+    }
+    static QStringList expectedItems(const QStringList &source, bool translated)
+    {
+        QStringList out;
+        for (const QString &s : source) {
+            if (!s.startsWith('~'))
+                out << s;
+            else if (translated)
+                out << QCoreApplication::translate("MainWindow", s.mid(1).toUtf8().constData());
+            else
+                out << s.mid(1);
+        }
+        return out;
+    }
+
+    QString startDir;
+
+private slots:
+    void initTestCase() { startDir = QDir::currentPath(); }
+    void init()
+    {
+        window = new MainWindow;
+        window->show();
+    }
+    void cleanup()
+    {
+        delete window;
+        window = nullptr;
+        QDir::setCurrent(startDir);
+    }
+
+    void chineseListsAtStart_data() { addListRows(); }
+    void chineseListsAtStart();
+    void englishLists_data() { addListRows(); }
+    void englishLists();
+    void englishCaptions_data();
+    void englishCaptions();
+    void noChineseLeftInEnglish();
+    void backToChinese();
+    void switchResetsInputsButNotState();
+    void checkingTheCheckedButtonDoesNothing();
+    void translationsFromResourcesElsewhere();
+    void workingDirectoryFilesComeFirst();
+};
+
+void tst_window_language::chineseListsAtStart()
+{
+    QFETCH(QString, box);
+    QFETCH(QStringList, source);
+    QFETCH(bool, editable);
+    auto *combo = window->findChild<QComboBox *>(box);
+    QVERIFY(combo);
+    QCOMPARE(items(combo), expectedItems(source, false));
+    QCOMPARE(combo->currentIndex(), 0);
+    QCOMPARE(combo->isEditable(), editable);
+}
+
+// The handlers compare a choice with the same source text through tr(), so
+// each translated item must be exactly what the translator gives now.
+void tst_window_language::englishLists()
+{
+    QFETCH(QString, box);
+    QFETCH(QStringList, source);
+    QFETCH(bool, editable);
+    auto *combo = window->findChild<QComboBox *>(box);
+    combo->setCurrentIndex(combo->count() - 1);
+    ui()->radioButton_english->setChecked(true);
+    const QStringList english = items(combo);
+    QCOMPARE(english, expectedItems(source, true));
+    for (const QString &item : english)
+        QVERIFY2(!hasCjk(item), qPrintable(item));
+    QCOMPARE(combo->currentIndex(), 0);
+    QCOMPARE(combo->isEditable(), editable);
+}
+
+void tst_window_language::englishCaptions_data()
+{
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QString>("english");
+    QTest::newRow("connect") << "connectButton" << "Connect";
+    QTest::newRow("record") << "saveButton" << "Record";
+    QTest::newRow("pause") << "suspendButton" << "Pause";
+    QTest::newRow("reset (re-worded)") << "pushButton_reset" << "Reset";
+    QTest::newRow("save configuration (re-worded)") << "pushButton_save_config" << "Save configuration";
+    QTest::newRow("serial port box (re-worded)") << "groupBox_seri_port" << "Serial port";
+    QTest::newRow("frame rate") << "pushButton_fps" << "Set frame rate";
+    QTest::newRow("english") << "radioButton_english" << "English";
+    QTest::newRow("modbus group stays") << "groupBox_modbus_2" << "modbus";
+    QTest::newRow("serial group stays") << "groupBox" << "serial";
+    QTest::newRow("unit stays") << "label_Hz" << "Hz";
+}
+
+void tst_window_language::englishCaptions()
+{
+    QFETCH(QString, widget);
+    QFETCH(QString, english);
+    ui()->radioButton_english->setChecked(true);
+    QWidget *w = window->findChild<QWidget *>(widget);
+    QVERIFY(w);
+    if (auto *box = qobject_cast<QGroupBox *>(w))
+        QCOMPARE(box->title(), english);
+    else if (auto *button = qobject_cast<QAbstractButton *>(w))
+        QCOMPARE(button->text(), english);
+    else
+        QCOMPARE(qobject_cast<QLabel *>(w)->text(), english);
+    QCOMPARE(window->windowTitle(), QString("ZN84 Viewer V3.0.3"));
+    QCOMPARE(probe().axisX()->titleText(), QString("Time(s)"));
+    QCOMPARE(probe().axisY()->titleText(), QString("Distance(m)"));
+    QCOMPARE(ui()->tabWidget_cmd->tabText(0), QString("Serial control"));
+}
+
+QStringList tst_window_language::untranslatedTexts() const
+{
+    QStringList found;
+    auto check = [&found](const QObject *o, const QString &what, const QString &text) {
+        if (hasCjk(text))
+            found << o->objectName() + " " + what + ": " + text;
+    };
+    check(window, "title", window->windowTitle());
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        check(w, "tooltip", w->toolTip());
+        check(w, "window title", w->windowTitle());
+        if (auto *l = qobject_cast<QLabel *>(w))
+            check(w, "text", l->text());
+        if (auto *b = qobject_cast<QAbstractButton *>(w))
+            check(w, "text", b->text());
+        if (auto *g = qobject_cast<QGroupBox *>(w))
+            check(w, "title", g->title());
+        if (auto *e = qobject_cast<QLineEdit *>(w)) {
+            check(w, "text", e->text());
+            check(w, "placeholder", e->placeholderText());
+        }
+        if (auto *c = qobject_cast<QComboBox *>(w)) {
+            for (const QString &item : items(c))
+                check(w, "item", item);
+            check(w, "current text", c->currentText());
+        }
+        if (auto *t = qobject_cast<QTabWidget *>(w)) {
+            for (int i = 0; i < t->count(); ++i)
+                check(w, "tab", t->tabText(i));
+        }
+    }
+    check(probe().axisX(), "axis", probe().axisX()->titleText());
+    check(probe().axisY(), "axis", probe().axisY()->titleText());
+    check(ui()->statusBar, "message", ui()->statusBar->currentMessage());
+    return found;
+}
+
+void tst_window_language::noChineseLeftInEnglish()
+{
+    QVERIFY(!untranslatedTexts().isEmpty());   // the check does see Chinese
+    ui()->radioButton_english->setChecked(true);
+    QVERIFY(ui()->radioButton_english->isChecked());
+    QVERIFY(!ui()->radioButton_chinese->isChecked());
+    const QStringList left = untranslatedTexts();
+    QVERIFY2(left.isEmpty(), qPrintable(left.join("\n")));
+}
+
+void tst_window_language::backToChinese()
+{
+    ui()->radioButton_english->setChecked(true);
+    ui()->radioButton_chinese->setChecked(true);
+    QVERIFY(!ui()->radioButton_english->isChecked());
+    QCOMPARE(ui()->connectButton->text(), QString("连接"));
+    QCOMPARE(ui()->pushButton_reset->text(), QString("复位"));
+    QCOMPARE(ui()->tabWidget_cmd->tabText(1), QString("CAN控制"));
+    QCOMPARE(items(ui()->comboBox_output_enable), QStringList({"", "触发模式", "连续模式"}));
+    QCOMPARE(items(ui()->comboBox_dac_map), QStringList({"", "正向", "反向"}));
+    QCOMPARE(window->windowTitle(), QString("ZN84 Viewer V3.0.3"));
+}
+
+// A switch re-runs the form's text step: typed inputs go back to the form's
+// values and the buttons show their idle captions, but the window's state stays.
+void tst_window_language::switchResetsInputsButNotState()
+{
+    ui()->groupBox_ctrl->setEnabled(true);
+    ui()->timeRangeEdit->setText("55");
+    QTest::keyClick(ui()->timeRangeEdit, Qt::Key_Return);
+    QCOMPARE(probe().timeRange(), 55);
+    ui()->suspendButton->click();
+    QCOMPARE(ui()->suspendButton->text(), QString("恢复"));
+    ui()->lineEdit_mb_fps->setText("123");
+    ui()->lineEdit_image_full_path->setText("/tmp/image.bin");
+    ui()->comboBox_seri_baud_2->setCurrentIndex(2);
+    ui()->distLabel->setText("4.5");
+
+    ui()->radioButton_english->setChecked(true);
+    QCOMPARE(ui()->timeRangeEdit->text(), QString("10"));
+    QCOMPARE(ui()->lineEdit_mb_fps->text(), QString("10000"));
+    QCOMPARE(ui()->lineEdit_image_full_path->text(), QString());
+    QCOMPARE(ui()->distLabel->text(), QString("0"));
+    QCOMPARE(ui()->comboBox_seri_baud_2->currentText(), QString("9600"));
+    QCOMPARE(ui()->suspendButton->text(), QString("Pause"));
+    QVERIFY(probe().suspended());
+    QCOMPARE(probe().timeRange(), 55);
+}
+
+void tst_window_language::checkingTheCheckedButtonDoesNothing()
+{
+    ui()->timeRangeEdit->setText("77");
+    ui()->comboBox_checksum->setCurrentIndex(2);
+    ui()->radioButton_chinese->setChecked(true);
+    QCOMPARE(ui()->timeRangeEdit->text(), QString("77"));
+    QCOMPARE(ui()->comboBox_checksum->currentIndex(), 2);
+}
+
+// Started from a directory without translation files, the window still gets
+// its command lists and its English, from the copies built into the program.
+void tst_window_language::translationsFromResourcesElsewhere()
+{
+    delete window;
+    window = nullptr;
+    QTemporaryDir elsewhere;
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    window = new MainWindow;
+    QCOMPARE(items(ui()->comboBox_can_type), QStringList({"", "标准帧", "扩展帧"}));
+    QCOMPARE(window->windowTitle(), QString("ZN84 Viewer V3.0.3"));
+    ui()->radioButton_english->setChecked(true);
+    QCOMPARE(ui()->connectButton->text(), QString("Connect"));
+    QVERIFY(untranslatedTexts().isEmpty());
+}
+
+// A file in the working directory wins over the built-in copy: here the
+// "English" file is really the Chinese one.
+void tst_window_language::workingDirectoryFilesComeFirst()
+{
+    delete window;
+    window = nullptr;
+    QTemporaryDir elsewhere;
+    QVERIFY(QFile::exists("language_CH.qm"));
+    QVERIFY(QFile::copy("language_CH.qm", elsewhere.filePath("language.qm")));
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    window = new MainWindow;
+    ui()->radioButton_english->setChecked(true);
+    QCOMPARE(ui()->connectButton->text(), QString("连接"));
+    QCOMPARE(items(ui()->comboBox_io_level), QStringList({"", "高电平", "低电平"}));
+}
+
+QTEST_MAIN(tst_window_language)
+#include "tst_window_language.moc"
