@@ -22,12 +22,12 @@ void receiver::attachParser()
 
 bool receiver::read_ack(QByteArray ack)
 {
-    qDebug() << "ack" << ack.toHex();
+    qDebug() << "ack" << ack.toHex().constData();
     QByteArray buffer;
 
     xchg::waitForData(serialPort, xchg::kAckWaitMs);
     QByteArray chunk = serialPort->readAll();
-    qDebug() << "read" << (buffer + chunk).toHex();
+    qDebug() << "read" << (buffer + chunk).toHex().constData();
     bool result = ack::searchStep(buffer, chunk, ack);
 
     if (!result) {
@@ -35,7 +35,7 @@ bool receiver::read_ack(QByteArray ack)
         // acknowledgement split across the two reads is still found.
         xchg::waitForData(serialPort, xchg::kAckWaitMs);
         chunk = serialPort->readAll();
-        qDebug() << "read" << (buffer + chunk).toHex();
+        qDebug() << "read" << (buffer + chunk).toHex().constData();
         result = ack::searchStep(buffer, chunk, ack);
     }
 

@@ -11,7 +11,7 @@ void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak)
 {
     QByteArray text = leadingBreak ? QByteArray("\n") : QByteArray();
     text.append(tag ? tag : "");
-    qDebug() << text.constData() << frame.toHex();
+    qDebug() << text.constData() << frame.toHex().constData();
 }
 
 void waitForData(QSerialPort *port, int waitMs)
@@ -24,7 +24,7 @@ QByteArray waitAndTake(QSerialPort *port, int waitMs)
 {
     waitForData(port, waitMs);
     const QByteArray chunk = port->readAll();
-    qDebug() << chunk.toHex();
+    qDebug() << chunk.toHex().constData();
     return chunk;
 }
 

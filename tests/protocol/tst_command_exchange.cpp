@@ -166,8 +166,9 @@ private slots:
             // The frame-rate command logs the acknowledgement wait only.
             QVERIFY(!LogCapture::contains(QStringLiteral("slot_do_cmd_id_frame_rate")));
         } else {
-            QVERIFY(LogCapture::contains(tag + QLatin1Char(' ')));
-            QVERIFY(LogCapture::contains(QString::fromLatin1(hexBytes(frame).toHex())));
+            // A line break, the tag and the frame in hex.
+            QVERIFY(LogCapture::contains(QLatin1Char('\n') + tag + QLatin1Char(' ')
+                                         + QString::fromLatin1(hexBytes(frame).toHex())));
         }
         QVERIFY(LogCapture::contains(QStringLiteral("receiver::read_ack true")));
         QVERIFY(streamResumes());

@@ -1,0 +1,307 @@
+// The Modbus operations and the two ordinary-frame operations that switch the
+// sensor's Modbus on and set its address, run by a worker in its own thread
+// against the simulated sensor on a pseudo-terminal.
+
+#include "log_capture.h"
+#include "modbus_frame.h"
+#include "simsensor.h"
+#include "testutil.h"
+#include "workerharness.h"
+
+#include <QSerialPort>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+QByteArray toBytes(const sim::Bytes &b)
+{
+    return QByteArray(reinterpret_cast<const char *>(b.data()), int(b.size()));
+}
+
+using Call = std::function<bool(receiver *)>;
+using Check = std::function<bool(const sim::SimSensor &)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Call)
+Q_DECLARE_METATYPE(Check)
+Q_DECLARE_METATYPE(sim::AnswerMode)
+
+class tst_modbus_exchange : public QObject
+{
+    Q_OBJECT
+
+private:
+    sim::SimSensor *sensor = nullptr;
+    WorkerHarness *harness = nullptr;
+    LogCapture *log = nullptr;
+
+    receiver *worker() const { return harness->worker(); }
+    QByteArray received() const { return toBytes(sensor->received()); }
+
+    bool parserAttached()
+    {
+        bool attached = false;
+        receiver *w = worker();
+        harness->inWorker([&] {
+            attached = QObject::disconnect(w->serialPort, SIGNAL(readyRead()), w, SLOT(slotReceiver()));
+            if (attached)
+                QObject::connect(w->serialPort, SIGNAL(readyRead()), w, SLOT(slotReceiver()));
+        });
+        return attached;
+    }
+
+private slots:
+    void init()
+    {
+        log = new LogCapture;
+        LogCapture::clear();
+        sensor = new sim::SimSensor;
+        QVERIFY(sensor->start(100));
+        const uint8_t version[4] = { 1, 2, 3, 4 };
+        sensor->setModbusRegisters(291, version);
+        harness = new WorkerHarness;
+        QVERIFY(worker()->openPort(QString::fromStdString(sensor->devicePath()), 115200));
+        QVERIFY(QTest::qWaitFor([&] { return !harness->collector()->batches.isEmpty(); }, 10000));
+        // Switch Modbus on through the worker; the stream then pauses.
+        QVERIFY(worker()->send_cmd_id_modbus_enable());
+        QVERIFY(sensor->modbusEnabled());
+        QTest::qWait(100);
+        sensor->clearReceived();
+        LogCapture::clear();
+    }
+
+    void cleanup()
+    {
+        delete harness;
+        harness = nullptr;
+        sensor->stop();
+        delete sensor;
+        sensor = nullptr;
+        delete log;
+        log = nullptr;
+    }
+
+    void enableFrame()
+    {
+        sensor->setModbusEnabled(false);
+        QVERIFY(worker()->send_cmd_id_modbus_enable());
+        QCOMPARE(received(), hexBytes("5A 05 6F 00 CE"));
+        QVERIFY(sensor->modbusEnabled());
+        QVERIFY(LogCapture::contains(QStringLiteral("receiver::slot_do_cmd_id_modbus_enable 5a056f00ce")));
+        QVERIFY(parserAttached());
+    }
+
+    void addressByOrdinaryFrame()
+    {
+        QVERIFY(worker()->send_cmd_id_modbus_dev_addr_set(2));
+        QCOMPARE(received(), hexBytes("5A 05 70 02 D1"));
+        QCOMPARE(int(sensor->modbusAddress()), 2);
+        QVERIFY(LogCapture::contains(QStringLiteral("ack 5a057000cf")));
+        QVERIFY(parserAttached());
+    }
+
+    void writes_data()
+    {
+        QTest::addColumn<Call>("call");
+        QTest::addColumn<QString>("frames");
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<Check>("effect");
+
+        const Check none([](const sim::SimSensor &) { return true; });
+        QTest::newRow("reboot") << Call([](receiver *w) { return w->send_cmd_id_modbus_reboot(1); })
+                                << "01 06 00 81 00 01 18 22" << "receiver::send_cmd_id_modbus_reboot" << none;
+        QTest::newRow("shut down") << Call([](receiver *w) { return w->send_cmd_id_modbus_shutdown(1); })
+                                   << "01 06 00 81 00 00 D9 E2" << "receiver::send_cmd_id_modbus_shutdown" << none;
+        QTest::newRow("frame rate 100")
+            << Call([](receiver *w) { return w->send_cmd_id_modbus_set_fps(1, 100); })
+            << "01 06 00 86 00 64 69 C8" << "receiver::send_cmd_id_modbus_set_fps"
+            << Check([](const sim::SimSensor &s) { return s.rate() == 100; });
+        QTest::newRow("frame rate 10000")
+            << Call([](receiver *w) { return w->send_cmd_id_modbus_set_fps(1, 10000); })
+            << "01 06 00 86 27 10 72 1F" << "receiver::send_cmd_id_modbus_set_fps"
+            << Check([](const sim::SimSensor &s) { return s.rate() == 10000; });
+        QTest::newRow("save configuration")
+            << Call([](receiver *w) { return w->send_cmd_id_mb_save_config(1); })
+            << "01 06 00 80 00 00 88 22" << "receiver::slot_do_cmd_id_mb_save_config" << none;
+        QTest::newRow("modbus off")
+            << Call([](receiver *w) { return w->send_cmd_id_mb_modbus_disable(1); })
+            << "01 06 00 82 00 01 E8 22" << "receiver::slot_do_cmd_id_mb_modbus_disable"
+            << Check([](const sim::SimSensor &s) { return !s.modbusEnabled(); });
+        QTest::newRow("new address 2")
+            << Call([](receiver *w) { return w->send_cmd_id_mb_dev_addr_config(1, 2); })
+            << "01 06 00 85 00 02 19 E2" << "receiver::slot_do_cmd_id_mb_dev_addr_config"
+            << Check([](const sim::SimSensor &s) { return s.modbusAddress() == 2; });
+        QTest::newRow("baud 115200")
+            << Call([](receiver *w) { return w->send_cmd_id_mb_baudrate_config(1, 115200); })
+            << "01 06 00 83 00 01 B9 E2 01 06 00 84 C2 00 98 83" << "receiver::slot_do_cmd_id_mb_baudrate_config"
+            << Check([](const sim::SimSensor &s) { return s.baudRate() == 115200; });
+        QTest::newRow("baud 9600")
+            << Call([](receiver *w) { return w->send_cmd_id_mb_baudrate_config(1, 9600); })
+            << "01 06 00 83 00 00 78 22 01 06 00 84 25 80 D2 D3" << "receiver::slot_do_cmd_id_mb_baudrate_config"
+            << Check([](const sim::SimSensor &s) { return s.baudRate() == 9600; });
+    }
+
+    void writes()
+    {
+        QFETCH(Call, call);
+        QFETCH(QString, frames);
+        QFETCH(QString, tag);
+        QFETCH(Check, effect);
+        QVERIFY(call(worker()));
+        QCOMPARE(received().toHex(' '), hexBytes(frames).toHex(' '));
+        QVERIFY(effect(*sensor));
+        QVERIFY(LogCapture::contains(tag + QLatin1Char(' ')));
+        QVERIFY(parserAttached());
+    }
+
+    void otherAddress()
+    {
+        sensor->setModbusAddress(2);
+        QVERIFY(worker()->send_cmd_id_modbus_reboot(2));
+        QCOMPARE(received(), hexBytes("02 06 00 81 00 01 18 11"));
+    }
+
+    void readDistance()
+    {
+        unsigned short dist = 0;
+        QVERIFY(worker()->send_cmd_id_mb_get_dist(1, dist));
+        QCOMPARE(dist, (unsigned short)291);
+        QCOMPARE(received(), hexBytes("01 03 00 00 00 01 84 0A"));
+        QVERIFY(LogCapture::contains(QStringLiteral("dist:")));
+        QVERIFY(parserAttached());
+    }
+
+    void readVersion()
+    {
+        QString version;
+        QVERIFY(worker()->send_cmd_id_modbus_get_version(1, version));
+        QCOMPARE(version, QStringLiteral("2.3.4"));
+        QCOMPARE(received(), hexBytes("01 03 00 06 00 02 24 0A"));
+        QVERIFY(parserAttached());
+    }
+
+    void plainMethodFromWorkerThread()
+    {
+        // Called in the worker's own thread the exchange runs directly
+        // instead of waiting for itself.
+        bool ok = false;
+        QString version;
+        receiver *w = worker();
+        harness->inWorker([&] { ok = w->send_cmd_id_modbus_get_version(1, version); });
+        QVERIFY(ok);
+        QCOMPARE(version, QStringLiteral("2.3.4"));
+    }
+
+    void plainMethodWithoutRunningThread()
+    {
+        // A worker whose thread does not run cannot take the call: false,
+        // and the caller is not left waiting.
+        receiver idle;
+        QThread never;
+        idle.moveToThread(&never);
+        QString version;
+        QVERIFY(!idle.send_cmd_id_modbus_get_version(1, version));
+        QVERIFY(!idle.send_cmd_id_modbus_reboot(1));
+        QVERIFY(version.isEmpty());
+        delete idle.serialPort;
+        delete idle.freqTimer;
+        idle.serialPort = nullptr;
+        idle.freqTimer = nullptr;
+    }
+
+    void readReplies_data()
+    {
+        QTest::addColumn<sim::AnswerMode>("mode");
+        QTest::newRow("after measurement frames") << sim::AnswerMode::Surrounded;
+        QTest::newRow("split over two reads") << sim::AnswerMode::Split;
+    }
+
+    void readReplies()
+    {
+        QFETCH(sim::AnswerMode, mode);
+        sensor->setAnswerMode(mode);
+        unsigned short dist = 0;
+        QVERIFY(worker()->send_cmd_id_mb_get_dist(1, dist));
+        QCOMPARE(dist, (unsigned short)291);
+        QString version;
+        QVERIFY(worker()->send_cmd_id_modbus_get_version(1, version));
+        QCOMPARE(version, QStringLiteral("2.3.4"));
+        // Reads are never re-sent.
+        QCOMPARE(received(), hexBytes("01 03 00 00 00 01 84 0A 01 03 00 06 00 02 24 0A"));
+    }
+
+    void badCrcFailsAtOnce()
+    {
+        sensor->setModbusBadCrc(true);
+        unsigned short dist = 77;
+        QVERIFY(!worker()->send_cmd_id_mb_get_dist(1, dist));
+        QCOMPARE(dist, (unsigned short)77);
+        QCOMPARE(received(), hexBytes("01 03 00 00 00 01 84 0A"));
+        const QByteArray body = hexBytes("01 03 02 01 23");
+        const uint16_t calc = mb::crc16(reinterpret_cast<const uint8_t *>(body.constData()), 5);
+        const uint16_t sent = calc ^ 0x5A5A;   // how the simulator spoils it
+        QVERIFY(LogCapture::contains(QStringLiteral("error: crc error! calc: %1 , ack: %2").arg(calc).arg(sent)));
+        // Failing at once means after one examined read, not after three waits.
+        QCOMPARE(LogCapture::count(QStringLiteral("receiver::")), 1);
+        QVERIFY(parserAttached());
+    }
+
+    void writeEchoOffByOneByte()
+    {
+        sensor->setStreamInModbus(true);   // keeps the waits short
+        sensor->setAnswerMode(sim::AnswerMode::WrongByte);
+        QVERIFY(!worker()->send_cmd_id_mb_save_config(1));
+        QCOMPARE(received(), hexBytes("01 06 00 80 00 00 88 22").repeated(2));
+        QVERIFY(parserAttached());
+    }
+
+    void ordinaryFrameTriesFiveTimes()
+    {
+        sensor->setStreamInModbus(true);   // keeps the waits short
+        sensor->setAnswerMode(sim::AnswerMode::Silent);
+        QVERIFY(!worker()->send_cmd_id_modbus_enable());
+        QCOMPARE(received(), hexBytes("5A 05 6F 00 CE").repeated(5));
+        sensor->clearReceived();
+        QVERIFY(!worker()->send_cmd_id_modbus_dev_addr_set(3));
+        QCOMPARE(received(), hexBytes("5A 05 70 03 D2").repeated(5));
+        QVERIFY(parserAttached());
+    }
+
+    void closedPort()
+    {
+        QVERIFY(worker()->closePort());
+        sensor->clearReceived();
+        unsigned short dist = 5;
+        QVERIFY(!worker()->send_cmd_id_mb_get_dist(1, dist));
+        QVERIFY(!worker()->send_cmd_id_modbus_reboot(1));
+        QVERIFY(!worker()->send_cmd_id_mb_baudrate_config(1, 9600));
+        QCOMPARE(dist, (unsigned short)5);
+        QVERIFY(received().isEmpty());
+    }
+
+    // The slow cases, grouped: answers that never come or never complete.
+    void noAnswer()
+    {
+        // A reply that never completes: only its first half arrives.
+        sensor->setSplitPauseMs(30000);
+        sensor->setAnswerMode(sim::AnswerMode::Split);
+        unsigned short dist = 9;
+        QVERIFY(!worker()->send_cmd_id_mb_get_dist(1, dist));
+        QCOMPARE(dist, (unsigned short)9);
+        QCOMPARE(received(), hexBytes("01 03 00 00 00 01 84 0A"));
+        QVERIFY(parserAttached());
+
+        // First half of the baud rate not acknowledged: the second is never sent.
+        sensor->setAnswerMode(sim::AnswerMode::Silent);
+        sensor->clearReceived();
+        QVERIFY(!worker()->send_cmd_id_mb_baudrate_config(1, 115200));
+        QCOMPARE(received(), hexBytes("01 06 00 83 00 01 B9 E2").repeated(2));
+        QVERIFY(parserAttached());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_modbus_exchange)
+#include "tst_modbus_exchange.moc"
