@@ -77,6 +77,18 @@ public:
         sensor.stop();
     }
 
+    // Pauses the measurement stream and lets the bytes already under way reach
+    // the parser, so that an answer is the only thing the next exchange reads
+    // and every command is written exactly once.
+    void quiet()
+    {
+        sensor.pauseStream(true);
+        QTest::qWait(100);
+    }
+    // With the stream running every wait of an exchange ends at once, so a
+    // command that gets no answer fails quickly.
+    void stream() { sensor.pauseStream(false); }
+
     Ui::MainWindow *ui() const { return WindowProbe(*window).ui(); }
     receiver *worker() const { return WindowProbe(*window).worker(); }
     WindowProbe probe() const { return WindowProbe(*window); }

@@ -49,6 +49,7 @@ void TstTabCanIo::initTestCase()
 {
     qInfo() << "interface language:" << (lang == Lang::English ? "English" : "Chinese");
     QVERIFY(cw.open(lang));
+    cw.quiet();
     if (lang == Lang::English)
         QVERIFY(cw.ui()->comboBox_can_type->itemText(1) != QString::fromUtf8("标准帧"));
 }
@@ -320,10 +321,12 @@ void TstTabCanIo::noAnswer()
 {
     // A non-zero status byte is no acknowledgement: two attempts, then failure.
     cw.sensor.setAnswerMode(sim::AnswerMode::BadStatus);
+    cw.stream();
     cw.ui()->comboBox_can_baudrate->setCurrentIndex(2);
     const QByteArray frame = hexBytes("5A 08 52 20 A1 07 00 7C");
     clickAndExpect(QStringLiteral("pushButton_can_baudrate"), frame + frame,
                    T("配置CAN波特率500K") + T("失败！"));
+    cw.quiet();
 }
 
 TAB_TEST_MAIN(TstTabCanIo)

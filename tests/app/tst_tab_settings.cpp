@@ -4,6 +4,8 @@
 
 #include "tabfixture.h"
 
+#include <QLineEdit>
+
 class TstTabSettings : public QObject
 {
     Q_OBJECT
@@ -46,6 +48,7 @@ void TstTabSettings::initTestCase()
 {
     qInfo() << "interface language:" << (lang == Lang::English ? "English" : "Chinese");
     QVERIFY(cw.open(lang));
+    cw.quiet();
     if (lang == Lang::English) {
         QVERIFY(cw.ui()->radioButton_english->isChecked());
         // The item lists were rebuilt from the English file.
@@ -235,6 +238,7 @@ void TstTabSettings::frameRate()
     QFETCH(QString, text);
     QFETCH(QByteArray, frame);
 
+    cw.ui()->comboBox_fps_set->lineEdit()->setMaxLength(text.size() + 1);
     cw.ui()->comboBox_fps_set->setEditText(text);
     QCOMPARE(cw.ui()->comboBox_fps_set->currentText(), text);
     clickAndExpect(QStringLiteral("pushButton_fps"), frame, T("设置帧率") + T("成功！"));
@@ -339,10 +343,10 @@ void TstTabSettings::noAnswer()
     QFETCH(QString, status);
 
     cw.ui()->comboBox_fps_set->setEditText(QStringLiteral("10"));
-    // The stream keeps running, so every wait returns at once with
-    // measurement frames and the failure comes quickly.
     cw.sensor.setAnswerMode(sim::AnswerMode::Silent);
+    cw.stream();
     clickAndExpect(button, written, status);
+    cw.quiet();
 }
 
 TAB_TEST_MAIN(TstTabSettings)
