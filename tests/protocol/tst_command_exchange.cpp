@@ -5,6 +5,7 @@
 #include "simsensor.h"
 #include "testutil.h"
 #include "workerharness.h"
+#include "worker_probe.h"
 
 #include <QSerialPort>
 #include <QtTest>
@@ -12,11 +13,6 @@
 #include <functional>
 
 namespace {
-
-QByteArray toBytes(const sim::Bytes &b)
-{
-    return QByteArray(reinterpret_cast<const char *>(b.data()), int(b.size()));
-}
 
 using Call = std::function<bool(receiver *)>;
 
@@ -44,26 +40,6 @@ private:
         sensor->pauseStream(true);
         QTest::qWait(200);
         sensor->clearReceived();
-    }
-
-    bool parserAttached()
-    {
-        bool attached = false;
-        receiver *w = worker();
-        harness->inWorker([&] {
-            attached = QObject::disconnect(w->serialPort, SIGNAL(readyRead()), w, SLOT(slotReceiver()));
-            if (attached)
-                QObject::connect(w->serialPort, SIGNAL(readyRead()), w, SLOT(slotReceiver()));
-        });
-        return attached;
-    }
-
-    // Batches flow again: the parser is attached and sees the stream.
-    bool streamResumes()
-    {
-        sensor->pauseStream(false);
-        harness->collector()->clear();
-        return QTest::qWaitFor([&] { return harness->collector()->batches.size() >= 2; }, 10000);
     }
 
 private slots:
@@ -161,7 +137,7 @@ private slots:
         QFETCH(QString, tag);
         QVERIFY(call(worker()));
         QCOMPARE(received().toHex(' '), hexBytes(frame).toHex(' '));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
         if (tag.isEmpty()) {
             // The frame-rate command logs the acknowledgement wait only.
             QVERIFY(!LogCapture::contains(QStringLiteral("slot_do_cmd_id_frame_rate")));
@@ -171,7 +147,7 @@ private slots:
                                          + QString::fromLatin1(hexBytes(frame).toHex())));
         }
         QVERIFY(LogCapture::contains(QStringLiteral("receiver::read_ack true")));
-        QVERIFY(streamResumes());
+        QVERIFY(streamResumes(*sensor, *harness));
     }
 
     // Acknowledgements bent by the sensor. The split and embedded answers
@@ -216,9 +192,9 @@ private slots:
         sensor->setAnswerMode(mode);
         QCOMPARE(call(worker()), ok);
         QCOMPARE(received(), hexBytes(frame).repeated(writes));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
         sensor->setAnswerMode(sim::AnswerMode::Normal);
-        QVERIFY(streamResumes());
+        QVERIFY(streamResumes(*sensor, *harness));
     }
 
     void lateAckTakenBySecondAttempt()
@@ -245,8 +221,8 @@ private slots:
         QCOMPARE(worker()->send_cmd_id_full_version(ok), QStringLiteral("ZN84 SIM V2.0.3"));
         QVERIFY(ok);
         QCOMPARE(received(), hexBytes("5A 04 14 72"));
-        QVERIFY(parserAttached());
-        QVERIFY(streamResumes());
+        QVERIFY(parserAttached(*harness));
+        QVERIFY(streamResumes(*sensor, *harness));
     }
 
     void fullVersionFillsAll26Bytes()
@@ -268,7 +244,7 @@ private slots:
         QCOMPARE(worker()->send_cmd_id_version(ok), QStringLiteral("7.8.9"));
         QVERIFY(ok);
         QCOMPARE(received(), hexBytes("5A 04 01 5F"));   // never re-sent
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 
     void triggeredMeasurement()
@@ -282,7 +258,7 @@ private slots:
         QVERIFY(worker()->send_cmd_id_sample_trig(dist));
         QCOMPARE(dist, (unsigned short)4321);
         QCOMPARE(received(), hexBytes("5A 04 04 62"));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 
     void triggerTakesFirstFrameOfTheStream()
@@ -303,16 +279,16 @@ private slots:
         QVERIFY(!worker()->send_cmd_id_soft_reset());
         QCOMPARE(received(), hexBytes("5A 04 02 60 5A 04 02 60"));
         QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack false")), 2);
-        QVERIFY(parserAttached());
-        QVERIFY(streamResumes());
+        QVERIFY(parserAttached(*harness));
+        QVERIFY(streamResumes(*sensor, *harness));
 
         quietLine();
         bool ok = true;
         worker()->send_cmd_id_version(ok);
         QVERIFY(!ok);
         QCOMPARE(received(), hexBytes("5A 04 01 5F"));
-        QVERIFY(parserAttached());
-        QVERIFY(streamResumes());
+        QVERIFY(parserAttached(*harness));
+        QVERIFY(streamResumes(*sensor, *harness));
     }
 
     void closedPort()

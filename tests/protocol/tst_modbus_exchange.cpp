@@ -7,6 +7,7 @@
 #include "simsensor.h"
 #include "testutil.h"
 #include "workerharness.h"
+#include "worker_probe.h"
 
 #include <QSerialPort>
 #include <QtTest>
@@ -14,11 +15,6 @@
 #include <functional>
 
 namespace {
-
-QByteArray toBytes(const sim::Bytes &b)
-{
-    return QByteArray(reinterpret_cast<const char *>(b.data()), int(b.size()));
-}
 
 using Call = std::function<bool(receiver *)>;
 using Check = std::function<bool(const sim::SimSensor &)>;
@@ -40,18 +36,6 @@ private:
 
     receiver *worker() const { return harness->worker(); }
     QByteArray received() const { return toBytes(sensor->received()); }
-
-    bool parserAttached()
-    {
-        bool attached = false;
-        receiver *w = worker();
-        harness->inWorker([&] {
-            attached = QObject::disconnect(w->serialPort, SIGNAL(readyRead()), w, SLOT(slotReceiver()));
-            if (attached)
-                QObject::connect(w->serialPort, SIGNAL(readyRead()), w, SLOT(slotReceiver()));
-        });
-        return attached;
-    }
 
 private slots:
     void init()
@@ -91,7 +75,7 @@ private slots:
         QCOMPARE(received(), hexBytes("5A 05 6F 00 CE"));
         QVERIFY(sensor->modbusEnabled());
         QVERIFY(LogCapture::contains(QStringLiteral("receiver::slot_do_cmd_id_modbus_enable 5a056f00ce")));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 
     void addressByOrdinaryFrame()
@@ -100,7 +84,7 @@ private slots:
         QCOMPARE(received(), hexBytes("5A 05 70 02 D1"));
         QCOMPARE(int(sensor->modbusAddress()), 2);
         QVERIFY(LogCapture::contains(QStringLiteral("ack 5a057000cf")));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 
     void writes_data()
@@ -154,7 +138,7 @@ private slots:
         QCOMPARE(received().toHex(' '), hexBytes(frames).toHex(' '));
         QVERIFY(effect(*sensor));
         QVERIFY(LogCapture::contains(tag + QLatin1Char(' ')));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 
     void otherAddress()
@@ -171,7 +155,7 @@ private slots:
         QCOMPARE(dist, (unsigned short)291);
         QCOMPARE(received(), hexBytes("01 03 00 00 00 01 84 0A"));
         QVERIFY(LogCapture::contains(QStringLiteral("dist:")));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 
     void readVersion()
@@ -180,7 +164,7 @@ private slots:
         QVERIFY(worker()->send_cmd_id_modbus_get_version(1, version));
         QCOMPARE(version, QStringLiteral("2.3.4"));
         QCOMPARE(received(), hexBytes("01 03 00 06 00 02 24 0A"));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 
     void plainMethodFromWorkerThread()
@@ -246,7 +230,7 @@ private slots:
         QVERIFY(LogCapture::contains(QStringLiteral("error: crc error! calc: %1 , ack: %2").arg(calc).arg(sent)));
         // Failing at once means after one examined read, not after three waits.
         QCOMPARE(LogCapture::count(QStringLiteral("receiver::")), 1);
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 
     void writeEchoOffByOneByte()
@@ -255,7 +239,7 @@ private slots:
         sensor->setAnswerMode(sim::AnswerMode::WrongByte);
         QVERIFY(!worker()->send_cmd_id_mb_save_config(1));
         QCOMPARE(received(), hexBytes("01 06 00 80 00 00 88 22").repeated(2));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 
     void ordinaryFrameTriesFiveTimes()
@@ -267,7 +251,7 @@ private slots:
         sensor->clearReceived();
         QVERIFY(!worker()->send_cmd_id_modbus_dev_addr_set(3));
         QCOMPARE(received(), hexBytes("5A 05 70 03 D2").repeated(5));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 
     void closedPort()
@@ -292,14 +276,14 @@ private slots:
         QVERIFY(!worker()->send_cmd_id_mb_get_dist(1, dist));
         QCOMPARE(dist, (unsigned short)9);
         QCOMPARE(received(), hexBytes("01 03 00 00 00 01 84 0A"));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
 
         // First half of the baud rate not acknowledged: the second is never sent.
         sensor->setAnswerMode(sim::AnswerMode::Silent);
         sensor->clearReceived();
         QVERIFY(!worker()->send_cmd_id_mb_baudrate_config(1, 115200));
         QCOMPARE(received(), hexBytes("01 06 00 83 00 01 B9 E2").repeated(2));
-        QVERIFY(parserAttached());
+        QVERIFY(parserAttached(*harness));
     }
 };
 
