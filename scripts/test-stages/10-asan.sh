@@ -1,0 +1,16 @@
+# Stage sourced by scripts/test.sh: the whole test suite built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, run under Xvfb.
+# Any UBSan report stops the test (halt_on_error), so it counts as a failure.
+# Leak reports are limited to the project: lsan-qt.supp lists only leaks whose
+# whole stack lies in Qt's own (uninstrumented) libraries; see docs/reliability.md.
+asan_dir=${ZN84_ASAN_BUILD:-build-asan}
+asan_start=$(date +%s)
+if build "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZN84_SANITIZE=address,undefined -DZN84_BUILD_BENCH=OFF; then
+  ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1" \
+  LSAN_OPTIONS="suppressions=$ROOT/scripts/test-stages/lsan-qt.supp:print_suppressions=0" \
+  UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+    run_ctest "$asan_dir"
+else
+  echo "asan: build failed"; failed=$((failed + 1))
+fi
+echo "asan: stage took $(( $(date +%s) - asan_start )) s"

@@ -1,0 +1,13 @@
+# Stage sourced by scripts/test.sh: a short run of every fuzz target
+# (libFuzzer with ASan and UBSan, seeds from fuzz/corpus). Each target counts
+# as one test. ZN84_FUZZ_SECONDS sets the run per target (default 60);
+# longer runs: fuzz/run.sh TARGET SECONDS.
+fuzz_start=$(date +%s)
+fuzz_log=$(mktemp)
+ZN84_FUZZ_BUILD=${ZN84_FUZZ_BUILD:-$ROOT/build-fuzz} bash fuzz/run.sh all "${ZN84_FUZZ_SECONDS:-60}" 2>&1 | tee "$fuzz_log"
+fuzz_ok=$(grep -c '^fuzz: .* ok:' "$fuzz_log")
+fuzz_bad=$(grep -cE '^fuzz: (.* FAILED|build failed|no target)' "$fuzz_log")
+if [ "$fuzz_ok" -eq 0 ] && [ "$fuzz_bad" -eq 0 ]; then fuzz_bad=1; fi
+passed=$((passed + fuzz_ok)); failed=$((failed + fuzz_bad))
+rm -f "$fuzz_log"
+echo "fuzz: $fuzz_ok targets passed, $fuzz_bad failed; stage took $(( $(date +%s) - fuzz_start )) s"
