@@ -5,21 +5,35 @@
 namespace {
 constexpr unsigned char kHeaderByte = 0x59;
 constexpr unsigned kHeaderSum = 0x59 + 0x59;
+// Gap that is scanned byte by byte before handing over to memchr: in a clean
+// stream the next header is found within one frame.
+constexpr int kShortScan = 16;
 } // namespace
 
 int findMeasurementHeader(const char *data, int size, int from)
 {
     if (from < 0)
         from = 0;
-    while (from + 1 < size) {
-        // Candidates for the first header byte lie in [from, size - 2].
-        const void *hit = std::memchr(data + from, kHeaderByte, static_cast<size_t>(size - 1 - from));
+    const unsigned char *d = reinterpret_cast<const unsigned char *>(data);
+    const int shortEnd = from + kShortScan < size - 1 ? from + kShortScan : size - 1;
+    int i = from;
+    while (i < shortEnd) {
+        if (d[i + 1] != kHeaderByte)
+            i += 2; // d[i + 1] starts no pair and ends none that starts at i
+        else if (d[i] == kHeaderByte)
+            return i;
+        else
+            ++i;
+    }
+    while (i + 1 < size) {
+        // Candidates for the first header byte lie in [i, size - 2].
+        const void *hit = std::memchr(d + i, kHeaderByte, static_cast<size_t>(size - 1 - i));
         if (!hit)
             return -1;
-        const int i = static_cast<int>(static_cast<const char *>(hit) - data);
-        if (static_cast<unsigned char>(data[i + 1]) == kHeaderByte)
+        i = static_cast<int>(static_cast<const unsigned char *>(hit) - d);
+        if (d[i + 1] == kHeaderByte)
             return i;
-        from = i + 2; // data[i + 1] is no header byte, so no pair starts there
+        i += 2; // d[i + 1] is no header byte, so no pair starts there
     }
     return -1;
 }
@@ -28,6 +42,12 @@ int parseMeasurementFrames(QByteArray &buffer, QVector<uint16_t> &out)
 {
     const char *data = buffer.constData();
     const int size = buffer.size();
+    // Room for the worst case (a header at every position) written through a
+    // pointer, trimmed to what was found afterwards.
+    const int base = out.size();
+    const int room = size > 10 ? size - 10 : 0;
+    out.resize(base + room);
+    uint16_t *w = out.data() + base;
     int found = 0;
     int pos = findMeasurementHeader(data, size, 0);
     while (pos >= 0) {
@@ -36,12 +56,11 @@ int parseMeasurementFrames(QByteArray &buffer, QVector<uint16_t> &out)
             break;
         const unsigned char *f = reinterpret_cast<const unsigned char *>(data + pos);
         const unsigned sum = kHeaderSum + f[2] + f[3] + f[4] + f[5] + f[6] + f[7];
-        if ((sum & 0xFF) == f[8]) {
-            out.append(static_cast<uint16_t>(f[3] << 8 | f[2]));
-            ++found;
-        }
+        if ((sum & 0xFF) == f[8])
+            w[found++] = static_cast<uint16_t>(f[3] << 8 | f[2]);
         pos = findMeasurementHeader(data, size, pos + 1);
     }
+    out.resize(base + found);
 
     if (pos > 0) {
         // Keep the frame that stopped the scan; it is examined again later.
