@@ -15,10 +15,13 @@ void MainWindow::on_baudrateComboBox_currentTextChanged(QString arg1)
     baudRate = arg1.toInt(nullptr, 10);
 }
 
-// The branch follows the worker's port state, not the button's caption.
+// The branch follows the worker's port state. A device that vanished while
+// connected has had its port closed by the worker, yet the window still offers
+// "disconnect": that press takes the window back to its disconnected state
+// instead of reopening a device that is gone.
 void MainWindow::on_connectButton_clicked()
 {
-    if (worker->isPortOpen()) {
+    if (worker->isPortOpen() || ui->tabWidget_cmd->isEnabled()) {
         worker->closePort();
         showStatus(tr("断开成功"));
         ui->connectButton->setText(tr("连接"));

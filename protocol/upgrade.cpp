@@ -105,7 +105,14 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
     qDebug() << info.fileName() << "open success!";
     // Never more than what fits the frame index, even if the file grew.
     const qint64 limit = upg::maxImageSize(L);
-    const QByteArray image = file.read(qMin(info.size(), limit) + 1);
+    // A read that fails is refused, not taken for an empty image.
+    QByteArray image(int(qMin(info.size(), limit) + 1), Qt::Uninitialized);
+    const qint64 got = file.read(image.data(), image.size());
+    if (got < 0) {
+        refuse(file.errorString());
+        return;
+    }
+    image.truncate(int(got));
     file.close();
     qDebug() << "cont size" << image.size();
     if (image.size() > limit) {

@@ -191,7 +191,14 @@ void SimSensor::Impl::resetSession()
     rx.clear();
     stalled = false;
     mbEnabled = false;
+    // A sensor that restarts forgets a transfer in progress.
     upgActive = false;
+    upgError = false;
+    upgNextIndex = 0;
+    upgFrames = 0;
+    upgAnnounced = 0;
+    upgPayload = 0;
+    upgData.clear();
     framesSinceEpoch = 0;
     startTime = Clock::now();
     epoch = startTime;

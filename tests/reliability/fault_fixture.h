@@ -1,0 +1,144 @@
+#ifndef FAULT_FIXTURE_H
+#define FAULT_FIXTURE_H
+
+// A main window connected to a simulated sensor on a pseudo-terminal, for the
+// fault tests: the device vanishing, sensors that answer garbage or nothing,
+// interrupted transfers and operator input at the limits.
+
+#include "mainwindow.h"
+#include "modalcatcher.h"
+#include "receiver.h"
+#include "simsensor.h"
+#include "windowprobe.h"
+#include "workerharness.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtTest>
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+namespace fault {
+
+// CPU time used by the whole process (every thread), in seconds.
+inline double processCpuSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// CPU seconds the process uses while the event loop runs for `ms`.
+inline double cpuWhileIdle(int ms)
+{
+    const double before = processCpuSeconds();
+    QTest::qWait(ms);
+    return processCpuSeconds() - before;
+}
+
+inline QByteArray toByteArray(const sim::Bytes &bytes)
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
+}
+
+// Runs `fn` on a plain thread after `ms`: the GUI thread may be blocked in a
+// command by then, so a Qt timer would not fire.
+class Later
+{
+public:
+    template <typename Fn> Later(int ms, Fn fn)
+        : t([ms, fn] {
+              std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+              fn();
+          })
+    {
+    }
+    ~Later() { t.join(); }
+
+private:
+    std::thread t;
+};
+
+class FaultWindow
+{
+public:
+    sim::SimSensor sensor;
+    MainWindow *window = nullptr;
+    BatchCollector *batches = nullptr;
+
+    // Starts the simulator at `fps`, builds the window and connects it.
+    bool open(int fps)
+    {
+        if (!sensor.start(fps))
+            return false;
+        window = new MainWindow;
+        window->show();
+        batches = new BatchCollector(worker());
+        return connectTo(sensor);
+    }
+
+    // Points the port chooser at the simulator's current device and presses
+    // connect; true when the worker's port is open afterwards.
+    bool connectTo(const sim::SimSensor &s)
+    {
+        WindowProbe(*window).serialSelected() = QString::fromStdString(s.devicePath());
+        ui()->connectButton->click();
+        return worker()->isPortOpen();
+    }
+
+    void close()
+    {
+        if (window) {
+            if (worker()->isPortOpen())
+                ui()->connectButton->click();
+            window->shutdownWorker();
+            delete batches;
+            batches = nullptr;
+            delete window;
+            window = nullptr;
+        }
+        sensor.stop();
+    }
+
+    Ui::MainWindow *ui() const { return WindowProbe(*window).ui(); }
+    receiver *worker() const { return WindowProbe(*window).worker(); }
+    WindowProbe probe() const { return WindowProbe(*window); }
+    QString status() const { return ui()->statusBar->currentMessage(); }
+    QByteArray received() const { return toByteArray(sensor.received()); }
+    QPushButton *button(const QString &name) const { return window->findChild<QPushButton *>(name); }
+
+    // True once at least one more batch than `count` has reached the window:
+    // the measurement parser is attached and the stream flows.
+    bool streamFlows(int count, int timeoutMs = 10000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < timeoutMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            if (batches->batches.size() > count)
+                return true;
+            QTest::qWait(20);
+        }
+        return false;
+    }
+
+    // Clicks `name`, returns the milliseconds the handler took.
+    qint64 clickTimed(const QString &name)
+    {
+        QPushButton *b = button(name);
+        if (!b)
+            return -1;
+        QElapsedTimer t;
+        t.start();
+        b->click();
+        return t.elapsed();
+    }
+};
+
+} // namespace fault
+
+#endif // FAULT_FIXTURE_H
