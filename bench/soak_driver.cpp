@@ -6,7 +6,8 @@
 // are measured from outside by the script.
 //
 // Lines on stdout (one "key: value" each) tell the script where the phases
-// begin and end; progress goes to stderr.
+// begin and end; progress goes to stderr. The script starts and stops the
+// simulator's stream itself.
 
 #include "receiver.h"
 #include "windowprobe.h"
@@ -14,18 +15,19 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QComboBox>
 #include <QTimer>
 
 #include <algorithm>
+#include <ctime>
 #include <atomic>
-#include <csignal>
 #include <cstdio>
-#include <sys/types.h>
 
 namespace {
 
@@ -88,28 +90,99 @@ public:
     long ticks = 0;
 };
 
+// Measures every event the GUI thread dispatches at the top level, by kind
+// (CPU time of the thread, and the longest wall time):
+// queued calls (the batches from the worker), painting, timers, the rest.
+// Nested events (a paint sent from within an update request) count with
+// their outer event.
+class TimingApp : public QApplication
+{
+public:
+    enum Kind { Batches, Painting, Timers, Other, KindCount };
+    static constexpr const char *kNames[KindCount] = {"batches", "painting", "timers", "other"};
+
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (!measuring || depth > 0) {
+            ++depth;
+            const bool r = QApplication::notify(receiver, event);
+            --depth;
+            return r;
+        }
+        const Kind kind = kindOf(event->type());
+        QElapsedTimer wall;
+        wall.start();
+        const double cpu0 = threadCpuMs();
+        ++depth;
+        const bool r = QApplication::notify(receiver, event);
+        --depth;
+        const double cpuMs = threadCpuMs() - cpu0;
+        const double wallMs = wall.nsecsElapsed() / 1e6;
+        cpuTotalMs[kind] += cpuMs;
+        cpuMaxMs[kind] = std::max(cpuMaxMs[kind], cpuMs);
+        wallMaxMs[kind] = std::max(wallMaxMs[kind], wallMs);
+        ++count[kind];
+        return r;
+    }
+
+    bool measuring = false;
+    double cpuTotalMs[KindCount] = {};
+    double cpuMaxMs[KindCount] = {};
+    double wallMaxMs[KindCount] = {};
+    long count[KindCount] = {};
+
+private:
+    // CPU time of the calling thread: unlike wall time, not stretched when
+    // other processes share the cores.
+    static double threadCpuMs()
+    {
+        timespec ts;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+    }
+
+    static Kind kindOf(QEvent::Type type)
+    {
+        switch (type) {
+        case QEvent::MetaCall:
+            return Batches;
+        case QEvent::UpdateRequest:
+        case QEvent::UpdateLater:
+        case QEvent::Paint:
+            return Painting;
+        case QEvent::Timer:
+            return Timers;
+        default:
+            return Other;
+        }
+    }
+
+    int depth = 0;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    TimingApp app(argc, argv);
     QCommandLineParser args;
     args.addHelpOption();
     args.addOption({"device", "Serial device of the simulated sensor.", "path"});
-    args.addOption({"sim-pid", "Process id of bench/soak_sim (started and paused by signals).", "pid"});
-    args.addOption({"duration", "Seconds of streaming (default 120).", "s", "120"});
+    args.addOption({"max-wait", "Give up waiting for the stream to end after this many seconds (default 3600).", "s", "3600"});
     args.addOption({"window", "Time window in seconds (default 3600).", "s", "3600"});
     args.addOption({"rate", "Frame rate of the simulator, for the pre-fill (default 11111).", "fps", "11111"});
     args.addOption({"no-prefill", "Start with an empty chart instead of a full time window."});
+    args.addOption({"dist-num", "Batch threshold set in the window (default: the form's 10).", "n"});
     args.process(app);
 
     const QString device = args.value("device");
-    const pid_t simPid = static_cast<pid_t>(args.value("sim-pid").toInt());
-    const int duration = args.value("duration").toInt();
+    const int maxWait = args.value("max-wait").toInt();
     const int window = args.value("window").toInt();
     const int rate = args.value("rate").toInt();
-    if (device.isEmpty() || simPid <= 0 || duration <= 0 || rate <= 0) {
-        std::fprintf(stderr, "soak_driver: --device, --sim-pid, --duration and --rate are required\n");
+    if (device.isEmpty() || maxWait <= 0 || rate <= 0) {
+        std::fprintf(stderr, "soak_driver: --device is required; --max-wait and --rate must be positive\n");
         return 2;
     }
 
@@ -122,10 +195,14 @@ int main(int argc, char **argv)
     // Frames and batches as the worker emits them (counted in its thread).
     std::atomic<long long> framesEmitted{0};
     std::atomic<long long> batchesEmitted{0};
+    std::atomic<qint64> lastEmitNs{0};
+    QElapsedTimer clock;
+    clock.start();
     QObject::connect(probe.worker(), &receiver::signalDistance, probe.worker(),
                      [&](const QVector<uint16_t> &dist, int) {
                          framesEmitted.fetch_add(dist.size(), std::memory_order_relaxed);
                          batchesEmitted.fetch_add(1, std::memory_order_relaxed);
+                         lastEmitNs.store(clock.nsecsElapsed(), std::memory_order_relaxed);
                      },
                      Qt::DirectConnection);
 
@@ -138,6 +215,10 @@ int main(int argc, char **argv)
         return 1;
     }
     say("connected", device);
+
+    if (args.isSet("dist-num"))
+        ui->spinBox_dist_num->setValue(args.value("dist-num").toInt());
+    say("dist_num", QString::number(probe.worker()->getDistNum()));
 
     ui->timeRangeEdit->setText(QString::number(window));
     emit ui->timeRangeEdit->editingFinished();
@@ -164,38 +245,51 @@ int main(int argc, char **argv)
 
     LoopMonitor monitor;
     monitor.start();
-    ::kill(simPid, SIGUSR1);
-    say("streaming", QString::number(duration));
+    app.measuring = true;
+    say("ready", "1");
 
+    // The script starts the stream, and stops it after its run time; the
+    // worker's frame count (kept in the worker's thread, so a busy GUI thread
+    // does not hide it) shows both. The GUI thread may fall behind, so the
+    // timing is not left to its timers.
     QElapsedTimer run;
     run.start();
-    while (run.elapsed() < qint64(duration) * 1000) {
-        pump(std::min<qint64>(10000, qint64(duration) * 1000 - run.elapsed()));
-        std::fprintf(stderr, "soak_driver: %3llds frames %lld batches %lld points %d max stall %.1f ms max lag %.1f ms\n",
-                     run.elapsed() / 1000, framesEmitted.load(), batchesEmitted.load(),
-                     probe.series()->count(), monitor.maxGapMs, monitor.maxLagMs);
-    }
-    monitor.stop();
-    say("stopping", QString::number(run.elapsed() / 1000.0, 'f', 1));
-
-    // Stop the stream (the simulator then sends its end markers), wait until
-    // the worker has gone quiet and the window has taken every queued batch.
-    ::kill(simPid, SIGUSR2);
-    QElapsedTimer drain;
-    drain.start();
-    long long seen = -1;
-    while (drain.elapsed() < 120000) {
-        pump(500);
+    qint64 lastReport = 0;
+    long long seen = 0;
+    bool started = false;
+    while (run.elapsed() < qint64(maxWait) * 1000) {
+        pump(1000);
         const long long now = framesEmitted.load();
-        if (now == seen)
+        if (now > 0)
+            started = true;
+        if (started && now == seen)
             break;
         seen = now;
+        if (run.elapsed() - lastReport >= 10000) {
+            lastReport = run.elapsed();
+            std::fprintf(stderr, "soak_driver: %4llds frames %lld batches %lld points %d max stall %.1f ms max lag %.1f ms\n",
+                         run.elapsed() / 1000, now, batchesEmitted.load(), probe.series()->count(),
+                         monitor.maxGapMs, monitor.maxLagMs);
+        }
     }
+    monitor.stop();
+    app.measuring = false;
+    const double measuredS = run.elapsed() / 1000.0;
+    for (int k = 0; k < TimingApp::KindCount; ++k)
+        say(QString("gui_%1").arg(TimingApp::kNames[k]),
+            QString("%1 % of one core (%2 ms CPU in %3 events, longest %4 ms CPU, %5 ms wall)")
+                .arg(app.cpuTotalMs[k] / measuredS / 10.0, 0, 'f', 1).arg(app.cpuTotalMs[k], 0, 'f', 0)
+                .arg(app.count[k]).arg(app.cpuMaxMs[k], 0, 'f', 1).arg(app.wallMaxMs[k], 0, 'f', 1));
+    say("stream_ended", QString::number(run.elapsed() / 1000.0, 'f', 1));
+
+    // Let the window take every batch still queued for it. The catch-up is
+    // the time from the worker's last batch to the window having taken it.
     bool drained = false;
     QMetaObject::invokeMethod(&w, [&drained] { drained = true; }, Qt::QueuedConnection);
     while (!drained)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-    say("drain_ms", QString::number(drain.elapsed()));
+    const double catchUpMs = (clock.nsecsElapsed() - lastEmitNs.load()) / 1e6;
+    say("catch_up_ms", QString::number(catchUpMs, 'f', 0));
 
     ui->saveButton->click();
     say("frames_emitted", QString::number(framesEmitted.load()));

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int kMarkers = 40; // well above the default batch threshold of 10
+constexpr int kMarkers = 1100; // above the largest batch threshold (1000)
 
 sim::Bytes markerFrames()
 {
