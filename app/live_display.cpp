@@ -5,6 +5,7 @@
 
 #include <QLineSeries>
 #include <QMessageBox>
+#include <QTimer>
 #include <QValueAxis>
 
 void MainWindow::on_timeRangeEdit_editingFinished()
@@ -38,6 +39,8 @@ void MainWindow::on_timeRangeEdit_editingFinished()
 void MainWindow::on_suspendButton_clicked()
 {
     if (!suspended) {
+        // What freezes is the newest curve, not one a refresh behind.
+        refreshChart();
         suspended = true;
         ui->suspendButton->setText(tr("恢复"));
         // The suspended curve starts as what the series shows.
@@ -58,12 +61,14 @@ void MainWindow::on_suspendButton_clicked()
         } else {
             seriesShowsDisplay = false;
         }
+        cancelChartRefresh();
         series->replace(suspendedPoints);
     }
 }
 
 void MainWindow::on_chartClearButton_clicked()
 {
+    cancelChartRefresh();
     series->replace(QVector<QPointF>());
     releaseSuspendedCurve();
     displayPoints.clear();
@@ -91,6 +96,7 @@ void MainWindow::resetLiveDisplay()
 {
     ui->distLabel->setText("0");
     ui->freqLabel->setText("0");
+    cancelChartRefresh();
     series->clear();
     chartPoints.clear();
     releaseSuspendedCurve();
@@ -141,7 +147,7 @@ void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
         }
     }
     if (!suspended)
-        axisX->setRange(axisStart, axisStart + timeRange);
+        chartAxisStart = axisStart;
 
     displayPoints.prepareAppend((n + step - 1) / step);
     for (int k = 0; k < n; k += step) {
@@ -156,10 +162,47 @@ void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
         suspendedIsDisplay = true;
         seriesShowsDisplay = false;
     } else {
-        axisY->setRange(0, maxDistance / 0.9);
-        series->replace(displayPoints.toVector());
+        // The series shows displayPoints from the next refresh on.
         seriesShowsDisplay = true;
+        scheduleChartRefresh();
     }
+}
+
+namespace {
+constexpr int kChartRefreshMs = 40; // 25 pictures a second
+}
+
+void MainWindow::scheduleChartRefresh()
+{
+    chartRefreshPending = true;
+    if (chartRefreshTimer->isActive())
+        return;
+    const qint64 since = chartRefreshClock.isValid() ? chartRefreshClock.elapsed() : kChartRefreshMs;
+    if (since >= kChartRefreshMs)
+        refreshChart();
+    else
+        chartRefreshTimer->start(int(kChartRefreshMs - since));
+}
+
+// The axes and the series take the newest curve.
+void MainWindow::refreshChart()
+{
+    chartRefreshTimer->stop();
+    if (!chartRefreshPending)
+        return;
+    chartRefreshPending = false;
+    chartRefreshClock.start();
+    axisX->setRange(chartAxisStart, chartAxisStart + timeRange);
+    axisY->setRange(0, maxDistance / 0.9);
+    series->replace(displayPoints.toVector());
+}
+
+// Before the chart is given another curve (clear, resume, connect), a
+// refresh still pending would bring the old one back.
+void MainWindow::cancelChartRefresh()
+{
+    chartRefreshTimer->stop();
+    chartRefreshPending = false;
 }
 
 void MainWindow::slotDistUpdate()

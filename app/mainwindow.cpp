@@ -46,7 +46,10 @@ MainWindow::MainWindow(QWidget *parent)
       rateHistoryPos(0),
       seriesShowsDisplay(true),
       suspendedIsDisplay(false),
-      timeRangeBoxOpen(false)
+      timeRangeBoxOpen(false),
+      chartRefreshTimer(nullptr),
+      chartAxisStart(0),
+      chartRefreshPending(false)
 {
     ui->setupUi(this);
 
@@ -88,6 +91,10 @@ MainWindow::MainWindow(QWidget *parent)
     chart->legend()->hide();
 
     ui->dispalyLayout->addWidget(chartView, 0, Qt::Alignment());
+
+    chartRefreshTimer = new QTimer(this);
+    chartRefreshTimer->setSingleShot(true);
+    connect(chartRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshChart);
 
     workerThread->start();
     updateTimer->start(200);

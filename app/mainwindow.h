@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMainWindow>
 #include <QPointF>
@@ -127,6 +128,9 @@ private:
     void resetLiveDisplay();
     void releaseSuspendedCurve();
     QVector<QPointF> suspendedCurve();
+    void scheduleChartRefresh();
+    void refreshChart();
+    void cancelChartRefresh();
 
     // Recording (recording.cpp)
     bool openRecordFile(const QString &stamp);
@@ -172,6 +176,16 @@ private:
     bool seriesShowsDisplay;
     bool suspendedIsDisplay;  // suspendedPoints is not kept; it equals displayPoints
     bool timeRangeBoxOpen;    // a time-range warning is on screen
+
+    // Handing the curve to the series and moving the axes cost as much as
+    // the window holds (360,000 points for an hour). At a fast line the
+    // batches come far more often than a screen can show them, so the chart
+    // takes the newest curve at most once per refresh interval; a batch that
+    // comes after a quiet spell is shown at once.
+    QTimer *chartRefreshTimer;
+    QElapsedTimer chartRefreshClock;
+    double chartAxisStart;    // left end of the time axis at the next refresh
+    bool chartRefreshPending;
 };
 
 #endif // MAINWINDOW_H

@@ -153,6 +153,9 @@ private slots:
     void batchSizeReachesWorker();
     void matchesReferenceUnderRandomUse_data();
     void matchesReferenceUnderRandomUse();
+    void fastBatchesRefreshChartLater();
+    void pendingRefreshAndOperator_data();
+    void pendingRefreshAndOperator();
 };
 
 void tst_window_display::compareWith(const ReferenceChart &ref, const QByteArray &where)
@@ -511,6 +514,65 @@ void tst_window_display::matchesReferenceUnderRandomUse()
         compareWith(ref, "step " + QByteArray::number(op) + ": " + what);
         if (QTest::currentTestFailed())
             return;
+    }
+}
+
+// Batches that follow each other closely are drawn together: the series lags
+// by at most one refresh interval and then shows every point of the window.
+void tst_window_display::fastBatchesRefreshChartLater()
+{
+    QTest::qWait(100);   // a quiet spell: the next batch is drawn at once
+    probe().batchOnly(ramp(50, 200), 50);
+    QVERIFY(!probe().chartRefreshPending());
+    QCOMPARE(probe().series()->count(), 50);
+
+    probe().batchOnly(ramp(50, 300), 50);
+    probe().batchOnly(ramp(50, 400), 50);
+    QVERIFY(probe().chartRefreshPending());
+    QCOMPARE(probe().series()->count(), 50);   // not yet
+
+    QTRY_VERIFY_WITH_TIMEOUT(!probe().chartRefreshPending(), 1000);
+    QCOMPARE(probe().series()->pointsVector(), probe().displayPoints());
+    QCOMPARE(probe().series()->count(), 150);
+    QCOMPARE(probe().axisY()->max(), 4.49 / 0.9);
+    QCOMPARE(probe().axisX()->min(), 1.0 / 50);   // the first point's time
+}
+
+// A refresh still pending must not undo what the operator did meanwhile.
+void tst_window_display::pendingRefreshAndOperator_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("clear") << "clear";
+    QTest::newRow("suspend") << "suspend";
+    QTest::newRow("suspend and resume") << "resume";
+}
+
+void tst_window_display::pendingRefreshAndOperator()
+{
+    QFETCH(QString, action);
+    QTest::qWait(100);
+    probe().batchOnly(ramp(50, 200), 50);
+    probe().batchOnly(ramp(50, 300), 50);
+    QVERIFY(probe().chartRefreshPending());
+    const QVector<QPointF> newest = probe().displayPoints();
+
+    if (action == QLatin1String("clear")) {
+        ui()->chartClearButton->click();
+        QTest::qWait(150);
+        QCOMPARE(probe().series()->count(), 0);
+        return;
+    }
+    // Suspending freezes the newest curve, not the one drawn before it.
+    ui()->suspendButton->click();
+    QCOMPARE(probe().series()->pointsVector(), newest);
+    probe().batchOnly(ramp(50, 500), 50);
+    QTest::qWait(150);
+    QCOMPARE(probe().series()->pointsVector(), newest);
+    if (action == QLatin1String("resume")) {
+        ui()->suspendButton->click();
+        QTest::qWait(150);
+        QCOMPARE(probe().series()->pointsVector(), probe().displayPoints());
+        QCOMPARE(probe().series()->count(), 150);
     }
 }
 

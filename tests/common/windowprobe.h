@@ -34,6 +34,7 @@ public:
     QFile &recordFile() const { return w.recordFile; }
     // The curves as the window sees them (copies).
     QVector<QPointF> displayPoints() const { return w.displayPoints.toVector(); }
+    int displayPointCount() const { return w.displayPoints.size(); }
     QVector<QPointF> suspendedPoints() const { return w.suspendedCurve(); }
     QChartView *chartView() const { return w.chartView; }
     QString dataPath() const { return w.dataPath; }
@@ -41,8 +42,16 @@ public:
     unsigned int &payloadLength() const { return w.upgrade_payload_length; }
     QVector<unsigned int> &rateHistory() const { return w.rateHistory; }
 
-    // Delivers a batch as the worker's queued signal would.
-    void display(const QVector<uint16_t> &dist, int freq) { w.slotDisplay(dist, freq); }
+    // Delivers a batch as the worker's queued signal would, and lets the
+    // chart take it (the window refreshes the chart at most every 40 ms).
+    void display(const QVector<uint16_t> &dist, int freq)
+    {
+        w.slotDisplay(dist, freq);
+        w.refreshChart();
+    }
+    // The batch pass alone, the chart's refresh left to its timer.
+    void batchOnly(const QVector<uint16_t> &dist, int freq) { w.slotDisplay(dist, freq); }
+    bool chartRefreshPending() const { return w.chartRefreshPending; }
     void distUpdate() { w.slotDistUpdate(); }
     // What a successful connect does to the live display.
     void resetDisplay() { w.resetLiveDisplay(); }
