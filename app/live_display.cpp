@@ -3,6 +3,7 @@
 
 #include "receiver.h"
 
+#include <QChart>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QTimer>
@@ -168,8 +169,17 @@ void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
     }
 }
 
-namespace {
-constexpr int kChartRefreshMs = 40; // 25 pictures a second
+// How often the chart takes the newest curve: about as often as the curve
+// moves by one pixel of the plot, at most 25 times a second (a 10-s window)
+// and at least twice a second (an hour's window moves one pixel in seconds,
+// and redrawing its 360,000 points is what the refresh costs).
+int MainWindow::chartRefreshInterval() const
+{
+    constexpr int kFastestMs = 40;
+    constexpr int kSlowestMs = 500;
+    const double plotWidth = chart->plotArea().width();
+    const double msPerPixel = 1000.0 * timeRange / (plotWidth >= 100 ? plotWidth : 1000.0);
+    return int(qBound(double(kFastestMs), msPerPixel, double(kSlowestMs)));
 }
 
 void MainWindow::scheduleChartRefresh()
@@ -177,11 +187,12 @@ void MainWindow::scheduleChartRefresh()
     chartRefreshPending = true;
     if (chartRefreshTimer->isActive())
         return;
-    const qint64 since = chartRefreshClock.isValid() ? chartRefreshClock.elapsed() : kChartRefreshMs;
-    if (since >= kChartRefreshMs)
+    const int interval = chartRefreshInterval();
+    const qint64 since = chartRefreshClock.isValid() ? chartRefreshClock.elapsed() : interval;
+    if (since >= interval)
         refreshChart();
     else
-        chartRefreshTimer->start(int(kChartRefreshMs - since));
+        chartRefreshTimer->start(int(interval - since));
 }
 
 // The axes and the series take the newest curve.

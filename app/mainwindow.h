@@ -128,6 +128,7 @@ private:
     void resetLiveDisplay();
     void releaseSuspendedCurve();
     QVector<QPointF> suspendedCurve();
+    int chartRefreshInterval() const;
     void scheduleChartRefresh();
     void refreshChart();
     void cancelChartRefresh();
@@ -177,11 +178,12 @@ private:
     bool suspendedIsDisplay;  // suspendedPoints is not kept; it equals displayPoints
     bool timeRangeBoxOpen;    // a time-range warning is on screen
 
-    // Handing the curve to the series and moving the axes cost as much as
-    // the window holds (360,000 points for an hour). At a fast line the
-    // batches come far more often than a screen can show them, so the chart
-    // takes the newest curve at most once per refresh interval; a batch that
-    // comes after a quiet spell is shown at once.
+    // Handing the curve to the series, moving the axes and redrawing cost as
+    // much as the window holds (360,000 points for an hour). At a fast line
+    // the batches come far more often than a screen can show them, so the
+    // chart takes the newest curve at most once per refresh interval (40 to
+    // 500 ms, by the window's length); a batch that comes after a quiet spell
+    // is shown at once.
     QTimer *chartRefreshTimer;
     QElapsedTimer chartRefreshClock;
     double chartAxisStart;    // left end of the time axis at the next refresh

@@ -53,8 +53,17 @@ void SlidingCurve::prepareAppend(int count)
 {
     if (handedOut)
         rebuild(count);
-    else if (points.capacity() < points.size() + count)
-        points.reserve(points.size() + count);
+    else
+        reserveFor(count);
+}
+
+// Grows the storage geometrically: reserving just what the next batch needs
+// would copy the whole window for every batch of a point or two.
+void SlidingCurve::reserveFor(int extra)
+{
+    const int needed = points.size() + extra;
+    if (points.capacity() < needed)
+        points.reserve(std::max(needed, points.capacity() + points.capacity() / 2 + 16));
 }
 
 void SlidingCurve::rebuild(int extra)
@@ -62,14 +71,13 @@ void SlidingCurve::rebuild(int extra)
     if (handedOut) {
         // The storage is shared: copy the live points into a fresh vector once.
         QVector<QPointF> fresh;
-        fresh.reserve(size() + extra);
+        fresh.reserve(size() + std::max(extra, size() / 2 + 16));
         std::copy(points.constBegin() + head, points.constEnd(), std::back_inserter(fresh));
         points.swap(fresh);
         handedOut = false;
     } else {
         points.remove(0, head);
-        if (points.capacity() < points.size() + extra)
-            points.reserve(points.size() + extra);
+        reserveFor(extra);
     }
     headSeq += head;
     head = 0;

@@ -43,6 +43,7 @@ private:
     qint64 seqAt(int storageIndex) const { return headSeq + storageIndex; }
     const QPointF &bySeq(qint64 seq) const { return points.at(int(seq - headSeq)); }
     void rebuild(int extra);
+    void reserveFor(int extra);
 
     QVector<QPointF> points;    // storage; the first `head` entries are dropped points
     int head = 0;

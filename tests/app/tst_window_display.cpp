@@ -536,6 +536,12 @@ void tst_window_display::fastBatchesRefreshChartLater()
     QCOMPARE(probe().series()->count(), 150);
     QCOMPARE(probe().axisY()->max(), 4.49 / 0.9);
     QCOMPARE(probe().axisX()->min(), 1.0 / 50);   // the first point's time
+
+    // A short window is redrawn often, an hour's window twice a second.
+    QVERIFY2(probe().chartRefreshInterval() >= 40 && probe().chartRefreshInterval() < 100,
+             qPrintable(QString::number(probe().chartRefreshInterval())));
+    probe().timeRange() = 3600;
+    QCOMPARE(probe().chartRefreshInterval(), 500);
 }
 
 // A refresh still pending must not undo what the operator did meanwhile.

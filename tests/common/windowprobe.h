@@ -43,7 +43,8 @@ public:
     QVector<unsigned int> &rateHistory() const { return w.rateHistory; }
 
     // Delivers a batch as the worker's queued signal would, and lets the
-    // chart take it (the window refreshes the chart at most every 40 ms).
+    // chart take it (the window refreshes the chart at most every 40 to
+    // 500 ms, by the length of the time window).
     void display(const QVector<uint16_t> &dist, int freq)
     {
         w.slotDisplay(dist, freq);
@@ -52,6 +53,7 @@ public:
     // The batch pass alone, the chart's refresh left to its timer.
     void batchOnly(const QVector<uint16_t> &dist, int freq) { w.slotDisplay(dist, freq); }
     bool chartRefreshPending() const { return w.chartRefreshPending; }
+    int chartRefreshInterval() const { return w.chartRefreshInterval(); }
     void distUpdate() { w.slotDistUpdate(); }
     // What a successful connect does to the live display.
     void resetDisplay() { w.resetLiveDisplay(); }
