@@ -143,6 +143,12 @@ MainWindow::~MainWindow()
     // must not find this window's texts.
     delete translator;
     delete updateTimer;
+    // The worker and its thread go with the window. A thread that did not
+    // stop keeps its objects: deleting them under it would be worse.
+    if (workerThread && !workerThread->isRunning()) {
+        delete worker;
+        delete workerThread;
+    }
 }
 
 void MainWindow::shutdownWorker()
@@ -150,6 +156,10 @@ void MainWindow::shutdownWorker()
     if (!workerThread || !workerThread->isRunning())
         return;
     worker->closePort();
+    // The rate timer belongs to the worker's thread: stop it there, so that
+    // deleting it after the thread has ended needs no cross-thread call.
+    QMetaObject::invokeMethod(worker, [this] { worker->freqTimer->stop(); },
+                              Qt::BlockingQueuedConnection);
     workerThread->quit();
     if (!workerThread->wait(5000))
         qDebug() << "MainWindow::shutdownWorker: worker thread did not stop";

@@ -125,7 +125,13 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
     frameRate = 0;
 }
 
-receiver::~receiver() = default;
+// The port and the rate timer have no parent (they are moved to the worker's
+// thread on their own); the worker owns them. The port is closed by then.
+receiver::~receiver()
+{
+    delete serialPort;
+    delete freqTimer;
+}
 
 bool receiver::openPort(QString portName, int baudRate)
 {

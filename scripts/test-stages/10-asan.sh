@@ -6,7 +6,7 @@
 asan_dir=${ZN84_ASAN_BUILD:-build-asan}
 asan_start=$(date +%s)
 if build "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZN84_SANITIZE=address,undefined -DZN84_BUILD_BENCH=OFF; then
-  ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1" \
+  ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1" \
   LSAN_OPTIONS="suppressions=$ROOT/scripts/test-stages/lsan-qt.supp:print_suppressions=0" \
   UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
     run_ctest "$asan_dir"

@@ -49,11 +49,13 @@ class ConnectedWindow
 public:
     sim::SimSensor sensor;
     MainWindow *window = nullptr;
+    Lang lang = Lang::Chinese;
 
     // Starts the simulator, builds the window, switches the language while
     // still disconnected, and connects to the simulator.
-    bool open(Lang lang)
+    bool open(Lang language)
     {
+        lang = language;
         if (!sensor.start(100))
             return false;
         window = new MainWindow;
@@ -102,6 +104,27 @@ public:
     QComboBox *combo(const QString &name) const
     {
         return window->findChild<QComboBox *>(name);
+    }
+
+    // English texts must really be English, not Chinese source left over.
+    void checkLanguage(const QString &shown) const
+    {
+        if (lang == Lang::English)
+            QVERIFY2(!hasCjk(shown), qPrintable(QStringLiteral("untranslated text: ") + shown));
+    }
+
+    // Clicks a button that must send exactly `frame` and show `status`,
+    // without any warning box.
+    void clickAndExpect(const QString &buttonName, const QByteArray &frame, const QString &status)
+    {
+        QPushButton *b = button(buttonName);
+        QVERIFY(b);
+        ModalCatcher catcher;
+        b->click();
+        QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(QLatin1Char('|'))));
+        QCOMPARE(received().toHex(' '), frame.toHex(' '));
+        QCOMPARE(this->status(), status);
+        checkLanguage(this->status());
     }
 };
 

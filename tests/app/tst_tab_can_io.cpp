@@ -31,8 +31,6 @@ private slots:
     void noAnswer();
 
 private:
-    void checkLanguage(const QString &shown);
-    void clickAndExpect(const QString &buttonName, const QByteArray &frame, const QString &status);
     void clearFields();
 
     Lang lang;
@@ -76,25 +74,6 @@ void TstTabCanIo::clearFields()
 {
     for (const char *name : kFields)
         cw.window->findChild<QLineEdit *>(QLatin1String(name))->clear();
-}
-
-void TstTabCanIo::checkLanguage(const QString &shown)
-{
-    if (lang == Lang::English)
-        QVERIFY2(!hasCjk(shown), qPrintable(QStringLiteral("untranslated text: ") + shown));
-}
-
-void TstTabCanIo::clickAndExpect(const QString &buttonName, const QByteArray &frame,
-                                 const QString &status)
-{
-    QPushButton *button = cw.button(buttonName);
-    QVERIFY(button);
-    ModalCatcher catcher;
-    button->click();
-    QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(QLatin1Char('|'))));
-    QCOMPARE(cw.received().toHex(' '), frame.toHex(' '));
-    QCOMPARE(cw.status(), status);
-    checkLanguage(cw.status());
 }
 
 void TstTabCanIo::choice_data()
@@ -155,7 +134,7 @@ void TstTabCanIo::choice()
     QVERIFY(box);
     QCOMPARE(box->itemText(index), item);
     box->setCurrentIndex(index);
-    clickAndExpect(button, frame, status);
+    cw.clickAndExpect(button, frame, status);
 }
 
 void TstTabCanIo::emptyChoiceWarns_data()
@@ -182,7 +161,7 @@ void TstTabCanIo::emptyChoiceWarns()
     ModalCatcher catcher;
     cw.button(button)->click();
     QCOMPARE(catcher.texts, QStringList{T("警告：非法输入!")});
-    checkLanguage(catcher.texts.first());
+    cw.checkLanguage(catcher.texts.first());
     QCOMPARE(cw.received(), QByteArray());
     QCOMPARE(cw.status(), QStringLiteral("before"));
 }
@@ -263,7 +242,7 @@ void TstTabCanIo::fields()
         edit2->setText(text2);
         QCOMPARE(edit2->text(), text2);
     }
-    clickAndExpect(button, frame, status);
+    cw.clickAndExpect(button, frame, status);
 }
 
 void TstTabCanIo::emptyFieldWarns_data()
@@ -292,7 +271,7 @@ void TstTabCanIo::emptyFieldWarns()
     ModalCatcher catcher;
     cw.button(button)->click();
     QCOMPARE(catcher.texts, QStringList{T("警告：输入不能为空!")});
-    checkLanguage(catcher.texts.first());
+    cw.checkLanguage(catcher.texts.first());
     QCOMPARE(cw.received(), QByteArray());
     QCOMPARE(cw.status(), QStringLiteral("before"));
 }
@@ -314,7 +293,7 @@ void TstTabCanIo::actions()
     QFETCH(QString, button);
     QFETCH(QByteArray, frame);
     QFETCH(QString, status);
-    clickAndExpect(button, frame, status);
+    cw.clickAndExpect(button, frame, status);
 }
 
 void TstTabCanIo::noAnswer()
@@ -324,7 +303,7 @@ void TstTabCanIo::noAnswer()
     cw.stream();
     cw.ui()->comboBox_can_baudrate->setCurrentIndex(2);
     const QByteArray frame = hexBytes("5A 08 52 20 A1 07 00 7C");
-    clickAndExpect(QStringLiteral("pushButton_can_baudrate"), frame + frame,
+    cw.clickAndExpect(QStringLiteral("pushButton_can_baudrate"), frame + frame,
                    T("配置CAN波特率500K") + T("失败！"));
     cw.quiet();
 }

@@ -36,9 +36,6 @@ private slots:
     void noAnswer();
 
 private:
-    // English texts must really be English, not Chinese source left over.
-    void checkLanguage(const QString &shown);
-    void clickAndExpect(const QString &buttonName, const QByteArray &frame, const QString &status);
 
     Lang lang;
     ConnectedWindow cw;
@@ -72,25 +69,6 @@ void TstTabSettings::cleanup()
 {
     cw.sensor.setAnswerMode(sim::AnswerMode::Normal);
     cw.sensor.setRate(100);
-}
-
-void TstTabSettings::checkLanguage(const QString &shown)
-{
-    if (lang == Lang::English)
-        QVERIFY2(!hasCjk(shown), qPrintable(QStringLiteral("untranslated text: ") + shown));
-}
-
-void TstTabSettings::clickAndExpect(const QString &buttonName, const QByteArray &frame,
-                                    const QString &status)
-{
-    QPushButton *button = cw.button(buttonName);
-    QVERIFY(button);
-    ModalCatcher catcher;
-    button->click();
-    QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(QLatin1Char('|'))));
-    QCOMPARE(cw.received().toHex(' '), frame.toHex(' '));
-    QCOMPARE(cw.status(), status);
-    checkLanguage(cw.status());
 }
 
 void TstTabSettings::choice_data()
@@ -167,7 +145,7 @@ void TstTabSettings::choice()
     QVERIFY(box);
     QCOMPARE(box->itemText(index), item);
     box->setCurrentIndex(index);
-    clickAndExpect(button, frame, status);
+    cw.clickAndExpect(button, frame, status);
 }
 
 void TstTabSettings::emptyChoiceWarns_data()
@@ -197,7 +175,7 @@ void TstTabSettings::emptyChoiceWarns()
     cw.button(button)->click();
     QCOMPARE(catcher.texts, QStringList{T("警告：非法输入!")});
     QCOMPARE(catcher.texts.first().contains(QStringLiteral("!")), true);
-    checkLanguage(catcher.texts.first());
+    cw.checkLanguage(catcher.texts.first());
     QCOMPARE(cw.received(), QByteArray());
     QCOMPARE(cw.status(), QStringLiteral("before"));
 }
@@ -241,7 +219,7 @@ void TstTabSettings::frameRate()
     cw.ui()->comboBox_fps_set->lineEdit()->setMaxLength(text.size() + 1);
     cw.ui()->comboBox_fps_set->setEditText(text);
     QCOMPARE(cw.ui()->comboBox_fps_set->currentText(), text);
-    clickAndExpect(QStringLiteral("pushButton_fps"), frame, T("设置帧率") + T("成功！"));
+    cw.clickAndExpect(QStringLiteral("pushButton_fps"), frame, T("设置帧率") + T("成功！"));
 }
 
 void TstTabSettings::baudRate_data()
@@ -266,12 +244,12 @@ void TstTabSettings::baudRate()
     box->setEditText(text); // "" reads as the empty first item does
     QCOMPARE(box->currentText(), text);
     // The typed text itself follows the prefix, untranslated.
-    clickAndExpect(QStringLiteral("pushButton_baudrate"), frame, T("配置波特率") + text + T("成功！"));
+    cw.clickAndExpect(QStringLiteral("pushButton_baudrate"), frame, T("配置波特率") + text + T("成功！"));
 }
 
 void TstTabSettings::saveConfig()
 {
-    clickAndExpect(QStringLiteral("pushButton_save_config"), hexBytes("5A 04 11 6F"),
+    cw.clickAndExpect(QStringLiteral("pushButton_save_config"), hexBytes("5A 04 11 6F"),
                    T("保存配置") + T("成功！"));
 }
 
@@ -279,11 +257,11 @@ void TstTabSettings::version()
 {
     // Reply bytes 3, 4, 5 are shown in reverse order.
     cw.sensor.setVersion(3, 0, 2);
-    clickAndExpect(QStringLiteral("pushButton_version"), hexBytes("5A 04 01 5F"),
+    cw.clickAndExpect(QStringLiteral("pushButton_version"), hexBytes("5A 04 01 5F"),
                    QStringLiteral("2.0.3"));
     cw.sensor.clearReceived();
     cw.sensor.setVersion(7, 16, 255);
-    clickAndExpect(QStringLiteral("pushButton_version"), hexBytes("5A 04 01 5F"),
+    cw.clickAndExpect(QStringLiteral("pushButton_version"), hexBytes("5A 04 01 5F"),
                    QStringLiteral("255.16.7"));
 }
 
@@ -304,7 +282,7 @@ void TstTabSettings::fullVersion()
     QFETCH(QString, shown);
 
     cw.sensor.setFullVersion(text.toStdString());
-    clickAndExpect(QStringLiteral("pushButton_full_version"), hexBytes("5A 04 14 72"), shown);
+    cw.clickAndExpect(QStringLiteral("pushButton_full_version"), hexBytes("5A 04 14 72"), shown);
 }
 
 void TstTabSettings::trigger()
@@ -312,7 +290,7 @@ void TstTabSettings::trigger()
     cw.sensor.setDistanceCm(1234);
     WindowProbe probe = cw.probe();
     probe.currentDistance() = -1.0;
-    clickAndExpect(QStringLiteral("pushButton_trig"), hexBytes("5A 04 04 62"),
+    cw.clickAndExpect(QStringLiteral("pushButton_trig"), hexBytes("5A 04 04 62"),
                    T("获取dist") + T("成功"));
     QCOMPARE(probe.currentDistance(), 12.34);
     cw.sensor.setDistanceCm(-1);
@@ -345,7 +323,7 @@ void TstTabSettings::noAnswer()
     cw.ui()->comboBox_fps_set->setEditText(QStringLiteral("10"));
     cw.sensor.setAnswerMode(sim::AnswerMode::Silent);
     cw.stream();
-    clickAndExpect(button, written, status);
+    cw.clickAndExpect(button, written, status);
     cw.quiet();
 }
 
