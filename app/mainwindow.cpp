@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "receiver.h"
+#include "thread_handoff.h"
 
 #include <QChart>
 #include <QChartView>
@@ -158,11 +159,13 @@ void MainWindow::shutdownWorker()
     worker->closePort();
     // The rate timer belongs to the worker's thread: stop it there, so that
     // deleting it after the thread has ended needs no cross-thread call.
+    handoff::release();
     QMetaObject::invokeMethod(worker, [this] { worker->freqTimer->stop(); },
                               Qt::BlockingQueuedConnection);
     workerThread->quit();
     if (!workerThread->wait(5000))
         qDebug() << "MainWindow::shutdownWorker: worker thread did not stop";
+    handoff::acquire();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -1,6 +1,8 @@
 #include "receiver.h"
+#include "thread_handoff.h"
 
 #include <QDebug>
+#include <QEvent>
 #include <QElapsedTimer>
 #include <QMetaType>
 #include <QSerialPort>
@@ -11,6 +13,7 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
 {
     // The distance batch crosses from the worker's thread to the window's.
     qRegisterMetaType<QVector<uint16_t>>("QVector<uint16_t>");
+    handoff::install();
 
     serialPort = new QSerialPort();
     freqTimer = new QTimer();
@@ -123,6 +126,16 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
 
     distNum.store(10, std::memory_order_relaxed);
     frameRate = 0;
+}
+
+bool receiver::event(QEvent *e)
+{
+    if (e->type() != QEvent::MetaCall)
+        return QObject::event(e);
+    handoff::acquire();
+    const bool done = QObject::event(e);
+    handoff::release();
+    return done;
 }
 
 // The port and the rate timer have no parent (they are moved to the worker's

@@ -82,6 +82,10 @@ public:
     // worker's thread and reports through sigUpdateProcessbar/signalUpgradeResult.
     void upgrade(QString fullpath, unsigned int upgrade_frame_length);
 
+protected:
+    // Queued calls arrive here; ThreadSanitizer builds mark the hand-over.
+    bool event(QEvent *e) override;
+
 signals:
     void signalRun();
     void signalOpen(QString _serialSelected, int _baudRate, bool &_result);

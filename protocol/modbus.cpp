@@ -2,6 +2,7 @@
 // that switch the sensor's Modbus protocol on and set its address.
 
 #include "receiver.h"
+#include "thread_handoff.h"
 #include "command_frame.h"
 #include "exchange_steps.h"
 #include "modbus_frame.h"
@@ -26,7 +27,9 @@ void receiver::runInWorkerThread(Fn fn)
         qDebug() << "receiver::runInWorkerThread" << "worker thread not running";
         return;
     }
+    handoff::release();
     QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+    handoff::acquire();
 }
 
 namespace {

@@ -18,7 +18,7 @@ tsan_build() {
 }
 if tsan_build; then
   # halt_on_error: a race fails its test; second_deadlock_stack for lock reports.
-  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$ROOT/scripts/test-stages/tsan-qt.supp" \
+  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$ROOT/scripts/test-stages/tsan-qt.supp" \
     run_ctest "$tsan_dir" -R "$tsan_tests"
 else
   echo "tsan: build failed"; failed=$((failed + 1))

@@ -41,16 +41,17 @@ WorkerHarness::WorkerHarness() : m_worker(new receiver), m_collector(nullptr)
 WorkerHarness::~WorkerHarness()
 {
     receiver *w = m_worker;
-    QMetaObject::invokeMethod(w, [w] {
+    runBlocking(w, [w] {
         w->freqTimer->stop();
         w->serialPort->close();
         delete w->serialPort;
         delete w->freqTimer;
         w->serialPort = nullptr;
         w->freqTimer = nullptr;
-    }, Qt::BlockingQueuedConnection);
+    });
     m_thread.quit();
     m_thread.wait();
+    handoff::acquire();
     delete m_collector;
     delete m_worker;
 }

@@ -123,8 +123,7 @@ private slots:
                                        << "5A 05 5A 02 BB" << "receiver::slot_do_cmd_id_Custom_choise";
         QTest::newRow("sample freq") << Call([](receiver *w) {
                                             bool ok = false;
-                                            QMetaObject::invokeMethod(w, [&] { w->slot_do_cmd_id_sample_freq(0x10064, ok); },
-                                                                      Qt::BlockingQueuedConnection);
+                                            runBlocking(w, [&] { w->slot_do_cmd_id_sample_freq(0x10064, ok); });
                                             return ok;
                                         })
                                      << "5A 06 03 64 00 C7" << "receiver::slot_do_cmd_id_sample_freq";

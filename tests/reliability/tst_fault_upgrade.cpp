@@ -249,7 +249,7 @@ void tst_fault_upgrade::imagePathIsNoImage()
     receiver *w = fw.worker();
     if (dropCaps) {
         bool dropped = false;
-        QMetaObject::invokeMethod(w, [&] { dropped = setDacOverride(false); }, Qt::BlockingQueuedConnection);
+        runBlocking(w, [&] { dropped = setDacOverride(false); });
         QVERIFY2(dropped, "cannot give up CAP_DAC_OVERRIDE in the worker's thread");
     }
 
@@ -266,7 +266,7 @@ void tst_fault_upgrade::imagePathIsNoImage()
             ::close(fd);
     }
     if (dropCaps)
-        QMetaObject::invokeMethod(w, [] { setDacOverride(true); }, Qt::BlockingQueuedConnection);
+        runBlocking(w, [] { setDacOverride(true); });
     QVERIFY2(answered, "no result within 5 s: the worker hangs on the image file");
     expectOneFailure(log, 0);
 
