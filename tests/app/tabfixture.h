@@ -62,17 +62,13 @@ public:
         window->show();
         if (lang == Lang::English)
             ui()->radioButton_english->setChecked(true);
-        WindowProbe(*window).serialSelected() = QString::fromStdString(sensor.devicePath());
-        ui()->connectButton->click();
-        return worker()->isPortOpen();
+        return probe().connectTo(QString::fromStdString(sensor.devicePath()));
     }
 
     void close()
     {
         if (window) {
-            if (worker()->isPortOpen())
-                ui()->connectButton->click();
-            window->shutdownWorker();
+            probe().disconnectAndStop();
             delete window;
             window = nullptr;
         }

@@ -4,6 +4,7 @@
 // Tests read and poke the window's private state through this friend.
 
 #include "mainwindow.h"
+#include "receiver.h"
 #include "ui_mainwindow.h"
 
 #include <QChartView>
@@ -59,6 +60,22 @@ public:
     void resetDisplay() { w.resetLiveDisplay(); }
     void progress(float v) { w.slotUpdateProcessbar(v); }
     void upgradeResult(bool ok) { w.slotUpgradeResult(ok); }
+
+    // Points the port chooser at `device` and presses connect; true when
+    // the worker's port is open afterwards.
+    bool connectTo(const QString &device)
+    {
+        w.serialSelected = device;
+        w.ui->connectButton->click();
+        return w.worker->isPortOpen();
+    }
+    // Disconnects when connected, then stops the worker's thread.
+    void disconnectAndStop()
+    {
+        if (w.worker->isPortOpen())
+            w.ui->connectButton->click();
+        w.shutdownWorker();
+    }
 
 private:
     MainWindow &w;

@@ -85,17 +85,13 @@ public:
     // connect; true when the worker's port is open afterwards.
     bool connectTo(const sim::SimSensor &s)
     {
-        WindowProbe(*window).serialSelected() = QString::fromStdString(s.devicePath());
-        ui()->connectButton->click();
-        return worker()->isPortOpen();
+        return probe().connectTo(QString::fromStdString(s.devicePath()));
     }
 
     void close()
     {
         if (window) {
-            if (worker()->isPortOpen())
-                ui()->connectButton->click();
-            window->shutdownWorker();
+            probe().disconnectAndStop();
             delete batches;
             batches = nullptr;
             delete window;
