@@ -1,8 +1,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "cross_thread.h"
 #include "receiver.h"
-#include "thread_handoff.h"
 
 #include <QChart>
 #include <QChartView>
@@ -64,11 +64,10 @@ MainWindow::MainWindow(QWidget *parent)
     worker->serialPort->moveToThread(workerThread);
     worker->freqTimer->moveToThread(workerThread);
 
-    connect(worker, SIGNAL(signalDistance(QVector<uint16_t>,int)),
-            this, SLOT(slotDisplay(QVector<uint16_t>,int)));
-    connect(worker, SIGNAL(sigUpdateProcessbar(float)), this, SLOT(slotUpdateProcessbar(float)));
-    connect(updateTimer, SIGNAL(timeout()), this, SLOT(slotDistUpdate()));
-    connect(worker, SIGNAL(signalUpgradeResult(bool)), this, SLOT(slotUpgradeResult(bool)));
+    connectAcrossThreads(worker, &receiver::signalDistance, this, &MainWindow::slotDisplay);
+    connectAcrossThreads(worker, &receiver::sigUpdateProcessbar, this, &MainWindow::slotUpdateProcessbar);
+    connect(updateTimer, &QTimer::timeout, this, &MainWindow::slotDistUpdate);
+    connectAcrossThreads(worker, &receiver::signalUpgradeResult, this, &MainWindow::slotUpgradeResult);
 
     chart = new QChart();
     chartView = new QChartView(chart);
@@ -159,13 +158,10 @@ void MainWindow::shutdownWorker()
     worker->closePort();
     // The rate timer belongs to the worker's thread: stop it there, so that
     // deleting it after the thread has ended needs no cross-thread call.
-    handoff::release();
-    QMetaObject::invokeMethod(worker, [this] { worker->freqTimer->stop(); },
-                              Qt::BlockingQueuedConnection);
+    worker->runInWorkerThread([this] { worker->freqTimer->stop(); });
     workerThread->quit();
     if (!workerThread->wait(5000))
         qDebug() << "MainWindow::shutdownWorker: worker thread did not stop";
-    handoff::acquire();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -1,8 +1,6 @@
 #include "receiver.h"
-#include "thread_handoff.h"
 
 #include <QDebug>
-#include <QEvent>
 #include <QElapsedTimer>
 #include <QMetaType>
 #include <QSerialPort>
@@ -13,7 +11,6 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
 {
     // The distance batch crosses from the worker's thread to the window's.
     qRegisterMetaType<QVector<uint16_t>>("QVector<uint16_t>");
-    handoff::install();
 
     serialPort = new QSerialPort();
     freqTimer = new QTimer();
@@ -25,73 +22,48 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
     rxBuffer.reserve(16384);
     distBuffer.reserve(1024);
 
-    // Blocking queued connections hand the slot the emitter's own arguments,
-    // so the slots write straight into the callers' result flags and outputs.
-    const Qt::ConnectionType blocking = Qt::BlockingQueuedConnection;
-    connect(serialPort, SIGNAL(readyRead()), this, SLOT(slotReceiver()));
-    connect(this, SIGNAL(signalOpen(QString,int,bool&)), this, SLOT(slotOpen(QString,int,bool&)), blocking);
-    connect(this, SIGNAL(signalClose(bool&)), this, SLOT(slotClose(bool&)), blocking);
-    connect(freqTimer, SIGNAL(timeout()), this, SLOT(slotCalcFreq()));
-    connect(this, SIGNAL(signalReset(bool&)), this, SLOT(slot_do_cmd_id_soft_reset(bool&)), blocking);
-    connect(this, SIGNAL(signalVersion(unsigned char*,bool&)), this,
-            SLOT(slot_do_cmd_id_version(unsigned char*,bool&)), blocking);
-    connect(this, SIGNAL(signalFullVersion(unsigned char*,bool&)), this,
-            SLOT(slot_do_cmd_id_full_version(unsigned char*,bool&)), blocking);
-    connect(this, SIGNAL(signalFrameRate(unsigned int,bool&)), this,
-            SLOT(slot_do_cmd_id_frame_rate(unsigned int,bool&)), blocking);
-    connect(this, SIGNAL(signalSaveSetting(bool&)), this, SLOT(slot_do_cmd_id_save_settings(bool&)), blocking);
-    connect(this, SIGNAL(signalBaudrate(unsigned int,bool&)), this,
-            SLOT(slot_do_cmd_id_baud_rate(unsigned int,bool&)), blocking);
-    connect(this, SIGNAL(signalCanBaudrate(unsigned int,bool&)), this,
-            SLOT(slot_do_cmd_id_can_baudrate(unsigned int,bool&)), blocking);
-    connect(this, SIGNAL(signalCANFrameType(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_can_frame_type_config(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signalCanRcvId(unsigned int,bool&)), this,
-            SLOT(slot_do_cmd_id_can_rcv_id(unsigned int,bool&)), blocking);
-    connect(this, SIGNAL(signalCanSndId(unsigned int,bool&)), this,
-            SLOT(slot_do_cmd_id_can_snd_id(unsigned int,bool&)), blocking);
-    connect(this, SIGNAL(signalChecksumEnabled(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_frame_checksum_en(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signalCustom(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_Custom_choise(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signalFogFeatureEnabled(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_fog_feature_enable(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signalMapTypeSet(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_dac_map_type(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signalGainAdjustEnabled(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_gain_adjust_enable(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signalIODelay(unsigned short,unsigned short,bool&)), this,
-            SLOT(slot_do_cmd_id_io_delay(unsigned short,unsigned short,bool&)), blocking);
-    connect(this, SIGNAL(signalIOThreshold(unsigned short,unsigned short,bool&)), this,
-            SLOT(slot_do_cmd_id_dist_io_threshold(unsigned short,unsigned short,bool&)), blocking);
-    connect(this, SIGNAL(signalIOValue(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_near_io_value(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signalOffset(unsigned short,bool&)), this,
-            SLOT(slot_do_cmd_id_offset_config(unsigned short,bool&)), blocking);
-    connect(this, SIGNAL(signalOutputEnabled(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_output_en(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signalOutputFormat(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_output_format(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signalRestoreFactory(bool&)), this, SLOT(slot_do_cmd_id_restore_default(bool&)), blocking);
-    connect(this, SIGNAL(signalSampleTrig(unsigned short&,bool&)), this,
-            SLOT(slot_do_cmd_id_sample_trig(unsigned short&,bool&)), blocking);
-    connect(this, SIGNAL(signalTransType(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_trans_type_config(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signalUpgrade(const QString,unsigned int)), this,
-            SLOT(slot_do_cmd_id_upgrade(const QString,unsigned int)));
-    connect(this, SIGNAL(signal_modbus_enable(bool&)), this, SLOT(slot_do_cmd_id_modbus_enable(bool&)), blocking);
-    connect(this, SIGNAL(signal_modbus_dev_addr_set(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_modbus_dev_addr_set(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signal_mb_baudrage_set(unsigned char,unsigned int,bool&)), this,
-            SLOT(slot_do_cmd_id_mb_baudrate_config(unsigned char,unsigned int,bool&)), blocking);
-    connect(this, SIGNAL(signal_mb_dev_addr_set(unsigned char,unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_mb_dev_addr_config(unsigned char,unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signal_mb_get_dist(unsigned char,unsigned short&,bool&)), this,
-            SLOT(slot_do_cmd_id_mb_get_dist(unsigned char,unsigned short&,bool&)), blocking);
-    connect(this, SIGNAL(signal_mb_modbus_disable(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_mb_modbus_disable(unsigned char,bool&)), blocking);
-    connect(this, SIGNAL(signal_mb_save_config(unsigned char,bool&)), this,
-            SLOT(slot_do_cmd_id_mb_save_config(unsigned char,bool&)), blocking);
+    connect(serialPort, &QSerialPort::readyRead, this, &receiver::slotReceiver);
+    connect(freqTimer, &QTimer::timeout, this, &receiver::slotCalcFreq);
+    connect(this, &receiver::signalWorkerCall, this, &receiver::runPendingCall,
+            Qt::BlockingQueuedConnection);
+    // The firmware transfer runs queued: the window starts it and returns.
+    connect(this, &receiver::signalUpgrade, this, &receiver::slot_do_cmd_id_upgrade);
+
+    // Every other signal runs its slot in the worker's thread while the
+    // emitter waits.
+    bindBlocking(&receiver::signalOpen, &receiver::slotOpen);
+    bindBlocking(&receiver::signalClose, &receiver::slotClose);
+    bindBlocking(&receiver::signalReset, &receiver::slot_do_cmd_id_soft_reset);
+    bindBlocking(&receiver::signalVersion, &receiver::slot_do_cmd_id_version);
+    bindBlocking(&receiver::signalFullVersion, &receiver::slot_do_cmd_id_full_version);
+    bindBlocking(&receiver::signalFrameRate, &receiver::slot_do_cmd_id_frame_rate);
+    bindBlocking(&receiver::signalSaveSetting, &receiver::slot_do_cmd_id_save_settings);
+    bindBlocking(&receiver::signalBaudrate, &receiver::slot_do_cmd_id_baud_rate);
+    bindBlocking(&receiver::signalCanBaudrate, &receiver::slot_do_cmd_id_can_baudrate);
+    bindBlocking(&receiver::signalCANFrameType, &receiver::slot_do_cmd_id_can_frame_type_config);
+    bindBlocking(&receiver::signalCanRcvId, &receiver::slot_do_cmd_id_can_rcv_id);
+    bindBlocking(&receiver::signalCanSndId, &receiver::slot_do_cmd_id_can_snd_id);
+    bindBlocking(&receiver::signalChecksumEnabled, &receiver::slot_do_cmd_id_frame_checksum_en);
+    bindBlocking(&receiver::signalCustom, &receiver::slot_do_cmd_id_Custom_choise);
+    bindBlocking(&receiver::signalFogFeatureEnabled, &receiver::slot_do_cmd_id_fog_feature_enable);
+    bindBlocking(&receiver::signalMapTypeSet, &receiver::slot_do_cmd_id_dac_map_type);
+    bindBlocking(&receiver::signalGainAdjustEnabled, &receiver::slot_do_cmd_id_gain_adjust_enable);
+    bindBlocking(&receiver::signalIODelay, &receiver::slot_do_cmd_id_io_delay);
+    bindBlocking(&receiver::signalIOThreshold, &receiver::slot_do_cmd_id_dist_io_threshold);
+    bindBlocking(&receiver::signalIOValue, &receiver::slot_do_cmd_id_near_io_value);
+    bindBlocking(&receiver::signalOffset, &receiver::slot_do_cmd_id_offset_config);
+    bindBlocking(&receiver::signalOutputEnabled, &receiver::slot_do_cmd_id_output_en);
+    bindBlocking(&receiver::signalOutputFormat, &receiver::slot_do_cmd_id_output_format);
+    bindBlocking(&receiver::signalRestoreFactory, &receiver::slot_do_cmd_id_restore_default);
+    bindBlocking(&receiver::signalSampleTrig, &receiver::slot_do_cmd_id_sample_trig);
+    bindBlocking(&receiver::signalTransType, &receiver::slot_do_cmd_id_trans_type_config);
+    bindBlocking(&receiver::signal_modbus_enable, &receiver::slot_do_cmd_id_modbus_enable);
+    bindBlocking(&receiver::signal_modbus_dev_addr_set, &receiver::slot_do_cmd_id_modbus_dev_addr_set);
+    bindBlocking(&receiver::signal_mb_baudrage_set, &receiver::slot_do_cmd_id_mb_baudrate_config);
+    bindBlocking(&receiver::signal_mb_dev_addr_set, &receiver::slot_do_cmd_id_mb_dev_addr_config);
+    bindBlocking(&receiver::signal_mb_get_dist, &receiver::slot_do_cmd_id_mb_get_dist);
+    bindBlocking(&receiver::signal_mb_modbus_disable, &receiver::slot_do_cmd_id_mb_modbus_disable);
+    bindBlocking(&receiver::signal_mb_save_config, &receiver::slot_do_cmd_id_mb_save_config);
 
     // A device that vanishes (adapter unplugged) leaves the port open but dead:
     // either the read fails with a resource error, or the hung-up line reads
@@ -128,14 +100,19 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
     frameRate = 0;
 }
 
-bool receiver::event(QEvent *e)
+// Runs the call runInWorkerThread handed over, in the worker's thread.
+void receiver::runPendingCall()
 {
-    if (e->type() != QEvent::MetaCall)
-        return QObject::event(e);
-    handoff::acquire();
-    const bool done = QObject::event(e);
-    handoff::release();
-    return done;
+    std::function<void()> *call = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(callMutex);
+        call = pendingCall;
+        pendingCall = nullptr;
+    }
+    if (call)
+        (*call)();
+    std::lock_guard<std::mutex> lock(callMutex);
+    pendingCallDone = call != nullptr;
 }
 
 // The port and the rate timer have no parent (they are moved to the worker's
@@ -144,6 +121,18 @@ receiver::~receiver()
 {
     delete serialPort;
     delete freqTimer;
+}
+
+ProtocolTiming receiver::protocolTiming() const
+{
+    std::lock_guard<std::mutex> lock(timingMutex);
+    return timing;
+}
+
+void receiver::setProtocolTiming(const ProtocolTiming &t)
+{
+    std::lock_guard<std::mutex> lock(timingMutex);
+    timing = t;
 }
 
 bool receiver::openPort(QString portName, int baudRate)

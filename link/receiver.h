@@ -7,12 +7,19 @@
 // the worker's own slots with Qt::BlockingQueuedConnection, so the calling
 // thread waits until the slot has written the result flag.
 
+#include "protocol_timing.h"
+
 #include <QByteArray>
+#include <QDebug>
+#include <QMetaObject>
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <QVector>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 
 class QSerialPort;
 class QTimer;
@@ -75,16 +82,22 @@ public:
     bool send_cmd_id_modbus_set_fps(unsigned char dev_addr, int fps);
     bool send_cmd_id_modbus_shutdown(unsigned char dev_addr);
 
+    // Bounds of the exchanges (any thread). The viewer runs with the
+    // protocol's own; tests may shorten them.
+    ProtocolTiming protocolTiming() const;
+    void setProtocolTiming(const ProtocolTiming &timing);
+
+    // Runs `fn` in the worker's thread and waits for it; runs it at once when
+    // called there, and not at all when the thread does not run (nobody would
+    // run it and the caller would wait forever).
+    template <typename Fn> void runInWorkerThread(Fn fn);
+
     // CRC-16/MODBUS of the first n bytes; the low byte is sent first.
     static unsigned short calc_crc16(const unsigned char *data, int n);
 
     // Firmware transfer: returns at once, the transfer runs queued in the
     // worker's thread and reports through sigUpdateProcessbar/signalUpgradeResult.
     void upgrade(QString fullpath, unsigned int upgrade_frame_length);
-
-protected:
-    // Queued calls arrive here; ThreadSanitizer builds mark the hand-over.
-    bool event(QEvent *e) override;
 
 signals:
     void signalRun();
@@ -125,6 +138,8 @@ signals:
     void signal_mb_save_config(uchar dev_addr, bool &result);
     void signal_modbus_enable(bool &result);
     void signal_modbus_dev_addr_set(uchar dev_addr, bool &result);
+    // Carries a runInWorkerThread call to the worker's thread.
+    void signalWorkerCall(QPrivateSignal);
 
 public slots:
     void slotOpen(QString _serialSelected, int _baudRate, bool &_result);
@@ -179,15 +194,35 @@ private:
     // Query exchange: write once, collect up to `passes` chunks and cut out a
     // reply of `replyLength` bytes starting at `header`. Empty on failure.
     QByteArray runQueryExchange(const QByteArray &frame, const QByteArray &header,
-                                int replyLength, int passes, const char *tag);
+                                int replyLength, int passes, int waitMs, const char *tag);
     void detachParser();
     void attachParser();
-    // Runs `fn` in the worker's thread and waits for it (used by the plain
-    // Modbus methods that the window calls directly).
-    template <typename Fn> void runInWorkerThread(Fn fn);
+
+    // Connects a command signal to its slot: emitted in any thread, the slot
+    // runs in the worker's thread and the emitter waits for it, so the
+    // arguments and result flags on the emitter's stack are the slot's own.
+    template <typename... SignalArgs, typename... SlotArgs>
+    void bindBlocking(void (receiver::*signal)(SignalArgs...), void (receiver::*slot)(SlotArgs...))
+    {
+        connect(this, signal, this, [this, slot](SignalArgs... args) {
+            runInWorkerThread([&] { (this->*slot)(args...); });
+        }, Qt::DirectConnection);
+    }
+    void runPendingCall();
 
     std::atomic<int> distNum;
     std::atomic<bool> portOpen;
+    // The call runInWorkerThread hands over. Qt passes a blocking queued call
+    // to the other thread under locks of its own; these state the hand-over
+    // in this code too (the caller's writes before the call, the call's
+    // writes before the caller reads on), where tools such as
+    // ThreadSanitizer can check it.
+    std::mutex callerMutex;                   // one call in flight
+    std::mutex callMutex;                     // guards the two below
+    std::function<void()> *pendingCall = nullptr;
+    bool pendingCallDone = false;
+    mutable std::mutex timingMutex;
+    ProtocolTiming timing;
 
 public:
     // Parser state; touched only in the worker's thread.
@@ -197,5 +232,33 @@ public:
     int frameCount;
     int frameRate;
 };
+
+template <typename Fn>
+void receiver::runInWorkerThread(Fn fn)
+{
+    QThread *owner = thread();
+    if (QThread::currentThread() == owner) {
+        fn();
+        return;
+    }
+    if (!owner || !owner->isRunning()) {
+        qDebug() << "receiver::runInWorkerThread" << "worker thread not running";
+        return;
+    }
+    std::function<void()> call(std::ref(fn));
+    std::lock_guard<std::mutex> oneAtATime(callerMutex);
+    {
+        std::lock_guard<std::mutex> lock(callMutex);
+        pendingCall = &call;
+        pendingCallDone = false;
+    }
+    emit signalWorkerCall(QPrivateSignal());
+    std::lock_guard<std::mutex> lock(callMutex);
+    if (!pendingCallDone) {
+        // The thread stopped before it took the call.
+        pendingCall = nullptr;
+        qDebug() << "receiver::runInWorkerThread" << "worker thread not running";
+    }
+}
 
 #endif // RECEIVER_H

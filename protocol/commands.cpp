@@ -190,6 +190,7 @@ void receiver::slot_do_cmd_id_version(unsigned char *ba_version, bool &result)
     result = false;
     const QByteArray reply = runQueryExchange(cmd::buildFrame(cmd::IdVersion), query::versionHeader(),
                                               query::kVersionLength, query::kVersionPasses,
+                                              protocolTiming().replyWaitMs,
                                               "receiver::slot_do_cmd_id_version");
     if (reply.isEmpty())
         return;
@@ -202,6 +203,7 @@ void receiver::slot_do_cmd_id_full_version(unsigned char *ba_version, bool &resu
     result = false;
     const QByteArray reply = runQueryExchange(cmd::buildFrame(cmd::IdFullVersion), query::fullVersionHeader(),
                                               query::kFullVersionLength, query::kFullVersionPasses,
+                                              protocolTiming().replyWaitMs,
                                               "receiver::slot_do_cmd_id_full_version");
     if (reply.isEmpty())
         return;
@@ -214,6 +216,7 @@ void receiver::slot_do_cmd_id_sample_trig(unsigned short &dist, bool &result)
     result = false;
     const QByteArray reply = runQueryExchange(cmd::buildFrame(cmd::IdSampleTrig), query::triggerHeader(),
                                               query::kTriggerLength, query::kTriggerPasses,
+                                              protocolTiming().triggerWaitMs,
                                               "receiver::slot_do_cmd_id_sample_trig");
     if (reply.isEmpty())
         return;

@@ -10,13 +10,13 @@
 
 void receiver::detachParser()
 {
-    disconnect(serialPort, SIGNAL(readyRead()), this, SLOT(slotReceiver()));
+    disconnect(serialPort, &QSerialPort::readyRead, this, &receiver::slotReceiver);
 }
 
 void receiver::attachParser()
 {
     // Unique, so that a stray second attach never makes the parser run twice.
-    connect(serialPort, SIGNAL(readyRead()), this, SLOT(slotReceiver()),
+    connect(serialPort, &QSerialPort::readyRead, this, &receiver::slotReceiver,
             Qt::ConnectionType(Qt::AutoConnection | Qt::UniqueConnection));
 }
 
@@ -24,8 +24,9 @@ bool receiver::read_ack(QByteArray ack)
 {
     qDebug() << "ack" << ack.toHex().constData();
     QByteArray buffer;
+    const int waitMs = protocolTiming().ackWaitMs;
 
-    xchg::waitForData(serialPort, xchg::kAckWaitMs);
+    xchg::waitForData(serialPort, waitMs);
     QByteArray chunk = serialPort->readAll();
     qDebug() << "read" << (buffer + chunk).toHex().constData();
     bool result = ack::searchStep(buffer, chunk, ack);
@@ -33,7 +34,7 @@ bool receiver::read_ack(QByteArray ack)
     if (!result) {
         // The buffer now keeps only its last ack.size() bytes, so an
         // acknowledgement split across the two reads is still found.
-        xchg::waitForData(serialPort, xchg::kAckWaitMs);
+        xchg::waitForData(serialPort, waitMs);
         chunk = serialPort->readAll();
         qDebug() << "read" << (buffer + chunk).toHex().constData();
         result = ack::searchStep(buffer, chunk, ack);
@@ -55,12 +56,12 @@ void receiver::runCommandExchange(const QByteArray &frame, const QByteArray &ack
 }
 
 QByteArray receiver::runQueryExchange(const QByteArray &frame, const QByteArray &header,
-                                      int replyLength, int passes, const char *tag)
+                                      int replyLength, int passes, int waitMs, const char *tag)
 {
     detachParser();
     xchg::logFrame(tag, frame, false);
     serialPort->write(frame);   // a query is never re-sent
-    const QByteArray reply = xchg::collectReply(serialPort, header, replyLength, passes);
+    const QByteArray reply = xchg::collectReply(serialPort, header, replyLength, passes, waitMs);
     attachParser();
     return reply;
 }

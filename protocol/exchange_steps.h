@@ -12,8 +12,6 @@ class receiver;
 
 namespace xchg {
 
-constexpr int kAckWaitMs = 1000;     // each of read_ack's two waits
-constexpr int kReplyWaitMs = 2000;   // each wait of a query or Modbus read
 constexpr int kCommandAttempts = 2;
 constexpr int kModbusWriteAttempts = 2;
 constexpr int kModbusFrameAttempts = 5;
@@ -33,7 +31,7 @@ QByteArray waitAndTake(QSerialPort *port, int waitMs);
 // examination passes, each followed by one more wait. Returns the `length`
 // bytes cut out at the first `header`, or an empty array.
 QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length,
-                        int passes, int waitMs = kReplyWaitMs);
+                        int passes, int waitMs);
 
 // Writes `request` up to `attempts` times, each followed by read_ack(ack);
 // stops at the first acknowledgement.

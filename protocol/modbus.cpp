@@ -2,7 +2,6 @@
 // that switch the sensor's Modbus protocol on and set its address.
 
 #include "receiver.h"
-#include "thread_handoff.h"
 #include "command_frame.h"
 #include "exchange_steps.h"
 #include "modbus_frame.h"
@@ -11,26 +10,6 @@
 #include <QMetaObject>
 #include <QSerialPort>
 #include <QThread>
-
-// The four plain Modbus methods are called from the window's thread; the port
-// belongs to the worker's thread, so the exchange is run there and waited for.
-template <typename Fn>
-void receiver::runInWorkerThread(Fn fn)
-{
-    QThread *owner = thread();
-    if (QThread::currentThread() == owner) {
-        fn();
-        return;
-    }
-    if (!owner || !owner->isRunning()) {
-        // Nobody would run the call and the caller would wait forever.
-        qDebug() << "receiver::runInWorkerThread" << "worker thread not running";
-        return;
-    }
-    handoff::release();
-    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
-    handoff::acquire();
-}
 
 namespace {
 
@@ -48,14 +27,14 @@ bool modbusWriteLogged(receiver &worker, const QByteArray &request, const char *
 
 // Read exchange: the request once, the reply found by its header and length
 // over two passes and accepted only with a matching CRC.
-bool modbusRead(QSerialPort *port, uint8_t devAddr, uint16_t reg, uint16_t count,
+bool modbusRead(QSerialPort *port, uint8_t devAddr, uint16_t reg, uint16_t count, int waitMs,
                 const char *tag, QByteArray &reply)
 {
     const QByteArray request = mb::readRequest(devAddr, reg, count);
     xchg::logFrame(tag, request, true);
     port->write(request);
     reply = xchg::collectReply(port, mb::readReplyHeader(devAddr, count),
-                               mb::readReplyLength(count), xchg::kModbusReadPasses);
+                               mb::readReplyLength(count), xchg::kModbusReadPasses, waitMs);
     if (reply.isEmpty())
         return false;
     uint16_t calc = 0;
@@ -125,7 +104,7 @@ void receiver::slot_do_cmd_id_mb_get_dist(unsigned char dev_addr, unsigned short
     result = false;
     detachParser();
     QByteArray reply;
-    if (modbusRead(serialPort, dev_addr, mb::RegDistance, 1,
+    if (modbusRead(serialPort, dev_addr, mb::RegDistance, 1, protocolTiming().replyWaitMs,
                    "receiver::slot_do_cmd_id_mb_get_dist", reply)) {
         dist = mb::decodeDistance(reply);
         qDebug() << "dist: " << dist;
@@ -212,7 +191,7 @@ bool receiver::send_cmd_id_modbus_get_version(unsigned char dev_addr, QString &v
     runInWorkerThread([&]() {
         detachParser();
         QByteArray reply;
-        if (modbusRead(serialPort, dev_addr, mb::RegVersion, 2,
+        if (modbusRead(serialPort, dev_addr, mb::RegVersion, 2, protocolTiming().replyWaitMs,
                        "receiver::send_cmd_id_modbus_get_version", reply)) {
             version = mb::decodeVersion(reply);
             qDebug() << "verion: " << version;

@@ -14,24 +14,21 @@
 
 namespace {
 
-// How long one frame may wait for its acknowledgement, counted from the write
-// and over every wait, also those that bring measurement frames but no
-// acknowledgement: a sensor that streams on and never answers still ends the
-// transfer.
-constexpr int kAckBoundMs = 3000;
-constexpr int kAckWaitStepMs = 1000;
-
-bool awaitUpgradeAck(QSerialPort *port, unsigned index)
+// One frame may wait for its acknowledgement upgradeAckBoundMs, counted from
+// the write and over every wait, also those that bring measurement frames but
+// no acknowledgement: a sensor that streams on and never answers still ends
+// the transfer.
+bool awaitUpgradeAck(QSerialPort *port, unsigned index, const ProtocolTiming &timing)
 {
     upg::AckScanner scanner;
     QElapsedTimer clock;
     clock.start();
     int emptyWaits = 0;
     for (;;) {
-        const qint64 left = kAckBoundMs - clock.elapsed();
+        const qint64 left = timing.upgradeAckBoundMs - clock.elapsed();
         if (left <= 0)
             break;
-        port->waitForReadyRead(int(qMin<qint64>(left, kAckWaitStepMs)));
+        port->waitForReadyRead(int(qMin<qint64>(left, timing.upgradeWaitStepMs)));
         const QByteArray chunk = port->readAll();
         if (chunk.isEmpty())
             ++emptyWaits;
@@ -48,16 +45,17 @@ bool awaitUpgradeAck(QSerialPort *port, unsigned index)
 }
 
 // Writes one frame; every frame but the last of the image must be acknowledged.
-bool sendUpgradeFrame(QSerialPort *port, const QByteArray &frame, unsigned index, unsigned total)
+bool sendUpgradeFrame(QSerialPort *port, const QByteArray &frame, unsigned index, unsigned total,
+                      const ProtocolTiming &timing)
 {
     port->write(frame);
     if (uint16_t(index) == uint16_t(total)) {
         // Not acknowledged: hand the bytes to the line before reporting.
         if (port->bytesToWrite() > 0)
-            port->waitForBytesWritten(kAckBoundMs);
+            port->waitForBytesWritten(timing.upgradeAckBoundMs);
         return true;
     }
-    return awaitUpgradeAck(port, index);
+    return awaitUpgradeAck(port, index, timing);
 }
 
 } // namespace
@@ -129,14 +127,15 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
     const unsigned P = upg::payloadSize(L);
     const auto total = unsigned(upg::frameCount(uint64_t(image.size()), L));
 
+    const ProtocolTiming timing = protocolTiming();
     detachParser();
-    bool ok = sendUpgradeFrame(serialPort, upg::buildHeader(L, uint32_t(image.size())), 0, total);
+    bool ok = sendUpgradeFrame(serialPort, upg::buildHeader(L, uint32_t(image.size())), 0, total, timing);
     for (unsigned i = 1; ok && i <= total; ++i) {
         const qint64 offset = qint64(i - 1) * P;
         const qint64 n = qMin<qint64>(P, image.size() - offset);
         const QByteArray frame = upg::buildFrame(L, uint16_t(i), image.constData() + offset,
                                                  std::size_t(n));
-        ok = sendUpgradeFrame(serialPort, frame, i, total);
+        ok = sendUpgradeFrame(serialPort, frame, i, total, timing);
         if (ok && upg::isProgressPoint(i, total)) {
             qDebug() << i << total;
             emit sigUpdateProcessbar(upg::progressValue(i, total));

@@ -1,11 +1,13 @@
 #include "workerharness.h"
 
+#include "cross_thread.h"
+
 #include <QSerialPort>
 #include <QTimer>
 
 BatchCollector::BatchCollector(receiver *worker)
 {
-    connect(worker, &receiver::signalDistance, this, &BatchCollector::onDistance, Qt::QueuedConnection);
+    connectAcrossThreads(worker, &receiver::signalDistance, this, &BatchCollector::onDistance);
 }
 
 void BatchCollector::onDistance(QVector<uint16_t> dist, int freq)
@@ -51,7 +53,6 @@ WorkerHarness::~WorkerHarness()
     });
     m_thread.quit();
     m_thread.wait();
-    handoff::acquire();
     delete m_collector;
     delete m_worker;
 }

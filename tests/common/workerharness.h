@@ -7,20 +7,17 @@
 // the thread is stopped and the worker deleted.
 
 #include "receiver.h"
-#include "thread_handoff.h"
 
 #include <QMutex>
 #include <QObject>
 #include <QThread>
 #include <QVector>
 
-// Runs fn in target's thread and waits for it, marking the hand-over both
-// ways for ThreadSanitizer builds (Qt's own wait is invisible to them).
-template <typename Fn> void runBlocking(QObject *target, Fn fn)
+// Runs fn in the worker's thread and waits for it, through the worker's own
+// hand-over (which orders the test's accesses and the worker's).
+template <typename Fn> void runBlocking(receiver *target, Fn fn)
 {
-    handoff::release();
-    QMetaObject::invokeMethod(target, fn, Qt::BlockingQueuedConnection);
-    handoff::acquire();
+    target->runInWorkerThread(fn);
 }
 
 // Receives signalDistance queued in the thread that created it.

@@ -17,9 +17,9 @@ inline bool parserAttached(WorkerHarness &harness)
     bool attached = false;
     receiver *w = harness.worker();
     harness.inWorker([&] {
-        attached = QObject::disconnect(w->serialPort, SIGNAL(readyRead()), w, SLOT(slotReceiver()));
+        attached = QObject::disconnect(w->serialPort, &QSerialPort::readyRead, w, &receiver::slotReceiver);
         if (attached)
-            QObject::connect(w->serialPort, SIGNAL(readyRead()), w, SLOT(slotReceiver()));
+            QObject::connect(w->serialPort, &QSerialPort::readyRead, w, &receiver::slotReceiver);
     });
     return attached;
 }
