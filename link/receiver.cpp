@@ -1,4 +1,5 @@
 #include "receiver.h"
+#include "log_categories.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -90,7 +91,7 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
             const QSerialPort::SerialPortError e = serialPort->error();
             if (!serialPort->isOpen() || (e != QSerialPort::ReadError && e != QSerialPort::ResourceError))
                 return;
-            qDebug() << "receiver::errorOccurred" << "device lost:" << serialPort->errorString();
+            qCDebug(lcLink) << "receiver::errorOccurred" << "device lost:" << serialPort->errorString();
             serialPort->close();
             portOpen.store(false);
         }, Qt::QueuedConnection);
@@ -121,6 +122,11 @@ receiver::~receiver()
 {
     delete serialPort;
     delete freqTimer;
+}
+
+receiver::StreamState receiver::streamState() const
+{
+    return {rxBuffer.size(), distBuffer.size(), distBuffer.capacity(), frameCount, frameRate};
 }
 
 ProtocolTiming receiver::protocolTiming() const
@@ -172,13 +178,13 @@ void receiver::slotOpen(QString _serialSelected, int _baudRate, bool &_result)
 
     serialPort->open(QIODevice::ReadWrite);
     if (serialPort->isOpen()) {
-        qDebug() << "receiver::slotOpen" << "opened success";
+        qCDebug(lcLink) << "receiver::slotOpen" << "opened success";
         freqTimer->start(1000);
         frameCount = 0;
         portOpen.store(true);
         _result = true;
     } else {
-        qDebug() << "receiver::slotOpen" << "opened fail";
+        qCDebug(lcLink) << "receiver::slotOpen" << "opened fail";
         serialPort->close();
         portOpen.store(false);
         _result = false;

@@ -3,10 +3,11 @@
 
 // The worker that owns the serial port to the sensor. It lives in a thread of
 // its own; the window reaches it only through the public methods below, each of
-// which emits one of the worker's signals. The command signals are connected to
-// the worker's own slots with Qt::BlockingQueuedConnection, so the calling
-// thread waits until the slot has written the result flag.
+// which emits one of the worker's signals. Every command signal runs its slot
+// in the worker's thread while the emitter waits, so the calling thread reads
+// the result flag the slot has written.
 
+#include "command_table.h"
 #include "protocol_timing.h"
 
 #include <QByteArray>
@@ -183,20 +184,75 @@ public slots:
     void slot_do_cmd_id_mb_save_config(unsigned char dev_addr, bool &result);
 
 public:
-    // Waits for the exact acknowledgement bytes (two waits of 1000 ms).
+    // Waits for the exact acknowledgement bytes (two waits of
+    // ProtocolTiming::ackWaitMs).
     bool read_ack(QByteArray ack);
 
+    // The measurement parser's state (worker's thread only), for tests and
+    // diagnostics.
+    struct StreamState
+    {
+        int bufferedBytes;      // received bytes not yet consumed
+        int pendingDistances;   // parsed since the last batch
+        int pendingCapacity;    // room reserved for them
+        int frameCount;         // good frames since the last rate tick
+        int frameRate;          // frames in the last full rate period
+    };
+    StreamState streamState() const;
+
 private:
-    // Command exchange (protocol/exchange.cpp): detach the parser, write the
-    // frame up to twice and wait for `ack` each time, reattach the parser.
-    void runCommandExchange(const QByteArray &frame, const QByteArray &ack,
-                            const char *tag, bool &result);
-    // Query exchange: write once, collect up to `passes` chunks and cut out a
-    // reply of `replyLength` bytes starting at `header`. Empty on failure.
-    QByteArray runQueryExchange(const QByteArray &frame, const QByteArray &header,
-                                int replyLength, int passes, int waitMs, const char *tag);
+    // Detaches the measurement parser from the port for the life of a scope,
+    // so that an exchange has the incoming bytes to itself, and attaches it
+    // again on every way out. Scopes nest: the outermost one attaches.
+    class ParserDetached
+    {
+    public:
+        explicit ParserDetached(receiver &worker) : worker(worker)
+        {
+            if (worker.parserDetachDepth++ == 0)
+                worker.detachParser();
+        }
+        ~ParserDetached()
+        {
+            if (--worker.parserDetachDepth == 0)
+                worker.attachParser();
+        }
+        ParserDetached(const ParserDetached &) = delete;
+        ParserDetached &operator=(const ParserDetached &) = delete;
+
+    private:
+        receiver &worker;
+    };
     void detachParser();
     void attachParser();
+
+    // The exchanges of the table's entries (protocol/exchange.cpp): a command
+    // written until acknowledged; a query written once, its reply cut out of
+    // what arrives (empty on failure).
+    bool runCommand(const commandtable::Command &command, uint32_t first = 0, uint32_t second = 0);
+    QByteArray runQuery(const commandtable::Query &query);
+    bool writeUntilAcked(const QByteArray &request, const QByteArray &ack, int attempts);
+    // Modbus RTU (protocol/modbus.cpp): a write acknowledged by its echo, a
+    // read whose reply must carry the device's address and a good CRC.
+    bool runModbusWrite(const QByteArray &request, const char *tag);
+    QByteArray runModbusRead(const commandtable::ModbusRead &read, uint8_t devAddr);
+
+    // A wrapper's body: emits `signal` with the arguments and a result flag
+    // and returns the flag the slot wrote.
+    template <typename... SignalArgs, typename... Args>
+    bool resultOf(void (receiver::*signal)(SignalArgs...), Args &&...args)
+    {
+        bool result = false;
+        (this->*signal)(std::forward<Args>(args)..., result);
+        return result;
+    }
+    // The body of a plain method: runs `fn` in the worker's thread, returns its result.
+    template <typename Fn> bool resultInWorker(Fn fn)
+    {
+        bool result = false;
+        runInWorkerThread([&] { result = fn(); });
+        return result;
+    }
 
     // Connects a command signal to its slot: emitted in any thread, the slot
     // runs in the worker's thread and the emitter waits for it, so the
@@ -212,6 +268,7 @@ private:
 
     std::atomic<int> distNum;
     std::atomic<bool> portOpen;
+    int parserDetachDepth = 0;   // worker's thread only
     // The call runInWorkerThread hands over. Qt passes a blocking queued call
     // to the other thread under locks of its own; these state the hand-over
     // in this code too (the caller's writes before the call, the call's
@@ -224,7 +281,6 @@ private:
     mutable std::mutex timingMutex;
     ProtocolTiming timing;
 
-public:
     // Parser state; touched only in the worker's thread.
     QByteArray rxBuffer;
     QByteArray frameHeader;

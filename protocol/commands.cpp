@@ -1,394 +1,153 @@
 // The sensor's configuration command set: one slot per command (run in the
-// worker's thread) and the wrappers the window calls (blocking).
+// worker's thread), each an entry of the command table, and the wrappers the
+// window calls (blocking).
 
 #include "receiver.h"
-#include "command_frame.h"
-#include "query_reply.h"
 
 #include <cstring>
 
-void receiver::slot_do_cmd_id_soft_reset(bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::buildFrame(cmd::IdSoftReset);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdSoftReset),
-                       "receiver::slot_do_cmd_id_soft_reset", result);
-}
+using namespace commandtable;
 
-void receiver::slot_do_cmd_id_frame_rate(unsigned int fps, bool &result)
-{
-    result = false;
-    // The frame-rate command writes no frame message to the log.
-    const QByteArray frame = cmd::frameU16(cmd::IdFrameRate, uint16_t(fps & 0xFFFF));
-    runCommandExchange(frame, frame, nullptr, result);
-}
-
-void receiver::slot_do_cmd_id_sample_freq(unsigned int freq, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU16(cmd::IdFrameRate, uint16_t(freq & 0xFFFF));
-    runCommandExchange(frame, frame,
-                       "receiver::slot_do_cmd_id_sample_freq", result);
-}
-
-void receiver::slot_do_cmd_id_save_settings(bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::buildFrame(cmd::IdSaveSettings);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdSaveSettings),
-                       "receiver::slot_do_cmd_id_save_settings", result);
-}
-
-void receiver::slot_do_cmd_id_baud_rate(unsigned int baudrate, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU32(cmd::IdBaudRate, baudrate);
-    runCommandExchange(frame, frame,
-                       "receiver::slot_do_cmd_id_baud_rate", result);
-}
-
-void receiver::slot_do_cmd_id_can_baudrate(unsigned int value, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU32(cmd::IdCanBaudrate, value);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdCanBaudrate),
-                       "receiver::slot_do_cmd_id_can_baudrate", result);
-}
+void receiver::slot_do_cmd_id_soft_reset(bool &result) { result = runCommand(SoftReset); }
+void receiver::slot_do_cmd_id_restore_default(bool &result) { result = runCommand(RestoreDefault); }
+void receiver::slot_do_cmd_id_save_settings(bool &result) { result = runCommand(SaveSettings); }
+void receiver::slot_do_cmd_id_frame_rate(unsigned int fps, bool &result) { result = runCommand(FrameRate, fps); }
+void receiver::slot_do_cmd_id_sample_freq(unsigned int freq, bool &result) { result = runCommand(SampleFreq, freq); }
+void receiver::slot_do_cmd_id_baud_rate(unsigned int baudrate, bool &result) { result = runCommand(BaudRate, baudrate); }
+void receiver::slot_do_cmd_id_can_baudrate(unsigned int value, bool &result) { result = runCommand(CanBaudrate, value); }
+void receiver::slot_do_cmd_id_can_rcv_id(unsigned int value, bool &result) { result = runCommand(CanRcvId, value); }
+void receiver::slot_do_cmd_id_can_snd_id(unsigned int value, bool &result) { result = runCommand(CanSndId, value); }
+void receiver::slot_do_cmd_id_Custom_choise(unsigned char custom, bool &result) { result = runCommand(CustomChoise, custom); }
+void receiver::slot_do_cmd_id_dac_map_type(unsigned char type, bool &result) { result = runCommand(DacMapType, type); }
+void receiver::slot_do_cmd_id_near_io_value(unsigned char value, bool &result) { result = runCommand(NearIoValue, value); }
+void receiver::slot_do_cmd_id_offset_config(unsigned short value, bool &result) { result = runCommand(Offset, value); }
+void receiver::slot_do_cmd_id_output_en(unsigned char is_enabled, bool &result) { result = runCommand(OutputEn, is_enabled); }
+void receiver::slot_do_cmd_id_output_format(unsigned char format, bool &result) { result = runCommand(OutputFormat, format); }
+void receiver::slot_do_cmd_id_trans_type_config(unsigned char trans, bool &result) { result = runCommand(TransType, trans); }
 
 void receiver::slot_do_cmd_id_can_frame_type_config(unsigned char type, bool &result)
 {
-    result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdCanFrameType, type);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdCanFrameType),
-                       "receiver::slot_do_cmd_id_can_frame_type_config", result);
-}
-
-void receiver::slot_do_cmd_id_can_rcv_id(unsigned int value, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU32(cmd::IdCanRcvId, value);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdCanRcvId),
-                       "receiver::slot_do_cmd_id_can_rcv_id", result);
-}
-
-void receiver::slot_do_cmd_id_can_snd_id(unsigned int value, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU32(cmd::IdCanSndId, value);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdCanSndId),
-                       "receiver::slot_do_cmd_id_can_snd_id", result);
+    result = runCommand(CanFrameType, type);
 }
 
 void receiver::slot_do_cmd_id_frame_checksum_en(unsigned char is_enabled, bool &result)
 {
-    result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdFrameChecksumEn, is_enabled);
-    runCommandExchange(frame, frame,
-                       "receiver::slot_do_cmd_id_frame_checksum_en", result);
-}
-
-void receiver::slot_do_cmd_id_Custom_choise(unsigned char custom, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdCustomChoise, custom);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdCustomChoise),
-                       "receiver::slot_do_cmd_id_Custom_choise", result);
+    result = runCommand(FrameChecksumEn, is_enabled);
 }
 
 void receiver::slot_do_cmd_id_fog_feature_enable(unsigned char enable, bool &result)
 {
-    result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdFogFeature, enable);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdFogFeature),
-                       "receiver::slot_do_cmd_id_fog_feature_enable", result);
-}
-
-void receiver::slot_do_cmd_id_dac_map_type(unsigned char type, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdDacMapType, type);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdDacMapType),
-                       "receiver::slot_do_cmd_id_dac_map_type", result);
+    result = runCommand(FogFeature, enable);
 }
 
 void receiver::slot_do_cmd_id_gain_adjust_enable(unsigned char enable, bool &result)
 {
-    result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdGainAdjust, enable);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdGainAdjust),
-                       "receiver::slot_do_cmd_id_gain_adjust_enable", result);
+    result = runCommand(GainAdjust, enable);
 }
 
 void receiver::slot_do_cmd_id_io_delay(unsigned short value1, unsigned short value2, bool &result)
 {
-    result = false;
-    const QByteArray frame = cmd::frameU16Pair(cmd::IdIoDelay, value1, value2);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdIoDelay),
-                       "receiver::slot_do_cmd_id_io_delay", result);
+    result = runCommand(IoDelay, value1, value2);
 }
 
 void receiver::slot_do_cmd_id_dist_io_threshold(unsigned short value1, unsigned short value2, bool &result)
 {
-    result = false;
-    const QByteArray frame = cmd::frameU16Pair(cmd::IdDistIoThreshold, value1, value2);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdDistIoThreshold),
-                       "receiver::slot_do_cmd_id_dist_io_threshold", result);
+    result = runCommand(DistIoThreshold, value1, value2);
 }
 
-void receiver::slot_do_cmd_id_near_io_value(unsigned char value, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdNearIoValue, value);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdNearIoValue),
-                       "receiver::slot_do_cmd_id_near_io_value", result);
-}
-
-void receiver::slot_do_cmd_id_offset_config(unsigned short value, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU16(cmd::IdOffset, value);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdOffset),
-                       "receiver::slot_do_cmd_id_offset_config", result);
-}
-
-void receiver::slot_do_cmd_id_output_en(unsigned char is_enabled, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdOutputEn, is_enabled);
-    runCommandExchange(frame, frame,
-                       "receiver::slot_do_cmd_id_output_en", result);
-}
-
-void receiver::slot_do_cmd_id_output_format(unsigned char format, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdOutputFormat, format);
-    runCommandExchange(frame, frame,
-                       "receiver::slot_do_cmd_id_output_format", result);
-}
-
-void receiver::slot_do_cmd_id_restore_default(bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::buildFrame(cmd::IdRestoreDefault);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdRestoreDefault),
-                       "receiver::slot_do_cmd_id_restore_default", result);
-}
-
-void receiver::slot_do_cmd_id_trans_type_config(unsigned char trans, bool &result)
-{
-    result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdTransType, trans);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdTransType),
-                       "receiver::slot_do_cmd_id_trans_type_config", result);
-}
-
-// Queries: written once, the reply cut out of whatever the sensor sends.
+// Queries: written once, the reply cut out of whatever the sensor sends. The
+// outputs are written only when a reply was found.
 
 void receiver::slot_do_cmd_id_version(unsigned char *ba_version, bool &result)
 {
-    result = false;
-    const QByteArray reply = runQueryExchange(cmd::buildFrame(cmd::IdVersion), query::versionHeader(),
-                                              query::kVersionLength, query::kVersionPasses,
-                                              protocolTiming().replyWaitMs,
-                                              "receiver::slot_do_cmd_id_version");
-    if (reply.isEmpty())
-        return;
-    query::decodeVersion(reply, ba_version);
-    result = true;
+    const QByteArray reply = runQuery(Version);
+    result = !reply.isEmpty();
+    if (result)
+        queryreply::decodeVersion(reply, ba_version);
 }
 
 void receiver::slot_do_cmd_id_full_version(unsigned char *ba_version, bool &result)
 {
-    result = false;
-    const QByteArray reply = runQueryExchange(cmd::buildFrame(cmd::IdFullVersion), query::fullVersionHeader(),
-                                              query::kFullVersionLength, query::kFullVersionPasses,
-                                              protocolTiming().replyWaitMs,
-                                              "receiver::slot_do_cmd_id_full_version");
-    if (reply.isEmpty())
-        return;
-    query::decodeFullVersion(reply, ba_version);
-    result = true;
+    const QByteArray reply = runQuery(FullVersion);
+    result = !reply.isEmpty();
+    if (result)
+        queryreply::decodeFullVersion(reply, ba_version);
 }
 
 void receiver::slot_do_cmd_id_sample_trig(unsigned short &dist, bool &result)
 {
-    result = false;
-    const QByteArray reply = runQueryExchange(cmd::buildFrame(cmd::IdSampleTrig), query::triggerHeader(),
-                                              query::kTriggerLength, query::kTriggerPasses,
-                                              protocolTiming().triggerWaitMs,
-                                              "receiver::slot_do_cmd_id_sample_trig");
-    if (reply.isEmpty())
-        return;
-    dist = query::decodeTrigger(reply);
-    result = true;
+    const QByteArray reply = runQuery(SampleTrig);
+    result = !reply.isEmpty();
+    if (result)
+        dist = queryreply::decodeTrigger(reply);
 }
 
-// Wrappers (window's thread): each emits its signal, whose blocking queued
-// connection runs the slot in the worker's thread, and returns the flag.
+// Wrappers (window's thread): each emits its signal, which runs the slot in
+// the worker's thread, and returns the flag.
 
-bool receiver::send_cmd_id_soft_reset()
+bool receiver::send_cmd_id_soft_reset() { return resultOf(&receiver::signalReset); }
+bool receiver::send_cmd_id_restore_default() { return resultOf(&receiver::signalRestoreFactory); }
+bool receiver::send_cmd_id_save_settings() { return resultOf(&receiver::signalSaveSetting); }
+bool receiver::send_cmd_id_sample_trig(unsigned short &dist) { return resultOf(&receiver::signalSampleTrig, dist); }
+bool receiver::send_cmd_id_frame_rate(unsigned short fps) { return resultOf(&receiver::signalFrameRate, fps); }
+bool receiver::send_cmd_id_output_format(unsigned char format) { return resultOf(&receiver::signalOutputFormat, format); }
+bool receiver::send_cmd_id_baud_rate(unsigned int baudrate) { return resultOf(&receiver::signalBaudrate, baudrate); }
+bool receiver::send_cmd_id_output_en(unsigned char enabled) { return resultOf(&receiver::signalOutputEnabled, enabled); }
+bool receiver::send_cmd_id_trans_type_config(unsigned char type) { return resultOf(&receiver::signalTransType, type); }
+bool receiver::send_cmd_id_dac_map_type(unsigned char type) { return resultOf(&receiver::signalMapTypeSet, type); }
+bool receiver::send_cmd_id_can_snd_id(unsigned int id) { return resultOf(&receiver::signalCanSndId, id); }
+bool receiver::send_cmd_id_can_rcv_id(unsigned int id) { return resultOf(&receiver::signalCanRcvId, id); }
+bool receiver::send_cmd_id_near_io_value(unsigned char value) { return resultOf(&receiver::signalIOValue, value); }
+bool receiver::send_cmd_id_offset_config(unsigned short offset) { return resultOf(&receiver::signalOffset, offset); }
+
+bool receiver::send_cmd_id_frame_checksum_en(unsigned char enabled)
 {
-    bool result = false;
-    emit signalReset(result);
-    return result;
+    return resultOf(&receiver::signalChecksumEnabled, enabled);
 }
 
-bool receiver::send_cmd_id_restore_default()
+bool receiver::send_cmd_id_fog_feature_enable(unsigned char enabled)
 {
-    bool result = false;
-    emit signalRestoreFactory(result);
-    return result;
+    return resultOf(&receiver::signalFogFeatureEnabled, enabled);
 }
 
-bool receiver::send_cmd_id_save_settings()
+bool receiver::send_cmd_id_gain_adjust_enable(unsigned char enable)
 {
-    bool result = false;
-    emit signalSaveSetting(result);
-    return result;
+    return resultOf(&receiver::signalGainAdjustEnabled, enable);
+}
+
+bool receiver::send_cmd_id_can_baudrate(unsigned int baudrate)
+{
+    return resultOf(&receiver::signalCanBaudrate, baudrate);
+}
+
+bool receiver::send_cmd_id_can_frame_type_config(unsigned char type)
+{
+    return resultOf(&receiver::signalCANFrameType, type);
+}
+
+bool receiver::send_cmd_id_io_delay(unsigned short value1, unsigned short value2)
+{
+    return resultOf(&receiver::signalIODelay, value1, value2);
+}
+
+bool receiver::send_cmd_id_dist_io_threshold(unsigned short value1, unsigned short value2)
+{
+    return resultOf(&receiver::signalIOThreshold, value1, value2);
 }
 
 QString receiver::send_cmd_id_version(bool &result)
 {
     // Stays 0.0.0 when the query fails; the caller only uses it on success.
-    unsigned char version[3] = { 0, 0, 0 };
-    result = false;
-    emit signalVersion(version, result);
-    return query::versionText(version);
+    unsigned char version[3] = {0, 0, 0};
+    result = resultOf(&receiver::signalVersion, version);
+    return queryreply::versionText(version);
 }
 
 QString receiver::send_cmd_id_full_version(bool &result)
 {
     // 26 text bytes are written at most, so the text always ends in zeros.
-    unsigned char version[query::kFullVersionLength];
+    unsigned char version[queryreply::kFullVersionLength];
     std::memset(version, 0, sizeof(version));
-    result = false;
-    emit signalFullVersion(version, result);
-    return query::fullVersionText(version, int(sizeof(version)));
-}
-
-bool receiver::send_cmd_id_sample_trig(unsigned short &dist)
-{
-    bool result = false;
-    emit signalSampleTrig(dist, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_frame_rate(unsigned short fps)
-{
-    bool result = false;
-    emit signalFrameRate(fps, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_output_format(unsigned char format)
-{
-    bool result = false;
-    emit signalOutputFormat(format, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_baud_rate(unsigned int baudrate)
-{
-    bool result = false;
-    emit signalBaudrate(baudrate, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_output_en(unsigned char enabled)
-{
-    bool result = false;
-    emit signalOutputEnabled(enabled, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_frame_checksum_en(unsigned char enabled)
-{
-    bool result = false;
-    emit signalChecksumEnabled(enabled, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_trans_type_config(unsigned char type)
-{
-    bool result = false;
-    emit signalTransType(type, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_fog_feature_enable(unsigned char enabled)
-{
-    bool result = false;
-    emit signalFogFeatureEnabled(enabled, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_dac_map_type(unsigned char type)
-{
-    bool result = false;
-    emit signalMapTypeSet(type, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_gain_adjust_enable(unsigned char enable)
-{
-    bool result = false;
-    emit signalGainAdjustEnabled(enable, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_can_snd_id(unsigned int id)
-{
-    bool result = false;
-    emit signalCanSndId(id, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_can_rcv_id(unsigned int id)
-{
-    bool result = false;
-    emit signalCanRcvId(id, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_can_baudrate(unsigned int baudrate)
-{
-    bool result = false;
-    emit signalCanBaudrate(baudrate, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_can_frame_type_config(unsigned char type)
-{
-    bool result = false;
-    emit signalCANFrameType(type, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_near_io_value(unsigned char value)
-{
-    bool result = false;
-    emit signalIOValue(value, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_io_delay(unsigned short value1, unsigned short value2)
-{
-    bool result = false;
-    emit signalIODelay(value1, value2, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_dist_io_threshold(unsigned short value1, unsigned short value2)
-{
-    bool result = false;
-    emit signalIOThreshold(value1, value2, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_offset_config(unsigned short offset)
-{
-    bool result = false;
-    emit signalOffset(offset, result);
-    return result;
+    result = resultOf(&receiver::signalFullVersion, version);
+    return queryreply::fullVersionText(version, int(sizeof(version)));
 }

@@ -1,11 +1,12 @@
 // The worker's exchange procedures: read_ack, the command exchange and the
-// query exchange, and the detaching of the measurement parser around them.
+// query exchange of the command table's entries, and the detaching of the
+// measurement parser around them.
 
 #include "receiver.h"
 #include "ack_search.h"
 #include "exchange_steps.h"
+#include "log_categories.h"
 
-#include <QDebug>
 #include <QSerialPort>
 
 void receiver::detachParser()
@@ -22,46 +23,56 @@ void receiver::attachParser()
 
 bool receiver::read_ack(QByteArray ack)
 {
-    qDebug() << "ack" << ack.toHex().constData();
+    qCDebug(lcProtocol) << "ack" << ack.toHex().constData();
     QByteArray buffer;
     const int waitMs = protocolTiming().ackWaitMs;
 
-    xchg::waitForData(serialPort, waitMs);
+    exchange::waitForData(serialPort, waitMs);
     QByteArray chunk = serialPort->readAll();
-    qDebug() << "read" << (buffer + chunk).toHex().constData();
-    bool result = ack::searchStep(buffer, chunk, ack);
+    qCDebug(lcProtocol) << "read" << (buffer + chunk).toHex().constData();
+    bool result = acksearch::searchStep(buffer, chunk, ack);
 
     if (!result) {
         // The buffer now keeps only its last ack.size() bytes, so an
         // acknowledgement split across the two reads is still found.
-        xchg::waitForData(serialPort, waitMs);
+        exchange::waitForData(serialPort, waitMs);
         chunk = serialPort->readAll();
-        qDebug() << "read" << (buffer + chunk).toHex().constData();
-        result = ack::searchStep(buffer, chunk, ack);
+        qCDebug(lcProtocol) << "read" << (buffer + chunk).toHex().constData();
+        result = acksearch::searchStep(buffer, chunk, ack);
     }
 
-    qDebug() << "receiver::read_ack" << result;
+    qCDebug(lcProtocol) << "receiver::read_ack" << result;
     return result;
 }
 
-void receiver::runCommandExchange(const QByteArray &frame, const QByteArray &ack,
-                                  const char *tag, bool &result)
+bool receiver::writeUntilAcked(const QByteArray &request, const QByteArray &ack, int attempts)
 {
-    result = false;
-    detachParser();
-    if (tag)
-        xchg::logFrame(tag, frame, true);
-    result = xchg::writeUntilAcked(*this, frame, ack, xchg::kCommandAttempts);
-    attachParser();
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        serialPort->write(request);
+        if (read_ack(ack))
+            return true;
+    }
+    return false;
 }
 
-QByteArray receiver::runQueryExchange(const QByteArray &frame, const QByteArray &header,
-                                      int replyLength, int passes, int waitMs, const char *tag)
+bool receiver::runCommand(const commandtable::Command &command, uint32_t first, uint32_t second)
 {
-    detachParser();
-    xchg::logFrame(tag, frame, false);
+    const ParserDetached detached(*this);
+    const QByteArray frame = commandtable::frameOf(command, first, second);
+    if (command.logTag)
+        exchange::logFrame(command.logTag, frame, true, lcProtocol);
+    return writeUntilAcked(frame, commandtable::answerOf(command, frame), command.attempts);
+}
+
+QByteArray receiver::runQuery(const commandtable::Query &query)
+{
+    const ProtocolTiming timing = protocolTiming();
+    const int waitMs = query.wait == commandtable::ReplyWait::Trigger ? timing.triggerWaitMs
+                                                                      : timing.replyWaitMs;
+    const ParserDetached detached(*this);
+    const QByteArray frame = commandtable::frameOf(query);
+    exchange::logFrame(query.logTag, frame, false, lcProtocol);
     serialPort->write(frame);   // a query is never re-sent
-    const QByteArray reply = xchg::collectReply(serialPort, header, replyLength, passes, waitMs);
-    attachParser();
-    return reply;
+    return exchange::collectReply(serialPort, query.header(), query.replyLength, query.passes, waitMs,
+                                  lcProtocol);
 }

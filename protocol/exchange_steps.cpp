@@ -1,17 +1,16 @@
 #include "exchange_steps.h"
 #include "reply_search.h"
-#include "receiver.h"
 
-#include <QDebug>
 #include <QSerialPort>
 
-namespace xchg {
+namespace exchange {
 
-void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak)
+void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak,
+              LogCategory category)
 {
     QByteArray text = leadingBreak ? QByteArray("\n") : QByteArray();
     text.append(tag ? tag : "");
-    qDebug() << text.constData() << frame.toHex().constData();
+    qCDebug(category) << text.constData() << frame.toHex().constData();
 }
 
 void waitForData(QSerialPort *port, int waitMs)
@@ -20,38 +19,27 @@ void waitForData(QSerialPort *port, int waitMs)
         port->waitForReadyRead(waitMs);
 }
 
-QByteArray waitAndTake(QSerialPort *port, int waitMs)
+static QByteArray waitAndTake(QSerialPort *port, int waitMs, LogCategory category)
 {
     waitForData(port, waitMs);
     const QByteArray chunk = port->readAll();
-    qDebug() << chunk.toHex().constData();
+    qCDebug(category) << chunk.toHex().constData();
     return chunk;
 }
 
-QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length,
-                        int passes, int waitMs)
+QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length, int passes,
+                        int waitMs, LogCategory category)
 {
-    QByteArray chunk = waitAndTake(port, waitMs);
+    QByteArray chunk = waitAndTake(port, waitMs, category);
     QByteArray buffer;
     QByteArray found;
     for (int pass = 1; pass <= passes; ++pass) {
-        if (reply::searchStep(buffer, chunk, header, length, &found))
+        if (replysearch::searchStep(buffer, chunk, header, length, &found))
             return found;
         // The chunk read after the last pass is logged but not examined.
-        chunk = waitAndTake(port, waitMs);
+        chunk = waitAndTake(port, waitMs, category);
     }
     return QByteArray();
 }
 
-bool writeUntilAcked(receiver &worker, const QByteArray &request, const QByteArray &ack,
-                     int attempts)
-{
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        worker.serialPort->write(request);
-        if (worker.read_ack(ack))
-            return true;
-    }
-    return false;
-}
-
-} // namespace xchg
+} // namespace exchange

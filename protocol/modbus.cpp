@@ -2,74 +2,52 @@
 // that switch the sensor's Modbus protocol on and set its address.
 
 #include "receiver.h"
-#include "command_frame.h"
 #include "exchange_steps.h"
-#include "modbus_frame.h"
+#include "log_categories.h"
 
-#include <QDebug>
-#include <QMetaObject>
 #include <QSerialPort>
-#include <QThread>
 
-namespace {
+using namespace commandtable;
 
 // Write exchange: the request up to twice, the reply is its exact echo.
-bool modbusWrite(receiver &worker, const QByteArray &request)
+bool receiver::runModbusWrite(const QByteArray &request, const char *tag)
 {
-    return xchg::writeUntilAcked(worker, request, request, xchg::kModbusWriteAttempts);
+    const ParserDetached detached(*this);
+    if (tag)
+        exchange::logFrame(tag, request, true, lcModbus);
+    return writeUntilAcked(request, request, exchange::kModbusWriteAttempts);
 }
 
-bool modbusWriteLogged(receiver &worker, const QByteArray &request, const char *tag)
+// Read exchange: the request once, the reply found by its header (device
+// address, function, byte count) and length over two passes and accepted only
+// with a matching CRC. Empty when there is none.
+QByteArray receiver::runModbusRead(const ModbusRead &read, uint8_t devAddr)
 {
-    xchg::logFrame(tag, request, true);
-    return modbusWrite(worker, request);
-}
-
-// Read exchange: the request once, the reply found by its header and length
-// over two passes and accepted only with a matching CRC.
-bool modbusRead(QSerialPort *port, uint8_t devAddr, uint16_t reg, uint16_t count, int waitMs,
-                const char *tag, QByteArray &reply)
-{
-    const QByteArray request = mb::readRequest(devAddr, reg, count);
-    xchg::logFrame(tag, request, true);
-    port->write(request);
-    reply = xchg::collectReply(port, mb::readReplyHeader(devAddr, count),
-                               mb::readReplyLength(count), xchg::kModbusReadPasses, waitMs);
+    const ParserDetached detached(*this);
+    const QByteArray request = modbusframe::readRequest(devAddr, read.reg, read.count);
+    exchange::logFrame(read.logTag, request, true, lcModbus);
+    serialPort->write(request);
+    const QByteArray reply = exchange::collectReply(
+        serialPort, modbusframe::readReplyHeader(devAddr, read.count), modbusframe::readReplyLength(read.count),
+        exchange::kModbusReadPasses, protocolTiming().replyWaitMs, lcModbus);
     if (reply.isEmpty())
-        return false;
+        return reply;
     uint16_t calc = 0;
     uint16_t received = 0;
-    if (!mb::replyCrcOk(reply, &calc, &received)) {
-        qDebug() << "error: crc error! calc:" << calc << ", ack:" << received;
-        return false;
+    if (!modbusframe::replyCrcOk(reply, &calc, &received)) {
+        qCDebug(lcModbus) << "error: crc error! calc:" << calc << ", ack:" << received;
+        return QByteArray();
     }
-    return true;
+    return reply;
 }
-
-} // namespace
 
 // Ordinary command frames (sensor protocol), up to five attempts.
 
-void receiver::slot_do_cmd_id_modbus_enable(bool &result)
-{
-    result = false;
-    detachParser();
-    const QByteArray frame = cmd::frameU8(cmd::IdModbusEnable, 0x00);
-    xchg::logFrame("receiver::slot_do_cmd_id_modbus_enable", frame, true);
-    result = xchg::writeUntilAcked(*this, frame, cmd::statusAck(cmd::IdModbusEnable),
-                                   xchg::kModbusFrameAttempts);
-    attachParser();
-}
+void receiver::slot_do_cmd_id_modbus_enable(bool &result) { result = runCommand(ModbusEnable, 0x00); }
 
 void receiver::slot_do_cmd_id_modbus_dev_addr_set(unsigned char dev_addr, bool &result)
 {
-    result = false;
-    detachParser();
-    const QByteArray frame = cmd::frameU8(cmd::IdModbusDevAddr, dev_addr);
-    xchg::logFrame("receiver::slot_do_cmd_id_modbus_dev_addr_set", frame, true);
-    result = xchg::writeUntilAcked(*this, frame, cmd::statusAck(cmd::IdModbusDevAddr),
-                                   xchg::kModbusFrameAttempts);
-    attachParser();
+    result = runCommand(ModbusDevAddr, dev_addr);
 }
 
 // Modbus RTU, signal-driven (worker's thread).
@@ -77,109 +55,73 @@ void receiver::slot_do_cmd_id_modbus_dev_addr_set(unsigned char dev_addr, bool &
 void receiver::slot_do_cmd_id_mb_baudrate_config(unsigned char dev_addr, unsigned int baudrate,
                                                  bool &result)
 {
-    result = false;
-    detachParser();
-    const QByteArray high = mb::writeRequest(dev_addr, mb::RegBaudHigh, uint16_t(baudrate >> 16));
-    const QByteArray low = mb::writeRequest(dev_addr, mb::RegBaudLow, uint16_t(baudrate & 0xFFFF));
-    xchg::logFrame("receiver::slot_do_cmd_id_mb_baudrate_config", high, true);
-    xchg::logFrame("receiver::slot_do_cmd_id_mb_baudrate_config", low, true);
-    // The low half is only sent once the high half has been taken.
-    if (modbusWrite(*this, high))
-        result = modbusWrite(*this, low);
-    attachParser();
+    const ParserDetached detached(*this);
+    const QByteArray high = requestOf(MbBaudHigh, dev_addr, uint16_t(baudrate >> 16));
+    const QByteArray low = requestOf(MbBaudLow, dev_addr, uint16_t(baudrate & 0xFFFF));
+    // Both frames are logged before either is written.
+    exchange::logFrame(MbBaudHigh.logTag, high, true, lcModbus);
+    exchange::logFrame(MbBaudLow.logTag, low, true, lcModbus);
+    result = runModbusWrite(high, nullptr) && runModbusWrite(low, nullptr);
 }
 
 void receiver::slot_do_cmd_id_mb_dev_addr_config(unsigned char dev_addr, unsigned char mb_dev_addr,
                                                  bool &result)
 {
-    result = false;
-    detachParser();
-    result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegDevAddr, mb_dev_addr),
-                               "receiver::slot_do_cmd_id_mb_dev_addr_config");
-    attachParser();
+    result = runModbusWrite(requestOf(MbDevAddr, dev_addr, mb_dev_addr), MbDevAddr.logTag);
 }
 
 void receiver::slot_do_cmd_id_mb_get_dist(unsigned char dev_addr, unsigned short &dist, bool &result)
 {
-    result = false;
-    detachParser();
-    QByteArray reply;
-    if (modbusRead(serialPort, dev_addr, mb::RegDistance, 1, protocolTiming().replyWaitMs,
-                   "receiver::slot_do_cmd_id_mb_get_dist", reply)) {
-        dist = mb::decodeDistance(reply);
-        qDebug() << "dist: " << dist;
-        result = true;
+    const QByteArray reply = runModbusRead(MbDistance, dev_addr);
+    result = !reply.isEmpty();
+    if (result) {
+        dist = modbusframe::decodeDistance(reply);
+        qCDebug(lcModbus) << "dist: " << dist;
     }
-    attachParser();
 }
 
 void receiver::slot_do_cmd_id_mb_modbus_disable(unsigned char dev_addr, bool &result)
 {
-    result = false;
-    detachParser();
-    result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegModbusOff, 0x0001),
-                               "receiver::slot_do_cmd_id_mb_modbus_disable");
-    attachParser();
+    result = runModbusWrite(requestOf(MbModbusOff, dev_addr), MbModbusOff.logTag);
 }
 
 void receiver::slot_do_cmd_id_mb_save_config(unsigned char dev_addr, bool &result)
 {
-    result = false;
-    detachParser();
-    result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegSaveConfig, 0x0000),
-                               "receiver::slot_do_cmd_id_mb_save_config");
-    attachParser();
+    result = runModbusWrite(requestOf(MbSaveConfig, dev_addr), MbSaveConfig.logTag);
 }
 
 // Wrappers of the signal-driven operations (window's thread, blocking).
 
-bool receiver::send_cmd_id_mb_baudrate_config(unsigned char dev_addr, unsigned int baudrate)
-{
-    bool result = false;
-    emit signal_mb_baudrage_set(dev_addr, baudrate, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_mb_dev_addr_config(unsigned char dev_addr, unsigned char mb_dev_addr)
-{
-    bool result = false;
-    emit signal_mb_dev_addr_set(dev_addr, mb_dev_addr, result);
-    return result;
-}
-
-bool receiver::send_cmd_id_mb_get_dist(unsigned char dev_addr, unsigned short &dist)
-{
-    bool result = false;
-    emit signal_mb_get_dist(dev_addr, dist, result);
-    return result;
-}
-
 bool receiver::send_cmd_id_mb_modbus_disable(unsigned char dev_addr)
 {
-    bool result = false;
-    emit signal_mb_modbus_disable(dev_addr, result);
-    return result;
+    return resultOf(&receiver::signal_mb_modbus_disable, dev_addr);
 }
 
 bool receiver::send_cmd_id_mb_save_config(unsigned char dev_addr)
 {
-    bool result = false;
-    emit signal_mb_save_config(dev_addr, result);
-    return result;
+    return resultOf(&receiver::signal_mb_save_config, dev_addr);
 }
 
-bool receiver::send_cmd_id_modbus_enable()
+bool receiver::send_cmd_id_mb_get_dist(unsigned char dev_addr, unsigned short &dist)
 {
-    bool result = false;
-    emit signal_modbus_enable(result);
-    return result;
+    return resultOf(&receiver::signal_mb_get_dist, dev_addr, dist);
 }
+
+bool receiver::send_cmd_id_mb_baudrate_config(unsigned char dev_addr, unsigned int baudrate)
+{
+    return resultOf(&receiver::signal_mb_baudrage_set, dev_addr, baudrate);
+}
+
+bool receiver::send_cmd_id_mb_dev_addr_config(unsigned char dev_addr, unsigned char mb_dev_addr)
+{
+    return resultOf(&receiver::signal_mb_dev_addr_set, dev_addr, mb_dev_addr);
+}
+
+bool receiver::send_cmd_id_modbus_enable() { return resultOf(&receiver::signal_modbus_enable); }
 
 bool receiver::send_cmd_id_modbus_dev_addr_set(unsigned char addr)
 {
-    bool result = false;
-    emit signal_modbus_dev_addr_set(addr, result);
-    return result;
+    return resultOf(&receiver::signal_modbus_dev_addr_set, addr);
 }
 
 // Plain methods called directly by the window; the exchange runs in the
@@ -187,61 +129,36 @@ bool receiver::send_cmd_id_modbus_dev_addr_set(unsigned char addr)
 
 bool receiver::send_cmd_id_modbus_get_version(unsigned char dev_addr, QString &version)
 {
-    bool result = false;
-    runInWorkerThread([&]() {
-        detachParser();
-        QByteArray reply;
-        if (modbusRead(serialPort, dev_addr, mb::RegVersion, 2, protocolTiming().replyWaitMs,
-                       "receiver::send_cmd_id_modbus_get_version", reply)) {
-            version = mb::decodeVersion(reply);
-            qDebug() << "verion: " << version;
-            result = true;
-        }
-        attachParser();
+    return resultInWorker([&] {
+        const QByteArray reply = runModbusRead(MbVersion, dev_addr);
+        if (reply.isEmpty())
+            return false;
+        version = modbusframe::decodeVersion(reply);
+        qCDebug(lcModbus) << "verion: " << version;
+        return true;
     });
-    return result;
 }
 
 bool receiver::send_cmd_id_modbus_reboot(unsigned char dev_addr)
 {
-    bool result = false;
-    runInWorkerThread([&]() {
-        detachParser();
-        result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegPower, 0x0001),
-                                   "receiver::send_cmd_id_modbus_reboot");
-        attachParser();
-    });
-    return result;
-}
-
-bool receiver::send_cmd_id_modbus_set_fps(unsigned char dev_addr, int fps)
-{
-    bool result = false;
-    runInWorkerThread([&]() {
-        detachParser();
-        result = modbusWriteLogged(*this,
-                                   mb::writeRequest(dev_addr, mb::RegFrameRate, uint16_t(fps & 0xFFFF)),
-                                   "receiver::send_cmd_id_modbus_set_fps");
-        attachParser();
-    });
-    return result;
+    return resultInWorker([&] { return runModbusWrite(requestOf(MbReboot, dev_addr), MbReboot.logTag); });
 }
 
 bool receiver::send_cmd_id_modbus_shutdown(unsigned char dev_addr)
 {
-    bool result = false;
-    runInWorkerThread([&]() {
-        detachParser();
-        result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegPower, 0x0000),
-                                   "receiver::send_cmd_id_modbus_shutdown");
-        attachParser();
+    return resultInWorker([&] { return runModbusWrite(requestOf(MbShutdown, dev_addr), MbShutdown.logTag); });
+}
+
+bool receiver::send_cmd_id_modbus_set_fps(unsigned char dev_addr, int fps)
+{
+    return resultInWorker([&] {
+        return runModbusWrite(requestOf(MbFrameRate, dev_addr, uint16_t(fps & 0xFFFF)), MbFrameRate.logTag);
     });
-    return result;
 }
 
 unsigned short receiver::calc_crc16(const unsigned char *data, int n)
 {
     if (!data || n <= 0)
         return 0xFFFF;   // the CRC of no bytes
-    return mb::crc16(data, std::size_t(n));
+    return modbusframe::crc16(data, std::size_t(n));
 }
