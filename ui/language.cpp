@@ -33,17 +33,21 @@ void MainWindow::on_radioButton_english_toggled(bool checked)
 }
 
 // Loads a translation file into the one translator and re-captions the window.
-// The file is taken from the working directory (".\name" on Windows) and,
-// when it is not there, from the copy built into the program, so that a
-// viewer started from elsewhere still gets its texts and command lists.
+// The file is taken from the working directory (".\name" on Windows), then
+// from where an installation puts it beside the program, and otherwise from
+// the copy built into the program, so that a viewer started from anywhere
+// gets its texts and command lists.
 bool MainWindow::switchLanguage(const QString &fileName)
 {
     // Non-null empty strings: load exactly this name, without the loader's
     // fallbacks (which could pick "language.qm" for a missing "language_CH.qm").
     const QString none = QStringLiteral("");
     registerTranslationResources();
+    const QDir installed(QCoreApplication::applicationDirPath() + QLatin1Char('/')
+                         + QStringLiteral(ZN84_TRANSLATIONS_FROM_BIN));
     const bool loaded =
             translator->load(QDir::current().absoluteFilePath(fileName), none, none, none)
+            || translator->load(installed.absoluteFilePath(fileName), none, none, none)
             || translator->load(QStringLiteral(":/i18n/") + fileName, none, none, none);
     if (!loaded)
         return false;
@@ -129,7 +133,7 @@ void MainWindow::refreshLanguageTexts()
     ui->pushButton_modbus_enable->setText(tr("使能modbus"));
     ui->label_modbus_dev_addr->setText(tr("设备地址"));
 
-    setWindowTitle(tr("ZN84 Viewer") + " V3.0.3");
+    setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));
     axisX->setTitleText(tr("Time") + "(s)");
     axisY->setTitleText(tr("Distance") + "(m)");
 }

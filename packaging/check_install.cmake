@@ -1,0 +1,20 @@
+# Installs the build tree BUILD_DIR into the empty prefix PREFIX and compares
+# the files there with the list in MANIFEST (paths relative to the prefix;
+# lines naming bin/zn84-sim count only when WITH_SIM is true).
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+                RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed")
+endif()
+file(GLOB_RECURSE installed RELATIVE ${PREFIX} LIST_DIRECTORIES false ${PREFIX}/*)
+list(SORT installed)
+file(STRINGS ${MANIFEST} expected)
+if(NOT WITH_SIM)
+  list(REMOVE_ITEM expected bin/zn84-sim)
+endif()
+list(SORT expected)
+if(NOT installed STREQUAL expected)
+  message(FATAL_ERROR "installed:\n  ${installed}\nexpected:\n  ${expected}")
+endif()
+message(STATUS "installed exactly: ${installed}")
