@@ -98,6 +98,12 @@ public:
     // Firmware transfer: returns at once, the transfer runs queued in the
     // worker's thread and reports through sigUpdateProcessbar/signalUpgradeResult.
     void upgrade(QString fullpath, unsigned int upgrade_frame_length);
+    // Asks the firmware transfer in progress, and those already queued behind
+    // it, to stop (any thread; returns at once). The transfer sees the request
+    // between frames and within one wait step (ProtocolTiming::upgradeWaitStepMs),
+    // reattaches the parser and reports one failure; a queued one reports its
+    // failure without sending a byte. Transfers started later run as usual.
+    void cancelUpgrade();
 
 signals:
     void signalRun();
@@ -223,6 +229,9 @@ private:
     bool pendingCallDone = false;
     mutable std::mutex timingMutex;
     ProtocolTiming timing;
+    // Raised by cancelUpgrade(), lowered again once the worker has worked
+    // through what was queued at that moment.
+    std::atomic<bool> upgradeCancel{false};
 
 public:
     // Parser state; touched only in the worker's thread.

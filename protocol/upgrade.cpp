@@ -3,6 +3,7 @@
 
 #include "receiver.h"
 #include "upgrade_frame.h"
+#include "upgrade_wait.h"
 
 #include <QDebug>
 #include <QDir>
@@ -12,50 +13,149 @@
 #include <QSerialPort>
 #include <QThread>
 
+#include <cerrno>
+
 namespace {
+
+// The image file is read in the worker's thread, the thread that also runs
+// the port. When a read notification of the port brings no bytes, QSerialPort
+// takes the thread's errno for the reason, and EIO (or EAGAIN, EBADF) found
+// there becomes a resource error, which the worker takes for a lost device.
+// A failed read of the image leaves EIO: the file work must hand errno back
+// as it found it, so that it never touches the port.
+class ErrnoKeeper
+{
+public:
+    ErrnoKeeper() : saved(errno) {}
+    ~ErrnoKeeper() { errno = saved; }
+    ErrnoKeeper(const ErrnoKeeper &) = delete;
+    ErrnoKeeper &operator=(const ErrnoKeeper &) = delete;
+
+private:
+    int saved;
+};
+
+// Reads the image; false with the reason when it cannot be sent. Everything
+// that can be refused is refused before a byte is sent.
+bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &why)
+{
+    const ErrnoKeeper keepErrno;
+    const QFileInfo info(fullpath);
+    const QString nativePath = QDir::toNativeSeparators(fullpath);
+    qDebug() << info.fileName() << info.size() << nativePath;
+    qDebug() << "frame cnt" << upg::frameCount(uint64_t(qMax<qint64>(info.size(), 0)), L);
+
+    // Only regular files are opened: a fifo would block the open.
+    if (!info.exists()) {
+        why = QStringLiteral("no such file");
+        return false;
+    }
+    if (!info.isFile()) {
+        why = QStringLiteral("not a regular file");
+        return false;
+    }
+    why = upg::refusalReason(info.size(), L);
+    if (!why.isEmpty())
+        return false;
+
+    QFile file(nativePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+        return false;
+    }
+    qDebug() << info.fileName() << "open success!";
+    // Never more than what fits the frame index, even if the file grew.
+    const qint64 limit = upg::maxImageSize(L);
+    // A read that fails is refused, not taken for an empty image.
+    image = QByteArray(int(qMin(info.size(), limit) + 1), Qt::Uninitialized);
+    const qint64 got = file.read(image.data(), image.size());
+    if (got < 0) {
+        why = file.errorString();
+        image.clear();
+        return false;
+    }
+    image.truncate(int(got));
+    file.close();
+    qDebug() << "cont size" << image.size();
+    if (image.size() > limit) {
+        why = upg::refusalReason(image.size(), L);
+        image.clear();
+        return false;
+    }
+    return true;
+}
 
 // One frame may wait for its acknowledgement upgradeAckBoundMs, counted from
 // the write and over every wait, also those that bring measurement frames but
 // no acknowledgement: a sensor that streams on and never answers still ends
-// the transfer.
-bool awaitUpgradeAck(QSerialPort *port, unsigned index, const ProtocolTiming &timing)
+// the transfer. No single wait is longer than upgradeWaitStepMs, so that a
+// cancel is seen within one step; a port in error ends the wait at once (its
+// waits would return at once, over and over, until the bound).
+upg::AckWait awaitUpgradeAck(QSerialPort *port, unsigned index, const ProtocolTiming &timing,
+                             const std::atomic<bool> &cancel)
 {
     upg::AckScanner scanner;
     QElapsedTimer clock;
     clock.start();
     int emptyWaits = 0;
-    for (;;) {
-        const qint64 left = timing.upgradeAckBoundMs - clock.elapsed();
-        if (left <= 0)
-            break;
-        port->waitForReadyRead(int(qMin<qint64>(left, timing.upgradeWaitStepMs)));
+    upg::AckWait outcome = upg::AckWait::KeepWaiting;
+    while (outcome == upg::AckWait::KeepWaiting) {
+        const int waitMs = upg::nextWaitMs(clock.elapsed(), timing.upgradeAckBoundMs,
+                                           timing.upgradeWaitStepMs);
+        // The error left by an earlier wait or exchange is not this wait's.
+        port->clearError();
+        if (waitMs > 0)
+            port->waitForReadyRead(waitMs);
         const QByteArray chunk = port->readAll();
         if (chunk.isEmpty())
             ++emptyWaits;
-        if (scanner.feed(chunk))
-            return true;
-        // A vanished device makes every wait return at once; stop right away
-        // instead of spinning until the bound.
-        if (!port->isOpen() || port->error() == QSerialPort::ResourceError)
-            break;
+        upg::AckWaitState state;
+        state.acknowledged = scanner.feed(chunk);
+        state.cancelRequested = cancel.load();
+        state.portOpen = port->isOpen();
+        state.portError = port->error();
+        state.elapsedMs = clock.elapsed();
+        outcome = upg::afterWait(state, timing.upgradeAckBoundMs);
     }
+    if (outcome == upg::AckWait::Acknowledged)
+        return outcome;
+    if (outcome == upg::AckWait::Cancelled)
+        qDebug() << "receiver::slot_do_cmd_id_upgrade" << "cancelled at frame" << index;
+    else if (outcome == upg::AckWait::PortFailed)
+        qDebug() << "receiver::slot_do_cmd_id_upgrade" << "port failed:" << port->errorString();
     qDebug() << "receiver::slot_do_cmd_id_upgrade" << "no ack for frame" << index
              << "empty waits" << emptyWaits << "bytes" << scanner.bytesSeen();
-    return false;
+    return outcome;
+}
+
+// The last frame is not acknowledged: hand its bytes to the line before
+// reporting, within the same bound, steps and stops as a wait for an
+// acknowledgement.
+bool flushLastFrame(QSerialPort *port, const ProtocolTiming &timing, const std::atomic<bool> &cancel)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (port->bytesToWrite() > 0) {
+        const int waitMs = upg::nextWaitMs(clock.elapsed(), timing.upgradeAckBoundMs,
+                                           timing.upgradeWaitStepMs);
+        if (waitMs <= 0 || cancel.load() || !port->isOpen())
+            return false;
+        port->clearError();
+        port->waitForBytesWritten(waitMs);
+        if (upg::portErrorEndsWait(port->error()))
+            return false;
+    }
+    return true;
 }
 
 // Writes one frame; every frame but the last of the image must be acknowledged.
 bool sendUpgradeFrame(QSerialPort *port, const QByteArray &frame, unsigned index, unsigned total,
-                      const ProtocolTiming &timing)
+                      const ProtocolTiming &timing, const std::atomic<bool> &cancel)
 {
     port->write(frame);
-    if (uint16_t(index) == uint16_t(total)) {
-        // Not acknowledged: hand the bytes to the line before reporting.
-        if (port->bytesToWrite() > 0)
-            port->waitForBytesWritten(timing.upgradeAckBoundMs);
-        return true;
-    }
-    return awaitUpgradeAck(port, index, timing);
+    if (uint16_t(index) == uint16_t(total))
+        return flushLastFrame(port, timing, cancel);
+    return awaitUpgradeAck(port, index, timing, cancel) == upg::AckWait::Acknowledged;
 }
 
 } // namespace
@@ -66,55 +166,28 @@ void receiver::upgrade(QString fullpath, unsigned int upgrade_frame_length)
     emit signalUpgrade(fullpath, upgrade_frame_length);
 }
 
+void receiver::cancelUpgrade()
+{
+    upgradeCancel.store(true);
+    // Lowered behind everything queued to the worker by now: the transfer in
+    // progress and those waiting behind it stop, later ones run.
+    QMetaObject::invokeMethod(this, [this] { upgradeCancel.store(false); }, Qt::QueuedConnection);
+}
+
 void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgrade_frame_length)
 {
     const unsigned L = upgrade_frame_length;
-    const QFileInfo info(fullpath);
-    const QString nativePath = QDir::toNativeSeparators(fullpath);
-    qDebug() << info.fileName() << info.size() << nativePath;
-    qDebug() << "frame cnt" << upg::frameCount(uint64_t(qMax<qint64>(info.size(), 0)), L);
-
-    auto refuse = [&](const QString &why) {
-        qDebug() << "file open fail" << nativePath << why;
+    if (upgradeCancel.load()) {
+        qDebug() << "receiver::slot_do_cmd_id_upgrade" << "cancelled before the start";
         emit signalUpgradeResult(false);
-    };
-
-    // Everything that can be refused is refused before a byte is read or
-    // sent. Only regular files are opened: a fifo would block the open.
-    if (!info.exists()) {
-        refuse(QStringLiteral("no such file"));
-        return;
-    }
-    if (!info.isFile()) {
-        refuse(QStringLiteral("not a regular file"));
-        return;
-    }
-    const QString reason = upg::refusalReason(info.size(), L);
-    if (!reason.isEmpty()) {
-        refuse(reason);
         return;
     }
 
-    QFile file(nativePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        refuse(file.errorString());
-        return;
-    }
-    qDebug() << info.fileName() << "open success!";
-    // Never more than what fits the frame index, even if the file grew.
-    const qint64 limit = upg::maxImageSize(L);
-    // A read that fails is refused, not taken for an empty image.
-    QByteArray image(int(qMin(info.size(), limit) + 1), Qt::Uninitialized);
-    const qint64 got = file.read(image.data(), image.size());
-    if (got < 0) {
-        refuse(file.errorString());
-        return;
-    }
-    image.truncate(int(got));
-    file.close();
-    qDebug() << "cont size" << image.size();
-    if (image.size() > limit) {
-        refuse(upg::refusalReason(image.size(), L));
+    QByteArray image;
+    QString why;
+    if (!loadImage(fullpath, L, image, why)) {
+        qDebug() << "file open fail" << QDir::toNativeSeparators(fullpath) << why;
+        emit signalUpgradeResult(false);
         return;
     }
     if (!serialPort->isOpen()) {
@@ -129,13 +202,19 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
 
     const ProtocolTiming timing = protocolTiming();
     detachParser();
-    bool ok = sendUpgradeFrame(serialPort, upg::buildHeader(L, uint32_t(image.size())), 0, total, timing);
+    bool ok = sendUpgradeFrame(serialPort, upg::buildHeader(L, uint32_t(image.size())), 0, total,
+                               timing, upgradeCancel);
     for (unsigned i = 1; ok && i <= total; ++i) {
+        if (upgradeCancel.load()) {
+            qDebug() << "receiver::slot_do_cmd_id_upgrade" << "cancelled at frame" << i;
+            ok = false;
+            break;
+        }
         const qint64 offset = qint64(i - 1) * P;
         const qint64 n = qMin<qint64>(P, image.size() - offset);
         const QByteArray frame = upg::buildFrame(L, uint16_t(i), image.constData() + offset,
                                                  std::size_t(n));
-        ok = sendUpgradeFrame(serialPort, frame, i, total, timing);
+        ok = sendUpgradeFrame(serialPort, frame, i, total, timing, upgradeCancel);
         if (ok && upg::isProgressPoint(i, total)) {
             qDebug() << i << total;
             emit sigUpdateProcessbar(upg::progressValue(i, total));
