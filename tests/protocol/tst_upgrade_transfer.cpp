@@ -120,12 +120,16 @@ private:
         QCOMPARE(listener->results, QList<bool>{ false });
         // The worker handles its calls in order: any upgrade frame written
         // would reach the sensor before this command does (on a port opened
-        // again, where the start found it closed).
+        // again, where the start found it closed). The stream pauses, so
+        // that the acknowledgement is what the command's waits bring and the
+        // command goes out once.
+        sensor->pauseStream(true);
         if (!worker()->isPortOpen())
             QVERIFY(worker()->openPort(QString::fromStdString(sensor->devicePath()), 115200));
         QVERIFY(worker()->send_cmd_id_save_settings());
         QCOMPARE(toBytes(sensor->received()).toHex(' '), hexBytes("5A 04 11 6F").toHex(' '));
         QVERIFY(parserAttached(*harness));
+        QVERIFY(streamResumes(*sensor, *harness));
     }
 
     // What the product's progress reports are for `acked` acknowledged data
