@@ -43,7 +43,7 @@ bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &
     const QFileInfo info(fullpath);
     const QString nativePath = QDir::toNativeSeparators(fullpath);
     qDebug() << info.fileName() << info.size() << nativePath;
-    qDebug() << "frame cnt" << upg::frameCount(uint64_t(qMax<qint64>(info.size(), 0)), L);
+    qDebug() << "frame cnt" << upgradeframe::frameCount(uint64_t(qMax<qint64>(info.size(), 0)), L);
 
     // Only regular files are opened: a fifo would block the open.
     if (!info.exists()) {
@@ -54,7 +54,7 @@ bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &
         why = QStringLiteral("not a regular file");
         return false;
     }
-    why = upg::refusalReason(info.size(), L);
+    why = upgradeframe::refusalReason(info.size(), L);
     if (!why.isEmpty())
         return false;
 
@@ -65,7 +65,7 @@ bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &
     }
     qDebug() << info.fileName() << "open success!";
     // Never more than what fits the frame index, even if the file grew.
-    const qint64 limit = upg::maxImageSize(L);
+    const qint64 limit = upgradeframe::maxImageSize(L);
     // A read that fails is refused, not taken for an empty image.
     image = QByteArray(int(qMin(info.size(), limit) + 1), Qt::Uninitialized);
     const qint64 got = file.read(image.data(), image.size());
@@ -78,7 +78,7 @@ bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &
     file.close();
     qDebug() << "cont size" << image.size();
     if (image.size() > limit) {
-        why = upg::refusalReason(image.size(), L);
+        why = upgradeframe::refusalReason(image.size(), L);
         image.clear();
         return false;
     }
@@ -91,16 +91,16 @@ bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &
 // the transfer. No single wait is longer than upgradeWaitStepMs, so that a
 // cancel is seen within one step; a port in error ends the wait at once (its
 // waits would return at once, over and over, until the bound).
-upg::AckWait awaitUpgradeAck(QSerialPort *port, unsigned index, const ProtocolTiming &timing,
+upgradeframe::AckWait awaitUpgradeAck(QSerialPort *port, unsigned index, const ProtocolTiming &timing,
                              const std::atomic<bool> &cancel)
 {
-    upg::AckScanner scanner;
+    upgradeframe::AckScanner scanner;
     QElapsedTimer clock;
     clock.start();
     int emptyWaits = 0;
-    upg::AckWait outcome = upg::AckWait::KeepWaiting;
-    while (outcome == upg::AckWait::KeepWaiting) {
-        const int waitMs = upg::nextWaitMs(clock.elapsed(), timing.upgradeAckBoundMs,
+    upgradeframe::AckWait outcome = upgradeframe::AckWait::KeepWaiting;
+    while (outcome == upgradeframe::AckWait::KeepWaiting) {
+        const int waitMs = upgradeframe::nextWaitMs(clock.elapsed(), timing.upgradeAckBoundMs,
                                            timing.upgradeWaitStepMs);
         // The error left by an earlier wait or exchange is not this wait's.
         port->clearError();
@@ -109,19 +109,19 @@ upg::AckWait awaitUpgradeAck(QSerialPort *port, unsigned index, const ProtocolTi
         const QByteArray chunk = port->readAll();
         if (chunk.isEmpty())
             ++emptyWaits;
-        upg::AckWaitState state;
+        upgradeframe::AckWaitState state;
         state.acknowledged = scanner.feed(chunk);
         state.cancelRequested = cancel.load();
         state.portOpen = port->isOpen();
         state.portError = port->error();
         state.elapsedMs = clock.elapsed();
-        outcome = upg::afterWait(state, timing.upgradeAckBoundMs);
+        outcome = upgradeframe::afterWait(state, timing.upgradeAckBoundMs);
     }
-    if (outcome == upg::AckWait::Acknowledged)
+    if (outcome == upgradeframe::AckWait::Acknowledged)
         return outcome;
-    if (outcome == upg::AckWait::Cancelled)
+    if (outcome == upgradeframe::AckWait::Cancelled)
         qDebug() << "receiver::slot_do_cmd_id_upgrade" << "cancelled at frame" << index;
-    else if (outcome == upg::AckWait::PortFailed)
+    else if (outcome == upgradeframe::AckWait::PortFailed)
         qDebug() << "receiver::slot_do_cmd_id_upgrade" << "port failed:" << port->errorString();
     qDebug() << "receiver::slot_do_cmd_id_upgrade" << "no ack for frame" << index
              << "empty waits" << emptyWaits << "bytes" << scanner.bytesSeen();
@@ -136,13 +136,13 @@ bool flushLastFrame(QSerialPort *port, const ProtocolTiming &timing, const std::
     QElapsedTimer clock;
     clock.start();
     while (port->bytesToWrite() > 0) {
-        const int waitMs = upg::nextWaitMs(clock.elapsed(), timing.upgradeAckBoundMs,
+        const int waitMs = upgradeframe::nextWaitMs(clock.elapsed(), timing.upgradeAckBoundMs,
                                            timing.upgradeWaitStepMs);
         if (waitMs <= 0 || cancel.load() || !port->isOpen())
             return false;
         port->clearError();
         port->waitForBytesWritten(waitMs);
-        if (upg::portErrorEndsWait(port->error()))
+        if (upgradeframe::portErrorEndsWait(port->error()))
             return false;
     }
     return true;
@@ -155,7 +155,7 @@ bool sendUpgradeFrame(QSerialPort *port, const QByteArray &frame, unsigned index
     port->write(frame);
     if (uint16_t(index) == uint16_t(total))
         return flushLastFrame(port, timing, cancel);
-    return awaitUpgradeAck(port, index, timing, cancel) == upg::AckWait::Acknowledged;
+    return awaitUpgradeAck(port, index, timing, cancel) == upgradeframe::AckWait::Acknowledged;
 }
 
 } // namespace
@@ -197,12 +197,12 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
     }
 
     // The frames follow what was actually read.
-    const unsigned P = upg::payloadSize(L);
-    const auto total = unsigned(upg::frameCount(uint64_t(image.size()), L));
+    const unsigned P = upgradeframe::payloadSize(L);
+    const auto total = unsigned(upgradeframe::frameCount(uint64_t(image.size()), L));
 
     const ProtocolTiming timing = protocolTiming();
     detachParser();
-    bool ok = sendUpgradeFrame(serialPort, upg::buildHeader(L, uint32_t(image.size())), 0, total,
+    bool ok = sendUpgradeFrame(serialPort, upgradeframe::buildHeader(L, uint32_t(image.size())), 0, total,
                                timing, upgradeCancel);
     for (unsigned i = 1; ok && i <= total; ++i) {
         if (upgradeCancel.load()) {
@@ -212,12 +212,12 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
         }
         const qint64 offset = qint64(i - 1) * P;
         const qint64 n = qMin<qint64>(P, image.size() - offset);
-        const QByteArray frame = upg::buildFrame(L, uint16_t(i), image.constData() + offset,
+        const QByteArray frame = upgradeframe::buildFrame(L, uint16_t(i), image.constData() + offset,
                                                  std::size_t(n));
         ok = sendUpgradeFrame(serialPort, frame, i, total, timing, upgradeCancel);
-        if (ok && upg::isProgressPoint(i, total)) {
+        if (ok && upgradeframe::isProgressPoint(i, total)) {
             qDebug() << i << total;
-            emit sigUpdateProcessbar(upg::progressValue(i, total));
+            emit sigUpdateProcessbar(upgradeframe::progressValue(i, total));
         }
     }
     attachParser();

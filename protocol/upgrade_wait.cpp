@@ -1,6 +1,6 @@
 #include "upgrade_wait.h"
 
-namespace upg {
+namespace upgradeframe {
 
 bool portErrorEndsWait(QSerialPort::SerialPortError error)
 {
@@ -28,4 +28,4 @@ int nextWaitMs(qint64 elapsedMs, int boundMs, int stepMs)
     return int(qMin<qint64>(left, qMax(stepMs, 1)));
 }
 
-} // namespace upg
+} // namespace upgradeframe

@@ -9,7 +9,7 @@
 #include <QSerialPort>
 #include <QtGlobal>
 
-namespace upg {
+namespace upgradeframe {
 
 enum class AckWait {
     Acknowledged, // the acknowledgement is in: the frame is taken
@@ -44,6 +44,6 @@ AckWait afterWait(const AckWaitState &state, int boundMs);
 // `stepMs` (so that a cancel is seen within one step), 0 when nothing is left.
 int nextWaitMs(qint64 elapsedMs, int boundMs, int stepMs);
 
-} // namespace upg
+} // namespace upgradeframe
 
 #endif // UPGRADE_WAIT_H

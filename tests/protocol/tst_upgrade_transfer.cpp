@@ -210,22 +210,22 @@ private slots:
         QTest::addColumn<int>("expected");
         using E = QSerialPort;
         const int bound = 3000;
-        const int keep = int(upg::AckWait::KeepWaiting);
-        const int failed = int(upg::AckWait::PortFailed);
+        const int keep = int(upgradeframe::AckWait::KeepWaiting);
+        const int failed = int(upgradeframe::AckWait::PortFailed);
         QTest::newRow("nothing yet") << false << false << true << int(E::NoError) << 10 << keep;
         QTest::newRow("a wait that ran out") << false << false << true << int(E::TimeoutError) << 1000 << keep;
         QTest::newRow("acknowledged") << true << false << true << int(E::NoError) << 10
-                                      << int(upg::AckWait::Acknowledged);
+                                      << int(upgradeframe::AckWait::Acknowledged);
         QTest::newRow("acknowledged, then the port failed") << true << false << true << int(E::ReadError) << 10
-                                                            << int(upg::AckWait::Acknowledged);
+                                                            << int(upgradeframe::AckWait::Acknowledged);
         QTest::newRow("acknowledged at the bound") << true << false << true << int(E::NoError) << bound
-                                                   << int(upg::AckWait::Acknowledged);
+                                                   << int(upgradeframe::AckWait::Acknowledged);
         QTest::newRow("bound reached") << false << false << true << int(E::TimeoutError) << bound
-                                       << int(upg::AckWait::OutOfTime);
+                                       << int(upgradeframe::AckWait::OutOfTime);
         QTest::newRow("cancelled") << false << true << true << int(E::NoError) << 10
-                                   << int(upg::AckWait::Cancelled);
+                                   << int(upgradeframe::AckWait::Cancelled);
         QTest::newRow("cancelled, port failed too") << false << true << true << int(E::ResourceError) << 10
-                                                    << int(upg::AckWait::Cancelled);
+                                                    << int(upgradeframe::AckWait::Cancelled);
         QTest::newRow("port closed") << false << false << false << int(E::NoError) << 10 << failed;
         // Every error a port can report, but the two above, ends the wait.
         const QList<QPair<const char *, E::SerialPortError>> errors = {
@@ -254,14 +254,14 @@ private slots:
         QFETCH(int, error);
         QFETCH(int, elapsed);
         QFETCH(int, expected);
-        upg::AckWaitState state;
+        upgradeframe::AckWaitState state;
         state.acknowledged = acked;
         state.cancelRequested = cancel;
         state.portOpen = open;
         state.portError = QSerialPort::SerialPortError(error);
         state.elapsedMs = elapsed;
-        QCOMPARE(int(upg::afterWait(state, 3000)), expected);
-        QCOMPARE(upg::portErrorEndsWait(state.portError),
+        QCOMPARE(int(upgradeframe::afterWait(state, 3000)), expected);
+        QCOMPARE(upgradeframe::portErrorEndsWait(state.portError),
                  error != int(QSerialPort::NoError) && error != int(QSerialPort::TimeoutError));
     }
 
@@ -286,7 +286,7 @@ private slots:
         QFETCH(int, bound);
         QFETCH(int, step);
         QFETCH(int, expected);
-        QCOMPARE(upg::nextWaitMs(elapsed, bound, step), expected);
+        QCOMPARE(upgradeframe::nextWaitMs(elapsed, bound, step), expected);
     }
 
     void images_data()
