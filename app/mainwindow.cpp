@@ -155,6 +155,10 @@ void MainWindow::shutdownWorker()
 {
     if (!workerThread || !workerThread->isRunning())
         return;
+    // The port is closed in the worker's thread, behind whatever runs there:
+    // a firmware transfer in progress would hold the close (and the window)
+    // for up to its whole length. It stops within one wait step instead.
+    worker->cancelUpgrade();
     worker->closePort();
     // The rate timer belongs to the worker's thread: stop it there, so that
     // deleting it after the thread has ended needs no cross-thread call.

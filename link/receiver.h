@@ -99,6 +99,12 @@ public:
     // Firmware transfer: returns at once, the transfer runs queued in the
     // worker's thread and reports through sigUpdateProcessbar/signalUpgradeResult.
     void upgrade(QString fullpath, unsigned int upgrade_frame_length);
+    // Asks the firmware transfer in progress, and those already queued behind
+    // it, to stop (any thread; returns at once). The transfer sees the request
+    // between frames and within one wait step (ProtocolTiming::upgradeWaitStepMs),
+    // reattaches the parser and reports one failure; a queued one reports its
+    // failure without sending a byte. Transfers started later run as usual.
+    void cancelUpgrade();
 
 signals:
     void signalRun();
@@ -236,6 +242,8 @@ private:
     // read whose reply must carry the device's address and a good CRC.
     bool runModbusWrite(const QByteArray &request, const char *tag);
     QByteArray runModbusRead(const commandtable::ModbusRead &read, uint8_t devAddr);
+    // Firmware transfer (protocol/upgrade.cpp): the image in frames of L bytes.
+    bool transferImage(const QByteArray &image, unsigned L);
 
     // A wrapper's body: emits `signal` with the arguments and a result flag
     // and returns the flag the slot wrote.
@@ -280,6 +288,9 @@ private:
     bool pendingCallDone = false;
     mutable std::mutex timingMutex;
     ProtocolTiming timing;
+    // Raised by cancelUpgrade(), lowered again once the worker has worked
+    // through what was queued at that moment.
+    std::atomic<bool> upgradeCancel{false};
 
     // Parser state; touched only in the worker's thread.
     QByteArray rxBuffer;

@@ -2,9 +2,10 @@
 // numbered frames, each but the last acknowledged by the sensor.
 
 #include "receiver.h"
+#include "log_categories.h"
 #include "upgrade_frame.h"
+#include "upgrade_wait.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,138 +13,220 @@
 #include <QSerialPort>
 #include <QThread>
 
+#include <cerrno>
+
 namespace {
+
+// The image file is read in the worker's thread, the thread that also runs
+// the port. When a read notification of the port brings no bytes, QSerialPort
+// takes the thread's errno for the reason, and EIO (or EAGAIN, EBADF) found
+// there becomes a resource error, which the worker takes for a lost device.
+// A failed read of the image leaves EIO: the file work must hand errno back
+// as it found it, so that it never touches the port.
+class ErrnoKeeper
+{
+public:
+    ErrnoKeeper() : saved(errno) {}
+    ~ErrnoKeeper() { errno = saved; }
+    ErrnoKeeper(const ErrnoKeeper &) = delete;
+    ErrnoKeeper &operator=(const ErrnoKeeper &) = delete;
+
+private:
+    int saved;
+};
+
+// Reads the image; false with the reason when it cannot be sent. Everything
+// that can be refused is refused before a byte is sent.
+bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &why)
+{
+    const ErrnoKeeper keepErrno;
+    const QFileInfo info(fullpath);
+    const QString nativePath = QDir::toNativeSeparators(fullpath);
+    qCDebug(lcUpgrade) << info.fileName() << info.size() << nativePath;
+    qCDebug(lcUpgrade) << "frame cnt" << upgradeframe::frameCount(uint64_t(qMax<qint64>(info.size(), 0)), L);
+
+    // Only regular files are opened: a fifo would block the open.
+    if (!info.exists()) {
+        why = QStringLiteral("no such file");
+        return false;
+    }
+    if (!info.isFile()) {
+        why = QStringLiteral("not a regular file");
+        return false;
+    }
+    why = upgradeframe::refusalReason(info.size(), L);
+    if (!why.isEmpty())
+        return false;
+
+    QFile file(nativePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+        return false;
+    }
+    qCDebug(lcUpgrade) << info.fileName() << "open success!";
+    // Never more than what fits the frame index, even if the file grew.
+    const qint64 limit = upgradeframe::maxImageSize(L);
+    // A read that fails is refused, not taken for an empty image.
+    image = QByteArray(int(qMin(info.size(), limit) + 1), Qt::Uninitialized);
+    const qint64 got = file.read(image.data(), image.size());
+    if (got < 0) {
+        why = file.errorString();
+        image.clear();
+        return false;
+    }
+    image.truncate(int(got));
+    file.close();
+    qCDebug(lcUpgrade) << "cont size" << image.size();
+    if (image.size() > limit) {
+        why = upgradeframe::refusalReason(image.size(), L);
+        image.clear();
+        return false;
+    }
+    return true;
+}
 
 // One frame may wait for its acknowledgement upgradeAckBoundMs, counted from
 // the write and over every wait, also those that bring measurement frames but
 // no acknowledgement: a sensor that streams on and never answers still ends
-// the transfer.
-bool awaitUpgradeAck(QSerialPort *port, unsigned index, const ProtocolTiming &timing)
+// the transfer. No single wait is longer than upgradeWaitStepMs, so that a
+// cancel is seen within one step; a port in error ends the wait at once (its
+// waits would return at once, over and over, until the bound).
+upgradeframe::AckWait awaitUpgradeAck(QSerialPort *port, unsigned index, const ProtocolTiming &timing,
+                             const std::atomic<bool> &cancel)
 {
     upgradeframe::AckScanner scanner;
     QElapsedTimer clock;
     clock.start();
     int emptyWaits = 0;
-    for (;;) {
-        const qint64 left = timing.upgradeAckBoundMs - clock.elapsed();
-        if (left <= 0)
-            break;
-        port->waitForReadyRead(int(qMin<qint64>(left, timing.upgradeWaitStepMs)));
+    upgradeframe::AckWait outcome = upgradeframe::AckWait::KeepWaiting;
+    while (outcome == upgradeframe::AckWait::KeepWaiting) {
+        const int waitMs = upgradeframe::nextWaitMs(clock.elapsed(), timing.upgradeAckBoundMs,
+                                           timing.upgradeWaitStepMs);
+        // The error left by an earlier wait or exchange is not this wait's.
+        port->clearError();
+        if (waitMs > 0)
+            port->waitForReadyRead(waitMs);
         const QByteArray chunk = port->readAll();
         if (chunk.isEmpty())
             ++emptyWaits;
-        if (scanner.feed(chunk))
-            return true;
-        // A vanished device makes every wait return at once; stop right away
-        // instead of spinning until the bound.
-        if (!port->isOpen() || port->error() == QSerialPort::ResourceError)
-            break;
+        upgradeframe::AckWaitState state;
+        state.acknowledged = scanner.feed(chunk);
+        state.cancelRequested = cancel.load();
+        state.portOpen = port->isOpen();
+        state.portError = port->error();
+        state.elapsedMs = clock.elapsed();
+        outcome = upgradeframe::afterWait(state, timing.upgradeAckBoundMs);
     }
-    qDebug() << "receiver::slot_do_cmd_id_upgrade" << "no ack for frame" << index
+    if (outcome == upgradeframe::AckWait::Acknowledged)
+        return outcome;
+    if (outcome == upgradeframe::AckWait::Cancelled)
+        qCDebug(lcUpgrade) << "receiver::slot_do_cmd_id_upgrade" << "cancelled at frame" << index;
+    else if (outcome == upgradeframe::AckWait::PortFailed)
+        qCDebug(lcUpgrade) << "receiver::slot_do_cmd_id_upgrade" << "port failed:" << port->errorString();
+    qCDebug(lcUpgrade) << "receiver::slot_do_cmd_id_upgrade" << "no ack for frame" << index
              << "empty waits" << emptyWaits << "bytes" << scanner.bytesSeen();
-    return false;
+    return outcome;
+}
+
+// The last frame is not acknowledged: hand its bytes to the line before
+// reporting, within the same bound, steps and stops as a wait for an
+// acknowledgement.
+bool flushLastFrame(QSerialPort *port, const ProtocolTiming &timing, const std::atomic<bool> &cancel)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (port->bytesToWrite() > 0) {
+        const int waitMs = upgradeframe::nextWaitMs(clock.elapsed(), timing.upgradeAckBoundMs,
+                                           timing.upgradeWaitStepMs);
+        if (waitMs <= 0 || cancel.load() || !port->isOpen())
+            return false;
+        port->clearError();
+        port->waitForBytesWritten(waitMs);
+        if (upgradeframe::portErrorEndsWait(port->error()))
+            return false;
+    }
+    return true;
 }
 
 // Writes one frame; every frame but the last of the image must be acknowledged.
 bool sendUpgradeFrame(QSerialPort *port, const QByteArray &frame, unsigned index, unsigned total,
-                      const ProtocolTiming &timing)
+                      const ProtocolTiming &timing, const std::atomic<bool> &cancel)
 {
     port->write(frame);
-    if (uint16_t(index) == uint16_t(total)) {
-        // Not acknowledged: hand the bytes to the line before reporting.
-        if (port->bytesToWrite() > 0)
-            port->waitForBytesWritten(timing.upgradeAckBoundMs);
-        return true;
-    }
-    return awaitUpgradeAck(port, index, timing);
+    if (uint16_t(index) == uint16_t(total))
+        return flushLastFrame(port, timing, cancel);
+    return awaitUpgradeAck(port, index, timing, cancel) == upgradeframe::AckWait::Acknowledged;
 }
 
 } // namespace
 
 void receiver::upgrade(QString fullpath, unsigned int upgrade_frame_length)
 {
-    qDebug() << "receiver" << "receiver::upgrade" << QThread::currentThreadId();
+    qCDebug(lcUpgrade) << "receiver" << "receiver::upgrade" << QThread::currentThreadId();
     emit signalUpgrade(fullpath, upgrade_frame_length);
+}
+
+void receiver::cancelUpgrade()
+{
+    upgradeCancel.store(true);
+    // Lowered behind everything queued to the worker by now: the transfer in
+    // progress and those waiting behind it stop, later ones run.
+    QMetaObject::invokeMethod(this, [this] { upgradeCancel.store(false); }, Qt::QueuedConnection);
 }
 
 void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgrade_frame_length)
 {
     const unsigned L = upgrade_frame_length;
-    const QFileInfo info(fullpath);
-    const QString nativePath = QDir::toNativeSeparators(fullpath);
-    qDebug() << info.fileName() << info.size() << nativePath;
-    qDebug() << "frame cnt" << upgradeframe::frameCount(uint64_t(qMax<qint64>(info.size(), 0)), L);
-
-    auto refuse = [&](const QString &why) {
-        qDebug() << "file open fail" << nativePath << why;
+    if (upgradeCancel.load()) {
+        qCDebug(lcUpgrade) << "receiver::slot_do_cmd_id_upgrade" << "cancelled before the start";
         emit signalUpgradeResult(false);
-    };
-
-    // Everything that can be refused is refused before a byte is read or
-    // sent. Only regular files are opened: a fifo would block the open.
-    if (!info.exists()) {
-        refuse(QStringLiteral("no such file"));
-        return;
-    }
-    if (!info.isFile()) {
-        refuse(QStringLiteral("not a regular file"));
-        return;
-    }
-    const QString reason = upgradeframe::refusalReason(info.size(), L);
-    if (!reason.isEmpty()) {
-        refuse(reason);
         return;
     }
 
-    QFile file(nativePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        refuse(file.errorString());
-        return;
-    }
-    qDebug() << info.fileName() << "open success!";
-    // Never more than what fits the frame index, even if the file grew.
-    const qint64 limit = upgradeframe::maxImageSize(L);
-    // A read that fails is refused, not taken for an empty image.
-    QByteArray image(int(qMin(info.size(), limit) + 1), Qt::Uninitialized);
-    const qint64 got = file.read(image.data(), image.size());
-    if (got < 0) {
-        refuse(file.errorString());
-        return;
-    }
-    image.truncate(int(got));
-    file.close();
-    qDebug() << "cont size" << image.size();
-    if (image.size() > limit) {
-        refuse(upgradeframe::refusalReason(image.size(), L));
+    QByteArray image;
+    QString why;
+    if (!loadImage(fullpath, L, image, why)) {
+        qCDebug(lcUpgrade) << "file open fail" << QDir::toNativeSeparators(fullpath) << why;
+        emit signalUpgradeResult(false);
         return;
     }
     if (!serialPort->isOpen()) {
-        qDebug() << "receiver::slot_do_cmd_id_upgrade" << "port not open";
+        qCDebug(lcUpgrade) << "receiver::slot_do_cmd_id_upgrade" << "port not open";
         emit signalUpgradeResult(false);
         return;
     }
 
+    const bool ok = transferImage(image, L);
+    if (ok)
+        qCDebug(lcUpgrade) << "upgrade success";
+    emit signalUpgradeResult(ok);
+}
+
+// Sends the header and the data frames; the parser is detached meanwhile and
+// attached again before the caller reports the result.
+bool receiver::transferImage(const QByteArray &image, unsigned L)
+{
     // The frames follow what was actually read.
     const unsigned P = upgradeframe::payloadSize(L);
     const auto total = unsigned(upgradeframe::frameCount(uint64_t(image.size()), L));
-
     const ProtocolTiming timing = protocolTiming();
-    detachParser();
-    bool ok = sendUpgradeFrame(serialPort, upgradeframe::buildHeader(L, uint32_t(image.size())), 0, total, timing);
+    const ParserDetached detached(*this);
+    bool ok = sendUpgradeFrame(serialPort, upgradeframe::buildHeader(L, uint32_t(image.size())), 0, total,
+                               timing, upgradeCancel);
     for (unsigned i = 1; ok && i <= total; ++i) {
+        if (upgradeCancel.load()) {
+            qCDebug(lcUpgrade) << "receiver::slot_do_cmd_id_upgrade" << "cancelled at frame" << i;
+            return false;
+        }
         const qint64 offset = qint64(i - 1) * P;
         const qint64 n = qMin<qint64>(P, image.size() - offset);
         const QByteArray frame = upgradeframe::buildFrame(L, uint16_t(i), image.constData() + offset,
-                                                 std::size_t(n));
-        ok = sendUpgradeFrame(serialPort, frame, i, total, timing);
+                                                          std::size_t(n));
+        ok = sendUpgradeFrame(serialPort, frame, i, total, timing, upgradeCancel);
         if (ok && upgradeframe::isProgressPoint(i, total)) {
-            qDebug() << i << total;
+            qCDebug(lcUpgrade) << i << total;
             emit sigUpdateProcessbar(upgradeframe::progressValue(i, total));
         }
     }
-    attachParser();
-
-    if (ok)
-        qDebug() << "upgrade success";
-    emit signalUpgradeResult(ok);
+    return ok;
 }

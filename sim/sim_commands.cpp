@@ -36,7 +36,8 @@ uint32_t payloadValue(const Bytes &frame, size_t bytes)
 void SimSensor::Impl::processRx(Clock::time_point now)
 {
     size_t start = 0;
-    while (start < rx.size()) {
+    // A device that is vanishing takes nothing more from the line.
+    while (start < rx.size() && !vanishing) {
         // Work on a view from `start`; erase once at the end.
         if (start > 0) {
             rx.erase(rx.begin(), rx.begin() + static_cast<long>(start));

@@ -9,6 +9,7 @@
 #include "simsensor.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <random>
 
 namespace sim {
@@ -104,6 +105,11 @@ struct SimSensor::Impl {
     int upgStopAckAt = -1;
     bool upgWrongAck = false;
     bool upgAckLast = true;
+    // faults struck at an exact frame, and the waiters for frames
+    int upgFaultAt = -1;
+    UpgradeFault upgFault = UpgradeFault::None;
+    bool vanishing = false;        // the device goes once the current frame is handled
+    mutable std::condition_variable upgFrameArrived;
 
     // --- thread and line (sim_line.cpp) ---
     void run();
@@ -115,6 +121,7 @@ struct SimSensor::Impl {
     void readFromLine(Clock::time_point now);
     int pollTimeoutMs(Clock::time_point now) const;
     void resetSession();
+    void vanish();
 
     // --- stream (sim_stream.cpp) ---
     bool streaming() const;

@@ -3,6 +3,7 @@
 // the non-blocking pty master.
 
 #include "sim_impl.h"
+#include "sim_pty.h"
 
 #include <cerrno>
 #include <poll.h>
@@ -176,14 +177,34 @@ void SimSensor::Impl::run()
             lock.lock();
         }
         processRx(now);
+        if (vanishing) {
+            vanish();
+            break;
+        }
         releaseDue(now);
         produceStream(now);
         flushOut(now);
     }
 }
 
+void SimSensor::Impl::vanish()
+{
+    // Both ends at once, like an adapter pulled out: the viewer's side of the
+    // line hangs up. stop() (or start()) joins the thread and tidies up.
+    for (int *fd : {&master, &slave}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+    removeLink(link);
+    vanishing = false;
+    isRunning = false;
+    upgFrameArrived.notify_all();
+}
+
 void SimSensor::Impl::resetSession()
 {
+    vanishing = false;
     out.clear();
     outPos = 0;
     scheduled.clear();

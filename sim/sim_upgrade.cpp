@@ -34,12 +34,25 @@ void SimSensor::Impl::handleUpgrade(const Bytes &frame)
         ++upgFrames;
     }
 
+    // Whoever waits for this frame learns of it now, before the answer.
+    upgFrameArrived.notify_all();
+
+    const bool struck = upgFault != UpgradeFault::None && upgFaultAt >= 0 && index >= upgFaultAt;
+    if (struck && upgFault == UpgradeFault::Vanish) {
+        upgFault = UpgradeFault::None; // a device that comes back does not vanish again
+        vanishing = true;              // the thread drops the line after this frame
+        return;
+    }
+    if (struck && upgFault == UpgradeFault::StopAck)
+        return;
+    const bool wrong = upgWrongAck || (struck && upgFault == UpgradeFault::WrongAck);
+
     const bool complete = upgData.size() >= upgAnnounced;
     if (upgStopAckAt >= 0 && index >= upgStopAckAt)
         return;
     if (complete && !upgAckLast)
         return;
-    Bytes ack = {0x5A, 0x05, 0x49, static_cast<uint8_t>(upgWrongAck ? 0x01 : 0x00)};
+    Bytes ack = {0x5A, 0x05, 0x49, static_cast<uint8_t>(wrong ? 0x01 : 0x00)};
     appendSum(ack);
     answer(ack, AnswerKind::UpgradeAck);
 }

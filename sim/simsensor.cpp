@@ -72,6 +72,7 @@ void SimSensor::stop()
     }
     removeLink(d->link);
     d->isRunning = false;
+    d->upgFrameArrived.notify_all();
 }
 
 void SimSensor::unplug()
@@ -313,5 +314,25 @@ void SimSensor::setStreamDuringUpgrade(bool on)
     std::lock_guard<std::mutex> lock(d->m);
     d->streamDuringUpgrade = on;
 }
+
+// --- Firmware-transfer faults at an exact frame, and a wait for frames ---
+
+void SimSensor::setUpgradeFault(int frameIndex, UpgradeFault fault)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->upgFaultAt = fault == UpgradeFault::None ? -1 : frameIndex;
+    d->upgFault = fault;
+}
+
+bool SimSensor::waitForUpgradeFrames(int count, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(d->m);
+    // A device that is gone brings no more frames: stop waiting for them.
+    return d->upgFrameArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this, count] {
+        return d->upgFrames >= count || !d->isRunning.load();
+    }) && d->upgFrames >= count;
+}
+
+// --- end of firmware-transfer faults ---
 
 } // namespace sim

@@ -31,6 +31,17 @@ enum class AnswerMode {
     Surrounded,    // put measurement frames and stray bytes around the answer
 };
 
+// --- Firmware-transfer faults struck by the sensor itself ---
+// The sensor applies them the moment the chosen frame arrives, so a test
+// knows exactly where a transfer broke off without watching for it.
+enum class UpgradeFault {
+    None,
+    StopAck,   // from this frame on, no frame is acknowledged
+    WrongAck,  // from this frame on, every acknowledgement reads 5A 05 49 01
+    Vanish,    // on this frame the device disappears, as with unplug()
+};
+// --- end of firmware-transfer faults ---
+
 struct StreamFaults {
     double badChecksumShare = 0.0; // share of frames sent with a wrong checksum
     double strayByteShare = 0.0;   // share of frames preceded by a stray byte
@@ -103,6 +114,18 @@ public:
     bool upgradeError() const;
     // Whether the stream keeps running during a transfer (default true).
     void setStreamDuringUpgrade(bool on);
+
+    // --- Firmware-transfer faults at an exact frame, and a wait for frames ---
+    // Arms `fault` for the transfer frame `frameIndex` (0 is the header). It
+    // strikes when that frame arrives, before an acknowledgement would go
+    // out. StopAck and WrongAck hold for every later frame too and stay
+    // armed across transfers; Vanish strikes once. UpgradeFault::None disarms.
+    void setUpgradeFault(int frameIndex, UpgradeFault fault);
+    // Blocks until the current transfer has brought `count` frames (header
+    // included, counted as upgradeFramesReceived() counts them), or until
+    // `timeoutMs` passed. True when they arrived.
+    bool waitForUpgradeFrames(int count, int timeoutMs) const;
+    // --- end of firmware-transfer faults ---
 
     // Simulates an unplugged adapter: closes both sides of the pty and removes
     // the link (the viewer then sees errors on its port). start() again makes

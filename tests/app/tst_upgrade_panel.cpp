@@ -108,6 +108,7 @@ private slots:
     void result_data();
     void result();
     void linkChoice();
+    void windowKeepsProtocolBounds();
     void transferOverCan();
     void transferOverSerial();
 
@@ -258,6 +259,17 @@ void TstUpgradePanel::linkChoice()
     cw.ui()->radioButton_upgrade_serial->click();
     QCOMPARE(probe.frameLength(), 255u);
     QCOMPARE(probe.payloadLength(), 249u);
+}
+
+void TstUpgradePanel::windowKeepsProtocolBounds()
+{
+    // The window's worker waits for a frame's acknowledgement the protocol's
+    // own three seconds, in steps of one second (a close during a transfer
+    // is seen within one step); tests may shorten them, the viewer never does.
+    const ProtocolTiming timing = cw.worker()->protocolTiming();
+    QVERIFY(timing == ProtocolTiming());
+    QCOMPARE(timing.upgradeAckBoundMs, 3000);
+    QCOMPARE(timing.upgradeWaitStepMs, 1000);
 }
 
 void TstUpgradePanel::transferOverCan()

@@ -1,8 +1,16 @@
 // The firmware transfer run by a worker in its own thread against the
 // simulated sensor on a pseudo-terminal: the image the sensor reassembles,
-// progress, the acknowledgement bound, and the images that are refused.
+// progress, the acknowledgement bound, a port that fails during the wait, a
+// cancelled transfer, and the images that are refused.
+//
+// Transfers that succeed run with the protocol's own bounds, so a slow
+// machine cannot fail them; the cases where an acknowledgement never comes
+// run with a short bound, as they wait it out.
 
+#include "cross_thread.h"
 #include "simsensor.h"
+#include "testutil.h"
+#include "upgrade_wait.h"
 #include "workerharness.h"
 #include "worker_probe.h"
 
@@ -12,10 +20,32 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// For the cases where no acknowledgement comes: the frame's bound is waited
+// out, so it is short. The frames before the fault are acknowledged at once
+// and have ample time within it, even on a loaded machine.
+ProtocolTiming noAnswerTiming()
+{
+    ProtocolTiming t;
+    t.upgradeAckBoundMs = 500;
+    t.upgradeWaitStepMs = 100;
+    return t;
+}
+
+// For the cases that must end long before the bound: a transfer that waited
+// it out instead would hold the test for a minute and fail it.
+ProtocolTiming endlessTiming()
+{
+    ProtocolTiming t;
+    t.upgradeAckBoundMs = 60000;
+    t.upgradeWaitStepMs = 50;
+    return t;
+}
 
 QByteArray randomImage(int size, quint32 seed)
 {
@@ -35,8 +65,8 @@ class TransferListener : public QObject
 public:
     explicit TransferListener(receiver *worker)
     {
-        connect(worker, &receiver::signalUpgradeResult, this, &TransferListener::onResult);
-        connect(worker, &receiver::sigUpdateProcessbar, this, &TransferListener::onProgress);
+        connectAcrossThreads(worker, &receiver::signalUpgradeResult, this, &TransferListener::onResult);
+        connectAcrossThreads(worker, &receiver::sigUpdateProcessbar, this, &TransferListener::onProgress);
     }
     QList<bool> results;
     QList<float> progress;
@@ -72,24 +102,67 @@ private:
         return QTest::qWaitFor([&] { return listener->results.size() >= n; }, ms);
     }
 
+    // Once the worker has run a call queued behind the transfer, the transfer
+    // has returned and everything it reported is on its way; delivering the
+    // posted events brings it all in. Nothing can follow after that.
+    void settle()
+    {
+        harness->inWorker([] {});
+        QCoreApplication::sendPostedEvents();
+    }
+
     // A refused or failed start: one false result and not a byte on the line.
     void expectRefused(const QString &path, unsigned length)
     {
         worker()->upgrade(path, length);
         QVERIFY(waitForResults(1, 10000));
-        QTest::qWait(200);   // anything written would have reached the sensor
+        settle();
         QCOMPARE(listener->results, QList<bool>{ false });
-        QCOMPARE(sensor->receivedCount(), size_t(0));
+        // The worker handles its calls in order: any upgrade frame written
+        // would reach the sensor before this command does (on a port opened
+        // again, where the start found it closed). The stream pauses, so
+        // that the acknowledgement is what the command's waits bring and the
+        // command goes out once.
+        sensor->pauseStream(true);
+        if (!worker()->isPortOpen())
+            QVERIFY(worker()->openPort(QString::fromStdString(sensor->devicePath()), 115200));
+        QVERIFY(worker()->send_cmd_id_save_settings());
+        QCOMPARE(toBytes(sensor->received()).toHex(' '), hexBytes("5A 04 11 6F").toHex(' '));
         QVERIFY(parserAttached(*harness));
+        QVERIFY(streamResumes(*sensor, *harness));
+    }
+
+    // What the product's progress reports are for `acked` acknowledged data
+    // frames out of `total`.
+    static QList<float> progressFor(int acked, int total)
+    {
+        const int m = total <= 10000 ? 10 : 100;
+        QList<float> expected;
+        for (int i = 1; i <= acked; ++i) {
+            if (i % m == 0 || i + 10 > total)
+                expected << float(double(i) / total);
+        }
+        return expected;
     }
 
 private slots:
+    // The decision functions need no sensor and no worker.
+    static bool needsNoLine()
+    {
+        const QByteArray name = QTest::currentTestFunction();
+        return name == "ackWaitDecision" || name == "ackWaitLength";
+    }
+
     void init()
     {
+        if (needsNoLine())
+            return;
         dir = new QTemporaryDir;
         QVERIFY(dir->isValid());
         sensor = new sim::SimSensor;
-        QVERIFY(sensor->start(100));
+        // A brisk stream: the first batch, and each check that the stream
+        // resumed, come after a few milliseconds.
+        QVERIFY(sensor->start(500));
         harness = new WorkerHarness;
         listener = new TransferListener(worker());
         QVERIFY(worker()->openPort(QString::fromStdString(sensor->devicePath()), 115200));
@@ -99,6 +172,9 @@ private slots:
 
     void cleanup()
     {
+        if (!sensor)
+            return;
+        sensor->setUpgradeFault(-1, sim::UpgradeFault::None);
         delete listener;
         listener = nullptr;
         delete harness;
@@ -108,6 +184,109 @@ private slots:
         sensor = nullptr;
         delete dir;
         dir = nullptr;
+    }
+
+    // The viewer runs with the protocol's own bound: three seconds for a
+    // frame's acknowledgement, waited in steps of one second. Every other
+    // case here may shorten them; this one holds the product to them.
+    void productTiming()
+    {
+        const ProtocolTiming defaults;
+        QCOMPARE(defaults.upgradeAckBoundMs, 3000);
+        QCOMPARE(defaults.upgradeWaitStepMs, 1000);
+        receiver fresh;
+        QVERIFY(fresh.protocolTiming() == defaults);
+        QVERIFY(worker()->protocolTiming() == defaults);
+    }
+
+    // The decision after each wait for an acknowledgement.
+    void ackWaitDecision_data()
+    {
+        QTest::addColumn<bool>("acked");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("elapsed");
+        QTest::addColumn<int>("expected");
+        using E = QSerialPort;
+        const int bound = 3000;
+        const int keep = int(upgradeframe::AckWait::KeepWaiting);
+        const int failed = int(upgradeframe::AckWait::PortFailed);
+        QTest::newRow("nothing yet") << false << false << true << int(E::NoError) << 10 << keep;
+        QTest::newRow("a wait that ran out") << false << false << true << int(E::TimeoutError) << 1000 << keep;
+        QTest::newRow("acknowledged") << true << false << true << int(E::NoError) << 10
+                                      << int(upgradeframe::AckWait::Acknowledged);
+        QTest::newRow("acknowledged, then the port failed") << true << false << true << int(E::ReadError) << 10
+                                                            << int(upgradeframe::AckWait::Acknowledged);
+        QTest::newRow("acknowledged at the bound") << true << false << true << int(E::NoError) << bound
+                                                   << int(upgradeframe::AckWait::Acknowledged);
+        QTest::newRow("bound reached") << false << false << true << int(E::TimeoutError) << bound
+                                       << int(upgradeframe::AckWait::OutOfTime);
+        QTest::newRow("cancelled") << false << true << true << int(E::NoError) << 10
+                                   << int(upgradeframe::AckWait::Cancelled);
+        QTest::newRow("cancelled, port failed too") << false << true << true << int(E::ResourceError) << 10
+                                                    << int(upgradeframe::AckWait::Cancelled);
+        QTest::newRow("port closed") << false << false << false << int(E::NoError) << 10 << failed;
+        // Every error a port can report, but the two above, ends the wait.
+        const QList<QPair<const char *, E::SerialPortError>> errors = {
+            {"DeviceNotFoundError", E::DeviceNotFoundError},
+            {"PermissionError", E::PermissionError},
+            {"OpenError", E::OpenError},
+            {"ParityError", E::ParityError},
+            {"FramingError", E::FramingError},
+            {"BreakConditionError", E::BreakConditionError},
+            {"WriteError", E::WriteError},
+            {"ReadError", E::ReadError},
+            {"ResourceError", E::ResourceError},
+            {"UnsupportedOperationError", E::UnsupportedOperationError},
+            {"UnknownError", E::UnknownError},
+            {"NotOpenError", E::NotOpenError},
+        };
+        for (const auto &e : errors)
+            QTest::newRow(e.first) << false << false << true << int(e.second) << 10 << failed;
+    }
+
+    void ackWaitDecision()
+    {
+        QFETCH(bool, acked);
+        QFETCH(bool, cancel);
+        QFETCH(bool, open);
+        QFETCH(int, error);
+        QFETCH(int, elapsed);
+        QFETCH(int, expected);
+        upgradeframe::AckWaitState state;
+        state.acknowledged = acked;
+        state.cancelRequested = cancel;
+        state.portOpen = open;
+        state.portError = QSerialPort::SerialPortError(error);
+        state.elapsedMs = elapsed;
+        QCOMPARE(int(upgradeframe::afterWait(state, 3000)), expected);
+        QCOMPARE(upgradeframe::portErrorEndsWait(state.portError),
+                 error != int(QSerialPort::NoError) && error != int(QSerialPort::TimeoutError));
+    }
+
+    // Each single wait: what is left of the bound, at most one step.
+    void ackWaitLength_data()
+    {
+        QTest::addColumn<int>("elapsed");
+        QTest::addColumn<int>("bound");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("first wait") << 0 << 3000 << 1000 << 1000;
+        QTest::newRow("last part") << 2600 << 3000 << 1000 << 400;
+        QTest::newRow("bound reached") << 3000 << 3000 << 1000 << 0;
+        QTest::newRow("bound passed") << 3500 << 3000 << 1000 << 0;
+        QTest::newRow("step longer than the bound") << 0 << 500 << 1000 << 500;
+        QTest::newRow("no step") << 0 << 500 << 0 << 1;
+    }
+
+    void ackWaitLength()
+    {
+        QFETCH(int, elapsed);
+        QFETCH(int, bound);
+        QFETCH(int, step);
+        QFETCH(int, expected);
+        QCOMPARE(upgradeframe::nextWaitMs(elapsed, bound, step), expected);
     }
 
     void images_data()
@@ -185,31 +364,40 @@ private slots:
         QVERIFY(!sensor->upgradeError());
     }
 
-    // The sensor stops acknowledging: one false result within the bound,
-    // whether it goes quiet or keeps streaming measurement frames.
+    // The sensor stops acknowledging at frame `stopAt`: one false result
+    // after the bound, whether it goes quiet or keeps streaming measurement
+    // frames, and no frame after the unacknowledged one.
     void ackBound_data()
     {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("stopAt");
         QTest::addColumn<bool>("streaming");
-        QTest::newRow("streaming on") << true;
-        QTest::newRow("quiet line") << false;
+        QTest::newRow("streaming on") << 249 * 10 << 3 << true;
+        QTest::newRow("quiet line") << 249 * 10 << 3 << false;
+        // The last frame needs no acknowledgement; the one before it does.
+        QTest::newRow("last but one frame") << 249 * 10 << 9 << true;
+        QTest::newRow("header of a one-frame image") << 100 << 0 << true;
     }
 
     void ackBound()
     {
+        QFETCH(int, size);
+        QFETCH(int, stopAt);
         QFETCH(bool, streaming);
+        const int total = (size + 248) / 249;
+        worker()->setProtocolTiming(noAnswerTiming());
         sensor->setStreamDuringUpgrade(streaming);
-        sensor->setUpgradeStopAckAt(3);
-        worker()->upgrade(writeFile(QStringLiteral("stop.bin"), randomImage(249 * 10, 3)), 255);
+        sensor->setUpgradeStopAckAt(stopAt);
+        worker()->upgrade(writeFile(QStringLiteral("stop.bin"), randomImage(size, 3)), 255);
         QVERIFY(waitForResults(1, 20000));
+        settle();
+        // Reported once.
         QCOMPARE(listener->results, QList<bool>{ false });
-        // Frames 0..3 went out once each; no frame is re-sent.
-        QCOMPARE(sensor->upgradeFramesReceived(), 4);
-        QCOMPARE(sensor->receivedCount(), size_t(4 * 255));
-        // With ten frames every frame reports; frames 1 and 2 were taken.
-        QCOMPARE(listener->progress, (QList<float>{ float(1 / 10.0), float(2 / 10.0) }));
-        // Reported once: nothing follows.
-        QTest::qWait(500);
-        QCOMPARE(listener->results.size(), 1);
+        // Frames 0..stopAt went out once each; no frame is re-sent, none follows.
+        QCOMPARE(sensor->upgradeFramesReceived(), stopAt + 1);
+        QCOMPARE(sensor->receivedCount(), size_t(stopAt + 1) * 255);
+        // Progress for the data frames that were acknowledged only.
+        QCOMPARE(listener->progress, progressFor(qMax(stopAt - 1, 0), total));
         QVERIFY(parserAttached(*harness));
         sensor->setStreamDuringUpgrade(true);   // the sensor is still waiting for the image
         QVERIFY(streamResumes(*sensor, *harness));
@@ -217,12 +405,81 @@ private slots:
 
     void wrongAcknowledgement()
     {
+        worker()->setProtocolTiming(noAnswerTiming());
         sensor->setUpgradeWrongAck(true);
         worker()->upgrade(writeFile(QStringLiteral("wrong.bin"), randomImage(1000, 4)), 255);
         QVERIFY(waitForResults(1, 20000));
+        settle();
         QCOMPARE(listener->results, QList<bool>{ false });
         QCOMPARE(sensor->upgradeFramesReceived(), 1);   // only the header
         QVERIFY(parserAttached(*harness));
+    }
+
+    // The device vanishes while the transfer waits for an acknowledgement.
+    // Its hung-up line makes every wait return at once with an error: a read
+    // error, or a resource error when the thread's errno says EIO (QSerialPort
+    // takes errno for the reason of a read that brings nothing). Either ends
+    // the wait at once, with one failure, not after the frame's bound.
+    void portErrorEndsWait_data()
+    {
+        QTest::addColumn<int>("errnoBefore");
+        QTest::newRow("read error") << 0;
+        QTest::newRow("resource error") << int(EIO);
+    }
+
+    void portErrorEndsWait()
+    {
+        QFETCH(int, errnoBefore);
+        worker()->setProtocolTiming(endlessTiming());
+        sensor->setUpgradeFault(3, sim::UpgradeFault::Vanish);
+        const QString path = writeFile(QStringLiteral("vanish.bin"), randomImage(249 * 10, 9));
+        receiver *w = worker();
+        QElapsedTimer clock;
+        clock.start();
+        // Called in the worker's thread directly, so that nothing but the
+        // transfer runs between setting errno and the wait.
+        harness->inWorker([&] {
+            errno = errnoBefore;
+            w->slot_do_cmd_id_upgrade(path, 255);
+        });
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took < 10000, qPrintable(QStringLiteral("the transfer took %1 ms").arg(took)));
+        settle();
+        QCOMPARE(listener->results, QList<bool>{ false });
+        QCOMPARE(sensor->upgradeFramesReceived(), 4);   // frames 0..3, the last one unanswered
+        QVERIFY(parserAttached(*harness));
+    }
+
+    // A cancel (the window closing) stops the transfer that waits for an
+    // acknowledgement and those queued behind it, each with one failure;
+    // a transfer started after it runs as usual.
+    void cancelEndsRunningAndQueuedTransfers()
+    {
+        worker()->setProtocolTiming(endlessTiming());
+        sensor->setUpgradeFault(5, sim::UpgradeFault::StopAck);
+        const QString first = writeFile(QStringLiteral("first.bin"), randomImage(249 * 10, 10));
+        const QString second = writeFile(QStringLiteral("second.bin"), randomImage(249 * 3, 11));
+        worker()->upgrade(first, 255);
+        worker()->upgrade(second, 255);
+        // Frame 5 is in and will never be acknowledged: the first transfer
+        // waits for it, the second is queued.
+        QVERIFY(sensor->waitForUpgradeFrames(6, 10000));
+        worker()->cancelUpgrade();
+        QVERIFY2(waitForResults(2, 10000), "the cancel was not seen within the wait");
+        settle();
+        QCOMPARE(listener->results, (QList<bool>{ false, false }));
+        // Nothing after frame 5, and not a byte of the second transfer.
+        QCOMPARE(sensor->receivedCount(), size_t(6 * 255));
+        QCOMPARE(listener->progress, progressFor(4, 10));
+        QVERIFY(parserAttached(*harness));
+
+        sensor->setUpgradeFault(-1, sim::UpgradeFault::None);
+        const QByteArray third = randomImage(249 * 3, 12);
+        worker()->upgrade(writeFile(QStringLiteral("third.bin"), third), 255);
+        QVERIFY(waitForResults(3, 20000));
+        QCOMPARE(listener->results, (QList<bool>{ false, false, true }));
+        QCOMPARE(toBytes(sensor->upgradeImage()), third);
+        QVERIFY(streamResumes(*sensor, *harness));
     }
 
     void missingFile()

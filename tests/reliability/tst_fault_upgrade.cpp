@@ -1,18 +1,27 @@
 // Firmware transfers that go wrong: interrupted half way (the sensor stops
-// acknowledging, acknowledges wrongly, or vanishes), and image paths that are
-// no image (a directory, a fifo, a device, an unreadable file). Each started
-// transfer must end with exactly one failure result, nothing may hang the
-// worker, and the measurement parser must be attached again afterwards.
+// acknowledging, acknowledges wrongly, or vanishes), the window closed during
+// a transfer, and image paths that are no image (a directory, a fifo, a
+// device, an unreadable file). Each started transfer must end with exactly one
+// failure result, nothing may hang the worker, and the measurement parser must
+// be attached again afterwards.
+//
+// The simulated sensor strikes the faults itself at an exact frame. Where no
+// acknowledgement comes the worker gets a short bound, except in one case
+// that waits out the window's own three seconds.
 
 #include "fault_fixture.h"
+
+#include "cross_thread.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 
-#include <atomic>
+#include <cerrno>
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -37,8 +46,8 @@ class ResultLog : public QObject
 public:
     explicit ResultLog(receiver *worker)
     {
-        connect(worker, &receiver::signalUpgradeResult, this, &ResultLog::onResult, Qt::QueuedConnection);
-        connect(worker, &receiver::sigUpdateProcessbar, this, &ResultLog::onProgress, Qt::QueuedConnection);
+        connectAcrossThreads(worker, &receiver::signalUpgradeResult, this, &ResultLog::onResult);
+        connectAcrossThreads(worker, &receiver::sigUpdateProcessbar, this, &ResultLog::onProgress);
     }
     QVector<bool> results;
     QVector<float> progress;
@@ -62,6 +71,31 @@ bool setDacOverride(bool on)
     else
         data[0].effective &= ~bits;
     return syscall(SYS_capset, &header, data) == 0;
+}
+
+// Bounds for the cases where no acknowledgement comes: the bound is waited
+// out, so it is short; the frames before the fault are answered at once.
+ProtocolTiming noAnswerTiming()
+{
+    ProtocolTiming t;
+    t.upgradeAckBoundMs = 500;
+    t.upgradeWaitStepMs = 100;
+    return t;
+}
+
+// Delivers a read notification of the port that finds no bytes, as the event
+// loop does when the data it saw was already taken by an exchange. The port
+// then reports an error whose reason it takes from the thread's errno. Runs in
+// the worker's thread, with the stream paused.
+void emptyReadNotification(QSerialPort *port)
+{
+    port->clear(QSerialPort::Input);
+    for (QSocketNotifier *n : port->findChildren<QSocketNotifier *>()) {
+        if (n->type() == QSocketNotifier::Read && n->isEnabled()) {
+            QEvent activation(QEvent::SockAct);
+            QCoreApplication::sendEvent(n, &activation);
+        }
+    }
 }
 
 } // namespace
@@ -95,11 +129,20 @@ private:
         QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(QLatin1Char('|'))));
     }
 
-    // Waits for the first result, then a while longer for a second one.
+    // Once the worker has run a call queued behind the transfer, the transfer
+    // has returned and all it reported is on its way; delivering the posted
+    // events brings it in. No later result can come.
+    void settle()
+    {
+        runBlocking(fw.worker(), [] {});
+        QCoreApplication::sendPostedEvents();
+    }
+
+    // Waits for the first result, then makes sure no second one follows.
     void expectOneFailure(ResultLog &log, qint64 boundMs)
     {
         QTRY_VERIFY_WITH_TIMEOUT(!log.results.isEmpty(), int(boundMs + kMarginMs));
-        QTest::qWait(1500);
+        settle();
         QCOMPARE(log.results, QVector<bool>{false});
         QCOMPARE(fw.status(), T("升级失败！"));
     }
@@ -112,6 +155,8 @@ private slots:
         // case starts from one that streams and acknowledges.
         fw.sensor.setUpgradeStopAckAt(-1);
         fw.sensor.setUpgradeWrongAck(false);
+        fw.sensor.setUpgradeFault(-1, sim::UpgradeFault::None);
+        fw.sensor.setStreamDuringUpgrade(true);
         fw.sensor.setAnswerMode(sim::AnswerMode::Normal);
         fw.sensor.setOutputEnabled(true);
         QVERIFY(fw.open(100));
@@ -120,80 +165,119 @@ private slots:
 
     void interruptedHalfWay_data();
     void interruptedHalfWay();
+    void closeDuringTransfer_data();
+    void closeDuringTransfer();
     void imagePathIsNoImage_data();
     void imagePathIsNoImage();
 };
 
 void tst_fault_upgrade::interruptedHalfWay_data()
 {
-    QTest::addColumn<QString>("fault");
-    QTest::newRow("sensor stops acknowledging") << "stop";
-    QTest::newRow("wrong acknowledgement") << "wrong";
-    QTest::newRow("device unplugged") << "unplug";
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<bool>("realBound");
+    // The window's own bound, three seconds for the frame, waited out once.
+    QTest::newRow("sensor stops acknowledging") << int(sim::UpgradeFault::StopAck) << true;
+    QTest::newRow("wrong acknowledgement") << int(sim::UpgradeFault::WrongAck) << false;
+    QTest::newRow("device unplugged") << int(sim::UpgradeFault::Vanish) << false;
 }
 
 void tst_fault_upgrade::interruptedHalfWay()
 {
-    QFETCH(QString, fault);
+    QFETCH(int, fault);
+    QFETCH(bool, realBound);
 
-    // 101 data frames of 249 bytes; the fault strikes at frame 50.
+    // 101 data frames of 249 bytes; the fault strikes when frame 50 arrives.
     const QString path = writeImage(QStringLiteral("image.bin"), 25000);
     QVERIFY(!path.isEmpty());
+    const int total = 101;
     const int half = 50;
     fw.sensor.setStreamDuringUpgrade(true);
+    fw.sensor.setUpgradeFault(half, sim::UpgradeFault(fault));
+    const ProtocolTiming timing = realBound ? ProtocolTiming() : noAnswerTiming();
+    if (realBound)
+        QVERIFY(fw.worker()->protocolTiming() == ProtocolTiming());
+    else
+        fw.worker()->setProtocolTiming(timing);
 
     ResultLog log(fw.worker());
-    std::atomic<bool> watching{true};
-    // Frames the sensor had taken when the fault struck (the watcher polls,
-    // so a few frames may pass frame `half` first).
-    std::atomic<int> faultAt{half};
-    std::thread watcher;
-    if (fault == QLatin1String("stop")) {
-        fw.sensor.setUpgradeStopAckAt(half);
-    } else {
-        watcher = std::thread([&] {
-            while (watching && fw.sensor.upgradeFramesReceived() < half)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            if (!watching)
-                return;
-            if (fault == QLatin1String("wrong"))
-                fw.sensor.setUpgradeWrongAck(true);
-            else
-                fw.sensor.unplug();
-            faultAt = fw.sensor.upgradeFramesReceived();
-        });
-    }
-
     startUpgrade(path, true);
-    // The transfer's bound for one frame is a few seconds; the sensor's own
-    // frames before the fault are quick.
-    expectOneFailure(log, 10000);
-    watching = false;
-    if (watcher.joinable())
-        watcher.join();
+    expectOneFailure(log, timing.upgradeAckBoundMs + 10000);
 
-    // It stopped at the fault: no frame after it, no progress to the end.
-    QVERIFY2(fw.sensor.upgradeFramesReceived() <= faultAt + 2,
-             qPrintable(QStringLiteral("%1 frames, fault at %2")
-                            .arg(fw.sensor.upgradeFramesReceived()).arg(faultAt.load())));
-    QVERIFY(!log.progress.isEmpty());
-    // 101 data frames; progress counts acknowledged data frames only.
-    QVERIFY2(log.progress.last() * 101 <= float(faultAt), qPrintable(QString::number(log.progress.last())));
+    // It stopped at the fault: frames 0..50 went out, nothing after them, and
+    // progress counts the acknowledged data frames 1..49 only.
+    QCOMPARE(fw.sensor.upgradeFramesReceived(), half + 1);
+    QVector<float> expected;
+    for (int i = 10; i < half; i += 10)
+        expected << float(double(i) / total);
+    QCOMPARE(log.progress, expected);
 
-    if (fault == QLatin1String("unplug")) {
+    if (sim::UpgradeFault(fault) == sim::UpgradeFault::Vanish) {
         QTRY_VERIFY_WITH_TIMEOUT(!fw.worker()->isPortOpen(), 10000);
-        const double cpu = fault::cpuWhileIdle(2000);
-        QVERIFY2(cpu < 0.5, qPrintable(QStringLiteral("%1 s of CPU in 2 s").arg(cpu)));
+        // A notifier spinning on the dead line would take a whole core.
+        const double cpu = fault::cpuWhileIdle(1000);
+        QVERIFY2(cpu < 0.25, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(cpu)));
         fw.ui()->connectButton->click();
         QVERIFY(!fw.worker()->isPortOpen());
         QVERIFY(fw.sensor.start(100));
         QVERIFY(fw.connectTo(fw.sensor));
     } else {
-        fw.sensor.setUpgradeStopAckAt(-1);
-        fw.sensor.setUpgradeWrongAck(false);
+        fw.sensor.setUpgradeFault(-1, sim::UpgradeFault::None);
     }
     // The parser is attached again: the stream reaches the window.
     QVERIFY2(fw.streamFlows(fw.batches->batches.size()), "the stream did not resume");
+}
+
+// Closing the window while a transfer runs must not wait for the transfer:
+// it stops within one wait step, reports one failure, the port is closed and
+// the worker's thread ends. The window's worker keeps its own bounds (three
+// seconds per frame, steps of one second).
+void tst_fault_upgrade::closeDuringTransfer_data()
+{
+    QTest::addColumn<int>("closeAfter");
+    QTest::addColumn<int>("silentFrom");
+    QTest::addColumn<bool>("streaming");
+    // Closed while frames go back and forth; the sensor goes silent much
+    // later, so the transfer cannot end on its own before the close.
+    QTest::newRow("sensor acknowledging") << 20 << 300 << true;
+    // Closed while the transfer waits for an acknowledgement that never
+    // comes. Measurement frames end each wait early; on a quiet line the
+    // cancel is seen only when a whole wait step has run out.
+    QTest::newRow("sensor silent, streaming") << 20 << 20 << true;
+    QTest::newRow("sensor silent, quiet line") << 20 << 20 << false;
+}
+
+void tst_fault_upgrade::closeDuringTransfer()
+{
+    QFETCH(int, closeAfter);
+    QFETCH(int, silentFrom);
+    QFETCH(bool, streaming);
+    fw.sensor.setStreamDuringUpgrade(streaming);
+
+    // 100 KiB: 412 data frames of 249 bytes.
+    const QString path = writeImage(QStringLiteral("large.bin"), 100 * 1024);
+    QVERIFY(!path.isEmpty());
+    QVERIFY(fw.worker()->protocolTiming() == ProtocolTiming());
+    fw.sensor.setUpgradeFault(silentFrom, sim::UpgradeFault::StopAck);
+
+    ResultLog log(fw.worker());
+    startUpgrade(path, true);
+    QVERIFY(fw.sensor.waitForUpgradeFrames(closeAfter + 1, 20000));
+
+    QElapsedTimer clock;
+    clock.start();
+    fw.window->close();
+    const qint64 took = clock.elapsed();
+    qInfo() << "closing took" << took << "ms";
+    QVERIFY2(took < 2000, qPrintable(QStringLiteral("closing took %1 ms").arg(took)));
+
+    // The thread has ended: everything the transfer reported is posted.
+    QThread *thread = fw.probe().workerThread();
+    QVERIFY(thread->isFinished());
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(log.results, QVector<bool>{false});
+    QVERIFY(!fw.worker()->isPortOpen());
+    QVERIFY(fw.sensor.upgradeFramesReceived() <= silentFrom + 1);
+    QVERIFY(log.progress.isEmpty() || log.progress.last() < 1.0f);
 }
 
 void tst_fault_upgrade::imagePathIsNoImage_data()
@@ -273,6 +357,28 @@ void tst_fault_upgrade::imagePathIsNoImage()
     // No upgrade frame went out.
     QVERIFY2(!fw.received().contains(QByteArray("\x5A\xFF\x49", 3)), qPrintable(fw.received().toHex()));
     QCOMPARE(fw.sensor.upgradeFramesReceived(), 0);
+
+    // The refusal must leave the port alone. Once more in the worker's thread,
+    // followed there at once by a read notification that finds no bytes (as
+    // the event loop delivers one when an exchange took the data first): the
+    // port takes its reason from errno, and a refusal that left its own error
+    // there (EIO from the failed read of the image) made the worker take a
+    // healthy port for a lost device and close it. errno starts clean, as the
+    // port's own calls leave it.
+    fw.sensor.pauseStream(true);
+    runBlocking(w, [&] {
+        if (dropCaps)
+            setDacOverride(false);
+        errno = 0;
+        w->slot_do_cmd_id_upgrade(path, 255);
+        emptyReadNotification(w->serialPort);
+        if (dropCaps)
+            setDacOverride(true);
+    });
+    settle();   // a close queued by the port's error report has run by now
+    QCOMPARE(log.results, (QVector<bool>{false, false}));
+    QVERIFY2(fw.worker()->isPortOpen(), "the worker closed a healthy port after the refusal");
+    fw.sensor.pauseStream(false);
 
     // The worker is free: a query goes through, and the stream flows.
     fw.ui()->statusBar->showMessage(QStringLiteral("before"), 0);
