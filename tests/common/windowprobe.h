@@ -39,6 +39,7 @@ public:
     QVector<QPointF> suspendedPoints() const { return w.suspendedCurve(); }
     QChartView *chartView() const { return w.chartView; }
     QString dataPath() const { return w.dataPath; }
+    std::function<QDateTime()> &recordClock() const { return w.recordClock; }
     unsigned int &frameLength() const { return w.upgrade_frame_length; }
     unsigned int &payloadLength() const { return w.upgrade_payload_length; }
     QVector<unsigned int> &rateHistory() const { return w.rateHistory; }
