@@ -125,6 +125,7 @@ private:
     void showWarning(const QString &text);
     void showStatus(const QString &text);
     void showOutcome(const QString &prefix, bool ok);
+    static QString joinStatus(const QString &head, const QString &tail);
 
     // Live display (live_display.cpp)
     void resetLiveDisplay();

@@ -39,6 +39,19 @@ inline bool hasCjk(const QString &text)
     return false;
 }
 
+// A status text as the operator reads it, from its pieces: in Chinese they
+// follow each other directly, in English one blank separates the words.
+template <typename... Pieces> QString S(const Pieces &...pieces)
+{
+    const bool english = !hasCjk(T("成功！"));
+    QStringList parts;
+    for (const QString &piece : {QString(pieces)...}) {
+        if (!piece.trimmed().isEmpty())
+            parts << piece.trimmed();
+    }
+    return parts.join(english ? QStringLiteral(" ") : QString());
+}
+
 inline QByteArray toByteArray(const sim::Bytes &bytes)
 {
     return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
