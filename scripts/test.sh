@@ -44,18 +44,21 @@ build() {
 
 # Seconds since `start`, for the stage lines.
 took() { echo $(( $(date +%s) - $1 )); }
+# Processor seconds (user + system) that the finished child processes used so
+# far; the difference over a stage tells its cost apart from the machine's load.
+cpu_s() { awk -v hz="$(getconf CLK_TCK)" '{ printf "%d", ($16 + $17) / hz }' "/proc/$$/stat"; }
 
 echo "== build =="
-stage_start=$(date +%s)
+stage_start=$(date +%s); stage_cpu=$(cpu_s)
 if ! build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
   echo "build failed"; echo "tests: 0 passed, 1 failed"; exit 1
 fi
-echo "build: took $(took "$stage_start") s"
+echo "build: took $(took "$stage_start") s, $(( $(cpu_s) - stage_cpu )) processor s"
 echo "== tests =="
-stage_start=$(date +%s)
+stage_start=$(date +%s); stage_cpu=$(cpu_s)
 run_ctest build-test
 rc=$?
-echo "plain suite: exit $rc, took $(took "$stage_start") s"
+echo "plain suite: exit $rc, took $(took "$stage_start") s, $(( $(cpu_s) - stage_cpu )) processor s"
 
 if [ "${ZN84_QUICK:-0}" != 1 ]; then
   for stage in scripts/test-stages/*.sh; do
@@ -66,6 +69,6 @@ if [ "${ZN84_QUICK:-0}" != 1 ]; then
   done
 fi
 
-echo "all stages took $(took "$script_start") s"
+echo "all stages took $(took "$script_start") s, $(cpu_s) processor s"
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

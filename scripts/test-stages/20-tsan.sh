@@ -9,7 +9,7 @@ tsan_dir=${ZN84_TSAN_BUILD:-build-tsan}
 tsan_names=(tst_worker tst_command_exchange tst_modbus_exchange tst_upgrade_transfer tst_upgrade_panel
             tst_window_spine tst_fault_unplug tst_fault_upgrade tst_fault_answers)
 tsan_tests="^($(IFS='|'; echo "${tsan_names[*]}"))\$"
-tsan_start=$(date +%s)
+tsan_start=$(date +%s); tsan_cpu=$(cpu_s)
 tsan_missing=()
 for name in "${tsan_names[@]}"; do
   compgen -G "tests/*/$name.cpp" >/dev/null || tsan_missing+=("$name")
@@ -25,7 +25,7 @@ if [ ${#tsan_missing[@]} -gt 0 ]; then
 elif ! tsan_build; then
   echo "tsan: build failed"; failed=$((failed + 1))
 else
-  echo "tsan: build took $(took "$tsan_start") s"
+  echo "tsan: build took $(took "$tsan_start") s, $(( $(cpu_s) - tsan_cpu )) processor s"
   tsan_listed=$(cd "$tsan_dir" && ctest -N -R "$tsan_tests" | sed -n 's/^Total Tests: //p')
   if [ "${tsan_listed:-0}" -ne ${#tsan_names[@]} ]; then
     echo "tsan: ctest knows ${tsan_listed:-0} of the ${#tsan_names[@]} tests named"; failed=$((failed + 1))
@@ -36,4 +36,4 @@ else
     echo "tsan: exit $?"
   fi
 fi
-echo "tsan: ${#tsan_names[@]} test programs; stage took $(took "$tsan_start") s"
+echo "tsan: ${#tsan_names[@]} test programs; stage took $(took "$tsan_start") s, $(( $(cpu_s) - tsan_cpu )) processor s"
