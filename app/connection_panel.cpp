@@ -39,7 +39,9 @@ void MainWindow::on_connectButton_clicked()
         showStatus(tr("连接失败!"));
         return;
     }
-    showStatus(tr("连接成功 ") + serialSelected + " " + QString::number(baudRate));
+    // The port and the rate follow the text after one blank in any language.
+    showStatus(tr("连接成功 ").trimmed() + QLatin1Char(' ') + serialSelected + QLatin1Char(' ')
+               + QString::number(baudRate));
     ui->connectButton->setText(tr("断开"));
     ui->serialComboBox->setEnabled(false);
     ui->baudrateComboBox->setEnabled(false);

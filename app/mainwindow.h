@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QTextStream>
 #include <QVector>
 #include <cstdint>
+#include <functional>
 
 #include "sliding_curve.h"
 
@@ -123,6 +125,7 @@ private:
     void showWarning(const QString &text);
     void showStatus(const QString &text);
     void showOutcome(const QString &prefix, bool ok);
+    static QString joinStatus(const QString &head, const QString &tail);
 
     // Live display (live_display.cpp)
     void resetLiveDisplay();
@@ -161,6 +164,8 @@ private:
     QFile recordFile;
     QTextStream recordStream;
     QString dataPath;
+    // The time a record file is named after (the wall clock; tests set it).
+    std::function<QDateTime()> recordClock = [] { return QDateTime::currentDateTime(); };
     bool recording;
     int timeRange;
     bool suspended;

@@ -21,9 +21,9 @@ void MainWindow::on_pushButton_mb_read_dist_once_clicked()
     unsigned short dist = 0;
     const bool ok = worker->send_cmd_id_mb_get_dist(lowByte(ui->spinBox_mb_dev_addr->value()), dist);
     if (ok)
-        showStatus(prefix + tr("成功！dist = ") + QString::number(dist));
+        showStatus(joinStatus(prefix, tr("成功！dist = ").trimmed()) + QLatin1Char(' ') + QString::number(dist));
     else
-        showStatus(prefix + tr("失败！"));
+        showStatus(joinStatus(prefix, tr("失败！")));
 }
 
 void MainWindow::on_pushButton_mb_save_config_clicked()
@@ -40,7 +40,7 @@ void MainWindow::on_pushButton_mb_baudrate_config_clicked()
     // A non-number gives 0, which is sent unchanged.
     const int baud = ui->comboBox_seri_baud_2->currentText().toInt(nullptr, 10);
     const bool ok = worker->send_cmd_id_mb_baudrate_config(addr, static_cast<unsigned int>(baud));
-    showOutcome(prefix + QString::number(ui->comboBox_seri_baud_2->currentText().toInt(nullptr, 10)), ok);
+    showOutcome(joinStatus(prefix, QString::number(ui->comboBox_seri_baud_2->currentText().toInt(nullptr, 10))), ok);
 }
 
 void MainWindow::on_pushButton_mb_addr_config_clicked()
@@ -48,7 +48,7 @@ void MainWindow::on_pushButton_mb_addr_config_clicked()
     const QString prefix = tr("配置modbus地址");
     const unsigned char addr = lowByte(ui->spinBox_mb_dev_addr->value());
     const bool ok = worker->send_cmd_id_mb_dev_addr_config(addr, lowByte(ui->spinBox_mb_dev_addr_2->value()));
-    showOutcome(prefix + QString::number(ui->spinBox_mb_dev_addr_2->value()), ok);
+    showOutcome(joinStatus(prefix, QString::number(ui->spinBox_mb_dev_addr_2->value())), ok);
 }
 
 void MainWindow::on_pushButton_modbus_disable_clicked()
@@ -91,9 +91,9 @@ void MainWindow::on_pushButton_mb_get_version_clicked()
     QString version;
     const bool ok = worker->send_cmd_id_modbus_get_version(lowByte(ui->spinBox_mb_dev_addr->value()), version);
     if (ok)
-        showStatus(prefix + tr("成功: ") + version);
+        showStatus(joinStatus(prefix, tr("成功: ").trimmed()) + QLatin1Char(' ') + version);
     else
-        showStatus(prefix + tr("失败！"));
+        showStatus(joinStatus(prefix, tr("失败！")));
 }
 
 void MainWindow::on_pushButton_mb_shutdown_clicked()

@@ -17,6 +17,10 @@ public:
     // Port names in list order: the system's serial ports, then any running
     // simulated sensors (full paths of their links).
     static QStringList availablePortNames();
+    // The folder where simulated sensors leave their links: $ZN84_SIM_DIR,
+    // else $XDG_RUNTIME_DIR/zn84-sim, else <temporary dir>/zn84-sim-<uid>.
+    // Listed only while it is the user's own and no one else may write it.
+    static QString simulatorDirectory();
 };
 
 #endif // MYCOMBOBOX_H

@@ -14,7 +14,7 @@ void MainWindow::on_saveButton_clicked()
         return;
     }
 
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = recordClock();
     dataPath = QDir::currentPath() + "/Data/";
     if (!dataDir.exists(dataPath))
         dataDir.mkpath(dataPath);

@@ -37,7 +37,7 @@ void MainWindow::on_pushButton_trig_clicked()
 {
     unsigned short dist = 0;
     const bool ok = worker->send_cmd_id_sample_trig(dist);
-    showStatus(tr("获取dist") + (ok ? tr("成功") : tr("失败")));
+    showStatus(joinStatus(tr("获取dist"), ok ? tr("成功") : tr("失败")));
     if (ok)
         currentDistance = dist / 100.0;
 }
@@ -107,7 +107,7 @@ void MainWindow::on_pushButton_baudrate_clicked()
     const unsigned int baud =
         static_cast<unsigned int>(ui->comboBox_seri_baud->currentText().toInt(nullptr, 10));
     const bool ok = worker->send_cmd_id_baud_rate(baud);
-    showOutcome(tr("配置波特率") + ui->comboBox_seri_baud->currentText(), ok);
+    showOutcome(joinStatus(tr("配置波特率"), ui->comboBox_seri_baud->currentText()), ok);
 }
 
 void MainWindow::on_pushButton_output_enable_clicked()

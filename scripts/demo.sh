@@ -8,10 +8,17 @@ bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZN84_BUILD_TESTS=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target zn84-viewer zn84-sim
 RATE="${1:-100}"
-./build/zn84-sim --rate "$RATE" &
+# The simulator prints its device and link once it is up; the viewer lists
+# the link (the folder is private to this user, see README).
+SIM_OUT=$(mktemp)
+./build/zn84-sim --rate "$RATE" >"$SIM_OUT" &
 SIM=$!
-trap 'kill $SIM 2>/dev/null || true' EXIT
-sleep 0.5
+trap 'kill $SIM 2>/dev/null || true; rm -f "$SIM_OUT"' EXIT
+until grep -q '^rate:' "$SIM_OUT"; do
+  kill -0 "$SIM" 2>/dev/null || { echo "the simulator did not start" >&2; exit 1; }
+  sleep 0.1
+done
+cat "$SIM_OUT"
 cd build
 if [ -z "${DISPLAY:-}" ]; then
   echo "No display: running the viewer under Xvfb" >&2

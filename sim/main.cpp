@@ -66,6 +66,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s: cannot create a pseudo-terminal: %s\n", argv[0], std::strerror(errno));
         return 1;
     }
+    if (sensor.linkPath().empty())
+        std::fprintf(stderr,
+                     "%s: no link: %s is not a folder of this user's that only this user may write;\n"
+                     "  the viewer will not list this simulator (open the device path instead)\n",
+                     argv[0], sim::simulatorDirectory().c_str());
     std::printf("device: %s\nlink: %s\nrate: %ld frames/s\n", sensor.devicePath().c_str(),
                 sensor.linkPath().c_str(), rate);
     std::fflush(stdout);

@@ -88,7 +88,7 @@ Parse SimSensor::Impl::parseCommand(size_t &used)
 void SimSensor::Impl::handleCommand(const Bytes &frame)
 {
     const uint8_t id = frame[2];
-    const Clock::time_point now = Clock::now();
+    const Clock::time_point now = clock();
 
     if (id == 0x49) {
         handleUpgrade(frame);
@@ -199,7 +199,7 @@ void SimSensor::Impl::answer(Bytes bytes, AnswerKind kind)
         enqueue(bytes);
         return;
     case AnswerMode::Surrounded: {
-        const uint16_t cm = currentDistance(Clock::now());
+        const uint16_t cm = currentDistance(clock());
         const Bytes f = measurementFrame(cm, true);
         Bytes all;
         all.insert(all.end(), f.begin(), f.end());

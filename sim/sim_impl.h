@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <random>
 
 namespace sim {
@@ -35,6 +36,18 @@ enum class Parse { Consumed, NeedMore, Invalid };
 
 struct SimSensor::Impl {
     mutable std::mutex m;
+
+    // The simulator's time. Normally the steady clock; a test may stop it and
+    // move it by hand (useManualClock/advanceClock), so that pacing, delays
+    // and idle limits play out exactly and at once. Every pass of the thread
+    // counts `passes` and notifies `passDone`, so callers can wait for the
+    // thread to have acted on what they changed.
+    bool manualClock = false;
+    Clock::time_point manualNow{};
+    uint64_t passes = 0;
+    std::condition_variable passDone;
+    Clock::time_point clock() const { return manualClock ? manualNow : Clock::now(); }
+    bool waitForPass(int timeoutMs, const std::function<bool()> &done, bool needNewPass);
 
     // pty and thread
     int master = -1;

@@ -48,7 +48,7 @@ void SimSensor::Impl::enqueue(const Bytes &bytes)
 
 void SimSensor::Impl::schedule(int delayMs, const Bytes &bytes)
 {
-    scheduled.push_back({Clock::now() + std::chrono::milliseconds(delayMs), bytes});
+    scheduled.push_back({clock() + std::chrono::milliseconds(delayMs), bytes});
 }
 
 void SimSensor::Impl::releaseDue(Clock::time_point now)
@@ -148,8 +148,10 @@ void SimSensor::Impl::run()
 {
     std::unique_lock<std::mutex> lock(m);
     while (!quit.load()) {
-        Clock::time_point now = Clock::now();
-        const int timeout = pollTimeoutMs(now);
+        Clock::time_point now = clock();
+        // A stopped clock moves only by advanceClock(), which wakes the
+        // thread: nothing can fall due before that.
+        const int timeout = manualClock ? -1 : pollTimeoutMs(now);
         pollfd fds[2];
         fds[0].fd = master;
         fds[0].events = static_cast<short>(POLLIN | (outPos < out.size() ? POLLOUT : 0));
@@ -167,7 +169,7 @@ void SimSensor::Impl::run()
             while (::read(wakeRead, drain, sizeof drain) > 0) {
             }
         }
-        now = Clock::now();
+        now = clock();
         if (ready > 0 && (fds[0].revents & POLLIN))
             readFromLine(now);
         if (ready > 0 && (fds[0].revents & (POLLERR | POLLNVAL))) {
@@ -184,7 +186,10 @@ void SimSensor::Impl::run()
         releaseDue(now);
         produceStream(now);
         flushOut(now);
+        ++passes;
+        passDone.notify_all();
     }
+    passDone.notify_all();
 }
 
 void SimSensor::Impl::vanish()
@@ -221,7 +226,7 @@ void SimSensor::Impl::resetSession()
     upgPayload = 0;
     upgData.clear();
     framesSinceEpoch = 0;
-    startTime = Clock::now();
+    startTime = clock();
     epoch = startTime;
 }
 

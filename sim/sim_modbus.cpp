@@ -55,7 +55,7 @@ void SimSensor::Impl::handleModbus(const Bytes &req)
     if (fn == 0x03) {
         Bytes reply = {req[0], 0x03};
         if (reg == 0x0000 && value == 1) {
-            const uint16_t cm = mbRegistersSet ? mbDistance : currentDistance(Clock::now());
+            const uint16_t cm = mbRegistersSet ? mbDistance : currentDistance(clock());
             reply.insert(reply.end(), {0x02, static_cast<uint8_t>(cm >> 8), static_cast<uint8_t>(cm & 0xFF)});
         } else if (reg == 0x0006 && value == 2) {
             reply.push_back(0x04);
@@ -96,7 +96,7 @@ void SimSensor::Impl::handleModbus(const Bytes &req)
         break;
     case 0x0086:
         rate = std::min<int>(value, 11111);
-        restartPacing(Clock::now());
+        restartPacing(clock());
         break;
     default: // 0x0080 save, 0x0081 reboot / shut down: nothing to simulate
         break;

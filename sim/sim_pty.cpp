@@ -21,17 +21,37 @@ std::atomic<int> linkCounter{0};
 
 std::string simulatorDirectory()
 {
+    // A folder named by the environment first (the tests and the demo may set
+    // it), else the user's private runtime folder, else a folder of the
+    // user's own under the temporary directory. Never a folder shared by
+    // everyone: whatever lies in it is offered to the operator as a sensor.
+    const char *named = std::getenv("ZN84_SIM_DIR");
+    if (named && *named)
+        return named;
+    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime)
+        return std::string(runtime) + "/zn84-sim";
     const char *tmp = std::getenv("TMPDIR");
     std::string base = (tmp && *tmp) ? tmp : "/tmp";
     while (base.size() > 1 && base.back() == '/')
         base.pop_back();
-    return base + "/zn84-sim";
+    return base + "/zn84-sim-" + std::to_string(geteuid());
+}
+
+bool isPrivateDirectory(const std::string &dir)
+{
+    struct stat st;
+    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    return st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 std::vector<std::string> runningSimulators()
 {
     std::vector<std::string> result;
     const std::string dir = simulatorDirectory();
+    if (!isPrivateDirectory(dir))
+        return result;
     DIR *d = opendir(dir.c_str());
     if (!d)
         return result;
@@ -45,7 +65,10 @@ std::vector<std::string> runningSimulators()
         if (pid <= 0 || (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM))
             continue;
         const std::string path = dir + "/" + name;
+        struct stat link;
         struct stat st;
+        if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode) || link.st_uid != geteuid())
+            continue;
         if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
             continue;
         result.push_back(path);
@@ -90,8 +113,13 @@ bool openPty(int &master, int &slave, std::string &devicePath)
 
 std::string makeLink(const std::string &devicePath)
 {
+    // Only the user may write the folder (0700), and one that is not the
+    // user's own or that others may write gets no link: the viewer would not
+    // list it there either.
     const std::string dir = simulatorDirectory();
-    mkdir(dir.c_str(), 0777);
+    mkdir(dir.c_str(), 0700);
+    if (!isPrivateDirectory(dir))
+        return std::string();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string path = dir + "/" + kLinkPrefix + std::to_string(getpid()) + "-"
                 + std::to_string(linkCounter.fetch_add(1));

@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <functional>
+
 namespace sim {
 
 namespace {
@@ -83,6 +85,57 @@ void SimSensor::unplug()
 
 bool SimSensor::running() const { return d->isRunning.load(); }
 
+void SimSensor::useManualClock()
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    if (d->manualClock)
+        return;
+    d->manualNow = Clock::now();
+    d->manualClock = true;
+    d->wake();
+}
+
+void SimSensor::advanceClock(long long us)
+{
+    std::unique_lock<std::mutex> lock(d->m);
+    if (!d->manualClock || !d->isRunning.load())
+        return;
+    d->manualNow += std::chrono::microseconds(std::max(0LL, us));
+    // The thread is not inside a pass while the lock is held here, so the
+    // next pass to end reads the new time.
+    const uint64_t seen = d->passes;
+    d->wake();
+    d->passDone.wait_for(lock, std::chrono::seconds(10),
+                         [&] { return d->passes != seen || d->quit.load() || !d->isRunning.load(); });
+}
+
+// Waits for `done` after each pass of the thread; with `needNewPass` the
+// first check comes only after a pass that began after the call.
+bool SimSensor::Impl::waitForPass(int timeoutMs, const std::function<bool()> &done, bool needNewPass)
+{
+    std::unique_lock<std::mutex> lock(m);
+    if (!isRunning.load())
+        return false;
+    const uint64_t seen = passes;
+    wake();
+    const bool ended = passDone.wait_for(lock, std::chrono::milliseconds(std::max(0, timeoutMs)), [&] {
+        if (quit.load() || !isRunning.load())
+            return true;
+        return (!needNewPass || passes != seen) && done();
+    });
+    return ended && !quit.load() && isRunning.load();
+}
+
+bool SimSensor::settle(int timeoutMs)
+{
+    return d->waitForPass(timeoutMs, [] { return true; }, true);
+}
+
+bool SimSensor::waitForReceived(size_t count, int timeoutMs)
+{
+    return d->waitForPass(timeoutMs, [this, count] { return d->receivedBytes.size() >= count; }, false);
+}
+
 std::string SimSensor::devicePath() const
 {
     std::lock_guard<std::mutex> lock(d->m);
@@ -99,7 +152,7 @@ void SimSensor::setRate(int framesPerSecond)
 {
     std::lock_guard<std::mutex> lock(d->m);
     d->rate = clampRate(framesPerSecond);
-    d->restartPacing(Clock::now());
+    d->restartPacing(d->clock());
     d->wake();
 }
 
@@ -113,7 +166,7 @@ void SimSensor::pauseStream(bool paused)
 {
     std::lock_guard<std::mutex> lock(d->m);
     d->paused = paused;
-    d->restartPacing(Clock::now());
+    d->restartPacing(d->clock());
     d->wake();
 }
 
@@ -164,7 +217,7 @@ void SimSensor::setOutputEnabled(bool on)
 {
     std::lock_guard<std::mutex> lock(d->m);
     d->outputEnabled = on;
-    d->restartPacing(Clock::now());
+    d->restartPacing(d->clock());
     d->wake();
 }
 
@@ -234,7 +287,7 @@ void SimSensor::setModbusEnabled(bool on)
 {
     std::lock_guard<std::mutex> lock(d->m);
     d->mbEnabled = on;
-    d->restartPacing(Clock::now());
+    d->restartPacing(d->clock());
     d->wake();
 }
 
@@ -254,7 +307,7 @@ void SimSensor::setStreamInModbus(bool on)
 {
     std::lock_guard<std::mutex> lock(d->m);
     d->streamInModbus = on;
-    d->restartPacing(Clock::now());
+    d->restartPacing(d->clock());
     d->wake();
 }
 

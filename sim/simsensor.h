@@ -124,8 +124,24 @@ public:
     // Blocks until the current transfer has brought `count` frames (header
     // included, counted as upgradeFramesReceived() counts them), or until
     // `timeoutMs` passed. True when they arrived.
-    bool waitForUpgradeFrames(int count, int timeoutMs) const;
+    bool waitForUpgradeFrames(int count, int timeoutMs = 5000) const;
     // --- end of firmware-transfer faults ---
+    // Time. By default the simulator runs on the steady clock. A test may
+    // stop its clock (before or after start()) and move it by hand: the
+    // stream, delayed answers, split pieces and idle limits then follow only
+    // advanceClock(), which returns once the simulator's thread has acted at
+    // the new time (bytes it wrote are then in the pty, in order).
+    void useManualClock();
+    // Moves a stopped clock on by `us` microseconds in one step (at most a
+    // quarter of a second counts for the stream: a longer step is a stall).
+    void advanceClock(long long us);
+    // Waits until the simulator's thread has finished a pass that began
+    // after this call (so it has read and answered what reached it before).
+    // False if the simulator is not running or `timeoutMs` passed.
+    bool settle(int timeoutMs = 5000);
+    // Waits (on the thread's report, not by polling) until the simulator has
+    // taken `count` bytes from the host in all, or `timeoutMs` passes.
+    bool waitForReceived(size_t count, int timeoutMs = 5000);
 
     // Simulates an unplugged adapter: closes both sides of the pty and removes
     // the link (the viewer then sees errors on its port). start() again makes
@@ -138,9 +154,16 @@ private:
 };
 
 // Directory where running simulators leave their symlinks, so that the
-// viewer's port chooser can list them after the system's ports.
+// viewer's port chooser can list them after the system's ports: $ZN84_SIM_DIR
+// when set, else $XDG_RUNTIME_DIR/zn84-sim, else $TMPDIR (or /tmp)/zn84-sim-<uid>.
+// It is created with mode 0700; the viewer lists it only while it is the
+// user's own and no one else may write it.
 std::string simulatorDirectory();
-// Paths of running simulators (dangling links are skipped).
+// Whether `dir` is a directory (not a link) of the user's own that neither
+// the group nor others may write.
+bool isPrivateDirectory(const std::string &dir);
+// Paths of running simulators (dangling links, links to anything but a
+// character device, and every link of a folder that is not private are skipped).
 std::vector<std::string> runningSimulators();
 
 } // namespace sim

@@ -133,7 +133,7 @@
     </message>
     <message>
         <source>设置串口波特率</source>
-        <translation>Set serial baud rate </translation>
+        <translation>Set serial baud rate</translation>
     </message>
     <message>
         <source>设置输出模式</source>
@@ -265,7 +265,7 @@
     </message>
     <message>
         <source>配置波特率</source>
-        <translation>Configure baud rate </translation>
+        <translation>Configure baud rate</translation>
     </message>
     <message>
         <source>配置地址</source>
@@ -385,7 +385,7 @@
     </message>
     <message>
         <source>连接成功 </source>
-        <translation>Connected </translation>
+        <translation>Connected</translation>
     </message>
     <message>
         <source>断开</source>
@@ -413,11 +413,11 @@
     </message>
     <message>
         <source>成功！</source>
-        <translation> succeeded!</translation>
+        <translation>succeeded!</translation>
     </message>
     <message>
         <source>失败！</source>
-        <translation> failed!</translation>
+        <translation>failed!</translation>
     </message>
     <message>
         <source>获取距离</source>
@@ -425,11 +425,11 @@
     </message>
     <message>
         <source>成功！dist = </source>
-        <translation> succeeded! dist = </translation>
+        <translation>succeeded! dist =</translation>
     </message>
     <message>
         <source>配置modbus地址</source>
-        <translation>Configure Modbus address </translation>
+        <translation>Configure Modbus address</translation>
     </message>
     <message>
         <source>关闭modbus协议</source>
@@ -457,7 +457,7 @@
     </message>
     <message>
         <source>成功: </source>
-        <translation> succeeded: </translation>
+        <translation>succeeded:</translation>
     </message>
     <message>
         <source>关闭雷达</source>
@@ -489,11 +489,11 @@
     </message>
     <message>
         <source>成功</source>
-        <translation> succeeded</translation>
+        <translation>succeeded</translation>
     </message>
     <message>
         <source>失败</source>
-        <translation> failed</translation>
+        <translation>failed</translation>
     </message>
     <message>
         <source>配置CAN口</source>

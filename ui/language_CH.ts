@@ -385,7 +385,7 @@
     </message>
     <message>
         <source>连接成功 </source>
-        <translation>连接成功 </translation>
+        <translation>连接成功</translation>
     </message>
     <message>
         <source>断开</source>
@@ -425,7 +425,7 @@
     </message>
     <message>
         <source>成功！dist = </source>
-        <translation>成功！dist = </translation>
+        <translation>成功！dist =</translation>
     </message>
     <message>
         <source>配置modbus地址</source>
@@ -457,7 +457,7 @@
     </message>
     <message>
         <source>成功: </source>
-        <translation>成功: </translation>
+        <translation>成功:</translation>
     </message>
     <message>
         <source>关闭雷达</source>

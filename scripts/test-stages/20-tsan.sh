@@ -3,24 +3,37 @@
 # synchronous Modbus calls, the upgrade signals, the window's faults). Only
 # those test programs are built. tsan-qt.supp lists reports whose whole stack
 # lies inside Qt's own uninstrumented libraries; see docs/reliability.md.
+# A name below that matches no test source, or a run that does not run every
+# one of them, fails the stage: a renamed test must not drop out silently.
 tsan_dir=${ZN84_TSAN_BUILD:-build-tsan}
-tsan_tests='^(tst_worker|tst_command_exchange|tst_modbus_exchange|tst_upgrade_transfer|tst_upgrade_panel|tst_window_spine|tst_fault_unplug|tst_fault_upgrade|tst_fault_answers)$'
-tsan_start=$(date +%s)
-tsan_targets=()
-for src in tests/*/tst_*.cpp; do
-  name=$(basename "$src" .cpp)
-  [[ $name =~ $tsan_tests ]] && tsan_targets+=("$name")
+tsan_names=(tst_worker tst_command_exchange tst_modbus_exchange tst_upgrade_transfer tst_upgrade_panel
+            tst_window_spine tst_fault_unplug tst_fault_upgrade tst_fault_answers)
+tsan_tests="^($(IFS='|'; echo "${tsan_names[*]}"))\$"
+tsan_start=$(date +%s); tsan_cpu=$(cpu_s)
+tsan_missing=()
+for name in "${tsan_names[@]}"; do
+  compgen -G "tests/*/$name.cpp" >/dev/null || tsan_missing+=("$name")
 done
 tsan_build() {
-  cmake -S "$ROOT" -B "$tsan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZN84_SANITIZE=thread -DZN84_BUILD_BENCH=OFF >/dev/null || return 1
-  cmake --build "$tsan_dir" -j"$JOBS" --target "${tsan_targets[@]}" 2>&1 | grep -E 'warning|error|Error'
+  cmake -S "$ROOT" -B "$tsan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+        -DZN84_SANITIZE=thread -DZN84_BUILD_BENCH=OFF >/dev/null || return 1
+  cmake --build "$tsan_dir" -j"$JOBS" --target "${tsan_names[@]}" 2>&1 | grep -E 'warning|error|Error'
   return "${PIPESTATUS[0]}"
 }
-if tsan_build; then
-  # halt_on_error: a race fails its test; second_deadlock_stack for lock reports.
-  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$ROOT/scripts/test-stages/tsan-qt.supp" \
-    run_ctest "$tsan_dir" -R "$tsan_tests"
-else
+if [ ${#tsan_missing[@]} -gt 0 ]; then
+  echo "tsan: no test named ${tsan_missing[*]}"; failed=$((failed + ${#tsan_missing[@]}))
+elif ! tsan_build; then
   echo "tsan: build failed"; failed=$((failed + 1))
+else
+  echo "tsan: build took $(took "$tsan_start") s, $(( $(cpu_s) - tsan_cpu )) processor s"
+  tsan_listed=$(cd "$tsan_dir" && ctest -N -R "$tsan_tests" | sed -n 's/^Total Tests: //p')
+  if [ "${tsan_listed:-0}" -ne ${#tsan_names[@]} ]; then
+    echo "tsan: ctest knows ${tsan_listed:-0} of the ${#tsan_names[@]} tests named"; failed=$((failed + 1))
+  else
+    # halt_on_error: a race fails its test; second_deadlock_stack for lock reports.
+    TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$ROOT/scripts/test-stages/tsan-qt.supp" \
+      run_ctest "$tsan_dir" -R "$tsan_tests"
+    echo "tsan: exit $?"
+  fi
 fi
-echo "tsan: ${#tsan_targets[@]} test programs; stage took $(( $(date +%s) - tsan_start )) s"
+echo "tsan: ${#tsan_names[@]} test programs; stage took $(took "$tsan_start") s, $(( $(cpu_s) - tsan_cpu )) processor s"

@@ -1,13 +1,17 @@
 # Stage sourced by scripts/test.sh: a short run of every fuzz target
-# (libFuzzer with ASan and UBSan, seeds from fuzz/corpus). Each target counts
-# as one test. ZN84_FUZZ_SECONDS sets the run per target (default 60);
-# longer runs: fuzz/run.sh TARGET SECONDS.
-fuzz_start=$(date +%s)
+# (libFuzzer with ASan and UBSan, seeds from fuzz/corpus), as many at once as
+# there are cores. The stage is judged by the fuzz runner's exit status; each
+# target counts as one test. ZN84_FUZZ_SECONDS sets the run per target
+# (default 20); longer runs: fuzz/run.sh TARGET SECONDS.
+fuzz_start=$(date +%s); fuzz_cpu=$(cpu_s)
 fuzz_log=$(mktemp)
-ZN84_FUZZ_BUILD=${ZN84_FUZZ_BUILD:-$ROOT/build-fuzz} bash fuzz/run.sh all "${ZN84_FUZZ_SECONDS:-60}" 2>&1 | tee "$fuzz_log"
+ZN84_FUZZ_JOBS=$JOBS ZN84_FUZZ_BUILD=${ZN84_FUZZ_BUILD:-$ROOT/build-fuzz} \
+  bash fuzz/run.sh all "${ZN84_FUZZ_SECONDS:-20}" 2>&1 | tee "$fuzz_log"
+fuzz_rc=${PIPESTATUS[0]}
 fuzz_ok=$(grep -c '^fuzz: .* ok:' "$fuzz_log")
 fuzz_bad=$(grep -cE '^fuzz: (.* FAILED|build failed|no target)' "$fuzz_log")
-if [ "$fuzz_ok" -eq 0 ] && [ "$fuzz_bad" -eq 0 ]; then fuzz_bad=1; fi
+if [ "$fuzz_rc" -ne 0 ] && [ "$fuzz_bad" -eq 0 ]; then fuzz_bad=1; fi
+if [ "$fuzz_rc" -eq 0 ] && [ "$fuzz_ok" -eq 0 ]; then fuzz_bad=1; fi   # ran nothing
 passed=$((passed + fuzz_ok)); failed=$((failed + fuzz_bad))
 rm -f "$fuzz_log"
-echo "fuzz: $fuzz_ok targets passed, $fuzz_bad failed; stage took $(( $(date +%s) - fuzz_start )) s"
+echo "fuzz: exit $fuzz_rc, $fuzz_ok targets passed, $fuzz_bad failed; stage took $(took "$fuzz_start") s, $(( $(cpu_s) - fuzz_cpu )) processor s"

@@ -9,6 +9,7 @@
 #include "mainwindow.h"
 #include "modalcatcher.h"
 #include "receiver.h"
+#include "ui_mainwindow.h"
 #include "simsensor.h"
 #include "testutil.h"
 #include "windowprobe.h"
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QtTest>
+
+#include <atomic>
 
 enum class Lang { Chinese, English };
 
@@ -39,6 +42,19 @@ inline bool hasCjk(const QString &text)
     return false;
 }
 
+// A status text as the operator reads it, from its pieces: in Chinese they
+// follow each other directly, in English one blank separates the words.
+template <typename... Pieces> QString S(const Pieces &...pieces)
+{
+    const bool english = !hasCjk(T("成功！"));
+    QStringList parts;
+    for (const QString &piece : {QString(pieces)...}) {
+        if (!piece.trimmed().isEmpty())
+            parts << piece.trimmed();
+    }
+    return parts.join(english ? QStringLiteral(" ") : QString());
+}
+
 inline QByteArray toByteArray(const sim::Bytes &bytes)
 {
     return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
@@ -50,6 +66,8 @@ public:
     sim::SimSensor sensor;
     MainWindow *window = nullptr;
     Lang lang = Lang::Chinese;
+    static constexpr uint16_t kQuietMark = 65432;   // cm; the simulator's stream stays below 40 m
+    std::atomic<int> lastDistance{-1};              // newest distance the worker handed on
 
     // Starts the simulator, builds the window, switches the language while
     // still disconnected, and connects to the simulator.
@@ -62,6 +80,12 @@ public:
         window->show();
         if (lang == Lang::English)
             ui()->radioButton_english->setChecked(true);
+        // Runs in the worker's thread as it hands a batch on (before the
+        // port opens, so no batch is missed).
+        QObject::connect(worker(), &receiver::signalDistance, [this](const QVector<uint16_t> &dist, int) {
+            if (!dist.isEmpty())
+                lastDistance.store(dist.last());
+        });
         return probe().connectTo(QString::fromStdString(sensor.devicePath()));
     }
 
@@ -77,11 +101,27 @@ public:
 
     // Pauses the measurement stream and lets the bytes already under way reach
     // the parser, so that an answer is the only thing the next exchange reads
-    // and every command is written exactly once.
+    // and every command is written exactly once. Behind the last of them the
+    // simulator writes one frame with a distance the stream never has (and
+    // two filler bytes); the worker, told to hand on every read at once, has
+    // read the line to its end when that distance comes out.
     void quiet()
     {
         sensor.pauseStream(true);
-        QTest::qWait(100);
+        QVERIFY(sensor.settle());
+        worker()->setDistNum(0);
+        sim::Bytes mark = {0x59, 0x59, uint8_t(kQuietMark & 0xFF), uint8_t(kQuietMark >> 8), 0, 0, 0, 0};
+        unsigned sum = 0;
+        for (uint8_t b : mark)
+            sum += b;
+        mark.push_back(uint8_t(sum & 0xFF));
+        // The parser takes a frame once two bytes follow it.
+        mark.push_back(0x00);
+        mark.push_back(0x00);
+        sensor.writeRaw(mark);
+        QTRY_COMPARE_WITH_TIMEOUT(lastDistance.load(), int(kQuietMark), 10000);
+        lastDistance.store(-1);
+        worker()->setDistNum(ui()->spinBox_dist_num->value());
     }
     // With the stream running every wait of an exchange ends at once, so a
     // command that gets no answer fails quickly.

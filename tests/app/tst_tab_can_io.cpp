@@ -94,31 +94,31 @@ void TstTabCanIo::choice_data()
 
     // Automatic gain: enabled sends 0, disabled 1.
     row("gain on", "pushButton_gain_adjust", "comboBox_gain_adjust", 2, T("使能"),
-        "5A 05 4E 00 AD", T("配置自动增益使能") + ok);
+        "5A 05 4E 00 AD", S(T("配置自动增益使能"), ok));
     row("gain off", "pushButton_gain_adjust", "comboBox_gain_adjust", 1, T("不使能"),
-        "5A 05 4E 01 AE", T("配置自动增益不使能") + ok);
+        "5A 05 4E 01 AE", S(T("配置自动增益不使能"), ok));
 
     // IO level: high 1, low 0.
     row("io high", "pushButton_IO_level", "comboBox_io_level", 1, T("高电平"),
-        "5A 05 61 01 C1", T("配置IO近距离高电平") + ok);
+        "5A 05 61 01 C1", S(T("配置IO近距离高电平"), ok));
     row("io low", "pushButton_IO_level", "comboBox_io_level", 2, T("低电平"),
-        "5A 05 61 00 C0", T("配置IO近距离低电平") + ok);
+        "5A 05 61 00 C0", S(T("配置IO近距离低电平"), ok));
 
     // CAN frame type: standard 0, extended 1.
     row("can extended", "pushButton_can_type", "comboBox_can_type", 2, T("扩展帧"),
-        "5A 05 5D 01 BD", T("配置CAN扩展帧") + ok);
+        "5A 05 5D 01 BD", S(T("配置CAN扩展帧"), ok));
     row("can standard", "pushButton_can_type", "comboBox_can_type", 1, T("标准帧"),
-        "5A 05 5D 00 BC", T("配置CAN标准帧") + ok);
+        "5A 05 5D 00 BC", S(T("配置CAN标准帧"), ok));
 
     // CAN baud rate: plain item texts, never translated.
     row("can 1000000", "pushButton_can_baudrate", "comboBox_can_baudrate", 1,
-        QStringLiteral("1000000"), "5A 08 52 40 42 0F 00 45", T("配置CAN波特率1M") + ok);
+        QStringLiteral("1000000"), "5A 08 52 40 42 0F 00 45", S(T("配置CAN波特率1M"), ok));
     row("can 500k", "pushButton_can_baudrate", "comboBox_can_baudrate", 2,
-        QStringLiteral("500k"), "5A 08 52 20 A1 07 00 7C", T("配置CAN波特率500K") + ok);
+        QStringLiteral("500k"), "5A 08 52 20 A1 07 00 7C", S(T("配置CAN波特率500K"), ok));
     row("can 250k", "pushButton_can_baudrate", "comboBox_can_baudrate", 3,
-        QStringLiteral("250k"), "5A 08 52 90 D0 03 00 17", T("配置CAN波特率250K") + ok);
+        QStringLiteral("250k"), "5A 08 52 90 D0 03 00 17", S(T("配置CAN波特率250K"), ok));
     row("can 125k", "pushButton_can_baudrate", "comboBox_can_baudrate", 4,
-        QStringLiteral("125k"), "5A 08 52 48 E8 01 00 E5", T("配置CAN波特率125K") + ok);
+        QStringLiteral("125k"), "5A 08 52 48 E8 01 00 E5", S(T("配置CAN波特率125K"), ok));
 }
 
 void TstTabCanIo::choice()
@@ -177,11 +177,11 @@ void TstTabCanIo::fields_data()
     QTest::addColumn<QString>("status");
 
     const QString ok = T("成功！");
-    const QString rcv = T("配置CAN接收ID") + ok;
-    const QString snd = T("配置CAN发送ID") + ok;
-    const QString ofs = T("配置offset") + ok;
-    const QString delay = T("配置IO delay") + ok;
-    const QString thr = T("配置IO dist阈值") + ok;
+    const QString rcv = S(T("配置CAN接收ID"), ok);
+    const QString snd = S(T("配置CAN发送ID"), ok);
+    const QString ofs = S(T("配置offset"), ok);
+    const QString delay = S(T("配置IO delay"), ok);
+    const QString thr = S(T("配置IO dist阈值"), ok);
     const QString longText(100000, QLatin1Char('9'));
     auto row = [&](const char *tag, const char *button, const char *f1, const QString &t1,
                    const char *f2, const QString &t2, const char *frame, const QString &status) {
@@ -283,9 +283,9 @@ void TstTabCanIo::actions_data()
     QTest::addColumn<QString>("status");
 
     QTest::newRow("reset") << "pushButton_reset" << hexBytes("5A 04 02 60")
-                           << T("复位") + T("成功！");
+                           << S(T("复位"), T("成功！"));
     QTest::newRow("factory") << "pushButton_recover_factory" << hexBytes("5A 04 10 6E")
-                             << T("恢复出厂设置") + T("成功！");
+                             << S(T("恢复出厂设置"), T("成功！"));
 }
 
 void TstTabCanIo::actions()
@@ -304,7 +304,7 @@ void TstTabCanIo::noAnswer()
     cw.ui()->comboBox_can_baudrate->setCurrentIndex(2);
     const QByteArray frame = hexBytes("5A 08 52 20 A1 07 00 7C");
     cw.clickAndExpect(QStringLiteral("pushButton_can_baudrate"), frame + frame,
-                   T("配置CAN波特率500K") + T("失败！"));
+                   S(T("配置CAN波特率500K"), T("失败！")));
     cw.quiet();
 }
 

@@ -84,7 +84,7 @@ void TstTabModbus::enableModbus()
     cw.ui()->spinBox_mb_dev_addr_3->setValue(0);
     cw.ui()->pushButton_modbus_enable->click();
     QCOMPARE(cw.received().toHex(' '), hexBytes("5A 05 6F 00 CE").toHex(' '));
-    QCOMPARE(cw.status(), T("使能modbus协议") + T("成功！"));
+    QCOMPARE(cw.status(), S(T("使能modbus协议"), T("成功！")));
     cw.checkLanguage(cw.status());
     QVERIFY(cw.sensor.modbusEnabled());
 }
@@ -109,36 +109,36 @@ void TstTabModbus::operations_data()
     };
 
     row("read distance 291", "pushButton_mb_read_dist_once", "01 03 00 00 00 01 84 0A",
-        T("获取距离") + T("成功！dist = ") + QStringLiteral("291"));
+        S(T("获取距离"), T("成功！dist = ")) + QStringLiteral(" 291"));
     row("read version 2.3.4", "pushButton_mb_get_version", "01 03 00 06 00 02 24 0A",
-        T("获取版本号") + T("成功: ") + QStringLiteral("2.3.4"));
-    row("save", "pushButton_mb_save_config", "01 06 00 80 00 00 88 22", T("保存配置") + ok);
-    row("reboot", "pushButton_mb_reboot", "01 06 00 81 00 01 18 22", T("重启雷达") + ok);
+        S(T("获取版本号"), T("成功: ")) + QStringLiteral(" 2.3.4"));
+    row("save", "pushButton_mb_save_config", "01 06 00 80 00 00 88 22", S(T("保存配置"), ok));
+    row("reboot", "pushButton_mb_reboot", "01 06 00 81 00 01 18 22", S(T("重启雷达"), ok));
     row("sample rate 100", "pushButton_mb_set_fps", "01 06 00 86 00 64 69 C8",
-        T("设置采样频率") + ok, 0, 0, QStringLiteral("9600"), QStringLiteral("100"));
+        S(T("设置采样频率"), ok), 0, 0, QStringLiteral("9600"), QStringLiteral("100"));
     row("sample rate 1", "pushButton_mb_set_fps", "01 06 00 86 00 01 A9 E3",
-        T("设置采样频率") + ok, 0, 0, QStringLiteral("9600"), QStringLiteral("1"));
+        S(T("设置采样频率"), ok), 0, 0, QStringLiteral("9600"), QStringLiteral("1"));
     row("sample rate 10000", "pushButton_mb_set_fps", "01 06 00 86 27 10 72 1F",
-        T("设置采样频率") + ok, 0, 0, QStringLiteral("9600"), QStringLiteral("10000"));
+        S(T("设置采样频率"), ok), 0, 0, QStringLiteral("9600"), QStringLiteral("10000"));
     row("baud 115200", "pushButton_mb_baudrate_config",
         "01 06 00 83 00 01 B9 E2 01 06 00 84 C2 00 98 83",
-        T("设置串口波特率") + QStringLiteral("115200") + ok, 0, 0, QStringLiteral("115200"));
+        S(T("设置串口波特率"), QStringLiteral("115200"), ok), 0, 0, QStringLiteral("115200"));
     row("baud 9600", "pushButton_mb_baudrate_config",
         "01 06 00 83 00 00 78 22 01 06 00 84 25 80 D2 D3",
-        T("设置串口波特率") + QStringLiteral("9600") + ok);
+        S(T("设置串口波特率"), QStringLiteral("9600"), ok));
     row("baud abc sends 0", "pushButton_mb_baudrate_config",
         "01 06 00 83 00 00 78 22 01 06 00 84 00 00 C9 E3",
-        T("设置串口波特率") + QStringLiteral("0") + ok, 0, 0, QStringLiteral("abc"));
+        S(T("设置串口波特率"), QStringLiteral("0"), ok), 0, 0, QStringLiteral("abc"));
     row("baud -5 as 32 bits", "pushButton_mb_baudrate_config",
         "01 06 00 83 FF FF 79 92 01 06 00 84 FF FB C9 90",
-        T("设置串口波特率") + QStringLiteral("-5") + ok, 0, 0, QStringLiteral("-5"));
+        S(T("设置串口波特率"), QStringLiteral("-5"), ok), 0, 0, QStringLiteral("-5"));
     row("new address 2", "pushButton_mb_addr_config", "01 06 00 85 00 02 19 E2",
-        T("配置modbus地址") + QStringLiteral("2") + ok, 2);
+        S(T("配置modbus地址"), QStringLiteral("2"), ok), 2);
     row("address by command frame", "pushButton_mb_addr", "5A 05 70 02 D1",
-        T("设置modbus地址") + ok, 0, 2);
-    row("shut down", "pushButton_mb_shutdown", "01 06 00 81 00 00 D9 E2", T("关闭雷达") + ok);
+        S(T("设置modbus地址"), ok), 0, 2);
+    row("shut down", "pushButton_mb_shutdown", "01 06 00 81 00 00 D9 E2", S(T("关闭雷达"), ok));
     row("modbus off", "pushButton_modbus_disable", "01 06 00 82 00 01 E8 22",
-        T("关闭modbus协议") + ok);
+        S(T("关闭modbus协议"), ok));
 }
 
 void TstTabModbus::operations()
@@ -201,10 +201,10 @@ void TstTabModbus::noAnswer_data()
     const QByteArray addr = hexBytes("05 06 00 85 00 07 D8 65");
     QTest::newRow("new address, failure still names it")
         << "pushButton_mb_addr_config" << addr + addr
-        << T("配置modbus地址") + QStringLiteral("7") + T("失败！");
+        << S(T("配置modbus地址"), QStringLiteral("7"), T("失败！"));
     QTest::newRow("read distance") << "pushButton_mb_read_dist_once"
                                    << hexBytes("05 03 00 00 00 01 85 8E")
-                                   << T("获取距离") + T("失败！");
+                                   << S(T("获取距离"), T("失败！"));
 }
 
 void TstTabModbus::noAnswer()

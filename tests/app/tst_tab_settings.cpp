@@ -89,47 +89,47 @@ void TstTabSettings::choice_data()
 
     // Transport: status acknowledgement, "串口" 1, "CAN" 2.
     row("trans CAN", "pushButton_trans", "comboBox_lidar_trans", 2, QStringLiteral("CAN"),
-        "5A 05 45 02 A6", T("配置CAN口") + ok);
+        "5A 05 45 02 A6", S(T("配置CAN口"), ok));
     row("trans serial", "pushButton_trans", "comboBox_lidar_trans", 1, T("串口"),
-        "5A 05 45 01 A5", T("配置串口") + ok);
+        "5A 05 45 01 A5", S(T("配置串口"), ok));
 
     // Output format: echoed; IO is 5, not 3; BIN last to leave binary frames on.
     row("format ASCII", "pushButton_output_format", "comboBox_output_format", 1,
-        QStringLiteral("ASCII"), "5A 05 05 00 64", T("配置ASCII码格式") + ok);
+        QStringLiteral("ASCII"), "5A 05 05 00 64", S(T("配置ASCII码格式"), ok));
     row("format PIX", "pushButton_output_format", "comboBox_output_format", 3,
-        QStringLiteral("PIX"), "5A 05 05 02 66", T("配置PIX") + ok);
+        QStringLiteral("PIX"), "5A 05 05 02 66", S(T("配置PIX"), ok));
     row("format IO", "pushButton_output_format", "comboBox_output_format", 4,
-        QStringLiteral("IO"), "5A 05 05 05 69", T("配置IO输出") + ok);
+        QStringLiteral("IO"), "5A 05 05 05 69", S(T("配置IO输出"), ok));
     row("format RS485", "pushButton_output_format", "comboBox_output_format", 5,
-        QStringLiteral("RS485"), "5A 05 05 06 6A", T("配置RS485") + ok);
+        QStringLiteral("RS485"), "5A 05 05 06 6A", S(T("配置RS485"), ok));
     row("format 4-20mA", "pushButton_output_format", "comboBox_output_format", 6,
-        QStringLiteral("4-20mA"), "5A 05 05 07 6B", T("配置4-20mA") + ok);
+        QStringLiteral("4-20mA"), "5A 05 05 07 6B", S(T("配置4-20mA"), ok));
     row("format BIN", "pushButton_output_format", "comboBox_output_format", 2,
-        QStringLiteral("BIN"), "5A 05 05 01 65", T("配置二进制格式") + ok);
+        QStringLiteral("BIN"), "5A 05 05 01 65", S(T("配置二进制格式"), ok));
 
     // Output mode: echoed; continuous 1, trigger 0.
     row("mode trigger", "pushButton_output_enable", "comboBox_output_enable", 1, T("触发模式"),
-        "5A 05 07 00 66", T("配置触发模式") + ok);
+        "5A 05 07 00 66", S(T("配置触发模式"), ok));
     row("mode continuous", "pushButton_output_enable", "comboBox_output_enable", 2,
-        T("连续模式"), "5A 05 07 01 67", T("配置连续模式") + ok);
+        T("连续模式"), "5A 05 07 01 67", S(T("配置连续模式"), ok));
 
     // Checksum: echoed; enabled 1.
     row("checksum off", "pushButton_checksum", "comboBox_checksum", 1, T("不使能"),
-        "5A 05 08 00 67", T("配置校验和不使能") + ok);
+        "5A 05 08 00 67", S(T("配置校验和不使能"), ok));
     row("checksum on", "pushButton_checksum", "comboBox_checksum", 2, T("使能"),
-        "5A 05 08 01 68", T("配置校验和使能") + ok);
+        "5A 05 08 01 68", S(T("配置校验和使能"), ok));
 
     // Rain and fog: enabled sends 0, the reverse of the checksum; no prefix.
     row("fog on", "pushButton_fog_feature", "comboBox_fog_feature", 2, T("使能"),
-        "5A 05 64 00 C3", ok);
+        "5A 05 64 00 C3", S(ok));
     row("fog off", "pushButton_fog_feature", "comboBox_fog_feature", 1, T("不使能"),
-        "5A 05 64 01 C4", ok);
+        "5A 05 64 01 C4", S(ok));
 
     // DAC mapping: forward 0, reverse 1.
     row("dac forward", "pushButton_dac_map", "comboBox_dac_map", 1, T("正向"),
-        "5A 05 71 00 D0", T("配置正向映射") + ok);
+        "5A 05 71 00 D0", S(T("配置正向映射"), ok));
     row("dac reverse", "pushButton_dac_map", "comboBox_dac_map", 2, T("反向"),
-        "5A 05 71 01 D1", T("配置反向映射") + ok);
+        "5A 05 71 01 D1", S(T("配置反向映射"), ok));
 }
 
 void TstTabSettings::choice()
@@ -219,7 +219,7 @@ void TstTabSettings::frameRate()
     cw.ui()->comboBox_fps_set->lineEdit()->setMaxLength(text.size() + 1);
     cw.ui()->comboBox_fps_set->setEditText(text);
     QCOMPARE(cw.ui()->comboBox_fps_set->currentText(), text);
-    cw.clickAndExpect(QStringLiteral("pushButton_fps"), frame, T("设置帧率") + T("成功！"));
+    cw.clickAndExpect(QStringLiteral("pushButton_fps"), frame, S(T("设置帧率"), T("成功！")));
 }
 
 void TstTabSettings::baudRate_data()
@@ -244,13 +244,13 @@ void TstTabSettings::baudRate()
     box->setEditText(text); // "" reads as the empty first item does
     QCOMPARE(box->currentText(), text);
     // The typed text itself follows the prefix, untranslated.
-    cw.clickAndExpect(QStringLiteral("pushButton_baudrate"), frame, T("配置波特率") + text + T("成功！"));
+    cw.clickAndExpect(QStringLiteral("pushButton_baudrate"), frame, S(T("配置波特率"), text, T("成功！")));
 }
 
 void TstTabSettings::saveConfig()
 {
     cw.clickAndExpect(QStringLiteral("pushButton_save_config"), hexBytes("5A 04 11 6F"),
-                   T("保存配置") + T("成功！"));
+                   S(T("保存配置"), T("成功！")));
 }
 
 void TstTabSettings::version()
@@ -291,7 +291,7 @@ void TstTabSettings::trigger()
     WindowProbe probe = cw.probe();
     probe.currentDistance() = -1.0;
     cw.clickAndExpect(QStringLiteral("pushButton_trig"), hexBytes("5A 04 04 62"),
-                   T("获取dist") + T("成功"));
+                   S(T("获取dist"), T("成功")));
     QCOMPARE(probe.currentDistance(), 12.34);
     cw.sensor.setDistanceCm(-1);
 }
@@ -306,8 +306,8 @@ void TstTabSettings::noAnswer_data()
     const QByteArray save = hexBytes("5A 04 11 6F");
     const QByteArray fps = hexBytes("5A 06 03 0A 00 6D");
     QTest::newRow("save") << "pushButton_save_config" << save + save
-                          << T("保存配置") + T("失败！");
-    QTest::newRow("frame rate") << "pushButton_fps" << fps + fps << T("设置帧率") + T("失败！");
+                          << S(T("保存配置"), T("失败！"));
+    QTest::newRow("frame rate") << "pushButton_fps" << fps + fps << S(T("设置帧率"), T("失败！"));
     QTest::newRow("version") << "pushButton_version" << hexBytes("5A 04 01 5F")
                              << T("版本号获取失败");
     QTest::newRow("full version") << "pushButton_full_version" << hexBytes("5A 04 14 72")

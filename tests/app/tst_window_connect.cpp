@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 class tst_window_connect : public QObject
@@ -69,7 +70,8 @@ private slots:
     }
 
     void chooserListsSystemPortsThenSimulators();
-    void chooserSkipsDanglingLinks();
+    void chooserListsOnlyPrivateSimulators_data();
+    void chooserListsOnlyPrivateSimulators();
     void connectAndDisconnect();
     void reconnectStartsAfresh();
     void recordingKeepsEveryDistanceOfTheWindow();
@@ -121,21 +123,145 @@ void tst_window_connect::chooserListsSystemPortsThenSimulators()
     ui()->serialComboBox->hidePopup();
 }
 
-void tst_window_connect::chooserSkipsDanglingLinks()
+// Everything the chooser lists from the simulators' folder is offered to the
+// operator and opened as a sensor. So it reads only a folder that no one but
+// the user can write, and of that only links of the user's own to a character
+// device: names planted in a folder others may write (the shared temporary
+// folder above all) or entries that are not a live simulator never show up.
+void tst_window_connect::chooserListsOnlyPrivateSimulators_data()
 {
-    const QString dir = QDir::tempPath() + "/zn84-sim";
-    QVERIFY(QDir().mkpath(dir));
-    const QString dangling = dir + "/test-dangling-" + QString::number(getpid());
-    const QString live = dir + "/test-live-" + QString::number(getpid());
-    QFile::remove(dangling);
-    QFile::remove(live);
-    QVERIFY(QFile::link(dir + "/no-such-device-" + QString::number(getpid()), dangling));
-    QVERIFY(QFile::link(QString::fromStdString(sensor->devicePath()), live));
+    // where: how the folder is found - "named" ($ZN84_SIM_DIR), "runtime"
+    //   ($XDG_RUNTIME_DIR/zn84-sim), "default" (<tmp>/zn84-sim-<uid>), "shared"
+    //   (<tmp>/zn84-sim, the folder everyone may write); the entry is planted
+    //   in the folder that the chooser would read, or in "shared".
+    // folder: "private" (0700), "group" (0770), "world" (0777), "sticky"
+    //   (1777, like /tmp), "symlink" (a link to a private folder), "foreign"
+    //   (another user's, 0700).
+    // entry: "live" (link to the simulator's pty), "dangling", "file" (a
+    //   regular file), "to-file" / "to-dir" (links to a file / a folder),
+    //   "foreign-link" (another user's link to the pty), "fifo".
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("named private, live simulator") << "named" << "private" << "live" << true;
+    QTest::newRow("runtime private, live simulator") << "runtime" << "private" << "live" << true;
+    QTest::newRow("default private, live simulator") << "default" << "private" << "live" << true;
+    QTest::newRow("shared temporary folder, planted link") << "shared" << "world" << "live" << false;
+    QTest::newRow("shared sticky folder, planted link") << "shared" << "sticky" << "live" << false;
+    QTest::newRow("named world-writable") << "named" << "world" << "live" << false;
+    QTest::newRow("named group-writable") << "named" << "group" << "live" << false;
+    QTest::newRow("named sticky") << "named" << "sticky" << "live" << false;
+    QTest::newRow("default world-writable") << "default" << "world" << "live" << false;
+    QTest::newRow("runtime group-writable") << "runtime" << "group" << "live" << false;
+    QTest::newRow("named folder is a link") << "named" << "symlink" << "live" << false;
+    QTest::newRow("named foreign folder") << "named" << "foreign" << "live" << false;
+    QTest::newRow("default foreign folder") << "default" << "foreign" << "live" << false;
+    QTest::newRow("private, dangling link") << "named" << "private" << "dangling" << false;
+    QTest::newRow("private, regular file") << "named" << "private" << "file" << false;
+    QTest::newRow("private, link to a file") << "named" << "private" << "to-file" << false;
+    QTest::newRow("private, link to a folder") << "named" << "private" << "to-dir" << false;
+    QTest::newRow("private, fifo") << "named" << "private" << "fifo" << false;
+    QTest::newRow("private, another user's link") << "named" << "private" << "foreign-link" << false;
+}
+
+void tst_window_connect::chooserListsOnlyPrivateSimulators()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, folder);
+    QFETCH(QString, entry);
+    QFETCH(bool, listed);
+    const bool needRoot = folder == QLatin1String("foreign") || entry == QLatin1String("foreign-link");
+    if (needRoot && geteuid() != 0)
+        QSKIP("giving a file to another user needs root");
+    const uid_t otherUser = 65534; // nobody
+
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    // The environment that names the folders, restored afterwards.
+    const QStringList vars = {"ZN84_SIM_DIR", "XDG_RUNTIME_DIR", "TMPDIR"};
+    QHash<QString, QByteArray> saved;
+    for (const QString &v : vars)
+        if (qEnvironmentVariableIsSet(v.toLatin1().constData()))
+            saved.insert(v, qgetenv(v.toLatin1().constData()));
+    auto restore = qScopeGuard([&] {
+        for (const QString &v : vars) {
+            if (saved.contains(v))
+                qputenv(v.toLatin1().constData(), saved.value(v));
+            else
+                qunsetenv(v.toLatin1().constData());
+        }
+    });
+    qunsetenv("ZN84_SIM_DIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString tmp = scratch.path() + "/tmp";
+    QVERIFY(QDir().mkpath(tmp));
+    QVERIFY(QFile::setPermissions(tmp, QFileDevice::Permissions(0x7777)));
+    qputenv("TMPDIR", QFile::encodeName(tmp));
+
+    QString dir;
+    if (where == QLatin1String("named")) {
+        dir = scratch.path() + "/named";
+        qputenv("ZN84_SIM_DIR", QFile::encodeName(dir));
+    } else if (where == QLatin1String("runtime")) {
+        const QString run = scratch.path() + "/run";
+        QVERIFY(QDir().mkpath(run));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(run));
+        dir = run + "/zn84-sim";
+    } else if (where == QLatin1String("default")) {
+        dir = tmp + "/zn84-sim-" + QString::number(geteuid());
+    } else {
+        dir = tmp + "/zn84-sim";
+    }
+    QCOMPARE(QDir::tempPath(), tmp);
+
+    const QByteArray dirNative = QFile::encodeName(dir);
+    if (folder == QLatin1String("symlink")) {
+        const QString real = scratch.path() + "/real";
+        QVERIFY(QDir().mkpath(real));
+        QCOMPARE(chmod(QFile::encodeName(real).constData(), 0700), 0);
+        QVERIFY(QFile::link(real, dir));
+    } else {
+        QVERIFY(QDir().mkpath(dir));
+        const mode_t mode = folder == QLatin1String("group") ? 0770
+                : folder == QLatin1String("world")           ? 0777
+                : folder == QLatin1String("sticky")          ? 01777
+                                                             : 0700;
+        QCOMPARE(chmod(dirNative.constData(), mode), 0);
+    }
+
+    const QString name = dir + "/simulated-sensor-" + QString::number(getpid()) + "-planted";
+    const QByteArray nameNative = QFile::encodeName(name);
+    const QString device = QString::fromStdString(sensor->devicePath());
+    if (entry == QLatin1String("live") || entry == QLatin1String("foreign-link")) {
+        QVERIFY(QFile::link(device, name));
+    } else if (entry == QLatin1String("dangling")) {
+        QVERIFY(QFile::link(dir + "/no-such-device", name));
+    } else if (entry == QLatin1String("file")) {
+        QFile f(name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    } else if (entry == QLatin1String("to-file")) {
+        QFile f(scratch.path() + "/plain");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(f.fileName(), name));
+    } else if (entry == QLatin1String("to-dir")) {
+        QVERIFY(QFile::link(scratch.path(), name));
+    } else if (entry == QLatin1String("fifo")) {
+        QCOMPARE(mkfifo(nameNative.constData(), 0600), 0);
+    }
+    if (entry == QLatin1String("foreign-link"))
+        QCOMPARE(lchown(nameNative.constData(), otherUser, otherUser), 0);
+    if (folder == QLatin1String("foreign"))
+        QCOMPARE(chown(dirNative.constData(), otherUser, otherUser), 0);
+
     const QStringList names = myCombobox::availablePortNames();
-    QFile::remove(dangling);
-    QFile::remove(live);
-    QVERIFY(!names.contains(dangling));
-    QVERIFY(names.contains(live));
+    QCOMPARE(names.contains(name), listed);
+    // The chooser itself offers the same names after the system's ports.
+    ui()->serialComboBox->showPopup();
+    const QStringList shown = items(ui()->serialComboBox);
+    ui()->serialComboBox->hidePopup();
+    QCOMPARE(shown.contains(name), listed);
+    QCOMPARE(shown.mid(0, systemPorts().size()), systemPorts());
 }
 
 void tst_window_connect::connectAndDisconnect()
@@ -192,6 +318,8 @@ void tst_window_connect::recordingKeepsEveryDistanceOfTheWindow()
 
     int delivered = 0, deliveredAtRateZero = 0;
     bool counting = false;
+    bool markSeen = false;
+    const uint16_t mark = 5678;
     connect(probe().worker(), &receiver::signalDistance, this,
             [&](QVector<uint16_t> dist, int freq) {
                 if (!counting)
@@ -199,8 +327,11 @@ void tst_window_connect::recordingKeepsEveryDistanceOfTheWindow()
                 delivered += dist.size();
                 if (freq == 0)
                     deliveredAtRateZero += dist.size();
+                markSeen = markSeen || dist.contains(mark);
             });
 
+    // A fast line fills the first second, whose rate is still 0, with batches.
+    sensor->setRate(1000);
     chooseSimulator();
     ui()->connectButton->click();
     verifyConnectedPanel();
@@ -210,6 +341,23 @@ void tst_window_connect::recordingKeepsEveryDistanceOfTheWindow()
     const QString path = probe().recordFile().fileName();
 
     QTRY_VERIFY_WITH_TIMEOUT(probe().latestRate() > 0 && delivered > 250, 15000);
+    // The recording stops once everything on the line has reached both the
+    // window and this count: behind the stream the simulator writes one frame
+    // of another distance (and two filler bytes, so that the parser takes
+    // it), the worker hands every read on at once, and this count sees that
+    // frame after the window (whose connection comes first).
+    sensor->pauseStream(true);
+    QVERIFY(sensor->settle());
+    probe().worker()->setDistNum(0);
+    sim::Bytes frame = {0x59, 0x59, uint8_t(mark & 0xFF), uint8_t(mark >> 8), 0, 0, 0, 0};
+    unsigned sum = 0;
+    for (uint8_t b : frame)
+        sum += b;
+    frame.push_back(uint8_t(sum & 0xFF));
+    frame.push_back(0x00);
+    frame.push_back(0x00);
+    sensor->writeRaw(frame);
+    QTRY_VERIFY_WITH_TIMEOUT(markSeen, 10000);
     ui()->saveButton->click();
     counting = false;
     ui()->connectButton->click();
@@ -220,8 +368,9 @@ void tst_window_connect::recordingKeepsEveryDistanceOfTheWindow()
     const QList<QByteArray> lines = file.readAll().split('\n');
     QCOMPARE(lines.size() - 1, delivered);
     QVERIFY(deliveredAtRateZero > 0);
-    for (int i = 0; i + 1 < lines.size(); ++i)
+    for (int i = 0; i + 2 < lines.size(); ++i)
         QCOMPARE(lines.at(i), QByteArray("12.34"));
+    QCOMPARE(lines.at(lines.size() - 2), QByteArray("56.78"));
 }
 
 void tst_window_connect::closingTheWindowClosesThePort()

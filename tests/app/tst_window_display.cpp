@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QSpinBox>
 #include <QValueAxis>
+#include <QSignalSpy>
 #include <QtTest>
 
 // The chart's batch pass written out step by step, on plain vectors, as the
@@ -118,6 +119,7 @@ private:
         return v;
     }
     void compareWith(const ReferenceChart &ref, const QByteArray &where);
+    void settleChart();
     void enterTimeRange(const QString &text);
 
 private slots:
@@ -519,9 +521,24 @@ void tst_window_display::matchesReferenceUnderRandomUse()
 
 // Batches that follow each other closely are drawn together: the series lags
 // by at most one refresh interval and then shows every point of the window.
+// Lets a chart refresh that is still scheduled happen (its timer's timeout,
+// within one refresh interval); with none scheduled nothing can change the
+// chart any more.
+void tst_window_display::settleChart()
+{
+    QTimer *timer = probe().chartRefreshTimer();
+    if (!timer->isActive())
+        return;
+    QSignalSpy fired(timer, &QTimer::timeout);
+    QVERIFY(fired.wait(5000));
+}
+
 void tst_window_display::fastBatchesRefreshChartLater()
 {
-    QTest::qWait(100);   // a quiet spell: the next batch is drawn at once
+    // An hour's window: half a second between refreshes, so the batches
+    // below come "closely" even when this thread is held up on a busy machine.
+    probe().timeRange() = 3600;
+    probe().forgetChartRefresh();   // a quiet spell: the next batch is drawn at once
     probe().batchOnly(ramp(50, 200), 50);
     QVERIFY(!probe().chartRefreshPending());
     QCOMPARE(probe().series()->count(), 50);
@@ -531,17 +548,17 @@ void tst_window_display::fastBatchesRefreshChartLater()
     QVERIFY(probe().chartRefreshPending());
     QCOMPARE(probe().series()->count(), 50);   // not yet
 
-    QTRY_VERIFY_WITH_TIMEOUT(!probe().chartRefreshPending(), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(!probe().chartRefreshPending(), 5000);
     QCOMPARE(probe().series()->pointsVector(), probe().displayPoints());
     QCOMPARE(probe().series()->count(), 150);
     QCOMPARE(probe().axisY()->max(), 4.49 / 0.9);
     QCOMPARE(probe().axisX()->min(), 1.0 / 50);   // the first point's time
 
     // A short window is redrawn often, an hour's window twice a second.
+    QCOMPARE(probe().chartRefreshInterval(), 500);
+    probe().timeRange() = 10;
     QVERIFY2(probe().chartRefreshInterval() >= 40 && probe().chartRefreshInterval() < 100,
              qPrintable(QString::number(probe().chartRefreshInterval())));
-    probe().timeRange() = 3600;
-    QCOMPARE(probe().chartRefreshInterval(), 500);
 }
 
 // A refresh still pending must not undo what the operator did meanwhile.
@@ -556,7 +573,8 @@ void tst_window_display::pendingRefreshAndOperator_data()
 void tst_window_display::pendingRefreshAndOperator()
 {
     QFETCH(QString, action);
-    QTest::qWait(100);
+    probe().timeRange() = 3600;     // half a second between refreshes (see above)
+    probe().forgetChartRefresh();
     probe().batchOnly(ramp(50, 200), 50);
     probe().batchOnly(ramp(50, 300), 50);
     QVERIFY(probe().chartRefreshPending());
@@ -564,7 +582,7 @@ void tst_window_display::pendingRefreshAndOperator()
 
     if (action == QLatin1String("clear")) {
         ui()->chartClearButton->click();
-        QTest::qWait(150);
+        settleChart();
         QCOMPARE(probe().series()->count(), 0);
         return;
     }
@@ -572,11 +590,11 @@ void tst_window_display::pendingRefreshAndOperator()
     ui()->suspendButton->click();
     QCOMPARE(probe().series()->pointsVector(), newest);
     probe().batchOnly(ramp(50, 500), 50);
-    QTest::qWait(150);
+    settleChart();
     QCOMPARE(probe().series()->pointsVector(), newest);
     if (action == QLatin1String("resume")) {
         ui()->suspendButton->click();
-        QTest::qWait(150);
+        settleChart();
         QCOMPARE(probe().series()->pointsVector(), probe().displayPoints());
         QCOMPARE(probe().series()->count(), 150);
     }

@@ -3,6 +3,9 @@
 // files are found.
 
 #include "mainwindow.h"
+#include "modalcatcher.h"
+#include "receiver.h"
+#include "simsensor.h"
 #include "windowprobe.h"
 
 #include <QAbstractButton>
@@ -13,6 +16,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 namespace {
@@ -115,6 +119,10 @@ private slots:
     void checkingTheCheckedButtonDoesNothing();
     void translationsFromResourcesElsewhere();
     void workingDirectoryFilesComeFirst();
+    void translationFilesAreClean_data();
+    void translationFilesAreClean();
+    void statusTextsReadRight_data();
+    void statusTextsReadRight();
 };
 
 void tst_window_language::chineseListsAtStart()
@@ -308,6 +316,125 @@ void tst_window_language::workingDirectoryFilesComeFirst()
     ui()->radioButton_english->setChecked(true);
     QCOMPARE(ui()->connectButton->text(), QString("连接"));
     QCOMPARE(items(ui()->comboBox_io_level), QStringList({"", "高电平", "低电平"}));
+}
+
+// Every text of both translation files, read from the source tree: finished,
+// not empty, and without blanks at either end (the program puts the blanks
+// between the pieces of a status text itself). The Chinese file gives each
+// source text back as it is, apart from such blanks.
+void tst_window_language::translationFilesAreClean_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("identity");
+    QTest::newRow("English") << "language.ts" << false;
+    QTest::newRow("Chinese") << "language_CH.ts" << true;
+}
+
+void tst_window_language::translationFilesAreClean()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, identity);
+    QFile ts(QStringLiteral(ZN84_SOURCE_DIR "/ui/") + file);
+    QVERIFY2(ts.open(QIODevice::ReadOnly), qPrintable(ts.fileName()));
+    QXmlStreamReader xml(&ts);
+    QStringList problems;
+    int messages = 0;
+    QString source;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("source")) {
+            source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("translation")) {
+            ++messages;
+            const QString type = xml.attributes().value(QLatin1String("type")).toString();
+            const QString text = xml.readElementText();
+            const QString where = QStringLiteral("\"%1\" -> \"%2\"").arg(source, text);
+            if (!type.isEmpty())
+                problems << QStringLiteral("%1 (type=\"%2\")").arg(where, type);
+            if (text.isEmpty())
+                problems << where + QStringLiteral(" (empty)");
+            else if (text != text.trimmed())
+                problems << where + QStringLiteral(" (blank at an end)");
+            if (identity && text != source.trimmed())
+                problems << where + QStringLiteral(" (not the source text)");
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QVERIFY2(messages > 100, qPrintable(QString::number(messages)));
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+}
+
+// Status texts are put together from a prefix, sometimes a value, and the
+// outcome: in English with one blank between the words and none at the
+// ends, in Chinese run together exactly as before. With no port open every
+// command fails at once, which shows the failure texts; connecting to a
+// simulated sensor shows the connection text.
+void tst_window_language::statusTextsReadRight_data()
+{
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("expected");
+    const struct { const char *action; const char *english; const char *chinese; } rows[] = {
+        {"fog", "failed!", "失败！"},
+        {"save", "Save configuration failed!", "保存配置失败！"},
+        {"baud", "Configure baud rate 115200 failed!", "配置波特率115200失败！"},
+        {"trigger", "Trigger measurement failed", "获取dist失败"},
+        {"mb dist", "Read distance failed!", "获取距离失败！"},
+        {"mb version", "Read version failed!", "获取版本号失败！"},
+        {"mb baud", "Set serial baud rate 115200 failed!", "设置串口波特率115200失败！"},
+        {"mb address", "Configure Modbus address 3 failed!", "配置modbus地址3失败！"},
+        {"connect", "Connected %1 115200", "连接成功 %1 115200"},
+    };
+    for (const auto &r : rows) {
+        QTest::addRow("English %s", r.action) << true << r.action << QString::fromUtf8(r.english);
+        QTest::addRow("Chinese %s", r.action) << false << r.action << QString::fromUtf8(r.chinese);
+    }
+}
+
+void tst_window_language::statusTextsReadRight()
+{
+    QFETCH(bool, english);
+    QFETCH(QString, action);
+    QFETCH(QString, expected);
+    if (english)
+        ui()->radioButton_english->setChecked(true);
+    const auto invoke = [this](const char *slot) {
+        ModalCatcher catcher;
+        QVERIFY(QMetaObject::invokeMethod(window, slot));
+        QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(QLatin1Char('|'))));
+    };
+    sim::SimSensor sensor;
+    if (action == QLatin1String("fog")) {
+        ui()->comboBox_fog_feature->setCurrentIndex(2);
+        invoke("on_pushButton_fog_feature_clicked");
+    } else if (action == QLatin1String("save")) {
+        invoke("on_pushButton_save_config_clicked");
+    } else if (action == QLatin1String("baud")) {
+        ui()->comboBox_seri_baud->setCurrentIndex(3);
+        invoke("on_pushButton_baudrate_clicked");
+    } else if (action == QLatin1String("trigger")) {
+        invoke("on_pushButton_trig_clicked");
+    } else if (action == QLatin1String("mb dist")) {
+        invoke("on_pushButton_mb_read_dist_once_clicked");
+    } else if (action == QLatin1String("mb version")) {
+        invoke("on_pushButton_mb_get_version_clicked");
+    } else if (action == QLatin1String("mb baud")) {
+        ui()->comboBox_seri_baud_2->setCurrentIndex(1);
+        invoke("on_pushButton_mb_baudrate_config_clicked");
+    } else if (action == QLatin1String("mb address")) {
+        ui()->spinBox_mb_dev_addr_2->setValue(3);
+        invoke("on_pushButton_mb_addr_config_clicked");
+    } else if (action == QLatin1String("connect")) {
+        QVERIFY(sensor.start(10));
+        const QString device = QString::fromStdString(sensor.devicePath());
+        QVERIFY(probe().connectTo(device));
+        expected = expected.arg(device);
+    }
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(ui()->statusBar->currentMessage(), expected);
+    probe().disconnectAndStop();
 }
 
 QTEST_MAIN(tst_window_language)

@@ -200,29 +200,30 @@ void tst_window_recording::existingFileIsNeverEmptied_data()
     QTest::newRow("name taken") << QStringList{""} << "_2";
     QTest::newRow("name and _2 taken") << QStringList{"", "_2"} << "_3";
     QTest::newRow("only _2 taken") << QStringList{"_2"} << "";
+    QTest::newRow("name to _9 taken") << QStringList{"", "_2", "_3", "_4", "_5", "_6", "_7", "_8", "_9"} << "_10";
 }
 
-// Files named after the next few seconds are there already: the recording
-// must pick a free name and leave them untouched.
+// Files named after the second the recording starts in are there already:
+// the recording must pick a free name and leave them untouched. The window's
+// clock is set to that second, so the names meet by construction.
 void tst_window_recording::existingFileIsNeverEmptied()
 {
     QFETCH(QStringList, taken);
     QFETCH(QString, expectedSuffix);
     QVERIFY(QDir().mkpath("Data"));
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime start(QDate(2024, 2, 29), QTime(23, 59, 59, 999));
+    probe().recordClock() = [start] { return start; };
+    const QString stamp = QStringLiteral("20240229_235959");
     QStringList sentinels;
-    for (int s = 0; s < 6; ++s) {
-        for (const QString &suffix : taken) {
-            const QString name = "Data/" + now.addSecs(s).toString("yyyyMMdd_HHmmss") + suffix + ".txt";
-            QFile f(name);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("earlier recording\n");
-            sentinels << name;
-        }
+    for (const QString &suffix : taken) {
+        const QString name = "Data/" + stamp + suffix + ".txt";
+        QFile f(name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("earlier recording\n");
+        sentinels << name;
     }
     const QString path = startRecording();
     QVERIFY(probe().recording());
-    const QString stamp = QFileInfo(path).completeBaseName().left(15);
     QCOMPARE(QFileInfo(path).fileName(), stamp + expectedSuffix + ".txt");
     const QVector<uint16_t> batch = ramp(20, 250);
     probe().display(batch, 100);
@@ -232,26 +233,41 @@ void tst_window_recording::existingFileIsNeverEmptied()
         QCOMPARE(readAll(name), QByteArray("earlier recording\n"));
 }
 
-// Start, stop, start again at once: when both fall in one second (retried
-// until they do) the second file is "_2" and the first keeps its lines.
+// Start, stop, start again within the same second (the window's clock moves
+// by less than a second between them, across a whole second too): the second
+// file is "_2" and the first keeps its lines; a third gets "_3". A recording
+// in the next second takes that second's plain name.
 void tst_window_recording::twoRecordingsInOneSecond()
 {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        const QString first = startRecording();
-        const QVector<uint16_t> a = ramp(40, 100);
-        probe().display(a, 100);
-        ui()->saveButton->click();
-        const QString second = startRecording();
-        const QVector<uint16_t> b = ramp(15, 9000);
-        probe().display(b, 100);
-        ui()->saveButton->click();
-        QVERIFY(first != second);
-        QCOMPARE(readAll(first), lines(a));
-        QCOMPARE(readAll(second), lines(b));
-        if (QFileInfo(second).completeBaseName() == QFileInfo(first).completeBaseName() + "_2")
-            return;
-    }
-    QFAIL("no two recordings fell in the same second");
+    QDateTime now(QDate(2023, 12, 31), QTime(23, 59, 58, 10));
+    probe().recordClock() = [&now] { return now; };
+
+    const QString first = startRecording();
+    const QVector<uint16_t> a = ramp(40, 100);
+    probe().display(a, 100);
+    ui()->saveButton->click();
+    now = now.addMSecs(980);
+    const QString second = startRecording();
+    const QVector<uint16_t> b = ramp(15, 9000);
+    probe().display(b, 100);
+    ui()->saveButton->click();
+    now = now.addMSecs(5);
+    const QString third = startRecording();
+    const QVector<uint16_t> c = ramp(7, 3000);
+    probe().display(c, 100);
+    ui()->saveButton->click();
+    now = now.addMSecs(10);   // 23:59:59.005: the next second
+    const QString fourth = startRecording();
+    ui()->saveButton->click();
+
+    QCOMPARE(QFileInfo(first).fileName(), QString("20231231_235958.txt"));
+    QCOMPARE(QFileInfo(second).fileName(), QString("20231231_235958_2.txt"));
+    QCOMPARE(QFileInfo(third).fileName(), QString("20231231_235958_3.txt"));
+    QCOMPARE(QFileInfo(fourth).fileName(), QString("20231231_235959.txt"));
+    QCOMPARE(readAll(first), lines(a));
+    QCOMPARE(readAll(second), lines(b));
+    QCOMPARE(readAll(third), lines(c));
+    QCOMPARE(readAll(fourth), QByteArray());
 }
 
 void tst_window_recording::directoryCannotBeCreated()

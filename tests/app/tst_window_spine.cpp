@@ -26,6 +26,7 @@ class tst_window_spine : public QObject
 
 private:
     MainWindow *window = nullptr;
+    QByteArray windowFor;   // the test function the window was made for
     Ui::MainWindow *ui() const { return WindowProbe(*window).ui(); }
     WindowProbe probe() const { return WindowProbe(*window); }
     template <typename T = QWidget> T *child(const QString &name) const
@@ -34,12 +35,33 @@ private:
     }
 
 private slots:
+    // The tables that only read the form (placement, order, sizes, fonts,
+    // ranges) share one window across their rows; every other test gets a
+    // fresh one.
+    static bool readsOnly(const char *function)
+    {
+        static const QByteArrayList tables = {"widgetPlacement", "creationOrder", "sizeLimits",
+                                              "fontSizes", "spinBoxRanges"};
+        return tables.contains(QByteArray(function));
+    }
     void init()
     {
+        const QByteArray function = QTest::currentTestFunction();
+        if (window && readsOnly(function) && function == windowFor)
+            return;
+        delete window;
         window = new MainWindow;
         window->show();
+        windowFor = function;
     }
     void cleanup()
+    {
+        if (readsOnly(QTest::currentTestFunction()))
+            return;
+        delete window;
+        window = nullptr;
+    }
+    void cleanupTestCase()
     {
         delete window;
         window = nullptr;

@@ -39,6 +39,7 @@ public:
     QVector<QPointF> suspendedPoints() const { return w.suspendedCurve(); }
     QChartView *chartView() const { return w.chartView; }
     QString dataPath() const { return w.dataPath; }
+    std::function<QDateTime()> &recordClock() const { return w.recordClock; }
     unsigned int &frameLength() const { return w.upgrade_frame_length; }
     unsigned int &payloadLength() const { return w.upgrade_payload_length; }
     QVector<unsigned int> &rateHistory() const { return w.rateHistory; }
@@ -54,6 +55,9 @@ public:
     // The batch pass alone, the chart's refresh left to its timer.
     void batchOnly(const QVector<uint16_t> &dist, int freq) { w.slotDisplay(dist, freq); }
     bool chartRefreshPending() const { return w.chartRefreshPending; }
+    QTimer *chartRefreshTimer() const { return w.chartRefreshTimer; }
+    // Forgets when the chart was last refreshed, as after a quiet spell.
+    void forgetChartRefresh() { w.chartRefreshClock.invalidate(); }
     int chartRefreshInterval() const { return w.chartRefreshInterval(); }
     void distUpdate() { w.slotDistUpdate(); }
     // What a successful connect does to the live display.

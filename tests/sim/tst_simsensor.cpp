@@ -6,6 +6,8 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
@@ -54,6 +56,12 @@ uint16_t frameDistance(const QByteArray &d, int pos)
     return static_cast<uint16_t>(static_cast<unsigned char>(d[pos + 3]) << 8 | static_cast<unsigned char>(d[pos + 2]));
 }
 
+// Bytes the simulator writes on request (writeRaw) to close a stretch of the
+// stream: it goes out after everything the simulator had queued before, so
+// what precedes it on the line is exactly that. It cannot be taken for a
+// frame, an answer or a text line.
+const QByteArray kMarker("\xF7<zn84 marker>\xF7", 15);
+
 // The viewer's end of the line, opened like a serial device.
 class Line
 {
@@ -75,18 +83,8 @@ public:
         QVERIFY(n == bytes.size());
     }
 
-    // Reads for `ms` milliseconds, whatever comes.
-    QByteArray readFor(int ms)
-    {
-        QByteArray all;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms)
-            readSome(all, static_cast<int>(ms - t.elapsed()));
-        return all;
-    }
-
-    // Reads until `done(all)` holds or `ms` milliseconds pass.
+    // Reads until `done(all)` holds or `ms` milliseconds pass (each read
+    // waits in poll() for the bytes to come).
     template <typename Pred> QByteArray readUntil(Pred done, int ms)
     {
         QByteArray all;
@@ -102,18 +100,50 @@ public:
         return readUntil([&](const QByteArray &a) { return a.contains(needle); }, ms);
     }
 
-    // Discards what is queued now (the stream keeps coming afterwards).
-    void drain()
+    // Everything the simulator has written or queued so far: it writes the
+    // marker behind it, and the bytes before the marker are returned. What
+    // comes after the marker is kept for the next read.
+    QByteArray upToMarker(sim::SimSensor &s)
     {
-        QTest::qWait(20);
-        tcflush(fd, TCIFLUSH);
-        QByteArray junk;
-        readSome(junk, 0);
+        s.writeRaw(toBytes(kMarker));
+        const QByteArray all = readUntilContains(kMarker, 5000);
+        const int at = all.indexOf(kMarker);
+        if (at < 0) {
+            QTest::qFail("the marker did not come back", __FILE__, __LINE__);
+            return all;
+        }
+        pending = all.mid(at + kMarker.size());
+        return all.left(at);
+    }
+
+    // Discards what the simulator has written or queued so far (the stream
+    // keeps coming afterwards).
+    void drain(sim::SimSensor &s) { upToMarker(s); }
+
+    // With the simulator's clock stopped: moves it on by `ms` in steps of
+    // `stepUs` microseconds and reads all that each step brings before the
+    // next (so the line never backs up, however slow this reader is); returns
+    // every byte written during that time.
+    QByteArray runFor(sim::SimSensor &s, int ms, int stepUs = 10000)
+    {
+        QByteArray all;
+        const long long total = ms * 1000LL;
+        for (long long t = 0; t < total; t += stepUs) {
+            s.advanceClock(std::min<long long>(stepUs, total - t));
+            all += upToMarker(s);
+        }
+        return all;
     }
 
     // One poll + read; returns bytes read, -1 on hangup or error.
     int readSome(QByteArray &into, int timeoutMs)
     {
+        if (!pending.isEmpty()) {
+            const int n = pending.size();
+            into += pending;
+            pending.clear();
+            return n;
+        }
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, std::max(0, timeoutMs)) <= 0)
             return 0;
@@ -129,6 +159,7 @@ public:
     }
 
     int fd = -1;
+    QByteArray pending;
 };
 
 // Splits a clean binary stream into frames starting at the first header.
@@ -152,6 +183,8 @@ class tst_simsensor : public QObject
 private slots:
     void linkAndDevice();
     void stopRemovesLink();
+    void linkOnlyInPrivateFolder_data();
+    void linkOnlyInPrivateFolder();
     void streamCarriesValidFrames_data();
     void streamCarriesValidFrames();
     void fixedDistance();
@@ -217,6 +250,12 @@ void tst_simsensor::linkAndDevice()
     QCOMPARE(std::string(target), dev);
     const std::vector<std::string> listed = sim::runningSimulators();
     QVERIFY(std::find(listed.begin(), listed.end(), link) != listed.end());
+    // The folder is the user's own and no one else may write it.
+    struct stat st;
+    QCOMPARE(lstat(sim::simulatorDirectory().c_str(), &st), 0);
+    QVERIFY(S_ISDIR(st.st_mode));
+    QCOMPARE(st.st_uid, geteuid());
+    QCOMPARE(int(st.st_mode & 077 & ~055), 0);
 
     // The link opens like the device itself and carries the stream.
     Line line(link);
@@ -238,6 +277,70 @@ void tst_simsensor::stopRemovesLink()
     QVERIFY(std::find(listed.begin(), listed.end(), link) == listed.end());
 }
 
+void tst_simsensor::linkOnlyInPrivateFolder_data()
+{
+    // The folder named by ZN84_SIM_DIR: made by the simulator, or there
+    // already with a mode, or a link to a private folder.
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("linked");
+    QTest::newRow("made by the simulator") << "missing" << 0 << true;
+    QTest::newRow("private 0700") << "present" << 0700 << true;
+    QTest::newRow("readable by all 0755") << "present" << 0755 << true;
+    QTest::newRow("group-writable 0770") << "present" << 0770 << false;
+    QTest::newRow("world-writable 0777") << "present" << 0777 << false;
+    QTest::newRow("sticky 1777") << "present" << 01777 << false;
+    QTest::newRow("a link to a private folder") << "symlink" << 0700 << false;
+}
+
+void tst_simsensor::linkOnlyInPrivateFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, mode);
+    QFETCH(bool, linked);
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    const QByteArray dir = QFile::encodeName(scratch.path() + "/links");
+    if (folder == QLatin1String("present")) {
+        QCOMPARE(mkdir(dir.constData(), 0700), 0);
+        QCOMPARE(chmod(dir.constData(), mode_t(mode)), 0);
+    } else if (folder == QLatin1String("symlink")) {
+        const QByteArray real = QFile::encodeName(scratch.path() + "/real");
+        QCOMPARE(mkdir(real.constData(), mode_t(mode)), 0);
+        QCOMPARE(symlink(real.constData(), dir.constData()), 0);
+    }
+    const QByteArray saved = qgetenv("ZN84_SIM_DIR");
+    const bool wasSet = qEnvironmentVariableIsSet("ZN84_SIM_DIR");
+    auto restore = qScopeGuard([&] {
+        if (wasSet)
+            qputenv("ZN84_SIM_DIR", saved);
+        else
+            qunsetenv("ZN84_SIM_DIR");
+    });
+    qputenv("ZN84_SIM_DIR", dir);
+    QCOMPARE(sim::simulatorDirectory(), dir.toStdString());
+
+    sim::SimSensor s;
+    QVERIFY(s.start(100));
+    // The simulator works either way; only the link depends on the folder.
+    QVERIFY(QString::fromStdString(s.devicePath()).startsWith("/dev/pts/"));
+    const std::string link = s.linkPath();
+    QCOMPARE(!link.empty(), linked);
+    const std::vector<std::string> listed = sim::runningSimulators();
+    if (linked) {
+        QVERIFY(QString::fromStdString(link).startsWith(QString::fromLatin1(dir) + "/simulated-sensor-"));
+        QCOMPARE(listed, std::vector<std::string>{link});
+        struct stat st;
+        QCOMPARE(lstat(dir.constData(), &st), 0);
+        QCOMPARE(st.st_mode & 022, mode_t(0));
+        if (folder == QLatin1String("missing"))
+            QCOMPARE(st.st_mode & 07777, mode_t(0700));
+    } else {
+        QVERIFY(listed.empty());
+        QVERIFY(QDir(QString::fromLatin1(dir)).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty());
+    }
+}
+
 void tst_simsensor::streamCarriesValidFrames_data()
 {
     QTest::addColumn<int>("fps");
@@ -250,21 +353,22 @@ void tst_simsensor::streamCarriesValidFrames()
 {
     QFETCH(int, fps);
     sim::SimSensor s;
+    s.useManualClock();
     QVERIFY(s.start(fps));
     Line line(s.devicePath());
-    line.drain();
-    const int wanted = std::min(fps, 500);
-    const QByteArray d = line.readUntil([&](const QByteArray &a) { return a.size() >= wanted * 9 + 9; }, 10000);
-    // Back to back 9-byte frames, each with a good checksum.
-    const int first = d.indexOf(QByteArray("\x59\x59", 2));
-    QVERIFY(first >= 0 && first < 9);
+    line.drain(s);
+    // One second of the simulator's time: back to back 9-byte frames, each
+    // with a good checksum, as many as the rate says.
+    const QByteArray d = line.runFor(s, 1000);
+    QCOMPARE(d.indexOf(QByteArray("\x59\x59", 2)), 0);
+    QCOMPARE(d.size() % 9, 0);
     int frames = 0;
-    for (int pos = first; pos + 9 <= d.size(); pos += 9, ++frames) {
+    for (int pos = 0; pos + 9 <= d.size(); pos += 9, ++frames) {
         QCOMPARE(d[pos], char(0x59));
         QCOMPARE(d[pos + 1], char(0x59));
         QVERIFY2(frameChecksumOk(d, pos), qPrintable(d.mid(pos, 9).toHex()));
     }
-    QVERIFY(frames >= wanted);
+    QVERIFY2(std::abs(frames - fps) <= 1, qPrintable(QString::number(frames)));
 }
 
 void tst_simsensor::fixedDistance()
@@ -273,7 +377,7 @@ void tst_simsensor::fixedDistance()
     s.setDistanceCm(300);
     QVERIFY(s.start(200));
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     const QByteArray d = line.readUntil([](const QByteArray &a) { return frameStarts(a).size() >= 5; }, 5000);
     const QVector<int> starts = frameStarts(d);
     QVERIFY(starts.size() >= 5);
@@ -282,22 +386,25 @@ void tst_simsensor::fixedDistance()
         QVERIFY(frameChecksumOk(d, pos));
     }
     s.setDistanceCm(65535);
-    line.drain();
+    line.drain(s);
     const QByteArray e = line.readUntil([](const QByteArray &a) { return frameStarts(a).size() >= 2; }, 5000);
     const QVector<int> more = frameStarts(e);
     QVERIFY(!more.isEmpty());
+    QCOMPARE(frameDistance(e, more.first()), uint16_t(65535));
     QCOMPARE(frameDistance(e, more.last()), uint16_t(65535));
 }
 
 void tst_simsensor::movingDistanceStaysInRange()
 {
+    // Ten seconds of the simulator's time: half a period of the moving target.
     sim::SimSensor s;
-    QVERIFY(s.start(1000));
+    s.useManualClock();
+    QVERIFY(s.start(100));
     Line line(s.devicePath());
-    line.drain();
-    const QByteArray d = line.readFor(1500);
+    line.drain(s);
+    const QByteArray d = line.runFor(s, 10000, 100000);
     const QVector<int> starts = frameStarts(d);
-    QVERIFY(starts.size() > 500);
+    QVERIFY2(starts.size() >= 999, qPrintable(QString::number(starts.size())));
     uint16_t lo = 65535, hi = 0;
     for (int pos : starts) {
         const uint16_t cm = frameDistance(d, pos);
@@ -305,33 +412,40 @@ void tst_simsensor::movingDistanceStaysInRange()
         hi = std::max(hi, cm);
         QVERIFY(cm >= 100 && cm <= 4000);
     }
-    QVERIFY2(hi > lo, "the target should move");
+    QVERIFY2(hi - lo > 1000, qPrintable(QString("the target should move: %1..%2").arg(lo).arg(hi)));
 }
 
 void tst_simsensor::rateIsPaced_data()
 {
     QTest::addColumn<int>("fps");
-    QTest::newRow("50") << 50;
-    QTest::newRow("1000") << 1000;
-    QTest::newRow("11111") << 11111;
+    QTest::addColumn<int>("stepUs");
+    QTest::newRow("50, 10 ms steps") << 50 << 10000;
+    QTest::newRow("1000, 10 ms steps") << 1000 << 10000;
+    QTest::newRow("1000, 1.7 ms steps") << 1000 << 1700;
+    QTest::newRow("11111, 10 ms steps") << 11111 << 10000;
+    QTest::newRow("11111, 50 ms steps") << 11111 << 50000;
 }
 
 void tst_simsensor::rateIsPaced()
 {
     QFETCH(int, fps);
+    QFETCH(int, stepUs);
+    // The frames follow the simulator's clock: so many per second however
+    // the time passes (in small or uneven steps), and what is counted as
+    // sent is what reaches the line.
     sim::SimSensor s;
+    s.useManualClock();
     QVERIFY(s.start(fps));
     Line line(s.devicePath());
-    line.drain();
-    QElapsedTimer t;
-    t.start();
+    line.drain(s);
     const uint64_t sent0 = s.framesSent();
-    const QByteArray d = line.readFor(2000);
-    const double seconds = t.elapsed() / 1000.0;
-    const uint64_t sent = s.framesSent() - sent0;
-    const double measured = frameStarts(d).size() / seconds;
-    QVERIFY2(std::abs(measured - fps) <= fps * 0.1 + 2, qPrintable(QString::number(measured)));
-    QVERIFY2(std::abs(sent / seconds - fps) <= fps * 0.1 + 2, qPrintable(QString::number(sent)));
+    const QByteArray half = line.runFor(s, 500, stepUs);
+    const QByteArray rest = line.runFor(s, 500, stepUs);
+    const int firstHalf = frameStarts(half).size();
+    const int whole = frameStarts(half + rest).size();
+    QVERIFY2(std::abs(firstHalf - fps / 2) <= 1, qPrintable(QString::number(firstHalf)));
+    QVERIFY2(std::abs(whole - fps) <= 1, qPrintable(QString::number(whole)));
+    QCOMPARE(int(s.framesSent() - sent0), whole);
 }
 
 void tst_simsensor::badChecksumsAndStrayBytes()
@@ -341,10 +455,11 @@ void tst_simsensor::badChecksumsAndStrayBytes()
     f.badChecksumShare = 0.3;
     f.strayByteShare = 0.3;
     s.setFaults(f);
+    s.useManualClock();
     QVERIFY(s.start(1000));
     Line line(s.devicePath());
-    line.drain();
-    const QByteArray d = line.readFor(1000);
+    line.drain(s);
+    const QByteArray d = line.runFor(s, 1000);
     int good = 0, bad = 0, stray = 0;
     int pos = d.indexOf(QByteArray("\x59\x59", 2));
     while (pos >= 0 && pos + 9 <= d.size()) {
@@ -362,6 +477,7 @@ void tst_simsensor::badChecksumsAndStrayBytes()
     }
     QVERIFY2(good > 300 && bad > 100 && stray > 100,
              qPrintable(QString("%1 %2 %3").arg(good).arg(bad).arg(stray)));
+    QCOMPARE(uint64_t(good), s.framesSent());
 }
 
 void tst_simsensor::splitFramesStayIntact()
@@ -371,20 +487,28 @@ void tst_simsensor::splitFramesStayIntact()
     f.splitFrames = true;
     s.setFaults(f);
     s.setDistanceCm(777);
+    s.useManualClock();
     QVERIFY(s.start(100));
     Line line(s.devicePath());
-    line.drain();
-    // Reads come in small pieces, but together they are the same frames.
+    line.drain(s);
+    // Each millisecond of the simulator's time lets at most one piece out;
+    // the marker behind it shows each piece as the simulator wrote it.
     QByteArray all;
-    int reads = 0;
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 1000)
-        if (line.readSome(all, 100) > 0)
-            ++reads;
+    int pieces = 0;
+    for (int ms = 0; ms < 600; ++ms) {
+        s.advanceClock(1000);
+        const QByteArray piece = line.upToMarker(s);
+        if (piece.isEmpty())
+            continue;
+        ++pieces;
+        QVERIFY2(piece.size() <= 11, qPrintable(piece.toHex()));
+        all += piece;
+    }
+    // Small pieces, but together they are the same frames, back to back.
     const QVector<int> starts = frameStarts(all);
     QVERIFY(starts.size() >= 50);
-    QVERIFY2(reads > starts.size(), qPrintable(QString("%1 reads, %2 frames").arg(reads).arg(starts.size())));
+    QCOMPARE(starts.first(), 0);
+    QVERIFY2(pieces > starts.size(), qPrintable(QString("%1 pieces, %2 frames").arg(pieces).arg(starts.size())));
     for (int pos : starts) {
         QVERIFY(frameChecksumOk(all, pos));
         QCOMPARE(frameDistance(all, pos), uint16_t(777));
@@ -394,17 +518,20 @@ void tst_simsensor::splitFramesStayIntact()
 void tst_simsensor::pauseAndRateZeroStopTheStream()
 {
     sim::SimSensor s;
+    s.useManualClock();
     QVERIFY(s.start(500));
     Line line(s.devicePath());
     s.pauseStream(true);
-    line.drain();
-    QVERIFY(line.readFor(300).isEmpty());
+    line.drain(s);
+    const uint64_t sent = s.framesSent();
+    QVERIFY(line.runFor(s, 1000).isEmpty());
+    QCOMPARE(s.framesSent(), sent);
     s.pauseStream(false);
-    QVERIFY(!line.readUntil([](const QByteArray &a) { return !a.isEmpty(); }, 3000).isEmpty());
+    QCOMPARE(frameStarts(line.runFor(s, 100)).size(), 50);
     s.setRate(0);
     QCOMPARE(s.rate(), 0);
-    line.drain();
-    QVERIFY(line.readFor(300).isEmpty());
+    line.drain(s);
+    QVERIFY(line.runFor(s, 1000).isEmpty());
 }
 
 void tst_simsensor::writeRawIsExact()
@@ -413,10 +540,10 @@ void tst_simsensor::writeRawIsExact()
     QVERIFY(s.start(100));
     s.pauseStream(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     const QByteArray raw = hexBytes("00 59 59 2C 01 00 00 00 00 DF FF 59");
     s.writeRaw(toBytes(raw));
-    QCOMPARE(line.readUntil([&](const QByteArray &a) { return a.size() >= raw.size(); }, 3000), raw);
+    QCOMPARE(line.upToMarker(s), raw);
 }
 
 void tst_simsensor::receivedRecordsEverything()
@@ -426,7 +553,7 @@ void tst_simsensor::receivedRecordsEverything()
     Line line(s.devicePath());
     const QByteArray junk = hexBytes("01 02 03 5A 04 02 60 FF 00");
     line.write(junk);
-    QTRY_COMPARE_WITH_TIMEOUT(s.receivedCount(), size_t(junk.size()), 3000);
+    QVERIFY(s.waitForReceived(size_t(junk.size())));
     QCOMPARE(toQt(s.received()), junk);
     s.clearReceived();
     QCOMPARE(s.receivedCount(), size_t(0));
@@ -475,11 +602,12 @@ void tst_simsensor::answersCommands()
     QVERIFY(s.start(100));
     s.pauseStream(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(request);
-    const QByteArray got = line.readUntil([&](const QByteArray &a) { return a.size() >= answer.size(); }, 3000);
-    QCOMPARE(got.toHex(), answer.toHex());
-    QTRY_COMPARE_WITH_TIMEOUT(toQt(s.received()), request, 3000);
+    QVERIFY(s.waitForReceived(size_t(request.size())));
+    // The whole answer and nothing else.
+    QCOMPARE(line.upToMarker(s).toHex(), answer.toHex());
+    QCOMPARE(toQt(s.received()), request);
 }
 
 void tst_simsensor::fullVersionReply()
@@ -489,9 +617,10 @@ void tst_simsensor::fullVersionReply()
     QVERIFY(s.start(100));
     s.pauseStream(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(hexBytes("5A 04 14 72"));
-    const QByteArray got = line.readUntil([](const QByteArray &a) { return a.size() >= 30; }, 3000);
+    QVERIFY(s.waitForReceived(4));
+    const QByteArray got = line.upToMarker(s);
     QCOMPARE(got.size(), 30);
     QCOMPARE(got.left(3), hexBytes("5A 1E 14"));
     QCOMPARE(got.mid(3, 11), QByteArray("ZN84 V1.2.3"));
@@ -506,48 +635,57 @@ void tst_simsensor::versionIsSettable()
     QVERIFY(s.start(100));
     s.pauseStream(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(hexBytes("5A 04 01 5F"));
-    const QByteArray got = line.readUntil([](const QByteArray &a) { return a.size() >= 7; }, 3000);
-    QCOMPARE(got, commandFrame(hexBytes("5A 07 01 04 05 06")));
+    QVERIFY(s.waitForReceived(4));
+    QCOMPARE(line.upToMarker(s), commandFrame(hexBytes("5A 07 01 04 05 06")));
 }
 
 void tst_simsensor::triggerSendsOneFrame()
 {
     sim::SimSensor s;
     s.setDistanceCm(1234);
+    s.useManualClock();
     QVERIFY(s.start(100));
     Line line(s.devicePath());
+    line.runFor(s, 100);
     // Trigger mode: the stream stops, a trigger brings exactly one frame.
     line.write(hexBytes("5A 05 07 00 66"));
-    QVERIFY(!line.readUntilContains(hexBytes("5A 05 07 00 66"), 3000).isEmpty());
+    QVERIFY(s.waitForReceived(5));
+    QVERIFY(line.upToMarker(s).endsWith(hexBytes("5A 05 07 00 66")));
     QVERIFY(!s.outputEnabled());
-    line.drain();
+    QVERIFY(line.runFor(s, 1000).isEmpty());
     line.write(hexBytes("5A 04 04 62"));
-    const QByteArray got = line.readUntil([](const QByteArray &a) { return a.size() >= 9; }, 3000);
+    QVERIFY(s.waitForReceived(9));
+    const QByteArray got = line.upToMarker(s);
     QCOMPARE(got.size(), 9);
     QCOMPARE(frameDistance(got, 0), uint16_t(1234));
     QVERIFY(frameChecksumOk(got, 0));
-    QVERIFY(line.readFor(300).isEmpty());
+    QVERIFY(line.runFor(s, 1000).isEmpty());
 }
 
 void tst_simsensor::answerAmidStream()
 {
+    // A command that comes while the stream runs: its answer goes out after
+    // the frames already made and before the next ones, never inside a frame.
     sim::SimSensor s;
+    s.useManualClock();
     QVERIFY(s.start(2000));
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
+    s.advanceClock(10000);                 // 20 frames on their way
     line.write(hexBytes("5A 04 11 6F"));
+    QVERIFY(s.waitForReceived(4));
+    s.advanceClock(10000);                 // 20 more
+    const QByteArray got = line.upToMarker(s);
     const QByteArray ack = hexBytes("5A 05 11 00 70");
-    const QByteArray got = line.readUntil([&](const QByteArray &a) {
-        return a.contains(ack) && a.size() >= a.indexOf(ack) + 5 + 9;
-    }, 3000);
-    // The answer sits between whole frames, never inside one.
     const int at = got.indexOf(ack);
-    QVERIFY(at >= 0);
-    const int first = got.indexOf(QByteArray("\x59\x59", 2));
-    if (first >= 0 && first < at)
-        QCOMPARE((at - first) % 9, 0);
+    QCOMPARE(at, 20 * 9);
+    QCOMPARE(got.size(), 40 * 9 + 5);
+    for (int pos : frameStarts(got.left(at)))
+        QVERIFY(frameChecksumOk(got, pos));
+    QCOMPARE(frameStarts(got.left(at)).size(), 20);
+    QCOMPARE(frameStarts(got.mid(at + 5)).size(), 20);
     QVERIFY(got.mid(at + 5).startsWith(QByteArray("\x59\x59", 2)));
     QVERIFY(frameChecksumOk(got, at + 5));
 }
@@ -555,51 +693,55 @@ void tst_simsensor::answerAmidStream()
 void tst_simsensor::incompleteFrameIsDropped()
 {
     sim::SimSensor s;
+    s.useManualClock();
     QVERIFY(s.start(100));
     s.pauseStream(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     // A header with a length that never completes, then a real command after
-    // a pause: the sensor resynchronises and answers the command.
+    // the idle limit: the sensor resynchronises and answers the command.
     line.write(hexBytes("5A 40 02"));
-    QTest::qWait(300);
+    QVERIFY(s.waitForReceived(3));
+    s.advanceClock(150000);
     line.write(hexBytes("5A 04 02 60"));
-    QCOMPARE(line.readUntil([](const QByteArray &a) { return a.size() >= 5; }, 3000), hexBytes("5A 05 02 00 61"));
+    QVERIFY(s.waitForReceived(7));
+    QCOMPARE(line.upToMarker(s), hexBytes("5A 05 02 00 61"));
     // A frame with a wrong checksum gets no answer, the next one does.
     line.write(hexBytes("5A 04 02 61 5A 04 11 6F"));
-    QCOMPARE(line.readUntil([](const QByteArray &a) { return a.size() >= 5; }, 3000), hexBytes("5A 05 11 00 70"));
+    QVERIFY(s.waitForReceived(15));
+    QCOMPARE(line.upToMarker(s), hexBytes("5A 05 11 00 70"));
 }
 
 void tst_simsensor::frameRateCommandChangesRate()
 {
     sim::SimSensor s;
+    s.useManualClock();
     QVERIFY(s.start(100));
     Line line(s.devicePath());
     const QByteArray fps1000 = commandFrame(hexBytes("5A 06 03 E8 03"));
     line.write(fps1000);
-    QVERIFY(line.readUntilContains(fps1000, 3000).contains(fps1000));
+    QVERIFY(s.waitForReceived(size_t(fps1000.size())));
+    QVERIFY(line.upToMarker(s).endsWith(fps1000));
     QCOMPARE(s.rate(), 1000);
-    line.drain();
-    QElapsedTimer t;
-    t.start();
-    const QByteArray d = line.readFor(1000);
-    const double measured = frameStarts(d).size() / (t.elapsed() / 1000.0);
-    QVERIFY2(measured > 850 && measured < 1150, qPrintable(QString::number(measured)));
+    const int frames = frameStarts(line.runFor(s, 1000)).size();
+    QVERIFY2(frames >= 999 && frames <= 1001, qPrintable(QString::number(frames)));
 }
 
 void tst_simsensor::outputModeStopsAndResumes()
 {
     sim::SimSensor s;
+    s.useManualClock();
     QVERIFY(s.start(200));
     Line line(s.devicePath());
     line.write(hexBytes("5A 05 07 00 66"));
-    line.readUntilContains(hexBytes("5A 05 07 00 66"), 3000);
-    line.drain();
-    QVERIFY(line.readFor(300).isEmpty());
+    QVERIFY(s.waitForReceived(5));
+    line.drain(s);
+    QVERIFY(line.runFor(s, 1000).isEmpty());
     line.write(hexBytes("5A 05 07 01 67"));
-    const QByteArray d = line.readUntil([](const QByteArray &a) { return frameStarts(a).size() >= 5; }, 3000);
-    QVERIFY(d.startsWith(hexBytes("5A 05 07 01 67")));
-    QVERIFY(frameStarts(d).size() >= 5);
+    QVERIFY(s.waitForReceived(10));
+    const QByteArray d = line.upToMarker(s) + line.runFor(s, 100);
+    QCOMPARE(d.left(5), hexBytes("5A 05 07 01 67"));
+    QCOMPARE(frameStarts(d.mid(5)).size(), 20);
     QVERIFY(s.outputEnabled());
 }
 
@@ -610,14 +752,14 @@ void tst_simsensor::asciiOutputFormat()
     QVERIFY(s.start(100));
     Line line(s.devicePath());
     line.write(hexBytes("5A 05 05 00 64"));
-    line.readUntilContains(hexBytes("5A 05 05 00 64"), 3000);
+    QVERIFY(s.waitForReceived(5));
+    QVERIFY(line.upToMarker(s).endsWith(hexBytes("5A 05 05 00 64")));
     QCOMPARE(s.outputFormat(), 0);
-    line.drain();
-    const QByteArray text = line.readUntil([](const QByteArray &a) { return a.count('\n') >= 5; }, 3000);
-    QVERIFY(text.contains("3.00m\r\n3.00m\r\n"));
+    const QByteArray text = line.readUntil([](const QByteArray &a) { return a.count('\n') >= 5; }, 5000);
+    QVERIFY(text.startsWith("3.00m\r\n3.00m\r\n"));
     QVERIFY(!text.contains(QByteArray("\x59\x59", 2)));
     line.write(hexBytes("5A 05 05 01 65"));
-    const QByteArray back = line.readUntil([](const QByteArray &a) { return frameStarts(a).size() >= 3; }, 3000);
+    const QByteArray back = line.readUntil([](const QByteArray &a) { return frameStarts(a).size() >= 3; }, 5000);
     QVERIFY(frameStarts(back).size() >= 3);
 }
 
@@ -647,46 +789,54 @@ void tst_simsensor::answerModes()
     s.pauseStream(true);
     s.setAnswerMode(static_cast<sim::AnswerMode>(mode));
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(request);
-    if (answer.isEmpty()) {
-        QTRY_COMPARE_WITH_TIMEOUT(s.receivedCount(), size_t(request.size()), 3000);
-        QVERIFY(line.readFor(500).isEmpty());
-        return;
-    }
-    QCOMPARE(line.readUntil([&](const QByteArray &a) { return a.size() >= answer.size(); }, 3000).toHex(),
-             answer.toHex());
+    QVERIFY(s.waitForReceived(size_t(request.size())));
+    // An empty answer: nothing at all.
+    QCOMPARE(line.upToMarker(s).toHex(), answer.toHex());
 }
 
 void tst_simsensor::splitAnswerComesInTwoParts()
 {
     sim::SimSensor s;
+    s.useManualClock();
     QVERIFY(s.start(100));
     s.pauseStream(true);
     s.setAnswerMode(sim::AnswerMode::Split);
+    s.setSplitPauseMs(300);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(hexBytes("5A 04 01 5F"));
-    QByteArray first;
-    QVERIFY(line.readSome(first, 3000) > 0);
-    QVERIFY2(first.size() < 7, qPrintable(first.toHex()));
-    QByteArray all = first + line.readUntil([&](const QByteArray &a) { return first.size() + a.size() >= 7; }, 3000);
-    QCOMPARE(all, hexBytes("5A 07 01 03 00 02 67"));
+    QVERIFY(s.waitForReceived(4));
+    const QByteArray first = line.upToMarker(s);
+    QVERIFY2(!first.isEmpty() && first.size() < 7, qPrintable(first.toHex()));
+    // The rest only after the pause.
+    s.advanceClock(299000);
+    QVERIFY(line.upToMarker(s).isEmpty());
+    s.advanceClock(1000);
+    QCOMPARE(first + line.upToMarker(s), hexBytes("5A 07 01 03 00 02 67"));
 }
 
 void tst_simsensor::lateAnswer()
 {
     sim::SimSensor s;
+    s.useManualClock();
     QVERIFY(s.start(100));
     s.pauseStream(true);
     s.setAnswerMode(sim::AnswerMode::Late);
     s.setLateDelayMs(1200);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(hexBytes("5A 04 02 60"));
-    // Nothing within the first wait of an exchange, then the answer.
-    QVERIFY(line.readFor(1000).isEmpty());
-    QCOMPARE(line.readUntil([](const QByteArray &a) { return a.size() >= 5; }, 3000), hexBytes("5A 05 02 00 61"));
+    QVERIFY(s.waitForReceived(4));
+    // Nothing within the first wait of an exchange (and up to the delay),
+    // then the answer.
+    s.advanceClock(1000000);
+    QVERIFY(line.upToMarker(s).isEmpty());
+    s.advanceClock(199000);
+    QVERIFY(line.upToMarker(s).isEmpty());
+    s.advanceClock(1000);
+    QCOMPARE(line.upToMarker(s), hexBytes("5A 05 02 00 61"));
 }
 
 void tst_simsensor::surroundedAnswer()
@@ -697,15 +847,19 @@ void tst_simsensor::surroundedAnswer()
     s.pauseStream(true);
     s.setAnswerMode(sim::AnswerMode::Surrounded);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(hexBytes("5A 05 07 01 67"));
-    const QByteArray got = line.readUntil([](const QByteArray &a) { return a.size() >= 47; }, 3000);
+    QVERIFY(s.waitForReceived(5));
+    // Two frames with two stray bytes between them, the answer, two frames.
+    const QByteArray got = line.upToMarker(s);
+    QCOMPARE(got.size(), 9 + 2 + 9 + 5 + 9 + 9);
     const int at = got.indexOf(hexBytes("5A 05 07 01 67"));
-    QVERIFY(at > 0);
-    QCOMPARE(frameDistance(got, 0), uint16_t(300));
-    QVERIFY(frameChecksumOk(got, 0));
+    QCOMPARE(at, 20);
+    for (int pos : {0, 11, at + 5, at + 14}) {
+        QCOMPARE(frameDistance(got, pos), uint16_t(300));
+        QVERIFY(frameChecksumOk(got, pos));
+    }
     QVERIFY(got.mid(at + 5).startsWith(QByteArray("\x59\x59", 2)));
-    QVERIFY(frameChecksumOk(got, at + 5));
 }
 
 // ---- Modbus --------------------------------------------------------------
@@ -716,13 +870,14 @@ void tst_simsensor::modbusNeedsEnabling()
     QVERIFY(s.start(100));
     s.pauseStream(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(hexBytes("01 03 00 00 00 01 84 0A"));
-    QTRY_COMPARE_WITH_TIMEOUT(s.receivedCount(), size_t(8), 3000);
-    QVERIFY(line.readFor(400).isEmpty());
+    QVERIFY(s.waitForReceived(8));
+    QVERIFY(line.upToMarker(s).isEmpty());
     QVERIFY(!s.modbusEnabled());
     line.write(hexBytes("5A 05 6F 00 CE"));
-    QCOMPARE(line.readUntil([](const QByteArray &a) { return a.size() >= 5; }, 3000), hexBytes("5A 05 6F 00 CE"));
+    QVERIFY(s.waitForReceived(13));
+    QCOMPARE(line.upToMarker(s), hexBytes("5A 05 6F 00 CE"));
     QVERIFY(s.modbusEnabled());
 }
 
@@ -742,15 +897,16 @@ void tst_simsensor::modbusReads()
     sim::SimSensor s;
     const uint8_t version[4] = {1, 2, 3, 4};
     s.setModbusRegisters(0x0123, version);
+    s.useManualClock();
     QVERIFY(s.start(100));
     s.setModbusEnabled(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(request);
-    QCOMPARE(line.readUntil([&](const QByteArray &a) { return a.size() >= reply.size(); }, 3000).toHex(),
-             reply.toHex());
+    QVERIFY(s.waitForReceived(size_t(request.size())));
+    QCOMPARE(line.upToMarker(s).toHex(), reply.toHex());
     // While Modbus is on the sensor only answers: no stream.
-    QVERIFY(line.readFor(300).isEmpty());
+    QVERIFY(line.runFor(s, 1000).isEmpty());
 }
 
 void tst_simsensor::modbusWritesEchoed_data()
@@ -771,9 +927,10 @@ void tst_simsensor::modbusWritesEchoed()
     QVERIFY(s.start(100));
     s.setModbusEnabled(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(request);
-    QCOMPARE(line.readUntil([&](const QByteArray &a) { return a.size() >= 8; }, 3000).toHex(), request.toHex());
+    QVERIFY(s.waitForReceived(size_t(request.size())));
+    QCOMPARE(line.upToMarker(s).toHex(), request.toHex());
 }
 
 void tst_simsensor::modbusAddressChanges()
@@ -782,7 +939,7 @@ void tst_simsensor::modbusAddressChanges()
     QVERIFY(s.start(100));
     s.setModbusEnabled(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     // New address 2 over Modbus: echoed at the old address, then in force.
     line.write(hexBytes("01 06 00 85 00 02 19 E2"));
     QCOMPARE(line.readUntil([](const QByteArray &a) { return a.size() >= 8; }, 3000), hexBytes("01 06 00 85 00 02 19 E2"));
@@ -809,10 +966,10 @@ void tst_simsensor::modbusOtherAddressIgnored()
     QVERIFY(s.start(100));
     s.setModbusEnabled(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(hexBytes("01 03 00 00 00 01 84 0A"));
-    QTRY_COMPARE_WITH_TIMEOUT(s.receivedCount(), size_t(8), 3000);
-    QVERIFY(line.readFor(400).isEmpty());
+    QVERIFY(s.waitForReceived(8));
+    QVERIFY(line.upToMarker(s).isEmpty());
 }
 
 void tst_simsensor::modbusDisable()
@@ -821,14 +978,14 @@ void tst_simsensor::modbusDisable()
     QVERIFY(s.start(100));
     s.setModbusEnabled(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(hexBytes("01 06 00 82 00 01 E8 22"));
-    QCOMPARE(line.readUntil([](const QByteArray &a) { return a.size() >= 8; }, 3000).left(8),
-             hexBytes("01 06 00 82 00 01 E8 22"));
+    QVERIFY(s.waitForReceived(8));
+    QCOMPARE(line.upToMarker(s).left(8), hexBytes("01 06 00 82 00 01 E8 22"));
     QVERIFY(!s.modbusEnabled());
-    line.drain();
     line.write(hexBytes("01 03 00 00 00 01 84 0A"));
-    const QByteArray after = line.readFor(400);
+    QVERIFY(s.waitForReceived(16));
+    const QByteArray after = line.upToMarker(s);
     QVERIFY(!after.contains(hexBytes("01 03 02")));
 }
 
@@ -837,30 +994,40 @@ void tst_simsensor::modbusFaults()
     sim::SimSensor s;
     const uint8_t version[4] = {1, 2, 3, 4};
     s.setModbusRegisters(0x0123, version);
+    s.useManualClock();
     QVERIFY(s.start(100));
     s.setModbusEnabled(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
+    const QByteArray request = hexBytes("01 03 00 00 00 01 84 0A");
+    size_t sent = 0;
+    auto ask = [&] {
+        line.write(request);
+        sent += size_t(request.size());
+        return s.waitForReceived(sent);
+    };
 
     s.setModbusBadCrc(true);
-    line.write(hexBytes("01 03 00 00 00 01 84 0A"));
-    QByteArray got = line.readUntil([](const QByteArray &a) { return a.size() >= 7; }, 3000);
+    QVERIFY(ask());
+    QByteArray got = line.upToMarker(s);
+    QCOMPARE(got.size(), 7);
     QCOMPARE(got.left(5), hexBytes("01 03 02 01 23"));
     QVERIFY(got.mid(5, 2) != hexBytes("F8 0D"));
     s.setModbusBadCrc(false);
 
     s.setAnswerMode(sim::AnswerMode::Surrounded);
-    line.write(hexBytes("01 03 00 00 00 01 84 0A"));
-    got = line.readUntil([](const QByteArray &a) { return a.size() >= 49; }, 3000);
-    QVERIFY(got.indexOf(hexBytes("01 03 02 01 23 F8 0D")) > 0);
+    QVERIFY(ask());
+    got = line.upToMarker(s);
+    QCOMPARE(got.size(), 9 + 2 + 9 + 7 + 9 + 9);
+    QCOMPARE(got.indexOf(hexBytes("01 03 02 01 23 F8 0D")), 20);
 
     s.setAnswerMode(sim::AnswerMode::Split);
-    line.write(hexBytes("01 03 00 00 00 01 84 0A"));
-    QByteArray part;
-    QVERIFY(line.readSome(part, 3000) > 0);
-    QVERIFY(part.size() < 7);
-    part += line.readUntil([&](const QByteArray &a) { return part.size() + a.size() >= 7; }, 3000);
-    QCOMPARE(part, hexBytes("01 03 02 01 23 F8 0D"));
+    s.setSplitPauseMs(300);
+    QVERIFY(ask());
+    const QByteArray part = line.upToMarker(s);
+    QVERIFY(!part.isEmpty() && part.size() < 7);
+    s.advanceClock(300000);
+    QCOMPARE(part + line.upToMarker(s), hexBytes("01 03 02 01 23 F8 0D"));
 }
 
 // ---- firmware transfer ---------------------------------------------------
@@ -895,8 +1062,10 @@ QByteArray image(int size)
 const QByteArray kAck = QByteArray::fromHex("5a054900a8");
 
 // Sends header and data frames like the viewer, waiting for each
-// acknowledgement but the last; returns the number of acks seen.
-int transfer(Line &line, const QByteArray &img, int length, int stopAfterFrames = -1)
+// acknowledgement but the last; returns the number of acks seen. The
+// simulator reports each frame it takes; an acknowledgement it sends for a
+// frame is then on its way before the marker.
+int transfer(sim::SimSensor &s, Line &line, const QByteArray &img, int length)
 {
     const int p = length - 6;
     const int n = img.size() / p + (img.size() % p ? 1 : 0);
@@ -905,13 +1074,13 @@ int transfer(Line &line, const QByteArray &img, int length, int stopAfterFrames 
     header[1] = char((img.size() >> 8) & 0xFF);
     int acks = 0;
     for (int i = 0; i <= n; ++i) {
-        if (stopAfterFrames >= 0 && i >= stopAfterFrames)
-            break;
         line.write(i == 0 ? upgradeFrame(length, 0, header) : upgradeFrame(length, i, img.mid((i - 1) * p, p)));
         if (i == n)
             break;
-        const QByteArray got = line.readUntilContains(kAck, 3000);
-        if (!got.contains(kAck))
+        if (!s.waitForUpgradeFrames(i + 1))
+            return acks;
+        const QByteArray got = line.upToMarker(s);
+        if (got != kAck)
             return acks;
         ++acks;
     }
@@ -940,12 +1109,13 @@ void tst_simsensor::upgradeReassembles()
     QVERIFY(s.start(100));
     s.pauseStream(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     const QByteArray img = image(size);
     const int p = length - 6;
     const int n = size / p + (size % p ? 1 : 0);
-    QCOMPARE(transfer(line, img, length), n);
-    QTRY_COMPARE_WITH_TIMEOUT(s.upgradeFramesReceived(), n + 1, 3000);
+    QCOMPARE(transfer(s, line, img, length), n);
+    QVERIFY(s.waitForUpgradeFrames(n + 1));
+    QCOMPARE(s.upgradeFramesReceived(), n + 1);
     QCOMPARE(toQt(s.upgradeImage()), img);
     QVERIFY(!s.upgradeError());
 }
@@ -957,10 +1127,10 @@ void tst_simsensor::upgradeLargeImage()
     QVERIFY(s.start(100));
     s.pauseStream(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     const QByteArray img = image(70000);
-    QCOMPARE(transfer(line, img, 255), 282);
-    QTRY_COMPARE_WITH_TIMEOUT(s.upgradeFramesReceived(), 283, 3000);
+    QCOMPARE(transfer(s, line, img, 255), 282);
+    QVERIFY(s.waitForUpgradeFrames(283));
     QCOMPARE(toQt(s.upgradeImage()), img);
 }
 
@@ -971,8 +1141,9 @@ void tst_simsensor::upgradeStopsAcknowledging()
     s.pauseStream(true);
     s.setUpgradeStopAckAt(3);
     Line line(s.devicePath());
-    line.drain();
-    QCOMPARE(transfer(line, image(2000), 255), 3); // frames 0, 1, 2
+    line.drain(s);
+    QCOMPARE(transfer(s, line, image(2000), 255), 3); // frames 0, 1, 2
+    QCOMPARE(s.upgradeFramesReceived(), 4);           // frame 3 taken, not acknowledged
 }
 
 void tst_simsensor::upgradeWrongAck()
@@ -982,9 +1153,10 @@ void tst_simsensor::upgradeWrongAck()
     s.pauseStream(true);
     s.setUpgradeWrongAck(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(upgradeFrame(255, 0, hexBytes("E8 03")));
-    QCOMPARE(line.readUntil([](const QByteArray &a) { return a.size() >= 5; }, 3000), hexBytes("5A 05 49 01 A9"));
+    QVERIFY(s.waitForUpgradeFrames(1));
+    QCOMPARE(line.upToMarker(s), hexBytes("5A 05 49 01 A9"));
 }
 
 void tst_simsensor::upgradeOutOfOrder()
@@ -993,17 +1165,21 @@ void tst_simsensor::upgradeOutOfOrder()
     QVERIFY(s.start(100));
     s.pauseStream(true);
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     line.write(upgradeFrame(8, 0, hexBytes("E8 03")));
-    QVERIFY(line.readUntilContains(kAck, 3000).contains(kAck));
+    QVERIFY(s.waitForUpgradeFrames(1));
+    QCOMPARE(line.upToMarker(s), kAck);
     line.write(upgradeFrame(8, 2, hexBytes("12 34"))); // frame 1 skipped
-    QTRY_VERIFY_WITH_TIMEOUT(s.upgradeError(), 3000);
-    QVERIFY(line.readFor(300).isEmpty());
+    QVERIFY(s.waitForReceived(16));
+    QVERIFY(s.upgradeError());
+    QVERIFY(line.upToMarker(s).isEmpty());
     // A bad checksum is no frame at all.
     QByteArray bad = upgradeFrame(8, 0, hexBytes("E8 03"));
     bad[7] = char(bad[7] ^ 1);
     line.write(bad);
-    QVERIFY(line.readFor(400).isEmpty());
+    QVERIFY(s.waitForReceived(24));
+    QVERIFY(line.upToMarker(s).isEmpty());
+    QCOMPARE(s.upgradeFramesReceived(), 1);
 }
 
 // ---- unplug and the program ----------------------------------------------
@@ -1014,7 +1190,7 @@ void tst_simsensor::unplugHangsUpTheLine()
     QVERIFY(s.start(1000));
     const std::string link = s.linkPath();
     Line line(s.devicePath());
-    line.drain();
+    line.drain(s);
     s.unplug();
     QVERIFY(!s.running());
     struct stat st;
@@ -1052,7 +1228,6 @@ void tst_simsensor::program()
     {
         Line line(link);
         QVERIFY(line.isOpen());
-        line.drain();
         const QByteArray d = line.readUntil([](const QByteArray &a) { return frameStarts(a).size() >= 3; }, 3000);
         QVERIFY(frameStarts(d).size() >= 3);
         QCOMPARE(frameDistance(d, frameStarts(d).last()), uint16_t(321));
