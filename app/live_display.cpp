@@ -4,10 +4,13 @@
 #include "receiver.h"
 
 #include <QChart>
+#include <QChartView>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QTimer>
 #include <QValueAxis>
+
+#include <cmath>
 
 void MainWindow::on_timeRangeEdit_editingFinished()
 {
@@ -39,57 +42,26 @@ void MainWindow::on_timeRangeEdit_editingFinished()
 
 void MainWindow::on_suspendButton_clicked()
 {
-    if (!suspended) {
-        // What freezes is the newest curve, not one a refresh behind.
+    if (!liveChart.isSuspended()) {
+        // What freezes is the newest picture, not one a refresh behind.
         refreshChart();
-        suspended = true;
+        liveChart.suspend();
         ui->suspendButton->setText(tr("恢复"));
-        // The suspended curve starts as what the series shows.
-        if (seriesShowsDisplay) {
-            suspendedPoints = QVector<QPointF>();
-            suspendedIsDisplay = true;
-        } else {
-            suspendedPoints = series->pointsVector();
-            suspendedIsDisplay = false;
-        }
     } else {
-        suspended = false;
+        liveChart.resume();
         ui->suspendButton->setText(tr("暂停"));
-        if (suspendedIsDisplay) {
-            suspendedPoints = displayPoints.toVector();
-            suspendedIsDisplay = false;
-            seriesShowsDisplay = true;
-        } else {
-            seriesShowsDisplay = false;
-        }
+        // The chart shows the window at once, on the axes it has; the axes
+        // follow with the next batch.
         cancelChartRefresh();
-        series->replace(suspendedPoints);
+        showCurve(liveChart.windowCurve(axisX->max() - axisX->min(), plotWidth()));
     }
 }
 
 void MainWindow::on_chartClearButton_clicked()
 {
+    liveChart.clear();
     cancelChartRefresh();
     series->replace(QVector<QPointF>());
-    releaseSuspendedCurve();
-    displayPoints.clear();
-    seriesShowsDisplay = true;
-    timeCursor = 0;
-}
-
-// While suspended, the suspended curve is normally displayPoints itself. Before
-// displayPoints changes on its own, the suspended curve gets a copy of its own.
-void MainWindow::releaseSuspendedCurve()
-{
-    if (!suspendedIsDisplay)
-        return;
-    suspendedPoints = displayPoints.toVector();
-    suspendedIsDisplay = false;
-}
-
-QVector<QPointF> MainWindow::suspendedCurve()
-{
-    return suspendedIsDisplay ? displayPoints.toVector() : suspendedPoints;
 }
 
 // A successful connect starts the live display afresh.
@@ -97,22 +69,16 @@ void MainWindow::resetLiveDisplay()
 {
     ui->distLabel->setText("0");
     ui->freqLabel->setText("0");
+    liveChart.reset();
     cancelChartRefresh();
     series->clear();
-    chartPoints.clear();
-    releaseSuspendedCurve();
-    displayPoints.clear();
-    seriesShowsDisplay = true;
-    axisX->setRange(0, 10);
-    timeCursor = 0.0;
-    maxDistance = 0.0;
+    setAxis(axisX, 0, 10);
     currentDistance = 0.0;
     latestRate = 0;
 }
 
-// One batch: decimate it into chart points, move the time window and set the
-// axes. The window's curve is kept in displayPoints, so the cost is that of
-// the batch plus the one hand-over of the curve to the series.
+// One batch: the model decimates it into its time window; the chart takes
+// the newest picture at its next refresh.
 void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
 {
     // Every distance that reaches the window is recorded, also those of the
@@ -122,70 +88,34 @@ void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
     if (_freq <= 0)
         return;
 
-    const int n = _dist.size();
-    const int step = _freq >= 100 ? _freq / 100 : 1;
     latestRate = _freq;
-
-    const double windowStart = double(n) / _freq + timeCursor - timeRange;
-    double axisStart = 0;
-    const bool curveIsChart = suspended ? suspendedIsDisplay : seriesShowsDisplay;
-    if (curveIsChart) {
-        if (!displayPoints.isEmpty())
-            axisStart = displayPoints.first().x();
-        if (windowStart >= 0)
-            displayPoints.dropFront(displayPoints.firstIndexAtLeast(windowStart));
-    } else {
-        // The chart shows another curve than displayPoints (after a clear or
-        // a connect while suspended, or a resume): start from the chart's points.
-        chartPoints = suspended ? suspendedPoints : series->pointsVector();
-        if (!chartPoints.isEmpty())
-            axisStart = chartPoints.first().x();
-        if (windowStart >= 0) {
-            int i = 0;
-            while (i < chartPoints.size() && chartPoints.at(i).x() < windowStart)
-                ++i;
-            displayPoints.assign(chartPoints.mid(i));
-        }
-    }
-    if (!suspended)
-        chartAxisStart = axisStart;
-
-    displayPoints.prepareAppend((n + step - 1) / step);
-    for (int k = 0; k < n; k += step) {
-        timeCursor += double(step) / _freq;
-        currentDistance = _dist.at(k) / 100.0;
-        displayPoints.append(QPointF(timeCursor, currentDistance));
-    }
-
-    maxDistance = displayPoints.maxY(0.0);
-    if (suspended) {
-        suspendedPoints = QVector<QPointF>();
-        suspendedIsDisplay = true;
-        seriesShowsDisplay = false;
-    } else {
-        // The series shows displayPoints from the next refresh on.
-        seriesShowsDisplay = true;
+    if (liveChart.addBatch(_dist, _freq, timeRange) > 0)
+        currentDistance = liveChart.newestDistance();
+    if (liveChart.state() == ChartModel::State::Live)
         scheduleChartRefresh();
-    }
 }
 
-// How often the chart takes the newest curve: about as often as the curve
-// moves by one pixel of the plot, at most 25 times a second (a 10-s window)
-// and at least twice a second (an hour's window moves one pixel in seconds,
-// and redrawing its 360,000 points is what the refresh costs).
+// How often the chart takes the newest picture: 12.5 times a second for
+// every window. A picture costs the plot's width whatever the window's length
+// (the model hands at most about four points per pixel column); what it
+// costs is mostly Qt Charts outlining the curve (its hit-test shape) and
+// drawing it segment by segment with the 2-px pen. In the default view at the
+// line's top rate the viewer needed about 17 % of a core at 20 pictures a
+// second and about 12 % at 12.5 (docs/performance.md); the curve still moves
+// by only a few pixels from one picture to the next.
 int MainWindow::chartRefreshInterval() const
 {
-    constexpr int kFastestMs = 40;
-    constexpr int kSlowestMs = 500;
-    const double plotWidth = chart->plotArea().width();
-    const double msPerPixel = 1000.0 * timeRange / (plotWidth >= 100 ? plotWidth : 1000.0);
-    return int(qBound(double(kFastestMs), msPerPixel, double(kSlowestMs)));
+    return 80;
+}
+
+bool MainWindow::chartRefreshPending() const
+{
+    return liveChart.state() == ChartModel::State::Live && shownRevision != liveChart.revision();
 }
 
 void MainWindow::scheduleChartRefresh()
 {
-    chartRefreshPending = true;
-    if (chartRefreshTimer->isActive())
+    if (chartRefreshTimer->isActive() || !chartRefreshPending())
         return;
     const int interval = chartRefreshInterval();
     const qint64 since = chartRefreshClock.isValid() ? chartRefreshClock.elapsed() : interval;
@@ -195,25 +125,108 @@ void MainWindow::scheduleChartRefresh()
         chartRefreshTimer->start(int(interval - since));
 }
 
-// The axes and the series take the newest curve.
+// The axes and the series take the newest picture of the live window. The
+// axes are set only when their range changes (a new range lays out the
+// labels again).
 void MainWindow::refreshChart()
 {
     chartRefreshTimer->stop();
-    if (!chartRefreshPending)
+    if (!chartRefreshPending())
         return;
-    chartRefreshPending = false;
     chartRefreshClock.start();
-    axisX->setRange(chartAxisStart, chartAxisStart + timeRange);
-    axisY->setRange(0, maxDistance / 0.9);
-    series->replace(displayPoints.toVector());
+    const double width = plotWidth();
+    double start = liveChart.axisStart();
+    if (ChartModel::needsEnvelope(liveChart.pointCount(), timeRange, width)) {
+        // Columns of the envelope end where the renderer's pixel columns do
+        // (half-way between pixel centres, where a line's pixels switch
+        // columns): the axis starts on the model's column grid shifted by
+        // the plot's position in the pixels. The start moves by less than a
+        // pixel.
+        const QPointF plotLeft = chartView->viewportTransform().map(chart->mapToScene(chart->plotArea().topLeft()));
+        const double phase = plotLeft.x() - 0.5 - std::floor(plotLeft.x() - 0.5);
+        start = ChartModel::alignedStart(start, ChartModel::columnWidth(timeRange, width), phase);
+    }
+    setAxis(axisX, start, start + timeRange);
+    setAxis(axisY, 0, liveChart.maxDistance() / 0.9);
+    showCurve(liveChart.windowCurve(timeRange, width));
 }
 
-// Before the chart is given another curve (clear, resume, connect), a
+void MainWindow::showCurve(const QVector<QPointF> &points)
+{
+    series->replace(points);
+    shownRevision = liveChart.revision();
+}
+
+// Before the chart is given another picture (clear, resume, connect), a
 // refresh still pending would bring the old one back.
 void MainWindow::cancelChartRefresh()
 {
     chartRefreshTimer->stop();
-    chartRefreshPending = false;
+    shownRevision = liveChart.revision();
+}
+
+// The plot's width in pixels; before the chart has been laid out, a plot of
+// a common size.
+double MainWindow::plotWidth() const
+{
+    const double width = chart->plotArea().width();
+    return width >= 1 ? width : 1000.0;
+}
+
+// Ticks on round values: a 1-2-5 interval giving about eight of them,
+// anchored at 0, so the labels are short and keep their width while the axis
+// scrolls.
+static double tickInterval(double span)
+{
+    const double raw = span / 8;
+    const double decade = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double m : {1.0, 2.0, 5.0})
+        if (m * decade >= raw * (1 - 1e-9))
+            return m * decade;
+    return 10 * decade;
+}
+
+static void setTickInterval(QValueAxis *axis, double interval);
+
+void MainWindow::setAxis(QValueAxis *axis, double min, double max)
+{
+    if (axis->min() == min && axis->max() == max)
+        return;
+    const double span = max - min;
+    const double interval = span > 0 && std::isfinite(span) ? tickInterval(span) : 0.0;
+    // The axis makes a tick item for every interval of its range: a wider
+    // interval goes in before a wider range, a narrower one after a narrower
+    // range, so that no step in between has thousands of ticks.
+    const bool coarser = interval > axis->tickInterval();
+    if (interval > 0 && coarser)
+        setTickInterval(axis, interval);
+    axis->setRange(min, max);
+    if (interval > 0 && !coarser)
+        setTickInterval(axis, interval);
+}
+
+static void setTickInterval(QValueAxis *axis, double interval)
+{
+    if (axis->tickType() == QValueAxis::TicksDynamic && axis->tickInterval() == interval)
+        return;
+    axis->setTickAnchor(0);
+    axis->setTickInterval(interval);
+    axis->setTickType(QValueAxis::TicksDynamic);
+}
+
+// A plot of another size needs the picture for its new width: at the next
+// refresh when live, at once when suspended.
+void MainWindow::chartPlotAreaChanged()
+{
+    if (liveChart.isSuspended()) {
+        showCurve(liveChart.frozenCurve(axisX->max() - axisX->min(), plotWidth()));
+        return;
+    }
+    if (liveChart.state() == ChartModel::State::Live) {
+        // The picture shown no longer fits: whatever revision it was.
+        shownRevision = liveChart.revision() - 1;
+        scheduleChartRefresh();
+    }
 }
 
 void MainWindow::slotDistUpdate()

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "sliding_curve.h"
+#include "chart_model.h"
 
 #include <QtCharts/QChartGlobal>
 
@@ -45,6 +45,10 @@ public:
     // Orderly stop: close the port, quit the worker thread and wait for it.
     // Called when the window closes so the process exits without warnings.
     void shutdownWorker();
+
+    // The live chart's state (time window, time cursor, live / suspended /
+    // cleared), read-only.
+    const ChartModel &chartModel() const { return liveChart; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -129,12 +133,15 @@ private:
 
     // Live display (live_display.cpp)
     void resetLiveDisplay();
-    void releaseSuspendedCurve();
-    QVector<QPointF> suspendedCurve();
     int chartRefreshInterval() const;
+    bool chartRefreshPending() const;
     void scheduleChartRefresh();
     void refreshChart();
     void cancelChartRefresh();
+    void showCurve(const QVector<QPointF> &points);
+    double plotWidth() const;
+    void setAxis(QValueAxis *axis, double min, double max);
+    void chartPlotAreaChanged();
 
     // Recording (recording.cpp)
     bool openRecordFile(const QString &stamp);
@@ -151,13 +158,9 @@ private:
     QLineSeries *series;
     QValueAxis *axisX;
     QValueAxis *axisY;
-    QVector<QPointF> chartPoints;
-    SlidingCurve displayPoints;
-    QVector<QPointF> suspendedPoints;
+    ChartModel liveChart;
     QTimer *updateTimer;
     int baudRate;
-    double timeCursor;
-    double maxDistance;
     double currentDistance;
     int latestRate;
     QDir dataDir;
@@ -168,31 +171,20 @@ private:
     std::function<QDateTime()> recordClock = [] { return QDateTime::currentDateTime(); };
     bool recording;
     int timeRange;
-    bool suspended;
     unsigned int upgrade_frame_length;
     unsigned int upgrade_payload_length;
     QTranslator *translator;
     QVector<unsigned int> rateHistory;
     int rateHistoryPos;
 
-    // The curves behind the chart. displayPoints is the authoritative time
-    // window; these flags say when the series (or, while suspended, the
-    // suspended curve) holds exactly the same points, so that a batch can
-    // work on displayPoints alone instead of copying the chart's points.
-    bool seriesShowsDisplay;
-    bool suspendedIsDisplay;  // suspendedPoints is not kept; it equals displayPoints
     bool timeRangeBoxOpen;    // a time-range warning is on screen
 
-    // Handing the curve to the series, moving the axes and redrawing cost as
-    // much as the window holds (360,000 points for an hour). At a fast line
-    // the batches come far more often than a screen can show them, so the
-    // chart takes the newest curve at most once per refresh interval (40 to
-    // 500 ms, by the window's length); a batch that comes after a quiet spell
-    // is shown at once.
+    // At a fast line the batches come far more often than a screen can show
+    // them: the chart takes the newest picture at most once per refresh
+    // interval; a batch that comes after a quiet spell is shown at once.
     QTimer *chartRefreshTimer;
     QElapsedTimer chartRefreshClock;
-    double chartAxisStart;    // left end of the time axis at the next refresh
-    bool chartRefreshPending;
+    quint64 shownRevision;    // the model's revision the live chart shows
 };
 
 #endif // MAINWINDOW_H

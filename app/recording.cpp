@@ -48,10 +48,13 @@ bool MainWindow::openRecordFile(const QString &stamp)
     return false;
 }
 
-// One line per distance, in metres, in arrival order; each line reaches the
-// file at once.
+// One line per distance, in metres, in arrival order. The batch's lines go
+// to the file with one write when the batch is handled, so a reading handed
+// to the window is on disk before the next event, at one system call per
+// batch instead of one per line (11,111 a second at the line's top rate).
 void MainWindow::writeRecordLines(const QVector<uint16_t> &dist)
 {
     for (const uint16_t d : dist)
-        recordStream << d / 100.0 << Qt::endl;
+        recordStream << d / 100.0 << '\n';
+    recordStream.flush();
 }

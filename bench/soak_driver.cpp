@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QComboBox>
+#include <QChart>
+#include <QChartView>
 #include <QTimer>
 
 #include <algorithm>
@@ -162,6 +164,20 @@ private:
     int depth = 0;
 };
 
+// Counts the chart's paints: the pictures a second the operator sees.
+class PaintCounter : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && counting)
+            ++count;
+        return QObject::eventFilter(watched, event);
+    }
+    bool counting = false;
+    long count = 0;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -175,6 +191,7 @@ int main(int argc, char **argv)
     args.addOption({"rate", "Frame rate of the simulator, for the pre-fill (default 11111).", "fps", "11111"});
     args.addOption({"no-prefill", "Start with an empty chart instead of a full time window."});
     args.addOption({"dist-num", "Batch threshold set in the window (default: the form's 10).", "n"});
+    args.addOption({"no-record", "Leave recording off."});
     args.process(app);
 
     const QString device = args.value("device");
@@ -189,8 +206,18 @@ int main(int argc, char **argv)
     MainWindow w;
     WindowProbe probe(w);
     Ui::MainWindow *ui = probe.ui();
+    // The whole screen of the soak's display, as an operator would have it:
+    // a plot about a thousand pixels wide.
+    w.resize(1280, 1024);
     w.show();
     pump(500);
+    PaintCounter paints;
+    probe.chartView()->viewport()->installEventFilter(&paints);
+    long plotAreaChanges = 0;
+    QObject::connect(probe.chartView()->chart(), &QChart::plotAreaChanged, &paints, [&] {
+        if (paints.counting)
+            ++plotAreaChanges;
+    });
 
     // Frames and batches as the worker emits them (counted in its thread).
     std::atomic<long long> framesEmitted{0};
@@ -198,9 +225,16 @@ int main(int argc, char **argv)
     std::atomic<qint64> lastEmitNs{0};
     QElapsedTimer clock;
     clock.start();
+    std::atomic<long long> framesReal{0};
     QObject::connect(probe.worker(), &receiver::signalDistance, probe.worker(),
                      [&](const QVector<uint16_t> &dist, int) {
                          framesEmitted.fetch_add(dist.size(), std::memory_order_relaxed);
+                         // Readings of the simulated target (at most 40.5 m),
+                         // not the end markers (655.35 m) or misreads.
+                         long long real = 0;
+                         for (const uint16_t d : dist)
+                             real += d <= 4050;
+                         framesReal.fetch_add(real, std::memory_order_relaxed);
                          batchesEmitted.fetch_add(1, std::memory_order_relaxed);
                          lastEmitNs.store(clock.nsecsElapsed(), std::memory_order_relaxed);
                      },
@@ -236,16 +270,20 @@ int main(int argc, char **argv)
         say("prefill_points", QString::number(probe.series()->count()));
     }
 
-    ui->saveButton->click();
-    if (!probe.recording()) {
-        say("error", "recording did not start");
-        return 1;
+    const bool record = !args.isSet("no-record");
+    if (record) {
+        ui->saveButton->click();
+        if (!probe.recording()) {
+            say("error", "recording did not start");
+            return 1;
+        }
+        say("record_file", probe.recordFile().fileName());
     }
-    say("record_file", probe.recordFile().fileName());
 
     LoopMonitor monitor;
     monitor.start();
     app.measuring = true;
+    paints.counting = true;
     say("ready", "1");
 
     // The script starts the stream, and stops it after its run time; the
@@ -274,6 +312,9 @@ int main(int argc, char **argv)
     }
     monitor.stop();
     app.measuring = false;
+    paints.counting = false;
+    say("chart_paints", QString("%1 (%2 a second), plot laid out anew %3 times")
+                            .arg(paints.count).arg(paints.count / (run.elapsed() / 1000.0), 0, 'f', 1).arg(plotAreaChanges));
     const double measuredS = run.elapsed() / 1000.0;
     for (int k = 0; k < TimingApp::KindCount; ++k)
         say(QString("gui_%1").arg(TimingApp::kNames[k]),
@@ -291,8 +332,12 @@ int main(int argc, char **argv)
     const double catchUpMs = (clock.nsecsElapsed() - lastEmitNs.load()) / 1e6;
     say("catch_up_ms", QString::number(catchUpMs, 'f', 0));
 
-    ui->saveButton->click();
+    if (record)
+        ui->saveButton->click();
     say("frames_emitted", QString::number(framesEmitted.load()));
+    say("frames_real", QString::number(framesReal.load()));
+    const QRectF plot = probe.chartView()->chart()->plotArea();
+    say("plot_area", QString("%1 x %2 px at %3, %4").arg(plot.width()).arg(plot.height()).arg(plot.left()).arg(plot.top()));
     say("batches_emitted", QString::number(batchesEmitted.load()));
     say("series_points", QString::number(probe.series()->count()));
     say("stall_max_ms", QString::number(monitor.maxGapMs, 'f', 1));

@@ -1,9 +1,16 @@
 // window_shot: the README's picture. Starts a simulated sensor, opens the
 // window full-screen, connects at 115200, lets the chart fill for a while and
-// takes the picture at the X level (the chart's curve is drawn with OpenGL,
-// which a widget grab leaves out).
+// takes the picture at the X level (what the screen shows, whatever draws
+// the curve).
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24" bench/window_shot OUT.png [SECONDS]
+//
+// With --window S it takes the picture of a chart with an S-second time
+// window filled with the same data every time (the simulator's slowly moving
+// target at 100 frames a second, with a little noise and a few spikes), without
+// a sensor: pictures of two builds can be compared.
+//
+//   xvfb-run -a -s "-screen 0 1280x1024x24" bench/window_shot OUT.png --window 3600
 
 #include "receiver.h"
 #include "simsensor.h"
@@ -11,10 +18,52 @@
 
 #include <QApplication>
 #include <QProcess>
+#include <QLineEdit>
+#include <QGroupBox>
 #include <QPushButton>
 #include <QTest>
 
+#include <cmath>
 #include <cstdio>
+
+static int takePicture(const QString &out)
+{
+    const int status = QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), out});
+    if (status != 0)
+        std::fprintf(stderr, "window_shot: import failed (%d)\n", status);
+    return status == 0 ? 0 : 1;
+}
+
+static int filledShot(const QString &out, int windowSeconds)
+{
+    MainWindow w;
+    w.resize(1280, 1024);
+    w.show();
+    WindowProbe p(w);
+    QTest::qWait(500);
+    p.ui()->groupBox_ctrl->setEnabled(true);
+    p.ui()->timeRangeEdit->setText(QString::number(windowSeconds));
+    emit p.ui()->timeRangeEdit->editingFinished();
+    // One batch a second at 100 frames a second: every frame is plotted.
+    const int rate = 100;
+    quint32 noise = 12345;
+    QVector<uint16_t> second(rate);
+    for (int s = 0; s < windowSeconds + 20; ++s) {
+        for (int i = 0; i < rate; ++i) {
+            const double t = s + double(i) / rate;
+            noise = noise * 1664525u + 1013904223u;
+            double cm = 2050.0 + 1950.0 * std::sin(2.0 * M_PI * t / 20.0) + (noise >> 24) % 40;
+            if ((s * rate + i) % 4999 == 777)
+                cm = 4500;   // a single-sample spike
+            second[i] = uint16_t(cm);
+        }
+        p.display(second, rate);
+    }
+    QTest::qWait(1500);
+    const int rc = takePicture(out);
+    w.shutdownWorker();
+    return rc;
+}
 
 int main(int argc, char **argv)
 {
@@ -24,6 +73,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
+    if (argc > 3 && QString::fromLocal8Bit(argv[2]) == QLatin1String("--window"))
+        return filledShot(out, QString::fromLocal8Bit(argv[3]).toInt());
     const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 12;
 
     sim::SimSensor sensor;
@@ -46,12 +97,7 @@ int main(int argc, char **argv)
             rc = 1;
         } else {
             QTest::qWait(seconds * 1000);
-            const int status = QProcess::execute(QStringLiteral("import"),
-                                                 {QStringLiteral("-window"), QStringLiteral("root"), out});
-            if (status != 0) {
-                std::fprintf(stderr, "window_shot: import failed (%d)\n", status);
-                rc = 1;
-            }
+            rc = takePicture(out);
             p.ui()->connectButton->click();
         }
         w.shutdownWorker();

@@ -15,16 +15,21 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-// The chart's batch pass written out step by step, on plain vectors, as the
-// reference that the window's incremental bookkeeping must match exactly.
-// Its axes sit in a chart of their own, so that range requests are treated
-// as the window's are.
+#include <algorithm>
+#include <cmath>
+
+// The chart's bookkeeping written out step by step, on plain vectors, as the
+// reference that the window's incremental model must match exactly. Its
+// axes sit in a chart of their own, so that range requests are treated as
+// the window's are. The plot's geometry (left edge, width) is the window's.
 struct ReferenceChart
 {
-    QVector<QPointF> series, suspendedPoints, displayPoints, chartPoints;
-    double timeCursor = 0, maxDistance = 0, currentDistance = 0;
-    int latestRate = 0, timeRange = 10;
-    bool suspended = false;
+    enum Mode { Live, Suspended, Cleared };
+    QVector<QPointF> series, frozen, window;
+    double timeCursor = 0, maxDistance = 0, currentDistance = 0, axisStart = 0;
+    int latestRate = 0, timeRange = 10, skip = 0;
+    Mode mode = Cleared;
+    double plotLeft = 0, plotWidth = 1000;
     QChart chart;
     QLineSeries *line = new QLineSeries;
     QValueAxis *axisX = new QValueAxis;
@@ -41,63 +46,119 @@ struct ReferenceChart
         line->attachAxis(axisY);
     }
 
+    // The first, smallest, largest and last point of every pixel column
+    // (columns of range / width seconds from 0 on), when there are more than
+    // four points per column; else every point.
+    QVector<QPointF> curve(const QVector<QPointF> &points, double range) const
+    {
+        if (!(range > 0) || points.size() <= 4 * plotWidth)
+            return points;
+        const double w = range / plotWidth;
+        QVector<QPointF> out;
+        for (int i = 0; i < points.size();) {
+            const double column = std::floor(points.at(i).x() / w);
+            int j = i, low = i, high = i;
+            while (j < points.size() && std::floor(points.at(j).x() / w) == column) {
+                if (points.at(j).y() < points.at(low).y())
+                    low = j;
+                if (points.at(j).y() > points.at(high).y())
+                    high = j;
+                ++j;
+            }
+            QVector<int> picks{i, low, high, j - 1};
+            std::sort(picks.begin(), picks.end());
+            picks.erase(std::unique(picks.begin(), picks.end()), picks.end());
+            for (int k : picks)
+                out << points.at(k);
+            i = j;
+        }
+        return out;
+    }
+
+    void setAxis(QValueAxis *axis, double min, double max)
+    {
+        if (axis->min() != min || axis->max() != max)
+            axis->setRange(min, max);
+    }
+
+    void refresh()
+    {
+        double start = axisStart;
+        if (timeRange > 0 && window.size() > 4 * plotWidth) {
+            // The axis starts on a column border, shifted by where the plot's
+            // left edge lies in the pixels.
+            const double w = timeRange / plotWidth;
+            const double phase = (plotLeft - 0.5) - std::floor(plotLeft - 0.5);
+            start = (std::floor(axisStart / w - phase) + phase) * w;
+            if (start > axisStart)
+                start -= w;
+        }
+        setAxis(axisX, start, start + timeRange);
+        setAxis(axisY, 0, maxDistance / 0.9);
+        series = curve(window, timeRange);
+    }
+
     void batch(const QVector<uint16_t> &dist, int freq)
     {
-        if (freq == 0)
+        if (freq <= 0)
             return;
         const int n = dist.size();
         const int b = freq >= 100 ? freq / 100 : 1;
         latestRate = freq;
-        chartPoints = suspended ? suspendedPoints : series;
+        skip = std::min(skip, b - 1);
         const double c = double(n) / freq + timeCursor - timeRange;
+        if (mode != Suspended)
+            axisStart = window.isEmpty() ? 0 : window.first().x();
         if (c >= 0) {
             int i = 0;
-            while (i < chartPoints.size() && chartPoints.at(i).x() < c)
+            while (i < window.size() && window.at(i).x() < c)
                 ++i;
-            displayPoints = chartPoints.mid(i);
+            window.remove(0, i);
         }
-        const double d = chartPoints.isEmpty() ? 0 : chartPoints.first().x();
-        if (!suspended)
-            axisX->setRange(d, d + timeRange);
-        for (int k = 0; k < n; k += b) {
-            timeCursor += double(b) / freq;
+        int k = skip;
+        for (; k < n; k += b) {
             currentDistance = dist.at(k) / 100.0;
-            displayPoints.append(QPointF(timeCursor, currentDistance));
+            window.append(QPointF(timeCursor + double(k + 1) / freq, currentDistance));
         }
+        skip = k - n;
+        timeCursor += double(n) / freq;
         maxDistance = 0;
-        for (const QPointF &p : displayPoints)
+        for (const QPointF &p : window)
             maxDistance = std::max(maxDistance, p.y());
-        if (!suspended)
-            axisY->setRange(0, maxDistance / 0.9);
-        if (suspended)
-            suspendedPoints = displayPoints;
-        else
-            series = displayPoints;
+        if (mode == Cleared)
+            mode = Live;
+        if (mode == Live)
+            refresh();
     }
 
     void suspendClick()
     {
-        suspended = !suspended;
-        if (suspended)
-            suspendedPoints = series;
-        else
-            series = suspendedPoints;
+        if (mode != Suspended) {
+            mode = Suspended;
+            frozen = window;
+        } else {
+            mode = window.isEmpty() ? Cleared : Live;
+            frozen.clear();
+            series = curve(window, axisX->max() - axisX->min());
+        }
     }
 
     void clear()
     {
         series.clear();
-        displayPoints.clear();
+        window.clear();
+        frozen.clear();
         timeCursor = 0;
+        skip = 0;
+        if (mode == Live)
+            mode = Cleared;
     }
 
     void connectReset()
     {
-        series.clear();
-        chartPoints.clear();
-        displayPoints.clear();
+        clear();
         axisX->setRange(0, 10);
-        timeCursor = maxDistance = currentDistance = 0;
+        maxDistance = currentDistance = axisStart = 0;
         latestRate = 0;
     }
 };
@@ -139,6 +200,8 @@ private slots:
 
     void decimation_data();
     void decimation();
+    void decimationAcrossBatches_data();
+    void decimationAcrossBatches();
     void rateZeroChangesNothing();
     void windowMovesWithTime();
     void peakLeavesTheWindow();
@@ -148,6 +211,8 @@ private slots:
     void distanceReadoutFormat();
     void suspendAndResume();
     void clearRestartsAtZero();
+    void clearWhileSuspended();
+    void connectResetsDisplay_data();
     void connectResetsDisplay();
     void timeRangeInput_data();
     void timeRangeInput();
@@ -165,13 +230,14 @@ void tst_window_display::compareWith(const ReferenceChart &ref, const QByteArray
     WindowProbe p = probe();
     const char *at = where.constData();
     QVERIFY2(p.series()->pointsVector() == ref.series, at);
-    QVERIFY2(p.displayPoints() == ref.displayPoints, at);
-    QVERIFY2(p.suspendedPoints() == ref.suspendedPoints, at);
+    QVERIFY2(p.displayPoints() == ref.window, at);
+    QVERIFY2(p.frozenPoints() == ref.frozen, at);
+    QVERIFY2(int(p.chart().state()) == int(ref.mode), at);
     QVERIFY2(p.timeCursor() == ref.timeCursor, at);
     QVERIFY2(p.maxDistance() == ref.maxDistance, at);
     QVERIFY2(p.currentDistance() == ref.currentDistance, at);
     QVERIFY2(p.latestRate() == ref.latestRate, at);
-    QVERIFY2(p.suspended() == ref.suspended, at);
+    QVERIFY2(p.suspended() == (ref.mode == ReferenceChart::Suspended), at);
     QVERIFY2(p.axisX()->min() == ref.axisX->min() && p.axisX()->max() == ref.axisX->max(), at);
     QVERIFY2(p.axisY()->min() == ref.axisY->min() && p.axisY()->max() == ref.axisY->max(), at);
 }
@@ -195,15 +261,15 @@ void tst_window_display::decimation()
     const QVector<uint16_t> batch = ramp(240, 1000, 7);
     probe().display(batch, rate);
 
+    // Frames 0, step, 2 step, ... are plotted, each at its own time; the
+    // cursor is the time of the batch's last frame.
     const QVector<QPointF> points = probe().series()->pointsVector();
     QCOMPARE(points.size(), (batch.size() + step - 1) / step);
-    double x = 0;
     for (int i = 0; i < points.size(); ++i) {
-        x += double(step) / rate;
-        QCOMPARE(points.at(i).x(), x);
+        QCOMPARE(points.at(i).x(), double(i * step + 1) / rate);
         QCOMPARE(points.at(i).y(), batch.at(i * step) / 100.0);
     }
-    QCOMPARE(probe().timeCursor(), x);
+    QCOMPARE(probe().timeCursor(), double(batch.size()) / rate);
     QCOMPARE(probe().latestRate(), rate);
     QCOMPARE(probe().currentDistance(), batch.at((points.size() - 1) * step) / 100.0);
     // The first batch starts from an empty chart: the time axis begins at 0.
@@ -212,6 +278,43 @@ void tst_window_display::decimation()
     const double peak = batch.at((points.size() - 1) * step) / 100.0;
     QCOMPARE(probe().maxDistance(), peak);
     QCOMPARE(probe().axisY()->max(), peak / 0.9);
+}
+
+void tst_window_display::decimationAcrossBatches_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("batchSize");
+    for (const int rate : {100, 1000, 11111})
+        for (const int size : {1, 10, 1000})
+            QTest::newRow(qPrintable(QString("%1 fps, batches of %2").arg(rate).arg(size))) << rate << size;
+}
+
+// Whatever the batch size, every step-th frame of the stream is plotted at
+// its frame's time, and the time axis advances by the frames received over
+// the rate (a batch smaller than the step plots nothing or one frame, it does
+// not advance the time by a whole step).
+void tst_window_display::decimationAcrossBatches()
+{
+    QFETCH(int, rate);
+    QFETCH(int, batchSize);
+    const int step = rate >= 100 ? rate / 100 : 1;
+    const int frames = rate * 3 / 2;   // a second and a half of the stream
+    for (int sent = 0; sent < frames; sent += batchSize) {
+        QVector<uint16_t> batch;
+        for (int g = sent; g < std::min(frames, sent + batchSize); ++g)
+            batch << uint16_t(g % 50000);
+        probe().batchOnly(batch, rate);
+    }
+    QVERIFY(qAbs(probe().timeCursor() - double(frames) / rate) < 1e-9);
+
+    const QVector<QPointF> points = probe().displayPoints();
+    QCOMPARE(points.size(), (frames + step - 1) / step);
+    for (int j = 0; j < points.size(); ++j) {
+        const int frame = j * step;
+        QVERIFY2(qAbs(points.at(j).x() - double(frame + 1) / rate) < 1e-9,
+                 qPrintable(QString("point %1 at %2 s").arg(j).arg(points.at(j).x(), 0, 'g', 12)));
+        QCOMPARE(points.at(j).y(), (frame % 50000) / 100.0);
+    }
 }
 
 void tst_window_display::rateZeroChangesNothing()
@@ -348,13 +451,17 @@ void tst_window_display::suspendAndResume()
     QCOMPARE(probe().series()->pointsVector(), shown);
     QCOMPARE(probe().axisX()->min(), axisXMin);
     QCOMPARE(probe().axisY()->max(), axisYMax);
-    const QVector<QPointF> window = probe().suspendedPoints();
+    QCOMPARE(probe().frozenPoints(), shown);
+    QCOMPARE(probe().chart().state(), ChartModel::State::Suspended);
+    const QVector<QPointF> window = probe().displayPoints();
     QCOMPARE(window.size(), 65);
     QCOMPARE(window.last().x(), 3.5);
     QCOMPARE(probe().timeCursor(), 3.5);
 
     ui()->suspendButton->click();
     QVERIFY(!probe().suspended());
+    QCOMPARE(probe().chart().state(), ChartModel::State::Live);
+    QVERIFY(probe().frozenPoints().isEmpty());
     QCOMPARE(ui()->suspendButton->text(), QString("暂停"));
     QCOMPARE(probe().series()->pointsVector(), window);
 
@@ -372,6 +479,7 @@ void tst_window_display::clearRestartsAtZero()
     const double peak = probe().maxDistance();
 
     ui()->chartClearButton->click();
+    QCOMPARE(probe().chart().state(), ChartModel::State::Cleared);
     QCOMPARE(probe().series()->count(), 0);
     QVERIFY(probe().displayPoints().isEmpty());
     QCOMPARE(probe().timeCursor(), 0.0);
@@ -380,21 +488,59 @@ void tst_window_display::clearRestartsAtZero()
     QCOMPARE(probe().maxDistance(), peak);
 
     probe().display(ramp(20, 100), 50);
+    QCOMPARE(probe().chart().state(), ChartModel::State::Live);
     QCOMPARE(probe().series()->count(), 20);
     QCOMPARE(probe().series()->at(0).x(), 1.0 / 50);
     QCOMPARE(probe().axisX()->min(), 0.0);
 }
 
+// Cleared while suspended: the chart empties and stays suspended, and what
+// resume shows is what came after the clear, from 0 s on (not the window
+// from before the clear with the new points running back in time).
+void tst_window_display::clearWhileSuspended()
+{
+    probe().timeRange() = 1;
+    probe().display(ramp(60, 400), 50);
+    ui()->suspendButton->click();
+    ui()->chartClearButton->click();
+    QCOMPARE(probe().series()->count(), 0);
+    QVERIFY(probe().suspended());
+    QCOMPARE(ui()->suspendButton->text(), QString("恢复"));
+    // 1.2 s of data after the clear: the window's cut (at 0.2 s) falls
+    // inside the time the window held before the clear.
+    probe().display(ramp(60, 100), 50);
+    QCOMPARE(probe().series()->count(), 0);
+    QCOMPARE(probe().displayPoints().size(), 60);
+
+    ui()->suspendButton->click();
+    QVERIFY(!probe().suspended());
+    const QVector<QPointF> shown = probe().series()->pointsVector();
+    QCOMPARE(shown.size(), 60);
+    QCOMPARE(shown.first(), QPointF(1.0 / 50, 1.0));
+    QCOMPARE(shown.last(), QPointF(60.0 / 50, 1.59));
+}
+
+void tst_window_display::connectResetsDisplay_data()
+{
+    QTest::addColumn<bool>("suspendFirst");
+    QTest::newRow("live") << false;
+    QTest::newRow("suspended") << true;
+}
+
 void tst_window_display::connectResetsDisplay()
 {
+    QFETCH(bool, suspendFirst);
     probe().timeRange() = 30;
     probe().display(ramp(60, 400), 50);
     probe().distUpdate();
+    if (suspendFirst)
+        ui()->suspendButton->click();
     probe().resetDisplay();
     QCOMPARE(ui()->distLabel->text(), QString("0"));
     QCOMPARE(ui()->freqLabel->text(), QString("0"));
     QCOMPARE(probe().series()->count(), 0);
     QVERIFY(probe().displayPoints().isEmpty());
+    QVERIFY(probe().frozenPoints().isEmpty());
     QCOMPARE(probe().axisX()->min(), 0.0);
     QCOMPARE(probe().axisX()->max(), 10.0);   // not the 30 s in force
     QCOMPARE(probe().timeCursor(), 0.0);
@@ -402,6 +548,14 @@ void tst_window_display::connectResetsDisplay()
     QCOMPARE(probe().currentDistance(), 0.0);
     QCOMPARE(probe().latestRate(), 0);
     QCOMPARE(probe().timeRange(), 30);
+    // A suspended chart stays suspended (and empty); a live one waits for data.
+    QCOMPARE(probe().chart().state(), suspendFirst ? ChartModel::State::Suspended : ChartModel::State::Cleared);
+    QCOMPARE(probe().suspended(), suspendFirst);
+
+    probe().display(ramp(10, 700), 50);
+    QCOMPARE(probe().displayPoints().size(), 10);
+    QCOMPARE(probe().displayPoints().first().x(), 1.0 / 50);
+    QCOMPARE(probe().series()->count(), suspendFirst ? 0 : 10);
 }
 
 void tst_window_display::enterTimeRange(const QString &text)
@@ -467,8 +621,13 @@ void tst_window_display::batchSizeReachesWorker()
 void tst_window_display::matchesReferenceUnderRandomUse_data()
 {
     QTest::addColumn<quint32>("seed");
+    QTest::addColumn<bool>("dense");
     for (quint32 seed : {1u, 2u, 3u, 42u, 2024u})
-        QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed;
+        QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed << false;
+    // Large batches and windows of a minute or two: more points than four
+    // per pixel column, so the chart gets the envelope.
+    for (quint32 seed : {7u, 8u})
+        QTest::newRow(qPrintable(QString("dense, seed %1").arg(seed))) << seed << true;
 }
 
 // Batches at many rates, suspend and resume, clear, connect resets and
@@ -477,18 +636,25 @@ void tst_window_display::matchesReferenceUnderRandomUse_data()
 void tst_window_display::matchesReferenceUnderRandomUse()
 {
     QFETCH(quint32, seed);
+    QFETCH(bool, dense);
     QRandomGenerator rng(seed);
     ReferenceChart ref;
     const int rates[] = {1, 7, 50, 64, 99, 100, 101, 250, 999, 1000, 3333, 11111};
     const int ranges[] = {10, 1, 2, 3, 0, -1, 3600};
+    const int denseRanges[] = {60, 120, 10, 120, 0, 3600};
+    int envelopes = 0;
 
     for (int op = 0; op < 1500; ++op) {
         const int pick = int(rng.bounded(100));
         QByteArray what;
+        const QRectF plot = probe().chartView()->chart()->plotArea();
+        ref.plotWidth = plot.width();
+        ref.plotLeft = probe().chartView()->viewportTransform()
+                .map(probe().chartView()->chart()->mapToScene(plot.topLeft())).x();
         if (pick < 72) {
             const int rate = pick < 4 ? 0 : rates[rng.bounded(int(std::size(rates)))];
             QVector<uint16_t> batch;
-            const int n = 11 + int(rng.bounded(150));
+            const int n = 11 + int(rng.bounded(dense ? 20000 : 150));
             const uint16_t level = uint16_t(rng.bounded(65536));
             for (int i = 0; i < n; ++i)
                 batch << (rng.bounded(4) == 0 ? level : uint16_t(rng.bounded(65536)));
@@ -508,7 +674,8 @@ void tst_window_display::matchesReferenceUnderRandomUse()
             ref.connectReset();
             what = "connect";
         } else {
-            const int range = ranges[rng.bounded(int(std::size(ranges)))];
+            const int range = dense ? denseRanges[rng.bounded(int(std::size(denseRanges)))]
+                                    : ranges[rng.bounded(int(std::size(ranges)))];
             probe().timeRange() = range;
             ref.timeRange = range;
             what = "time range " + QByteArray::number(range);
@@ -516,7 +683,10 @@ void tst_window_display::matchesReferenceUnderRandomUse()
         compareWith(ref, "step " + QByteArray::number(op) + ": " + what);
         if (QTest::currentTestFailed())
             return;
+        envelopes += ref.series.size() < ref.window.size() && ref.mode == ReferenceChart::Live;
     }
+    if (dense)
+        QVERIFY2(envelopes > 100, qPrintable(QString::number(envelopes)));
 }
 
 // Batches that follow each other closely are drawn together: the series lags
@@ -554,11 +724,13 @@ void tst_window_display::fastBatchesRefreshChartLater()
     QCOMPARE(probe().axisY()->max(), 4.49 / 0.9);
     QCOMPARE(probe().axisX()->min(), 1.0 / 50);   // the first point's time
 
-    // A short window is redrawn often, an hour's window twice a second.
-    QCOMPARE(probe().chartRefreshInterval(), 500);
-    probe().timeRange() = 10;
-    QVERIFY2(probe().chartRefreshInterval() >= 40 && probe().chartRefreshInterval() < 100,
-             qPrintable(QString::number(probe().chartRefreshInterval())));
+    // Every window is redrawn 10 to 25 times a second: a picture costs the
+    // plot's width, not the window's length.
+    for (const int range : {10, 3600}) {
+        probe().timeRange() = range;
+        QVERIFY2(probe().chartRefreshInterval() >= 40 && probe().chartRefreshInterval() <= 100,
+                 qPrintable(QString::number(probe().chartRefreshInterval())));
+    }
 }
 
 // A refresh still pending must not undo what the operator did meanwhile.

@@ -25,18 +25,21 @@ public:
     QTimer *updateTimer() const { return w.updateTimer; }
     QString &serialSelected() const { return w.serialSelected; }
     int &baudRate() const { return w.baudRate; }
-    double &timeCursor() const { return w.timeCursor; }
-    double &maxDistance() const { return w.maxDistance; }
+    // The chart's state lives in the window's chart model (read-only).
+    const ChartModel &chart() const { return w.chartModel(); }
+    double timeCursor() const { return w.chartModel().timeCursor(); }
+    double maxDistance() const { return w.chartModel().maxDistance(); }
     double &currentDistance() const { return w.currentDistance; }
     int &latestRate() const { return w.latestRate; }
     int &timeRange() const { return w.timeRange; }
-    bool &suspended() const { return w.suspended; }
+    bool suspended() const { return w.chartModel().isSuspended(); }
     bool &recording() const { return w.recording; }
     QFile &recordFile() const { return w.recordFile; }
-    // The curves as the window sees them (copies).
-    QVector<QPointF> displayPoints() const { return w.displayPoints.toVector(); }
-    int displayPointCount() const { return w.displayPoints.size(); }
-    QVector<QPointF> suspendedPoints() const { return w.suspendedCurve(); }
+    // The time window's points and, while suspended, the frozen picture's
+    // points (copies).
+    QVector<QPointF> displayPoints() const { return w.chartModel().windowPoints(); }
+    int displayPointCount() const { return w.chartModel().pointCount(); }
+    QVector<QPointF> frozenPoints() const { return w.chartModel().frozenPoints(); }
     QChartView *chartView() const { return w.chartView; }
     QString dataPath() const { return w.dataPath; }
     std::function<QDateTime()> &recordClock() const { return w.recordClock; }
@@ -45,8 +48,8 @@ public:
     QVector<unsigned int> &rateHistory() const { return w.rateHistory; }
 
     // Delivers a batch as the worker's queued signal would, and lets the
-    // chart take it (the window refreshes the chart at most every 40 to
-    // 500 ms, by the length of the time window).
+    // chart take it (the window refreshes the chart at most once per
+    // refresh interval).
     void display(const QVector<uint16_t> &dist, int freq)
     {
         w.slotDisplay(dist, freq);
@@ -54,7 +57,7 @@ public:
     }
     // The batch pass alone, the chart's refresh left to its timer.
     void batchOnly(const QVector<uint16_t> &dist, int freq) { w.slotDisplay(dist, freq); }
-    bool chartRefreshPending() const { return w.chartRefreshPending; }
+    bool chartRefreshPending() const { return w.chartRefreshPending(); }
     QTimer *chartRefreshTimer() const { return w.chartRefreshTimer; }
     // Forgets when the chart was last refreshed, as after a quiet spell.
     void forgetChartRefresh() { w.chartRefreshClock.invalidate(); }

@@ -1,0 +1,136 @@
+#ifndef CHART_MODEL_H
+#define CHART_MODEL_H
+
+#include "sliding_curve.h"
+
+#include <QPointF>
+#include <QVector>
+#include <cstdint>
+#include <deque>
+
+// What the window's live chart shows, without the widgets: the time window of
+// decimated points, the time cursor, the live / suspended / cleared state, and
+// the points to hand to the chart for a plot of a given width.
+//
+// Decimation: at `freq` frames a second every b-th frame of the stream is
+// plotted (b = freq / 100 from 100 frames a second on, so at most about 100
+// points a second). The phase runs on from batch to batch, so the batch size
+// does not matter: a batch of 11 frames at b = 111 mostly plots nothing. A
+// point's x is the time of its own frame, and the cursor advances by exactly
+// the frames received over the rate.
+//
+// Drawing: a plot is about a thousand pixels wide, an hour's window holds
+// 360,000 points. A line drawn through the first, smallest, largest and last
+// point of each pixel column covers the same pixels as the line through all
+// of them (the M4 aggregation), so when there are more than about four points
+// per column the chart gets only those. The model keeps them per column of a
+// fixed time grid (columns of range / plotWidth seconds, anchored at 0, so they
+// do not move as the window scrolls): a batch updates the newest column, a
+// dropped point at most marks the oldest column for a rescan, and a picture
+// costs the plot's width. Changing the plot's width or the time range rebuilds
+// the columns once.
+class ChartModel
+{
+public:
+    enum class State {
+        Live,       // the chart follows the time window
+        Suspended,  // the chart holds the picture taken at suspend; the window moves on
+        Cleared,    // new or cleared while live: an empty chart until the next batch
+    };
+
+    // More than this many points per pixel column on average: draw the envelope.
+    static constexpr int kPointsPerColumn = 4;
+
+    // Every how many frames one is plotted at `freq` frames a second.
+    static int decimationStep(int freq) { return freq >= 100 ? freq / 100 : 1; }
+
+    State state() const { return current; }
+    bool isSuspended() const { return current == State::Suspended; }
+
+    // Seconds of frames received since the last clear (the newest frame's time).
+    double timeCursor() const { return cursor; }
+    // Largest distance of the time window as of the last batch, in metres
+    // (a clear keeps it until the next batch, a reset sets it to 0).
+    double maxDistance() const { return peak; }
+    // Distance of the newest plotted point, in metres.
+    double newestDistance() const { return newest; }
+    // Left end of the time axis for the live picture: where the window began
+    // before the newest batch taken live cut it (0 for an empty window).
+    double axisStart() const { return liveAxisStart; }
+    // Frames to skip before the next plotted one.
+    int decimationPhase() const { return skip; }
+
+    int pointCount() const { return window.size(); }
+    QVector<QPointF> windowPoints() const;
+    // While suspended, the window as it was when the picture was frozen.
+    QVector<QPointF> frozenPoints() const { return frozen; }
+
+    // Changes whenever what the live chart should show changes.
+    quint64 revision() const { return changes; }
+
+    // One batch of distances (centimetres) at `freq` frames a second with a
+    // time window of `timeRange` seconds. Returns the number of points plotted.
+    int addBatch(const QVector<uint16_t> &dist, int freq, int timeRange);
+
+    void suspend();
+    void resume();
+    // The chart empties and the time restarts at 0; a suspended chart stays
+    // suspended (empty), a live one waits for the next batch.
+    void clear();
+    // A new connection: cleared, and the maximum forgotten too.
+    void reset();
+
+    // Width of a pixel column in seconds for `range` seconds over `plotWidth`
+    // pixels; 0 when there is no such grid.
+    static double columnWidth(double range, double plotWidth);
+    // True when `count` points are too many to draw one by one on the plot.
+    static bool needsEnvelope(int count, double range, double plotWidth);
+    // The largest x <= `x` of the form (k + phase) * columnWidth: an axis
+    // starting there puts the column borders at a fixed place in the pixels.
+    static double alignedStart(double x, double columnWidth, double phase);
+    // The first, smallest, largest and last point of each column, in order
+    // (each point once). Points must be in time order.
+    static QVector<QPointF> envelope(const QPointF *points, int count, double columnWidth);
+
+    // The live window's points to draw: all of them, or their envelope.
+    QVector<QPointF> windowCurve(double range, double plotWidth) const;
+    // The frozen picture's points to draw.
+    QVector<QPointF> frozenCurve(double range, double plotWidth) const;
+
+private:
+    struct Column {
+        qint64 index;   // floor(x / columnWidth)
+        qint64 first;   // sequence numbers of points
+        qint64 last;
+        qint64 low;
+        qint64 high;
+    };
+
+    void emptyWindow();
+    void dropOldest(int count);
+    void appendPoint(const QPointF &p);
+    void addToColumns(const QPointF &p, qint64 seq) const;
+    const QPointF &pointAt(qint64 seq) const { return window.at(int(seq - dropped)); }
+    void rebuildColumns(double width) const;
+    void rescanOldestColumn() const;
+
+    State current = State::Cleared;   // nothing shown yet
+    // mutable: handing the points out shares the storage, which the curve
+    // then copies on its next change; the points themselves stay as they are.
+    mutable SlidingCurve window;
+    qint64 dropped = 0;          // points dropped since the window was emptied
+    QVector<QPointF> frozen;
+    double cursor = 0;
+    double peak = 0;
+    double newest = 0;
+    double liveAxisStart = 0;
+    int skip = 0;
+    quint64 changes = 0;
+
+    // The column grid of the last picture (a cache: pictures are const).
+    mutable std::deque<Column> columns;
+    mutable double gridWidth = 0;       // 0: no grid kept
+    mutable bool oldestStale = false;   // the oldest column lost points from its front
+};
+
+#endif // CHART_MODEL_H
