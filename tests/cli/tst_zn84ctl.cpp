@@ -377,6 +377,38 @@ private slots:
         QCOMPARE(receivedBeforeMarker(*sensor).toHex(' '), expected.toHex(' '));
     }
 
+    // On a line that streams at the top rate every wait of an exchange ends
+    // at the next chunk of frames. An answer 100 ms late is well within the
+    // protocol's bound (two waits of 1 s for an acknowledgement, three of 2 s
+    // for a reply) and is taken, the request written once.
+    void lateAnswerOnAStreamingLine_data()
+    {
+        QTest::addColumn<QStringList>("cli");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("acknowledged setting") << QStringList{"set", "output-format", "binary"}
+                                              << QByteArray::fromHex("5a05050165") << "output-format binary: ok";
+        QTest::newRow("status acknowledgement") << QStringList{"save"} << QByteArray::fromHex("5a04116f")
+                                                << "save: ok";
+        QTest::newRow("version query") << QStringList{"get", "version"} << QByteArray::fromHex("5a04015f")
+                                       << "3.2.1";
+    }
+
+    void lateAnswerOnAStreamingLine()
+    {
+        QFETCH(QStringList, cli);
+        QFETCH(QByteArray, expected);
+        QFETCH(QString, output);
+        sensor->setRate(11111);
+        sensor->setLateDelayMs(100);
+        sensor->setAnswerMode(sim::AnswerMode::Late);
+        sensor->clearReceived();
+        const Run r = runCtl(QStringList{"-p", device} + cli);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
+        QCOMPARE(r.outLines(), QStringList{output});
+        QCOMPARE(receivedBeforeMarker(*sensor).toHex(' '), expected.toHex(' '));
+    }
+
     // The bytes table reaches every entry of the shared settings table.
     void everySettingHasBytes()
     {
@@ -737,6 +769,27 @@ private slots:
         QCOMPARE(progress.last(), QStringLiteral("upgrade: 100%"));
     }
 
+    // On a terminal the transfer's progress is one bar redrawn in place.
+    void upgradeProgressBarOnATerminal()
+    {
+        const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+        if (script.isEmpty())
+            QSKIP("needs script(1) to give the program a terminal");
+        const QString image = writeImage(QStringLiteral("tty.bin"), 5000);
+        const QString command = QStringLiteral("%1 upgrade -p %2 %3").arg(QStringLiteral(ZN84CTL_PROGRAM), device, image);
+        QProcess p;
+        p.setProcessEnvironment(cleanEnvironment());
+        p.start(script, {"-qec", command, "/dev/null"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        const QString screen = QString::fromUtf8(p.readAllStandardOutput());
+        QVERIFY2(screen.contains(QStringLiteral("\rupgrade [")), qPrintable(screen));
+        QVERIFY2(screen.contains(QStringLiteral("] 100%\r\n")), qPrintable(screen));
+        // No progress lines of the plain kind.
+        QVERIFY2(!screen.contains(QStringLiteral("upgrade: 100%")), qPrintable(screen));
+        QVERIFY2(screen.contains(QStringLiteral("upgrade: ok")), qPrintable(screen));
+    }
+
     // The help names every command and every exit code.
     void helpListsCommandsAndExitCodes()
     {
@@ -758,19 +811,23 @@ private slots:
     void findListensOnly_data()
     {
         QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QString>("port");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("streaming") << Setup::Streaming << 0;
-        QTest::newRow("paused") << Setup::Paused << 3;
+        QTest::newRow("streaming") << Setup::Streaming << "%DEV%" << 0;
+        QTest::newRow("paused") << Setup::Paused << "%DEV%" << 3;
+        QTest::newRow("the port asked for is missing") << Setup::Streaming << "/dev/zn84-no-such-port" << 2;
     }
 
     void findListensOnly()
     {
         QFETCH(Setup, setup);
+        QFETCH(QString, port);
         QFETCH(int, exitCode);
         QSerialPort unused;
         setUp(setup, unused);
         sensor->clearReceived();
-        const Run r = runCtl({"find", "-p", device, "-b", "115200", "--timeout", "0.5"});
+        port.replace(QStringLiteral("%DEV%"), device);
+        const Run r = runCtl({"find", "-p", port, "-b", "115200", "--timeout", "0.5"});
         QVERIFY2(r.exitCode == exitCode, qPrintable(r.describe()));
         if (exitCode == 0)
             QCOMPARE(r.outLines(), QStringList{device + QStringLiteral(" 115200")});
