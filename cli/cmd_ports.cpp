@@ -69,6 +69,14 @@ int runFind(const Options &o, Output &out)
             out.line(QStringLiteral("%1 %2").arg(hit.port).arg(hit.baud));
         }
     };
+    QString unopenable;
+    QString unopenableError;
+    hooks.unopenable = [&](const QString &port, const QString &reason, const QString &error) {
+        unopenable = QStringLiteral("port %1 cannot be opened: %2").arg(port, reason);
+        unopenableError = error;
+        if (o.verbose)
+            Output::message(unopenable);
+    };
     if (o.verbose)
         hooks.trying = [](const QString &port, int baud) {
             Output::message(QStringLiteral("listening on %1 at %2").arg(port).arg(baud));
@@ -76,6 +84,13 @@ int runFind(const Options &o, Output &out)
     const QList<FoundSensor> hits = scanForSensors(request, hooks);
     if (stop.requested())
         return out.fail(o.command, ExitInterrupted, QStringLiteral("interrupted"));
+    // The one port asked for cannot be opened: that is the answer.
+    if (hits.isEmpty() && !o.port.isEmpty() && !unopenable.isEmpty()) {
+        QJsonObject extra;
+        extra.insert(QStringLiteral("port"), o.port);
+        extra.insert(QStringLiteral("port_error"), unopenableError);
+        return out.fail(o.command, ExitPort, unopenable, extra);
+    }
     if (hits.isEmpty())
         return out.fail(o.command, ExitNoAnswer,
                         QStringLiteral("no streaming sensor found on %1 port(s)").arg(request.ports.size()));

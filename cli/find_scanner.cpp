@@ -57,8 +57,11 @@ QList<FoundSensor> scanForSensors(const ScanRequest &request, const ScanHooks &h
                 hooks.trying(port, baud);
             QString reason;
             QString name;
-            if (!session.open(port, baud, reason, name))
+            if (!session.open(port, baud, reason, name)) {
+                if (hooks.unopenable)
+                    hooks.unopenable(port, reason, name);
                 break; // the same at every rate
+            }
             QEventLoop loop;
             QTimer poll;
             // The stop signal arrives as an event: look for it while listening.

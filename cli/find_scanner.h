@@ -41,6 +41,8 @@ struct ScanHooks
     std::function<bool()> interrupted;                    // polled between and during listens
     std::function<void(const FoundSensor &)> found;       // each hit, as it is made
     std::function<void(const QString &, int)> trying;     // port and baud about to be listened to
+    // A port that cannot be opened: its name, the reason, QSerialPort's error.
+    std::function<void(const QString &, const QString &, const QString &)> unopenable;
 };
 
 // Listens on every port at every baud rate until a sensor is found there.

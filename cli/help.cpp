@@ -72,7 +72,8 @@ const char *kExitCodes =
     "  2    the port cannot be opened (missing, not permitted, busy)\n"
     "  3    the sensor did not answer, or answered wrongly\n"
     "  4    firmware transfer refused or failed\n"
-    "  130  interrupted (SIGINT or SIGTERM); the port is released\n";
+    "  130  stream, record, upgrade, find: interrupted (SIGINT or SIGTERM); the\n"
+    "       port is released and one result printed (other commands end at once)\n";
 
 QString settingsList(Group group)
 {
@@ -149,7 +150,8 @@ QString commandHelp(const QString &command)
                 + readingsList(Group::Modbus) + settingsList(Group::Modbus);
     } else if (name == QLatin1String("stream")) {
         text += QStringLiteral(
-            "\nUntil --count distances, --duration seconds, or Ctrl-C (exit 130). One distance\n"
+            "\nThe sensor streams in its binary output format (set output-format binary).\n"
+            "Until --count distances, --duration seconds, or Ctrl-C (exit 130). One distance\n"
             "in metres per line, as the viewer records them; --csv: a header, then the time\n"
             "since the port opened at which the reading arrived (s) and the distance.\n"
             "--json: {\"distance_m\", \"time_s\"} per reading, then one result object.\n");
