@@ -4,6 +4,8 @@
 
 #include "settings_table.h"
 
+#include <QRegularExpression>
+
 using namespace settingstable;
 
 namespace cli {
@@ -23,7 +25,7 @@ const QList<CommandSpec> &commands()
     static const QList<CommandSpec> list = {
         {"ports", "ports", "lists the serial ports (and running simulated sensors)", {}},
         {"find", "find [-p PORT] [-b BAUD] [--timeout S]",
-         "listens for a streaming sensor on every port and baud rate (writes nothing)",
+         "listens for a streaming sensor on the ports (writes nothing)",
          {"port", "baud", "timeout"}},
         {"info", "info -p PORT", "reads the firmware version and the full version", {"port", "baud"}},
         {"get", "get -p PORT NAME", "reads a value: version, full-version, distance", {"port", "baud"}},
@@ -82,7 +84,10 @@ QString settingsList(Group group)
         if (s->group != group)
             continue;
         const QString head = QStringLiteral("  %1 %2").arg(QLatin1String(s->name), synopsis(*s));
-        text += head.leftJustified(36) + QLatin1Char(' ') + QLatin1String(s->summary) + QLatin1Char('\n');
+        // A long synopsis gets a line of its own.
+        text += head.size() > 36 ? head + QLatin1Char('\n') + QString(37, QLatin1Char(' '))
+                                 : head.leftJustified(36) + QLatin1Char(' ');
+        text += QLatin1String(s->summary) + QLatin1Char('\n');
         for (int i = 0; i < s->numberCount; ++i)
             text += QStringLiteral("%1%2: %3\n")
                         .arg(QString(38, QLatin1Char(' ')), QLatin1String(s->numbers[i].name), rangeText(s->numbers[i]));
@@ -135,8 +140,10 @@ QString commandHelp(const QString &command)
     const CommandSpec *c = specOf(command);
     if (!c)
         return QString();
-    QString text = QStringLiteral("Usage: zn84ctl %1\n%2.\n")
-                       .arg(QLatin1String(c->synopsis), QLatin1String(c->summary));
+    // The pointer to this very help is left out of it.
+    QString summary = QLatin1String(c->summary);
+    summary.remove(QRegularExpression(QStringLiteral(" \\(see zn84ctl .*\\)$")));
+    QString text = QStringLiteral("Usage: zn84ctl %1\n%2.\n").arg(QLatin1String(c->synopsis), summary);
     const QString name = QLatin1String(c->name);
     if (name == QLatin1String("set")) {
         text += QStringLiteral("\nSettings (numbers in decimal; CAN ids also 0x hex):\n") + settingsList(Group::Sensor);

@@ -358,7 +358,7 @@ bool parseNumber(const Number &n, const QString &text, int64_t &value, QString &
                                 : QStringLiteral("not a decimal number"));
     }
     // More digits than any range needs: out of range without overflowing.
-    const QStringRef digits = text.midRef(pos);
+    const QString digits = text.mid(pos);
     bool ok = false;
     const qulonglong magnitude = digits.size() > 18 ? 0 : digits.toULongLong(&ok, base);
     if (!ok)
