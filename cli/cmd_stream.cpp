@@ -81,6 +81,9 @@ int StreamRun::run()
                    ? QStringLiteral("no distance within %1 s").arg(timeoutS)
                    : QStringLiteral("the stream stopped: no distance for %1 s").arg(timeoutS));
     });
+    // A coarse timer may fire up to 5 % early: a recording of ten hours
+    // would lose half an hour.
+    duration.setTimerType(Qt::PreciseTimer);
     duration.setSingleShot(true);
     connect(&duration, &QTimer::timeout, this, [this] { finish(ExitOk); });
     // The worker closes a port whose device has gone.
@@ -109,9 +112,14 @@ void StreamRun::onDistance(QVector<uint16_t> dist, int freq)
 {
     if (stopped)
         return;
+    const double t = clock.nsecsElapsed() / 1e9;
+    // A batch that comes after the duration, ahead of its timer, is not taken.
+    if (o.durationS > 0 && t > o.durationS) {
+        finish(ExitOk);
+        return;
+    }
     session.worker()->setDistNum(qBound(0, freq * kBatchMs / 1000, 1000));
     silence.start();
-    const double t = clock.nsecsElapsed() / 1e9;
     const QString time = QString::number(t, 'f', 3);
     QTextStream &text = recording() ? *file : out.text();
     for (const uint16_t d : dist) {

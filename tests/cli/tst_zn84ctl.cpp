@@ -621,6 +621,22 @@ private slots:
                                 .arg(cm.first()).arg(cm.last()).arg(sensor->frameLog().size())));
     }
 
+    // --duration ends the stream after that time, not before it (a coarse
+    // timer may fire 5 % early), with every distance so far printed.
+    void streamDurationIsHeld()
+    {
+        const Run r = runCtl({"stream", "--json", "-p", device, "--duration", "1.5"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
+        const QList<QJsonObject> objects = jsonLines(r);
+        QVERIFY(objects.size() > 100);   // 100 frames/s
+        const QJsonObject result = objects.last();
+        QCOMPARE(result.value(QStringLiteral("ok")).toBool(), true);
+        QCOMPARE(result.value(QStringLiteral("distances")).toInt(), objects.size() - 1);
+        QVERIFY2(result.value(QStringLiteral("seconds")).toDouble() >= 1.5, qPrintable(r.describe()));
+        for (int i = 0; i + 1 < objects.size(); ++i)
+            QVERIFY(objects[i].value(QStringLiteral("time_s")).toDouble() <= 1.5);
+    }
+
     // --csv: a header, then the time since start and the distance.
     void streamCsv()
     {
