@@ -190,8 +190,8 @@ public slots:
     void slot_do_cmd_id_mb_save_config(unsigned char dev_addr, bool &result);
 
 public:
-    // Waits for the exact acknowledgement bytes (two waits of
-    // ProtocolTiming::ackWaitMs).
+    // Waits for the exact acknowledgement bytes, over every chunk that
+    // arrives within two waits of ProtocolTiming::ackWaitMs.
     bool read_ack(QByteArray ack);
 
     // The measurement parser's state (worker's thread only), for tests and

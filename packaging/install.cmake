@@ -1,8 +1,10 @@
 # Installation (cmake --install) and the Debian package (cpack -G DEB).
 #
 # Component "viewer": the program, its compiled translations (which it finds
-# relative to itself), the desktop entry and the icon. Component "simulator":
-# the simulated sensor for demonstrations and bench work without hardware.
+# relative to itself), the desktop entry and the icon. Component "cli": the
+# command-line companion and its manual page, which need no window system (a
+# headless test bench installs it alone). Component "simulator": the
+# simulated sensor for demonstrations and bench work without hardware.
 
 install(TARGETS zn84-viewer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT viewer)
 install(FILES ${QM_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/zn84-viewer/translations
@@ -11,6 +13,8 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/zn84-viewer.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT viewer)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/zn84-viewer.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT viewer)
+install(TARGETS zn84ctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
+install(FILES ${PROJECT_SOURCE_DIR}/cli/zn84ctl.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT cli)
 if(TARGET zn84-sim)
   install(TARGETS zn84-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT simulator)
 endif()
@@ -25,7 +29,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL viewer)
+set(CPACK_COMPONENTS_ALL viewer cli)
 if(TARGET zn84-sim)
   list(APPEND CPACK_COMPONENTS_ALL simulator)
 endif()
@@ -35,6 +39,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_VIEWER_PACKAGE_NAME zn84-viewer)
 set(CPACK_DEBIAN_VIEWER_DESCRIPTION
     "Host tool for a laser rangefinder on a serial port\n Watches the distance live (readouts and a scrolling chart), records\n readings to text files, configures the sensor through its own protocol\n and over Modbus RTU, and writes new firmware into it. Chinese and\n English interface.")
+set(CPACK_DEBIAN_CLI_PACKAGE_NAME zn84ctl)
+set(CPACK_DEBIAN_CLI_DESCRIPTION
+    "Command-line tool for a laser rangefinder on a serial port\n Configures the sensor, reads it, streams and records distances and\n writes new firmware into it from a script, with exit codes and JSON\n output. Needs no window system.")
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_NAME zn84-viewer-simulator)
 set(CPACK_DEBIAN_SIMULATOR_DESCRIPTION
     "Simulated laser rangefinder for ZN84 Viewer\n Streams measurement frames on a pseudo-terminal and answers the\n sensor's command protocol, Modbus RTU and firmware transfer, for\n demonstrations and tests without hardware.")

@@ -27,19 +27,14 @@ bool receiver::read_ack(QByteArray ack)
     QByteArray buffer;
     const int waitMs = protocolTiming().ackWaitMs;
 
-    exchange::waitForData(serialPort, waitMs);
-    QByteArray chunk = serialPort->readAll();
-    qCDebug(lcProtocol) << "read" << (buffer + chunk).toHex().constData();
-    bool result = acksearch::searchStep(buffer, chunk, ack);
-
-    if (!result) {
-        // The buffer now keeps only its last ack.size() bytes, so an
-        // acknowledgement split across the two reads is still found.
-        exchange::waitForData(serialPort, waitMs);
-        chunk = serialPort->readAll();
+    // As long as two waits take, over every chunk that arrives meanwhile (a
+    // streaming sensor brings one every few milliseconds). The buffer keeps
+    // only its last ack.size() bytes between reads, so an acknowledgement
+    // split across reads is still found.
+    const bool result = exchange::readUntil(serialPort, 2 * waitMs, waitMs, [&](const QByteArray &chunk) {
         qCDebug(lcProtocol) << "read" << (buffer + chunk).toHex().constData();
-        result = acksearch::searchStep(buffer, chunk, ack);
-    }
+        return acksearch::searchStep(buffer, chunk, ack);
+    });
 
     qCDebug(lcProtocol) << "receiver::read_ack" << result;
     return result;

@@ -1,6 +1,7 @@
 #include "exchange_steps.h"
 #include "reply_search.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 
 namespace exchange {
@@ -19,27 +20,36 @@ void waitForData(QSerialPort *port, int waitMs)
         port->waitForReadyRead(waitMs);
 }
 
-static QByteArray waitAndTake(QSerialPort *port, int waitMs, LogCategory category)
+bool readUntil(QSerialPort *port, int boundMs, int stepMs, const std::function<bool(const QByteArray &)> &examine)
 {
-    waitForData(port, waitMs);
-    const QByteArray chunk = port->readAll();
-    qCDebug(category) << chunk.toHex().constData();
-    return chunk;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        const qint64 left = qint64(boundMs) - clock.elapsed();
+        waitForData(port, int(qBound<qint64>(0, left, qMax(stepMs, 1))));
+        const QByteArray chunk = port->readAll();
+        if (examine(chunk))
+            return true;
+        if (clock.elapsed() >= boundMs || !port->isOpen())
+            return false;
+        // A wait that brought nothing left its error behind: TimeoutError
+        // when it ran out, anything else when the port failed.
+        const QSerialPort::SerialPortError error = port->error();
+        if (chunk.isEmpty() && error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
+            return false;
+    }
 }
 
 QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length, int passes,
                         int waitMs, LogCategory category)
 {
-    QByteArray chunk = waitAndTake(port, waitMs, category);
     QByteArray buffer;
     QByteArray found;
-    for (int pass = 1; pass <= passes; ++pass) {
-        if (replysearch::searchStep(buffer, chunk, header, length, &found))
-            return found;
-        // The chunk read after the last pass is logged but not examined.
-        chunk = waitAndTake(port, waitMs, category);
-    }
-    return QByteArray();
+    readUntil(port, (passes + 1) * waitMs, waitMs, [&](const QByteArray &chunk) {
+        qCDebug(category) << chunk.toHex().constData();
+        return replysearch::searchStep(buffer, chunk, header, length, &found);
+    });
+    return found;
 }
 
 } // namespace exchange

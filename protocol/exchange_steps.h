@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include "log_categories.h"
 
+#include <functional>
+
 class QSerialPort;
 
 namespace exchange {
@@ -24,10 +26,20 @@ void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak,
 // the wait is skipped there instead of freezing the caller for nothing.
 void waitForData(QSerialPort *port, int waitMs);
 
-// After a request was written: one initial wait, then at most `passes`
-// examination passes, each followed by one more wait; every chunk read is
-// logged. Returns the `length` bytes cut out at the first `header`, or an
-// empty array.
+// Reads what arrives and hands every chunk to `examine` until it returns
+// true (the answer is complete), or until `boundMs` have passed since the
+// call; no single wait is longer than `stepMs`. The bound is time, not a
+// number of reads: on a line that streams, a wait ends at the next chunk of
+// measurement frames, a few milliseconds away, and an answer that comes a
+// few chunks later is still within the protocol's bound. On a quiet line
+// the waits are those of the protocol: `stepMs` each until the bound. A
+// closed port or a port in error (each wait would return at once) ends it.
+bool readUntil(QSerialPort *port, int boundMs, int stepMs, const std::function<bool(const QByteArray &)> &examine);
+
+// After a request was written: the reply is looked for in every chunk read
+// (each logged) for as long as one initial wait and `passes` more waits of
+// `waitMs` take. Returns the `length` bytes cut out at the first `header`,
+// or an empty array.
 QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length, int passes,
                         int waitMs, LogCategory category);
 

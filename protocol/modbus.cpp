@@ -19,7 +19,7 @@ bool receiver::runModbusWrite(const QByteArray &request, const char *tag)
 }
 
 // Read exchange: the request once, the reply found by its header (device
-// address, function, byte count) and length over two passes and accepted only
+// address, function, byte count) and length within three waits and accepted only
 // with a matching CRC. Empty when there is none.
 QByteArray receiver::runModbusRead(const ModbusRead &read, uint8_t devAddr)
 {

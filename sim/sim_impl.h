@@ -73,6 +73,9 @@ struct SimSensor::Impl {
     bool outputEnabled = true;     // output mode: 1 continuous, 0 trigger
     int outputFormat = 1;          // 0 ASCII text lines, anything else binary
     int fixedCm = -1;
+    int countingCm = -1;           // next distance of the counting profile; -1 off
+    bool frameLogOn = false;
+    std::vector<uint16_t> frameLog;
     StreamFaults faults;
     uint64_t framesSent = 0;
     Clock::time_point epoch{};     // start of the current pacing period

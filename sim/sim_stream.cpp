@@ -99,12 +99,18 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
     std::uniform_int_distribution<int> anyByte(0, 255);
     for (uint64_t k = 0; k < n; ++k) {
         const double t = epochOffset + static_cast<double>(framesSinceEpoch + k + 1) / rate;
-        const uint16_t cm = distanceAt(t);
+        uint16_t cm = distanceAt(t);
+        if (countingCm >= 0) {
+            cm = static_cast<uint16_t>(countingCm);
+            countingCm = (countingCm + 1) & 0xFFFF;
+        }
         if (drop)
             continue;
         if (outputFormat == 0) {
             const Bytes line = textLine(cm);
             batch.insert(batch.end(), line.begin(), line.end());
+            if (frameLogOn)
+                frameLog.push_back(cm);
             continue;
         }
         if (faults.strayByteShare > 0.0 && share(rng) < faults.strayByteShare) {
@@ -117,8 +123,11 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
         const bool good = !(faults.badChecksumShare > 0.0 && share(rng) < faults.badChecksumShare);
         const Bytes f = measurementFrame(cm, good);
         batch.insert(batch.end(), f.begin(), f.end());
-        if (good)
+        if (good) {
             ++framesSent;
+            if (frameLogOn)
+                frameLog.push_back(cm);
+        }
     }
     framesSinceEpoch += n;
     if (batch.empty())

@@ -188,6 +188,25 @@ uint64_t SimSensor::framesSent() const
     return d->framesSent;
 }
 
+void SimSensor::setCountingDistance(int startCm)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->countingCm = startCm < 0 ? -1 : (startCm & 0xFFFF);
+}
+
+void SimSensor::setFrameLog(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->frameLogOn = on;
+    d->frameLog.clear();
+}
+
+std::vector<uint16_t> SimSensor::frameLog() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->frameLog;
+}
+
 void SimSensor::writeRaw(const Bytes &bytes)
 {
     std::lock_guard<std::mutex> lock(d->m);

@@ -72,6 +72,15 @@ public:
     void setDistanceCm(int cm);         // fixed distance; -1 = moving profile
     void setFaults(const StreamFaults &faults);
     uint64_t framesSent() const;        // good measurement frames written so far
+    // A distance that counts up by one cm per frame from `startCm` (after
+    // 65535 comes 0), so that every frame can be told from its neighbours;
+    // -1 goes back to the fixed or moving distance.
+    void setCountingDistance(int startCm);
+    // Keeps the distance of every good frame put on the line from now on,
+    // in line order (a frame dropped for a reader that does not read is not
+    // in it); false stops and empties the log.
+    void setFrameLog(bool on);
+    std::vector<uint16_t> frameLog() const;
     // Writes raw bytes to the line now (tests inject exact byte streams).
     void writeRaw(const Bytes &bytes);
     // Output settings as the sensor's commands leave them (also settable).

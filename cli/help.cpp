@@ -1,0 +1,186 @@
+// The help texts and which options each subcommand accepts.
+
+#include "cli.h"
+
+#include "settings_table.h"
+
+#include <QRegularExpression>
+
+using namespace settingstable;
+
+namespace cli {
+
+namespace {
+
+struct CommandSpec
+{
+    const char *name;
+    const char *synopsis;
+    const char *summary;
+    QStringList options;   // besides --json, --verbose and --help
+};
+
+const QList<CommandSpec> &commands()
+{
+    static const QList<CommandSpec> list = {
+        {"ports", "ports", "lists the serial ports (and running simulated sensors)", {}},
+        {"find", "find [-p PORT] [-b BAUD] [--timeout S]",
+         "listens for a streaming sensor on the ports (writes nothing)",
+         {"port", "baud", "timeout"}},
+        {"info", "info -p PORT", "reads the firmware version and the full version", {"port", "baud"}},
+        {"get", "get -p PORT NAME", "reads a value: version, full-version, distance", {"port", "baud"}},
+        {"set", "set -p PORT NAME VALUE...", "changes a setting (see zn84ctl set --help)", {"port", "baud"}},
+        {"reset", "reset -p PORT", "restarts the sensor", {"port", "baud"}},
+        {"factory-restore", "factory-restore -p PORT", "restores the factory settings", {"port", "baud"}},
+        {"save", "save -p PORT", "stores the settings in the sensor", {"port", "baud"}},
+        {"stream", "stream -p PORT [--count N | --duration S] [--csv] [--timeout S]",
+         "prints distances in metres, one per line", {"port", "baud", "count", "duration", "timeout", "csv"}},
+        {"record", "record -p PORT FILE [--count N | --duration S] [--timeout S]",
+         "writes distances in the viewer's record format", {"port", "baud", "count", "duration", "timeout"}},
+        {"upgrade", "upgrade -p PORT [--can] IMAGE", "writes new firmware into the sensor", {"port", "baud", "can"}},
+        {"modbus", "modbus -p PORT [--address N] OPERATION [VALUE]",
+         "Modbus RTU operations (see zn84ctl modbus --help)", {"port", "baud", "address"}},
+    };
+    return list;
+}
+
+const CommandSpec *specOf(const QString &name)
+{
+    for (const CommandSpec &c : commands()) {
+        if (name == QLatin1String(c.name))
+            return &c;
+    }
+    return nullptr;
+}
+
+const char *kCommonOptions =
+    "Options:\n"
+    "  -p, --port PORT    serial port: a name from 'zn84ctl ports' or a device path\n"
+    "                     (default: $ZN84_PORT)\n"
+    "  -b, --baud BAUD    baud rate of the port (default 115200)\n"
+    "  --address N        Modbus device address, 1..247 (default 1)\n"
+    "  --json             one JSON object per result, one per line\n"
+    "  --timeout S        stream, record: how long to wait for the first distance\n"
+    "                     and for each next one (default 5 s); find: how long to\n"
+    "                     listen at each port and baud rate (default 1 s).\n"
+    "                     Acknowledgements wait for the protocol's own bounds.\n"
+    "  -v, --verbose      the worker's log on standard error\n"
+    "  -h, --help         help (also: zn84ctl COMMAND --help)\n";
+
+const char *kExitCodes =
+    "Exit codes:\n"
+    "  0    success\n"
+    "  1    usage error or invalid value (nothing was sent)\n"
+    "  2    the port cannot be opened (missing, not permitted, busy)\n"
+    "  3    the sensor did not answer, or answered wrongly\n"
+    "  4    firmware transfer refused or failed\n"
+    "  130  stream, record, upgrade, find: interrupted (SIGINT or SIGTERM); the\n"
+    "       port is released and one result printed (other commands end at once)\n";
+
+QString settingsList(Group group)
+{
+    QString text;
+    for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
+        if (s->group != group)
+            continue;
+        const QString head = QStringLiteral("  %1 %2").arg(QLatin1String(s->name), synopsis(*s));
+        // A long synopsis gets a line of its own.
+        text += head.size() > 36 ? head + QLatin1Char('\n') + QString(37, QLatin1Char(' '))
+                                 : head.leftJustified(36) + QLatin1Char(' ');
+        text += QLatin1String(s->summary) + QLatin1Char('\n');
+        for (int i = 0; i < s->numberCount; ++i)
+            text += QStringLiteral("%1%2: %3\n")
+                        .arg(QString(38, QLatin1Char(' ')), QLatin1String(s->numbers[i].name), rangeText(s->numbers[i]));
+    }
+    return text;
+}
+
+QString readingsList(Group group)
+{
+    QString text;
+    for (const Reading *r = readingsBegin(); r != readingsEnd(); ++r) {
+        if (r->group == group)
+            text += QStringLiteral("  %1").arg(QLatin1String(r->name)).leftJustified(36) + QLatin1Char(' ')
+                    + QLatin1String(r->summary) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace
+
+bool isCommand(const QString &command)
+{
+    return specOf(command) != nullptr;
+}
+
+QStringList optionsOf(const QString &command)
+{
+    const CommandSpec *c = specOf(command);
+    QStringList options = {QStringLiteral("json"), QStringLiteral("verbose"), QStringLiteral("help")};
+    if (c)
+        options += c->options;
+    return options;
+}
+
+QString topLevelHelp()
+{
+    QString text = QStringLiteral(
+        "Usage: zn84ctl COMMAND [OPTIONS] [OPERANDS]\n"
+        "The laser rangefinder's protocol from the command line.\n\nCommands:\n");
+    for (const CommandSpec &c : commands())
+        text += QStringLiteral("  %1").arg(QLatin1String(c.name)).leftJustified(18) + QLatin1String(c.summary)
+                + QLatin1Char('\n');
+    text += QLatin1Char('\n') + QLatin1String(kCommonOptions) + QLatin1Char('\n') + QLatin1String(kExitCodes);
+    text += QStringLiteral("\nEvery value is checked before anything is sent. See zn84ctl(1).\n");
+    return text;
+}
+
+QString commandHelp(const QString &command)
+{
+    const CommandSpec *c = specOf(command);
+    if (!c)
+        return QString();
+    // The pointer to this very help is left out of it.
+    QString summary = QLatin1String(c->summary);
+    summary.remove(QRegularExpression(QStringLiteral(" \\(see zn84ctl .*\\)$")));
+    QString text = QStringLiteral("Usage: zn84ctl %1\n%2.\n").arg(QLatin1String(c->synopsis), summary);
+    const QString name = QLatin1String(c->name);
+    if (name == QLatin1String("set")) {
+        text += QStringLiteral("\nSettings (numbers in decimal; CAN ids also 0x hex):\n") + settingsList(Group::Sensor);
+        text += QStringLiteral("\nExample: zn84ctl set -p /dev/ttyUSB0 output-format binary\n");
+    } else if (name == QLatin1String("get")) {
+        text += QStringLiteral("\nNames:\n") + readingsList(Group::Sensor)
+                + QStringLiteral("A distance is printed in metres. The trigger waits up to 22 s.\n");
+    } else if (name == QLatin1String("modbus")) {
+        text += QStringLiteral("\nOperations (Modbus RTU to --address, except enable and preset-address,\n"
+                               "which go in the sensor's own protocol):\n")
+                + readingsList(Group::Modbus) + settingsList(Group::Modbus);
+    } else if (name == QLatin1String("stream")) {
+        text += QStringLiteral(
+            "\nThe sensor streams in its binary output format (set output-format binary).\n"
+            "Until --count distances, --duration seconds, or Ctrl-C (exit 130). One distance\n"
+            "in metres per line, as the viewer records them; --csv: a header, then the time\n"
+            "since the port opened at which the reading arrived (s) and the distance.\n"
+            "--json: {\"distance_m\", \"time_s\"} per reading, then one result object.\n");
+    } else if (name == QLatin1String("record")) {
+        text += QStringLiteral(
+            "\nWrites one distance in metres per line to FILE (never overwriting it), or to\n"
+            "a new <yyyyMMdd_HHmmss>.txt in FILE when it is a directory or ends in '/'.\n"
+            "Stops like stream; the file holds every distance taken until then.\n");
+    } else if (name == QLatin1String("upgrade")) {
+        text += QStringLiteral(
+            "\nFrames of 255 bytes on a serial link, --can: 8-byte frames. An empty,\n"
+            "missing, unreadable or too large image is refused (exit 4) before the port\n"
+            "is opened. Progress on standard error; Ctrl-C stops the transfer (exit 130).\n");
+    } else if (name == QLatin1String("find")) {
+        text += QStringLiteral(
+            "\nPrints PORT BAUD for every port where measurement frames arrive; exit 3\n"
+            "when none is found. -p and -b narrow the search to one port or rate.\n");
+    } else if (name == QLatin1String("ports")) {
+        text += QStringLiteral("\nPrints NAME DESCRIPTION; simulated sensors after the system's ports.\n");
+    }
+    text += QLatin1Char('\n') + QLatin1String(kCommonOptions) + QLatin1Char('\n') + QLatin1String(kExitCodes);
+    return text;
+}
+
+} // namespace cli

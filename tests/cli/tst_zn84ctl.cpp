@@ -1,0 +1,855 @@
+// zn84ctl, the real program, against the simulated sensor on a
+// pseudo-terminal: its exit codes, its JSON results, the exact bytes of every
+// setting, the stream's distances, the firmware transfer and the stop
+// signals.
+
+#include "ctl_fixture.h"
+
+#include "settings_table.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <cmath>
+
+using namespace ctl;
+
+namespace {
+
+// How the simulated sensor is set up before a run.
+enum class Setup {
+    Streaming,      // 100 frames/s, fixed distance 1234 cm
+    Silent,         // answers nothing
+    WrongByte,      // answers with one byte changed
+    Paused,         // streams nothing
+    Modbus,         // Modbus on, distance register 4321
+    ModbusAt5,      // Modbus on at address 5
+    StopAckAt2,     // stops acknowledging firmware frames from frame 2 on
+    Busy,           // the test holds the port open
+    Gone,           // the device has been unplugged
+};
+
+// One setting on the wire: what the operator types and the exact bytes the
+// sensor must receive. A second column, what the window sends for the same
+// choice, goes beside it once the window takes its values from the table.
+struct BytesRow
+{
+    const char *setting;      // the table's name (Modbus operations: "modbus NAME")
+    QStringList cli;          // zn84ctl's operands after "-p DEV"
+    const char *expected;     // hex
+};
+
+const QVector<BytesRow> &bytesRows()
+{
+    static const QVector<BytesRow> rows = {
+        {"frame-rate", {"set", "frame-rate", "100"}, "5a06036400c7"},
+        {"frame-rate", {"set", "frame-rate", "0"}, "5a0603000063"},
+        {"frame-rate", {"set", "frame-rate", "65535"}, "5a0603ffff61"},
+        {"interface", {"set", "interface", "serial"}, "5a054501a5"},
+        {"interface", {"set", "interface", "can"}, "5a054502a6"},
+        {"output-format", {"set", "output-format", "ascii"}, "5a05050064"},
+        {"output-format", {"set", "output-format", "binary"}, "5a05050165"},
+        {"output-format", {"set", "output-format", "pix"}, "5a05050266"},
+        {"output-format", {"set", "output-format", "io"}, "5a05050569"},
+        {"output-format", {"set", "output-format", "rs485"}, "5a0505066a"},
+        {"output-format", {"set", "output-format", "4-20mA"}, "5a0505076b"},
+        {"baud-rate", {"set", "baud-rate", "115200"}, "5a080600c201002b"},
+        {"baud-rate", {"set", "baud-rate", "4294967295"}, "5a0806ffffffff64"},
+        {"output-mode", {"set", "output-mode", "trigger"}, "5a05070066"},
+        {"output-mode", {"set", "output-mode", "continuous"}, "5a05070167"},
+        {"checksum", {"set", "checksum", "disabled"}, "5a05080067"},
+        {"checksum", {"set", "checksum", "enabled"}, "5a05080168"},
+        {"fog-filter", {"set", "fog-filter", "enabled"}, "5a056400c3"},
+        {"fog-filter", {"set", "fog-filter", "disabled"}, "5a056401c4"},
+        {"dac-map", {"set", "dac-map", "forward"}, "5a057100d0"},
+        {"dac-map", {"set", "dac-map", "reverse"}, "5a057101d1"},
+        {"save", {"save"}, "5a04116f"},
+        {"save", {"set", "save"}, "5a04116f"},
+        {"reset", {"reset"}, "5a040260"},
+        {"factory-restore", {"factory-restore"}, "5a04106e"},
+        {"auto-gain", {"set", "auto-gain", "enabled"}, "5a054e00ad"},
+        {"auto-gain", {"set", "auto-gain", "disabled"}, "5a054e01ae"},
+        {"can-frame-type", {"set", "can-frame-type", "standard"}, "5a055d00bc"},
+        {"can-frame-type", {"set", "can-frame-type", "extended"}, "5a055d01bd"},
+        {"can-baud-rate", {"set", "can-baud-rate", "1m"}, "5a085240420f0045"},
+        {"can-baud-rate", {"set", "can-baud-rate", "500k"}, "5a085220a107007c"},
+        {"can-baud-rate", {"set", "can-baud-rate", "250k"}, "5a085290d0030017"},
+        {"can-baud-rate", {"set", "can-baud-rate", "125k"}, "5a085248e80100e5"},
+        {"can-receive-id", {"set", "can-receive-id", "0x7FF"}, "5a0851ff070000b9"},
+        {"can-receive-id", {"set", "can-receive-id", "291"}, "5a085123010000d7"},
+        {"can-send-id", {"set", "can-send-id", "0x1FFFFFFF"}, "5a0850ffffff1fce"},
+        {"offset", {"set", "offset", "-10"}, "5a0669f6ffbe"},
+        {"offset", {"set", "offset", "32767"}, "5a0669ff7f47"},
+        {"offset", {"set", "offset", "-32768"}, "5a0669008049"},
+        {"near-io-level", {"set", "near-io-level", "high"}, "5a056101c1"},
+        {"near-io-level", {"set", "near-io-level", "low"}, "5a056100c0"},
+        {"io-delay", {"set", "io-delay", "10", "20"}, "5a08620a001400e2"},
+        {"io-threshold", {"set", "io-threshold", "500", "50"}, "5a0863f4013200ec"},
+        {"modbus frame-rate", {"modbus", "frame-rate", "100"}, "01060086006469c8"},
+        {"modbus frame-rate", {"modbus", "frame-rate", "10000"}, "010600862710721f"},
+        {"modbus baud-rate", {"modbus", "baud-rate", "115200"}, "010600830001b9e201060084c2009883"},
+        {"modbus address", {"modbus", "address", "5"}, "0106008500055820"},
+        {"modbus save", {"modbus", "save"}, "0106008000008822"},
+        {"modbus save", {"modbus", "--address", "5", "save"}, "05060080000089a6"},
+        {"modbus reboot", {"modbus", "reboot"}, "0106008100011822"},
+        {"modbus shutdown", {"modbus", "shutdown"}, "010600810000d9e2"},
+        {"modbus disable", {"modbus", "disable"}, "010600820001e822"},
+        {"modbus enable", {"modbus", "enable"}, "5a056f00ce"},
+        {"modbus preset-address", {"modbus", "preset-address", "7"}, "5a057007d6"},
+    };
+    return rows;
+}
+
+QString rowName(const BytesRow &row)
+{
+    return row.cli.join(QLatin1Char(' '));
+}
+
+// The distances of stream lines in cm; false when a line is not a distance
+// in the record file's format (QTextStream's default notation of cm / 100).
+bool distancesOf(const QStringList &lines, QVector<uint16_t> &cm, QString &bad)
+{
+    for (const QString &line : lines) {
+        bool ok = false;
+        const double m = line.toDouble(&ok);
+        const long v = ok ? std::lround(m * 100) : -1;
+        if (!ok || v < 0 || v > 65535 || line != QString::number(v / 100.0, 'g', 6)) {
+            bad = line;
+            return false;
+        }
+        cm << uint16_t(v);
+    }
+    return true;
+}
+
+// True when `got` appears in `sent` as one unbroken run.
+bool isRunOf(const QVector<uint16_t> &got, const std::vector<uint16_t> &sent)
+{
+    if (got.isEmpty() || sent.size() < size_t(got.size()))
+        return false;
+    for (size_t start = 0; start + size_t(got.size()) <= sent.size(); ++start) {
+        if (std::equal(got.cbegin(), got.cend(), sent.cbegin() + long(start)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Setup)
+
+class tst_zn84ctl : public QObject
+{
+    Q_OBJECT
+
+private:
+    sim::SimSensor *sensor = nullptr;
+    QString device;
+    QTemporaryDir scratch;
+
+    void setUp(Setup setup, QSerialPort &holder)
+    {
+        switch (setup) {
+        case Setup::Streaming:
+            break;
+        case Setup::Silent:
+            sensor->setAnswerMode(sim::AnswerMode::Silent);
+            break;
+        case Setup::WrongByte:
+            sensor->setAnswerMode(sim::AnswerMode::WrongByte);
+            break;
+        case Setup::Paused:
+            sensor->pauseStream(true);
+            break;
+        case Setup::Modbus: {
+            const uint8_t version[4] = {1, 4, 0, 9};
+            sensor->setModbusEnabled(true);
+            sensor->setModbusRegisters(4321, version);
+            break;
+        }
+        case Setup::ModbusAt5:
+            sensor->setModbusEnabled(true);
+            sensor->setModbusAddress(5);
+            break;
+        case Setup::StopAckAt2:
+            sensor->setUpgradeFault(2, sim::UpgradeFault::StopAck);
+            break;
+        case Setup::Busy:
+            holder.setPortName(device);
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+            break;
+        case Setup::Gone:
+            sensor->unplug();
+            break;
+        }
+    }
+
+    QString writeImage(const QString &name, int size)
+    {
+        QFile f(scratch.filePath(name));
+        if (!f.open(QIODevice::WriteOnly))
+            return QString();
+        QByteArray image(size, Qt::Uninitialized);
+        for (int i = 0; i < size; ++i)
+            image[i] = char((i * 7 + i / 251) & 0xFF);
+        f.write(image);
+        return f.fileName();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(scratch.isValid());
+        QVERIFY(QFileInfo(QStringLiteral(ZN84CTL_PROGRAM)).isExecutable());
+    }
+
+    void init()
+    {
+        sensor = new sim::SimSensor;
+        sensor->setDistanceCm(1234);
+        sensor->setVersion(1, 2, 3);
+        sensor->setFullVersion("ZN84 TEST 7.7");
+        QVERIFY(sensor->start(100));
+        device = QString::fromStdString(sensor->devicePath());
+    }
+
+    void cleanup()
+    {
+        delete sensor;
+        sensor = nullptr;
+    }
+
+    // Every exit code but the interruption's (below), and for the refusals
+    // that nothing at all reached the sensor.
+    void exitCodes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("nothingSent");
+
+        const Setup on = Setup::Streaming;
+        QTest::newRow("help") << QStringList{"--help"} << on << 0 << true;
+        QTest::newRow("help of set") << QStringList{"set", "--help"} << on << 0 << true;
+        QTest::newRow("set frame-rate") << QStringList{"set", "-p", "%DEV%", "frame-rate", "100"} << on << 0 << false;
+        QTest::newRow("no command") << QStringList{} << on << 1 << true;
+        QTest::newRow("unknown command") << QStringList{"-p", "%DEV%", "blink"} << on << 1 << true;
+        QTest::newRow("unknown option") << QStringList{"set", "-p", "%DEV%", "--fast", "save"} << on << 1 << true;
+        QTest::newRow("option of another command")
+            << QStringList{"set", "-p", "%DEV%", "--count", "5", "frame-rate", "100"} << on << 1 << true;
+        QTest::newRow("no port") << QStringList{"set", "frame-rate", "100"} << on << 1 << true;
+        QTest::newRow("frame rate out of range")
+            << QStringList{"set", "-p", "%DEV%", "frame-rate", "65536"} << on << 1 << true;
+        QTest::newRow("frame rate not a number")
+            << QStringList{"set", "-p", "%DEV%", "frame-rate", "ten"} << on << 1 << true;
+        QTest::newRow("frame rate with a blank")
+            << QStringList{"set", "-p", "%DEV%", "frame-rate", " 100"} << on << 1 << true;
+        QTest::newRow("negative frame rate")
+            << QStringList{"set", "-p", "%DEV%", "frame-rate", "-1"} << on << 1 << true;
+        QTest::newRow("offset below 16 bits")
+            << QStringList{"set", "-p", "%DEV%", "offset", "-32769"} << on << 1 << true;
+        QTest::newRow("hex where decimal only")
+            << QStringList{"set", "-p", "%DEV%", "baud-rate", "0x1C200"} << on << 1 << true;
+        QTest::newRow("CAN id above 32 bits")
+            << QStringList{"set", "-p", "%DEV%", "can-send-id", "0x100000000"} << on << 1 << true;
+        QTest::newRow("baud rate 0") << QStringList{"set", "-p", "%DEV%", "baud-rate", "0"} << on << 1 << true;
+        QTest::newRow("unknown choice")
+            << QStringList{"set", "-p", "%DEV%", "output-format", "hex"} << on << 1 << true;
+        QTest::newRow("unknown setting") << QStringList{"set", "-p", "%DEV%", "colour", "red"} << on << 1 << true;
+        QTest::newRow("one value of two") << QStringList{"set", "-p", "%DEV%", "io-delay", "10"} << on << 1 << true;
+        QTest::newRow("value for an action") << QStringList{"save", "-p", "%DEV%", "now"} << on << 1 << true;
+        QTest::newRow("Modbus frame rate 0")
+            << QStringList{"modbus", "-p", "%DEV%", "frame-rate", "0"} << Setup::Modbus << 1 << true;
+        QTest::newRow("Modbus address 248")
+            << QStringList{"modbus", "-p", "%DEV%", "--address", "248", "save"} << Setup::Modbus << 1 << true;
+        QTest::newRow("unknown reading") << QStringList{"get", "-p", "%DEV%", "colour"} << on << 1 << true;
+        QTest::newRow("record into an existing file")
+            << QStringList{"record", "-p", "%DEV%", "%EXISTING%"} << on << 1 << true;
+        QTest::newRow("port missing") << QStringList{"info", "-p", "/dev/zn84-no-such-port"} << on << 2 << true;
+        QTest::newRow("port busy") << QStringList{"info", "-p", "%DEV%"} << Setup::Busy << 2 << true;
+        // By its link: the freed pseudo-terminal may already be another's.
+        QTest::newRow("device unplugged") << QStringList{"save", "-p", "%LINK%"} << Setup::Gone << 2 << true;
+        QTest::newRow("no answer") << QStringList{"set", "-p", "%DEV%", "frame-rate", "100"} << Setup::Silent << 3
+                                   << false;
+        QTest::newRow("wrong answer") << QStringList{"set", "-p", "%DEV%", "output-format", "binary"}
+                                      << Setup::WrongByte << 3 << false;
+        QTest::newRow("no stream") << QStringList{"stream", "-p", "%DEV%", "--timeout", "0.3"} << Setup::Paused << 3
+                                   << true;
+        QTest::newRow("no Modbus answer at another address")
+            << QStringList{"modbus", "-p", "%DEV%", "--address", "9", "save"} << Setup::Modbus << 3 << false;
+        QTest::newRow("upgrade: missing image")
+            << QStringList{"upgrade", "-p", "%DEV%", "%SCRATCH%/none.bin"} << on << 4 << true;
+        QTest::newRow("upgrade: empty image")
+            << QStringList{"upgrade", "-p", "%DEV%", "%EMPTY%"} << on << 4 << true;
+        QTest::newRow("upgrade: too large for CAN frames")
+            << QStringList{"upgrade", "-p", "%DEV%", "--can", "%LARGE%"} << on << 4 << true;
+        QTest::newRow("upgrade: a directory")
+            << QStringList{"upgrade", "-p", "%DEV%", "%SCRATCH%"} << on << 4 << true;
+        QTest::newRow("upgrade: no acknowledgement")
+            << QStringList{"upgrade", "-p", "%DEV%", "%SMALL%"} << Setup::StopAckAt2 << 4 << false;
+    }
+
+    void exitCodes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(Setup, setup);
+        QFETCH(int, exitCode);
+        QFETCH(bool, nothingSent);
+
+        const QString existing = scratch.filePath(QStringLiteral("existing.txt"));
+        {
+            QFile f(existing);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("kept\n");
+        }
+        const QString empty = writeImage(QStringLiteral("empty.bin"), 0);
+        // 65535 frames of 2 bytes fit; one byte more does not.
+        const QString large = writeImage(QStringLiteral("large.bin"), 131071);
+        const QString small = writeImage(QStringLiteral("small.bin"), 2000);
+        for (QString &a : args) {
+            a.replace(QStringLiteral("%EXISTING%"), existing);
+            a.replace(QStringLiteral("%EMPTY%"), empty);
+            a.replace(QStringLiteral("%LARGE%"), large);
+            a.replace(QStringLiteral("%SMALL%"), small);
+            a.replace(QStringLiteral("%SCRATCH%"), scratch.path());
+        }
+
+        const QString link = QString::fromStdString(sensor->linkPath());
+        for (QString &a : args)
+            a.replace(QStringLiteral("%LINK%"), link);
+        QSerialPort holder;
+        setUp(setup, holder);
+        sensor->clearReceived();
+        const Run r = runCtl(withDevice(args, device));
+        QVERIFY2(r.finished, qPrintable(r.describe()));
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.describe()));
+        // A failure always says why.
+        if (exitCode != 0)
+            QVERIFY2(!r.err.trimmed().isEmpty(), qPrintable(r.describe()));
+
+        if (setup == Setup::Gone)
+            return;
+        holder.close();
+        sensor->setAnswerMode(sim::AnswerMode::Normal);
+        const QByteArray before = receivedBeforeMarker(*sensor);
+        if (nothingSent)
+            QVERIFY2(before.isEmpty(), before.toHex(' ').constData());
+        else
+            QVERIFY2(!before.isEmpty(), qPrintable(r.describe()));
+        QFile kept(existing);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("kept\n"));
+    }
+
+    // Every setting, every choice and the edges of the ranges: exactly these
+    // bytes reach the sensor, once.
+    void setWritesExactBytes_data()
+    {
+        QTest::addColumn<QStringList>("cli");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<bool>("modbus");
+        for (const BytesRow &row : bytesRows()) {
+            QTest::newRow(qPrintable(rowName(row)))
+                << row.cli << QByteArray::fromHex(row.expected)
+                << (row.cli.first() == QLatin1String("modbus") && !row.cli.contains(QStringLiteral("enable"))
+                    && !row.cli.contains(QStringLiteral("preset-address")));
+        }
+    }
+
+    void setWritesExactBytes()
+    {
+        QFETCH(QStringList, cli);
+        QFETCH(QByteArray, expected);
+        QFETCH(bool, modbus);
+        if (modbus) {
+            sensor->setModbusEnabled(true);
+            if (cli.contains(QStringLiteral("--address")))
+                sensor->setModbusAddress(5);
+        }
+        sensor->clearReceived();
+        const Run r = runCtl(QStringList{"-p", device} + cli);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
+        QCOMPARE(receivedBeforeMarker(*sensor).toHex(' '), expected.toHex(' '));
+    }
+
+    // On a line that streams at the top rate every wait of an exchange ends
+    // at the next chunk of frames. An answer 100 ms late is well within the
+    // protocol's bound (two waits of 1 s for an acknowledgement, three of 2 s
+    // for a reply) and is taken, the request written once.
+    void lateAnswerOnAStreamingLine_data()
+    {
+        QTest::addColumn<QStringList>("cli");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("acknowledged setting") << QStringList{"set", "output-format", "binary"}
+                                              << QByteArray::fromHex("5a05050165") << "output-format binary: ok";
+        QTest::newRow("status acknowledgement") << QStringList{"save"} << QByteArray::fromHex("5a04116f")
+                                                << "save: ok";
+        QTest::newRow("version query") << QStringList{"get", "version"} << QByteArray::fromHex("5a04015f")
+                                       << "3.2.1";
+    }
+
+    void lateAnswerOnAStreamingLine()
+    {
+        QFETCH(QStringList, cli);
+        QFETCH(QByteArray, expected);
+        QFETCH(QString, output);
+        sensor->setRate(11111);
+        sensor->setLateDelayMs(100);
+        sensor->setAnswerMode(sim::AnswerMode::Late);
+        sensor->clearReceived();
+        const Run r = runCtl(QStringList{"-p", device} + cli);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
+        QCOMPARE(r.outLines(), QStringList{output});
+        QCOMPARE(receivedBeforeMarker(*sensor).toHex(' '), expected.toHex(' '));
+    }
+
+    // The bytes table reaches every entry of the shared settings table.
+    void everySettingHasBytes()
+    {
+        QStringList covered;
+        for (const BytesRow &row : bytesRows())
+            covered << QLatin1String(row.setting);
+        for (const settingstable::Setting *s = settingstable::settingsBegin(); s != settingstable::settingsEnd();
+             ++s) {
+            const QString name = s->group == settingstable::Group::Modbus
+                    ? QStringLiteral("modbus ") + QLatin1String(s->name) : QLatin1String(s->name);
+            QVERIFY2(covered.contains(name), qPrintable(name));
+            for (int i = 0; i < s->choiceCount; ++i) {
+                bool found = false;
+                for (const BytesRow &row : bytesRows())
+                    found = found || (name == QLatin1String(row.setting)
+                                      && row.cli.last().compare(QLatin1String(s->choices[i].name),
+                                                                Qt::CaseInsensitive) == 0);
+                QVERIFY2(found, qPrintable(name + QLatin1Char(' ') + QLatin1String(s->choices[i].name)));
+            }
+        }
+    }
+
+    // --json: one compact object per result, failures included.
+    void jsonResults_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("expected");   // these members, exactly
+
+        const Setup on = Setup::Streaming;
+        QTest::newRow("info") << QStringList{"info"} << on << 0
+                              << QByteArray(R"({"command":"info","ok":true,"version":"3.2.1",)"
+                                            R"("full_version":"ZN84 TEST 7.7"})");
+        QTest::newRow("get version") << QStringList{"get", "version"} << on << 0
+                                     << QByteArray(R"({"command":"get","reading":"version","value":"3.2.1","ok":true})");
+        QTest::newRow("get distance") << QStringList{"get", "distance"} << on << 0
+                                      << QByteArray(R"({"command":"get","reading":"distance","distance_cm":1234,)"
+                                                    R"("distance_m":12.34,"ok":true})");
+        QTest::newRow("set a choice") << QStringList{"set", "output-format", "binary"} << on << 0
+                                      << QByteArray(R"({"command":"set","setting":"output-format","args":["binary"],)"
+                                                    R"("wire":[1],"ok":true})");
+        QTest::newRow("set two numbers") << QStringList{"set", "io-delay", "10", "20"} << on << 0
+                                         << QByteArray(R"({"command":"set","setting":"io-delay","args":["10","20"],)"
+                                                       R"("wire":[10,20],"ok":true})");
+        QTest::newRow("set a negative offset") << QStringList{"set", "offset", "-10"} << on << 0
+                                               << QByteArray(R"({"command":"set","setting":"offset","args":["-10"],)"
+                                                             R"("wire":[65526],"ok":true})");
+        QTest::newRow("modbus distance") << QStringList{"modbus", "distance"} << Setup::Modbus << 0
+                                         << QByteArray(R"({"command":"modbus","reading":"distance","address":1,)"
+                                                       R"("distance_cm":4321,"distance_m":43.21,"ok":true})");
+        QTest::newRow("modbus version") << QStringList{"modbus", "version"} << Setup::Modbus << 0
+                                        << QByteArray(R"({"command":"modbus","reading":"version","address":1,)"
+                                                      R"("value":"4.0.9","ok":true})");
+        QTest::newRow("invalid value") << QStringList{"set", "frame-rate", "70000"} << on << 1
+                                       << QByteArray(R"({"command":"set","setting":"frame-rate","args":["70000"],)"
+                                                     R"("ok":false,"exit":1,"error":"*"})");
+        QTest::newRow("no answer") << QStringList{"save"} << Setup::Silent << 3
+                                   << QByteArray(R"({"command":"save","setting":"save","args":[],"wire":[],)"
+                                                 R"("ok":false,"exit":3,"error":"*"})");
+        QTest::newRow("port busy") << QStringList{"info"} << Setup::Busy << 2
+                                   << QByteArray(R"({"command":"info","port":"%DEV%","port_error":"PermissionError",)"
+                                                 R"("ok":false,"exit":2,"error":"*"})");
+        QTest::newRow("stream of two") << QStringList{"stream", "--count", "2"} << on << 0 << QByteArray();
+    }
+
+    void jsonResults()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(Setup, setup);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, expected);
+        QSerialPort holder;
+        setUp(setup, holder);
+        const Run r = runCtl(QStringList{"--json", "-p", device} + args);
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.describe()));
+        const QList<QJsonObject> objects = jsonLines(r);
+        for (const QJsonObject &o : objects)
+            QVERIFY2(!o.isEmpty(), qPrintable(r.describe()));
+        // Compact: no blanks outside strings.
+        for (const QString &line : r.outLines())
+            QVERIFY2(QJsonDocument::fromJson(line.toUtf8()).toJson(QJsonDocument::Compact) == line.toUtf8(),
+                     qPrintable(line));
+
+        if (expected.isEmpty()) {
+            // A stream: the readings, then one result.
+            QCOMPARE(objects.size(), 3);
+            for (int i = 0; i < 2; ++i) {
+                QCOMPARE(objects[i].value(QStringLiteral("distance_m")).toDouble(), 12.34);
+                QVERIFY(objects[i].value(QStringLiteral("time_s")).toDouble() >= 0);
+            }
+            QCOMPARE(objects[2].value(QStringLiteral("command")).toString(), QStringLiteral("stream"));
+            QCOMPARE(objects[2].value(QStringLiteral("ok")).toBool(), true);
+            QCOMPARE(objects[2].value(QStringLiteral("distances")).toInt(), 2);
+            return;
+        }
+        QCOMPARE(objects.size(), 1);
+        QJsonObject want = QJsonDocument::fromJson(expected.replace("%DEV%", device.toUtf8())).object();
+        QVERIFY(!want.isEmpty());
+        QJsonObject got = objects.first();
+        // "*": any non-empty text.
+        for (auto it = want.begin(); it != want.end(); ++it) {
+            if (it.value() == QJsonValue(QStringLiteral("*"))) {
+                QVERIFY2(!got.value(it.key()).toString().isEmpty(), qPrintable(it.key()));
+                got.insert(it.key(), QStringLiteral("*"));
+            }
+        }
+        QCOMPARE(got, want);
+    }
+
+    // Why a port cannot be opened, in words and by QSerialPort's error.
+    void portErrors_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("hold");
+        QTest::addColumn<bool>("asNobody");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("missing") << "/dev/zn84-no-such-port" << false << false << "missing" << "DeviceNotFoundError";
+        QTest::newRow("busy") << "%DEV%" << true << false << "busy" << "PermissionError";
+        QTest::newRow("not permitted") << "%DEV%" << false << true << "not permitted" << "PermissionError";
+    }
+
+    void portErrors()
+    {
+        QFETCH(QString, port);
+        QFETCH(bool, hold);
+        QFETCH(bool, asNobody);
+        QFETCH(QString, reason);
+        QFETCH(QString, error);
+        port.replace(QStringLiteral("%DEV%"), device);
+        QSerialPort holder;
+        if (hold)
+            setUp(Setup::Busy, holder);
+        QString wrapper;
+        QStringList wrapperArgs;
+        if (asNobody) {
+            // The pseudo-terminal is the owner's alone; another user may not open it.
+            if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+                QSKIP("needs root and setpriv to run the program as another user");
+            wrapper = QStringLiteral("setpriv");
+            wrapperArgs = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+        }
+        const Run r = runCtl({"info", "--json", "-p", port}, 60000, wrapper, wrapperArgs);
+        QVERIFY2(r.exitCode == 2, qPrintable(r.describe()));
+        const QList<QJsonObject> objects = jsonLines(r);
+        QCOMPARE(objects.size(), 1);
+        QCOMPARE(objects.first().value(QStringLiteral("port_error")).toString(), error);
+        const QString message = objects.first().value(QStringLiteral("error")).toString();
+        QVERIFY2(message.contains(QStringLiteral(": ") + reason), qPrintable(message));
+        QVERIFY2(QString::fromUtf8(r.err).contains(reason), r.err.constData());
+    }
+
+    // At the line's top rate, --count 1000 prints exactly 1000 distances,
+    // each the one a frame carried, in the order sent; record writes the
+    // same in the viewer's format.
+    void streamCountIsExact_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("count");
+        QTest::newRow("stream") << "stream" << 1000;
+        QTest::newRow("record") << "record" << 1000;
+        QTest::newRow("record into a directory") << "record-dir" << 300;
+    }
+
+    void streamCountIsExact()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, count);
+        sensor->setCountingDistance(100);
+        sensor->setFrameLog(true);
+        sensor->setRate(11111);
+
+        const QString dir = scratch.filePath(QStringLiteral("records-") + QString::number(count));
+        const QString file = scratch.filePath(QStringLiteral("record-%1.txt").arg(count));
+        QStringList args{"-p", device, "--count", QString::number(count)};
+        if (command == QLatin1String("stream"))
+            args.prepend(QStringLiteral("stream"));
+        else
+            args = QStringList{"record", command == QLatin1String("record") ? file : dir + QLatin1Char('/')} + args;
+        const Run r = runCtl(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
+
+        QStringList lines;
+        if (command == QLatin1String("stream")) {
+            lines = r.outLines();
+        } else {
+            QString path = file;
+            if (command == QLatin1String("record-dir")) {
+                const QStringList made = QDir(dir).entryList(QDir::Files);
+                QCOMPARE(made.size(), 1);
+                QVERIFY2(QRegularExpression(QStringLiteral("^\\d{8}_\\d{6}\\.txt$")).match(made.first()).hasMatch(),
+                         qPrintable(made.first()));
+                path = QDir(dir).filePath(made.first());
+            }
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray content = f.readAll();
+            QVERIFY(content.endsWith('\n'));
+            lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
+            lines.removeLast();
+            QCOMPARE(r.outLines().size(), 1);   // the result line
+        }
+        QCOMPARE(lines.size(), count);
+        QVector<uint16_t> cm;
+        QString bad;
+        QVERIFY2(distancesOf(lines, cm, bad), qPrintable(bad));
+        QVERIFY2(isRunOf(cm, sensor->frameLog()),
+                 qPrintable(QStringLiteral("first %1, last %2, %3 frames sent")
+                                .arg(cm.first()).arg(cm.last()).arg(sensor->frameLog().size())));
+    }
+
+    // --duration ends the stream after that time, not before it (a coarse
+    // timer may fire 5 % early), with every distance so far printed.
+    void streamDurationIsHeld()
+    {
+        const Run r = runCtl({"stream", "--json", "-p", device, "--duration", "1.5"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
+        const QList<QJsonObject> objects = jsonLines(r);
+        QVERIFY(objects.size() > 100);   // 100 frames/s
+        const QJsonObject result = objects.last();
+        QCOMPARE(result.value(QStringLiteral("ok")).toBool(), true);
+        QCOMPARE(result.value(QStringLiteral("distances")).toInt(), objects.size() - 1);
+        QVERIFY2(result.value(QStringLiteral("seconds")).toDouble() >= 1.5, qPrintable(r.describe()));
+        for (int i = 0; i + 1 < objects.size(); ++i)
+            QVERIFY(objects[i].value(QStringLiteral("time_s")).toDouble() <= 1.5);
+    }
+
+    // --csv: a header, then the time since start and the distance.
+    void streamCsv()
+    {
+        const Run r = runCtl({"stream", "--csv", "-p", device, "--count", "20"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
+        const QStringList lines = r.outLines();
+        QCOMPARE(lines.size(), 21);
+        QCOMPARE(lines.first(), QStringLiteral("time_s,distance_m"));
+        double previous = 0;
+        for (int i = 1; i < lines.size(); ++i) {
+            const QStringList cells = lines[i].split(QLatin1Char(','));
+            QCOMPARE(cells.size(), 2);
+            bool ok = false;
+            const double t = cells[0].toDouble(&ok);
+            QVERIFY(ok);
+            QVERIFY(t >= previous);
+            previous = t;
+            QCOMPARE(cells[1], QStringLiteral("12.34"));
+        }
+    }
+
+    // A stream or a transfer stopped by SIGINT or SIGTERM: exit 130, one
+    // result, the port released (the next run opens it).
+    void interrupted_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("sig");
+        QTest::addColumn<bool>("json");
+        QTest::newRow("stream, SIGINT") << "stream" << SIGINT << false;
+        QTest::newRow("stream, SIGTERM, json") << "stream" << SIGTERM << true;
+        QTest::newRow("record, SIGINT") << "record" << SIGINT << false;
+        QTest::newRow("upgrade, SIGINT") << "upgrade" << SIGINT << false;
+        QTest::newRow("upgrade, SIGTERM, json") << "upgrade" << SIGTERM << true;
+    }
+
+    void interrupted()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, sig);
+        QFETCH(bool, json);
+
+        QStringList args{command, "-p", device};
+        const QString record = scratch.filePath(QStringLiteral("interrupted-%1.txt").arg(sig));
+        QFile::remove(record);
+        if (command == QLatin1String("record"))
+            args << record;
+        if (command == QLatin1String("upgrade")) {
+            // 65535 CAN frames: far longer than the test waits.
+            args << QStringLiteral("--can") << writeImage(QStringLiteral("long.bin"), 131070);
+        }
+        if (json)
+            args << QStringLiteral("--json");
+
+        QProcess p;
+        startCtl(p, args);
+        QVERIFY(p.waitForStarted(10000));
+        QByteArray out;
+        if (command == QLatin1String("upgrade")) {
+            QVERIFY(sensor->waitForUpgradeFrames(50, 20000));
+        } else if (command == QLatin1String("record")) {
+            QVERIFY(QTest::qWaitFor([&] { return QFileInfo(record).size() >= 5 * 6; }, 20000));
+        } else {
+            QVERIFY(QTest::qWaitFor([&] {
+                out += p.readAllStandardOutput();
+                return out.count('\n') >= 5;
+            }, 20000));
+        }
+        QCOMPARE(::kill(pid_t(p.processId()), sig), 0);
+        QVERIFY(p.waitForFinished(10000));
+        out += p.readAllStandardOutput();
+        const QByteArray err = p.readAllStandardError();
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 130);
+
+        const QStringList lines = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (json) {
+            // The result is the last object; before it only readings.
+            QJsonParseError e;
+            const QJsonObject last = QJsonDocument::fromJson(lines.last().toUtf8(), &e).object();
+            QCOMPARE(e.error, QJsonParseError::NoError);
+            QCOMPARE(last.value(QStringLiteral("command")).toString(), command);
+            QCOMPARE(last.value(QStringLiteral("exit")).toInt(), 130);
+            QCOMPARE(last.value(QStringLiteral("ok")).toBool(true), false);
+            for (int i = 0; i < lines.size() - 1; ++i)
+                QVERIFY2(lines[i].contains(QLatin1String("distance_m")), qPrintable(lines[i]));
+        } else if (command == QLatin1String("stream")) {
+            // Every line a distance; the one result on standard error.
+            QVector<uint16_t> cm;
+            QString bad;
+            QVERIFY2(distancesOf(lines, cm, bad), qPrintable(bad));
+            QCOMPARE(err, QStringLiteral("zn84ctl: interrupted after %1 distances\n").arg(lines.size()).toUtf8());
+        } else if (command == QLatin1String("record")) {
+            QCOMPARE(lines.size(), 1);
+            QVERIFY2(lines.first().contains(QLatin1String("(interrupted)")), qPrintable(lines.first()));
+            QFile f(record);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QString content = QString::fromUtf8(f.readAll());
+            const int n = content.count(QLatin1Char('\n'));
+            QVERIFY(lines.first().startsWith(QString::number(n) + QLatin1Char(' ')));
+        } else {
+            QCOMPARE(lines.size(), 0);
+            QCOMPARE(err.count("transfer interrupted"), 1);
+        }
+        if (command == QLatin1String("upgrade"))
+            QVERIFY(sensor->upgradeFramesReceived() < 65536);
+
+        // Released: the next program opens the port and is answered.
+        const Run next = runCtl({"get", "version", "-p", device});
+        QVERIFY2(next.exitCode == 0, qPrintable(next.describe()));
+        QCOMPARE(next.out, QByteArray("3.2.1\n"));
+    }
+
+    // A transfer that completes: the sensor holds the image, progress on
+    // standard error as plain lines (not a terminal), one result.
+    void upgradeTransfersTheImage_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("can");
+        QTest::addColumn<int>("frames");
+        QTest::newRow("serial") << 1000 << false << 5;
+        QTest::newRow("CAN") << 999 << true << 500;
+    }
+
+    void upgradeTransfersTheImage()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, can);
+        QFETCH(int, frames);
+        const QString image = writeImage(QStringLiteral("image-%1.bin").arg(size), size);
+        QStringList args{"upgrade", "--json", "-p", device, image};
+        if (can)
+            args << QStringLiteral("--can");
+        const Run r = runCtl(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
+        const QList<QJsonObject> objects = jsonLines(r);
+        QCOMPARE(objects.size(), 1);
+        QCOMPARE(objects.first().value(QStringLiteral("ok")).toBool(), true);
+        QCOMPARE(objects.first().value(QStringLiteral("frames")).toInt(), frames);
+        QCOMPARE(objects.first().value(QStringLiteral("bytes")).toInt(), size);
+        QFile f(image);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(QTest::qWaitFor([&] { return sensor->upgradeFramesReceived() == frames + 1; }, 5000));
+        QCOMPARE(bytesOf(sensor->upgradeImage()), f.readAll());
+        const QStringList progress = QString::fromUtf8(r.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(!progress.isEmpty());
+        QCOMPARE(progress.last(), QStringLiteral("upgrade: 100%"));
+    }
+
+    // On a terminal the transfer's progress is one bar redrawn in place.
+    void upgradeProgressBarOnATerminal()
+    {
+        const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+        if (script.isEmpty())
+            QSKIP("needs script(1) to give the program a terminal");
+        const QString image = writeImage(QStringLiteral("tty.bin"), 5000);
+        const QString command = QStringLiteral("%1 upgrade -p %2 %3").arg(QStringLiteral(ZN84CTL_PROGRAM), device, image);
+        QProcess p;
+        p.setProcessEnvironment(cleanEnvironment());
+        p.start(script, {"-qec", command, "/dev/null"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        const QString screen = QString::fromUtf8(p.readAllStandardOutput());
+        QVERIFY2(screen.contains(QStringLiteral("\rupgrade [")), qPrintable(screen));
+        QVERIFY2(screen.contains(QStringLiteral("] 100%\r\n")), qPrintable(screen));
+        // No progress lines of the plain kind.
+        QVERIFY2(!screen.contains(QStringLiteral("upgrade: 100%")), qPrintable(screen));
+        QVERIFY2(screen.contains(QStringLiteral("upgrade: ok")), qPrintable(screen));
+    }
+
+    // The help names every command and every exit code.
+    void helpListsCommandsAndExitCodes()
+    {
+        const Run r = runCtl({"--help"});
+        QCOMPARE(r.exitCode, 0);
+        const QString text = QString::fromUtf8(r.out);
+        for (const char *c : {"ports", "find", "info", "get", "set", "reset", "factory-restore", "save", "stream",
+                              "record", "upgrade", "modbus"}) {
+            QVERIFY2(text.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(c))), c);
+            const Run sub = runCtl({c, "--help"});
+            QVERIFY2(sub.exitCode == 0 && sub.out.startsWith("Usage: zn84ctl " + QByteArray(c)), c);
+        }
+        for (const char *code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  130 "})
+            QVERIFY2(text.contains(QLatin1String(code)), code);
+    }
+
+    // find listens and reports where the sensor streams; a silent line is
+    // no sensor (exit 3). Only the test's own port is listened to.
+    void findListensOnly_data()
+    {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("streaming") << Setup::Streaming << "%DEV%" << 0;
+        QTest::newRow("paused") << Setup::Paused << "%DEV%" << 3;
+        QTest::newRow("the port asked for is missing") << Setup::Streaming << "/dev/zn84-no-such-port" << 2;
+    }
+
+    void findListensOnly()
+    {
+        QFETCH(Setup, setup);
+        QFETCH(QString, port);
+        QFETCH(int, exitCode);
+        QSerialPort unused;
+        setUp(setup, unused);
+        sensor->clearReceived();
+        port.replace(QStringLiteral("%DEV%"), device);
+        const Run r = runCtl({"find", "-p", port, "-b", "115200", "--timeout", "0.5"});
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.describe()));
+        if (exitCode == 0)
+            QCOMPARE(r.outLines(), QStringList{device + QStringLiteral(" 115200")});
+        QCOMPARE(receivedBeforeMarker(*sensor), QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_zn84ctl)
+#include "tst_zn84ctl.moc"
