@@ -36,7 +36,7 @@ uint32_t payloadValue(const Bytes &frame, size_t bytes)
 void SimSensor::Impl::processRx(Clock::time_point now)
 {
     size_t start = 0;
-    while (start < rx.size()) {
+    while (start < rx.size() && !vanishNow) {
         // Work on a view from `start`; erase once at the end.
         if (start > 0) {
             rx.erase(rx.begin(), rx.begin() + static_cast<long>(start));
@@ -86,6 +86,8 @@ Parse SimSensor::Impl::parseCommand(size_t &used)
 
 void SimSensor::Impl::handleCommand(const Bytes &frame)
 {
+    if (!takeRequest())
+        return;
     const uint8_t id = frame[2];
     const Clock::time_point now = Clock::now();
 
@@ -167,6 +169,15 @@ void SimSensor::Impl::answer(Bytes bytes, AnswerKind kind)
 {
     if (bytes.empty())
         return;
+    if (holdAnswers) {
+        heldAnswers.emplace_back(std::move(bytes), kind);
+        return;
+    }
+    answerNow(std::move(bytes), kind);
+}
+
+void SimSensor::Impl::answerNow(Bytes bytes, AnswerKind kind)
+{
     switch (mode) {
     case AnswerMode::Silent:
         return;

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <random>
+#include <utility>
 
 namespace sim {
 
@@ -105,6 +106,15 @@ struct SimSensor::Impl {
     bool upgWrongAck = false;
     bool upgAckLast = true;
 
+    // test reports and request-driven actions (sim_requests.cpp)
+    int requestsTaken = 0;
+    bool unplugArmed = false;      // vanish when the next request is taken
+    bool vanishNow = false;        // the thread closes the line and ends
+    bool holdAnswers = false;
+    std::vector<std::pair<Bytes, AnswerKind>> heldAnswers;
+    int mbReplyAddr = -1;
+    uint64_t bytesWritten = 0;
+
     // --- thread and line (sim_line.cpp) ---
     void run();
     void wake();
@@ -138,6 +148,16 @@ struct SimSensor::Impl {
     // --- firmware transfer (sim_upgrade.cpp) ---
     void handleUpgrade(const Bytes &frame);
     Bytes reassembledImage() const;
+
+    // --- request-driven actions (sim_requests.cpp) ---
+    // Called by every request handler first: counts the request, lets held
+    // answers go and arms the vanishing. False: handle nothing, the device
+    // is going.
+    bool takeRequest();
+    // Closes the line from the simulator's own thread (unplugOnNextRequest).
+    void vanish();
+    // The answer as the answer mode bends it, written now.
+    void answerNow(Bytes bytes, AnswerKind kind);
 };
 
 // Low byte of the sum of all bytes, as the sensor's frames use it.

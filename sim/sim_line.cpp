@@ -76,6 +76,7 @@ void SimSensor::Impl::flushOut(Clock::time_point now)
         const ssize_t n = ::write(master, out.data() + outPos, out.size() - outPos);
         if (n > 0) {
             outPos += static_cast<size_t>(n);
+            bytesWritten += static_cast<uint64_t>(n);
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else {
@@ -176,6 +177,10 @@ void SimSensor::Impl::run()
             lock.lock();
         }
         processRx(now);
+        if (vanishNow) {
+            vanish();   // unplugOnNextRequest: the line is gone, the thread ends
+            break;
+        }
         releaseDue(now);
         produceStream(now);
         flushOut(now);
@@ -199,6 +204,9 @@ void SimSensor::Impl::resetSession()
     upgAnnounced = 0;
     upgPayload = 0;
     upgData.clear();
+    // Answers held for a device that went away do not come from the new one.
+    heldAnswers.clear();
+    vanishNow = false;
     framesSinceEpoch = 0;
     startTime = Clock::now();
     epoch = startTime;

@@ -1,7 +1,10 @@
 // The configuration commands and their exchanges, run by a worker in its own
-// thread against the simulated sensor on a pseudo-terminal.
+// thread against the simulated sensor on a pseudo-terminal. Exchanges that
+// get no usable answer run with short bounds; the protocol's own bounds are
+// honoured end to end in protocolBoundsHonoured.
 
 #include "log_capture.h"
+#include "quick_bounds.h"
 #include "simsensor.h"
 #include "testutil.h"
 #include "workerharness.h"
@@ -10,7 +13,10 @@
 #include <QSerialPort>
 #include <QtTest>
 
+#include <QElapsedTimer>
+
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -38,8 +44,16 @@ private:
     void quietLine()
     {
         sensor->pauseStream(true);
-        QTest::qWait(200);
+        QVERIFY(QTest::qWaitFor([&] { return sensor->bytesTowardsHost() == 0; }, 10000));
+        harness->inWorker([] {});   // the parser has handled what arrived
         sensor->clearReceived();
+    }
+
+    // An exchange that gets no usable answer may give up before the sensor
+    // has read its last request: wait for the bytes, then compare them all.
+    bool sensorGot(const QByteArray &expected)
+    {
+        return QTest::qWaitFor([&] { return received() == expected; }, 5000);
     }
 
 private slots:
@@ -51,6 +65,8 @@ private slots:
         sensor->setDistanceCm(1234);
         QVERIFY(sensor->start(100));
         harness = new WorkerHarness;
+        // A batch for every other frame: the stream is seen flowing at once.
+        worker()->setDistNum(1);
         QVERIFY(worker()->openPort(QString::fromStdString(sensor->devicePath()), 115200));
         QVERIFY(QTest::qWaitFor([&] { return !harness->collector()->batches.isEmpty(); }, 10000));
         sensor->clearReceived();
@@ -188,9 +204,11 @@ private slots:
         QFETCH(int, writes);
         if (!streaming)
             quietLine();
+        if (!ok)
+            worker()->setProtocolTiming(quick::bounds());   // no good answer comes
         sensor->setAnswerMode(mode);
         QCOMPARE(call(worker()), ok);
-        QCOMPARE(received(), hexBytes(frame).repeated(writes));
+        QVERIFY2(sensorGot(hexBytes(frame).repeated(writes)), received().toHex(' ').constData());
         QVERIFY(parserAttached(*harness));
         sensor->setAnswerMode(sim::AnswerMode::Normal);
         QVERIFY(streamResumes(*sensor, *harness));
@@ -199,8 +217,15 @@ private slots:
     void lateAckTakenBySecondAttempt()
     {
         quietLine();
-        sensor->setLateDelayMs(2300);   // after both waits of the first attempt
-        sensor->setAnswerMode(sim::AnswerMode::Late);
+        // The acknowledgement of the first write comes only when the second
+        // write arrives: after both waits of the first attempt, however long
+        // they take. The first attempt sees nothing, so its waits may be
+        // short; the second's answer comes at once, and 300 ms leave room
+        // for a loaded machine to deliver it.
+        ProtocolTiming timing;
+        timing.ackWaitMs = 300;
+        worker()->setProtocolTiming(timing);
+        sensor->setAnswersHeldUntilNextRequest(true);
         QVERIFY(worker()->send_cmd_id_save_settings());
         QCOMPARE(received(), hexBytes("5A 04 11 6F 5A 04 11 6F"));
         QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack false")), 1);
@@ -250,8 +275,7 @@ private slots:
     {
         // In trigger mode the stream stops; the trigger brings one frame.
         QVERIFY(worker()->send_cmd_id_output_en(0));
-        QTest::qWait(200);
-        sensor->clearReceived();
+        quietLine();
         sensor->setDistanceCm(4321);
         unsigned short dist = 0;
         QVERIFY(worker()->send_cmd_id_sample_trig(dist));
@@ -262,21 +286,27 @@ private slots:
 
     void triggerTakesFirstFrameOfTheStream()
     {
-        // With the stream running the first 59 59 frame is the answer.
+        // With the stream running the first 59 59 frame is the answer. Frames
+        // of the old distance still on the way are behind us once a batch
+        // ends in the new one.
         sensor->setDistanceCm(777);
-        QTest::qWait(200);
+        QVERIFY(QTest::qWaitFor([&] {
+            const auto &b = harness->collector()->batches;
+            return !b.isEmpty() && b.last().dist.last() == 777;
+        }, 10000));
         unsigned short dist = 0;
         QVERIFY(worker()->send_cmd_id_sample_trig(dist));
         QCOMPARE(dist, (unsigned short)777);
     }
 
-    // The slow cases, grouped: nobody answers at all.
+    // Nobody answers at all (short bounds; the real ones below).
     void noAnswer()
     {
+        worker()->setProtocolTiming(quick::bounds());
         quietLine();
         sensor->setAnswerMode(sim::AnswerMode::Silent);
         QVERIFY(!worker()->send_cmd_id_soft_reset());
-        QCOMPARE(received(), hexBytes("5A 04 02 60 5A 04 02 60"));
+        QVERIFY2(sensorGot(hexBytes("5A 04 02 60 5A 04 02 60")), received().toHex(' ').constData());
         QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack false")), 2);
         QVERIFY(parserAttached(*harness));
         QVERIFY(streamResumes(*sensor, *harness));
@@ -285,9 +315,63 @@ private slots:
         bool ok = true;
         worker()->send_cmd_id_version(ok);
         QVERIFY(!ok);
-        QCOMPARE(received(), hexBytes("5A 04 01 5F"));
+        QVERIFY2(sensorGot(hexBytes("5A 04 01 5F")), received().toHex(' ').constData());
         QVERIFY(parserAttached(*harness));
         QVERIFY(streamResumes(*sensor, *harness));
+    }
+
+    // The protocol's own bounds, end to end at their real value: with no
+    // answer at all a command takes its 2 attempts x 2 waits x 1000 ms, a
+    // query its 3 waits x 2000 ms and a triggered measurement its 11 waits
+    // x 2000 ms. None may give up early, none may wait much longer. The
+    // three run side by side, each on a worker as the viewer makes it (its
+    // bounds untouched) with a silent sensor of its own.
+    void protocolBoundsHonoured()
+    {
+        struct Case {
+            const char *name;
+            qint64 boundMs;
+            QByteArray request;
+            std::function<bool(receiver *)> call;
+            sim::SimSensor sensor;
+            WorkerHarness harness;
+            bool result = true;
+            qint64 tookMs = -1;
+        };
+        unsigned short dist = 4321;
+        Case cases[3] = {
+            {"command", 4000, hexBytes("5A 04 11 6F 5A 04 11 6F"),
+             [](receiver *w) { return w->send_cmd_id_save_settings(); }, {}, {}},
+            {"query", 6000, hexBytes("5A 04 01 5F"),
+             [](receiver *w) { bool ok = true; w->send_cmd_id_version(ok); return ok; }, {}, {}},
+            {"triggered measurement", 22000, hexBytes("5A 04 04 62"),
+             [&dist](receiver *w) { return w->send_cmd_id_sample_trig(dist); }, {}, {}},
+        };
+        for (Case &c : cases) {
+            c.sensor.setAnswerMode(sim::AnswerMode::Silent);
+            QVERIFY(c.sensor.start(0));   // no stream: nothing on the line at all
+            QVERIFY(c.harness.worker()->openPort(QString::fromStdString(c.sensor.devicePath()), 115200));
+        }
+        std::vector<std::thread> callers;
+        for (Case &c : cases) {
+            callers.emplace_back([&c] {
+                QElapsedTimer t;
+                t.start();
+                c.result = c.call(c.harness.worker());
+                c.tookMs = t.elapsed();
+            });
+        }
+        for (std::thread &t : callers)
+            t.join();
+        for (Case &c : cases) {
+            const QByteArray what = QByteArray(c.name) + ": " + QByteArray::number(c.tookMs) + " ms";
+            QVERIFY2(!c.result, what.constData());
+            QVERIFY2(c.tookMs >= c.boundMs, what.constData());               // not given up early
+            QVERIFY2(c.tookMs < c.boundMs + 3000, what.constData());         // nor hanging beyond it
+            QVERIFY2(QTest::qWaitFor([&] { return toBytes(c.sensor.received()) == c.request; }, 5000),
+                     (what + ", sent " + toBytes(c.sensor.received()).toHex(' ')).constData());
+        }
+        QCOMPARE(dist, (unsigned short)4321);   // untouched on failure
     }
 
     void closedPort()

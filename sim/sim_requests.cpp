@@ -1,0 +1,89 @@
+// What tests learn from the simulator about the line, and what it does at the
+// moment a request arrives: count it, let answers held back go, or vanish.
+// Tests act on these events instead of guessing them with timers.
+
+#include "sim_impl.h"
+#include "sim_pty.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace sim {
+
+bool SimSensor::Impl::takeRequest()
+{
+    ++requestsTaken;
+    if (unplugArmed) {
+        unplugArmed = false;
+        vanishNow = true;
+        return false;
+    }
+    // Answers held for this moment go out before this request is handled.
+    std::vector<std::pair<Bytes, AnswerKind>> release;
+    release.swap(heldAnswers);
+    for (auto &held : release)
+        answerNow(std::move(held.first), held.second);
+    return true;
+}
+
+void SimSensor::Impl::vanish()
+{
+    // Both ends go at once, like unplug(); the wake pipe stays for stop().
+    for (int *fd : {&master, &slave}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+    removeLink(link);
+    out.clear();
+    outPos = 0;
+    scheduled.clear();
+    splitQueue.clear();
+    heldAnswers.clear();
+    vanishNow = false;
+    isRunning = false;
+}
+
+int SimSensor::requestsTaken() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->requestsTaken;
+}
+
+void SimSensor::unplugOnNextRequest()
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->unplugArmed = true;
+}
+
+void SimSensor::setAnswersHeldUntilNextRequest(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->holdAnswers = on;
+    if (!on)
+        d->heldAnswers.clear();
+}
+
+void SimSensor::setModbusReplyAddress(int addr)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->mbReplyAddr = addr < 0 ? -1 : (addr & 0xFF);
+}
+
+size_t SimSensor::bytesTowardsHost() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    size_t n = d->out.size() - d->outPos + d->splitQueue.size();
+    int unread = 0;
+    if (d->slave >= 0 && ioctl(d->slave, TIOCINQ, &unread) == 0 && unread > 0)
+        n += static_cast<size_t>(unread);
+    return n;
+}
+
+uint64_t SimSensor::bytesWritten() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->bytesWritten;
+}
+
+} // namespace sim
