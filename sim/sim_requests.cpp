@@ -28,7 +28,10 @@ bool SimSensor::Impl::takeRequest()
 
 void SimSensor::Impl::vanish()
 {
-    // Both ends go at once, like unplug(); the wake pipe stays for stop().
+    // Not running from the moment the line goes: whoever sees the line gone
+    // sees that too. Both ends go at once, like unplug(); the wake pipe
+    // stays for stop().
+    isRunning = false;
     for (int *fd : {&master, &slave}) {
         if (*fd >= 0)
             close(*fd);
@@ -41,7 +44,6 @@ void SimSensor::Impl::vanish()
     splitQueue.clear();
     heldAnswers.clear();
     vanishNow = false;
-    isRunning = false;
 }
 
 int SimSensor::requestsTaken() const

@@ -164,7 +164,12 @@ void tst_fault_unplug::duringExchange()
 
     const qint64 took = fw.clickTimed(button);
     QVERIFY(took >= 0);
-    QVERIFY2(!fw.sensor.running(), "the request never reached the sensor");
+    // On a silent line the exchange waits out seconds, so the sensor has
+    // long taken the request and gone. With the stream running the waits end
+    // on the frames, yet the sensor reads the request before it writes
+    // another frame; only a very loaded machine could hold the request back
+    // until the exchange is over, and then the device goes right after it.
+    QTRY_VERIFY2_WITH_TIMEOUT(!fw.sensor.running(), "the request never reached the sensor", 5000);
     QCOMPARE(fw.sensor.requestsTaken(), requestsBefore + 1);
     QVERIFY2(took < boundMs + kMarginMs, qPrintable(QStringLiteral("handler took %1 ms").arg(took)));
     QVERIFY2(fw.status().contains(T("失败")), qPrintable(fw.status()));
