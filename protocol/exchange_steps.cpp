@@ -14,6 +14,13 @@ void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak)
     qDebug() << text.constData() << frame.toHex().constData();
 }
 
+void send(QSerialPort *port, const QByteArray &request)
+{
+    port->write(request);
+    if (port->isOpen())
+        port->flush();
+}
+
 void waitForData(QSerialPort *port, int waitMs)
 {
     if (port->isOpen())
@@ -47,7 +54,7 @@ bool writeUntilAcked(receiver &worker, const QByteArray &request, const QByteArr
                      int attempts)
 {
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        worker.serialPort->write(request);
+        send(worker.serialPort, request);
         if (worker.read_ack(ack))
             return true;
     }

@@ -20,6 +20,13 @@ constexpr int kModbusReadPasses = 2;
 // Frame message: optional leading line break, the tag, the bytes in hex.
 void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak);
 
+// Writes `request` and puts it on the line at once. QSerialPort only queues
+// a write; inside an exchange nothing else hands it to the line but the
+// waits, and a wait that finds data already waiting (frames of a streaming
+// sensor) returns with it before it writes. Such a request would miss its
+// answer and go out once more on the next attempt.
+void send(QSerialPort *port, const QByteArray &request);
+
 // Waits up to `waitMs` for incoming data. A closed port can bring none, so
 // the wait is skipped there instead of freezing the caller for nothing.
 void waitForData(QSerialPort *port, int waitMs);

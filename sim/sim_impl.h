@@ -9,6 +9,7 @@
 #include "simsensor.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <random>
 #include <utility>
 
@@ -108,6 +109,7 @@ struct SimSensor::Impl {
 
     // test reports and request-driven actions (sim_requests.cpp)
     int requestsTaken = 0;
+    mutable std::condition_variable requestTaken;
     bool unplugArmed = false;      // vanish when the next request is taken
     bool vanishNow = false;        // the thread closes the line and ends
     bool holdAnswers = false;

@@ -13,6 +13,7 @@ namespace sim {
 bool SimSensor::Impl::takeRequest()
 {
     ++requestsTaken;
+    requestTaken.notify_all();
     if (unplugArmed) {
         unplugArmed = false;
         vanishNow = true;
@@ -80,6 +81,22 @@ size_t SimSensor::bytesTowardsHost() const
     if (d->slave >= 0 && ioctl(d->slave, TIOCINQ, &unread) == 0 && unread > 0)
         n += static_cast<size_t>(unread);
     return n;
+}
+
+size_t SimSensor::bytesUnreadByHost() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    int unread = 0;
+    if (d->slave >= 0 && ioctl(d->slave, TIOCINQ, &unread) == 0 && unread > 0)
+        return static_cast<size_t>(unread);
+    return 0;
+}
+
+bool SimSensor::waitForRequests(int count, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(d->m);
+    return d->requestTaken.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                    [&] { return d->requestsTaken >= count; });
 }
 
 uint64_t SimSensor::bytesWritten() const

@@ -132,6 +132,10 @@ public:
     size_t bytesTowardsHost() const;
     // Bytes written to the line so far (stream, answers, raw bytes).
     uint64_t bytesWritten() const;
+    // Bytes the host could read right now (on its side of the line).
+    size_t bytesUnreadByHost() const;
+    // Blocks until `count` requests have been taken; false after `timeoutMs`.
+    bool waitForRequests(int count, int timeoutMs) const;
 
 private:
     struct Impl;

@@ -22,6 +22,76 @@ namespace {
 
 using Call = std::function<bool(receiver *)>;
 
+// Puts a measurement frame on the line at two moments of an exchange, found
+// by the worker's own log lines: before its first wait and right after it. A
+// sensor that streams leaves frames waiting like that. A request the worker
+// has written is taken by the sensor (and answered) before each frame.
+class FrameAtEachWait
+{
+public:
+    FrameAtEachWait(sim::SimSensor &sensor, const QString &first, const QString &second)
+        : sensor(sensor), first(first), second(second), requestsBefore(sensor.requestsTaken())
+    {
+        active = this;
+        previous = qInstallMessageHandler(&FrameAtEachWait::handler);
+    }
+    ~FrameAtEachWait()
+    {
+        qInstallMessageHandler(previous);
+        active = nullptr;
+    }
+    int framesPut() const { return stage; }
+
+private:
+    // Runs in the worker's thread, which logs these lines.
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+    {
+        FrameAtEachWait *h = active;
+        if (h->previous)
+            h->previous(type, context, msg);
+        if (h->stage == 0 && msg.contains(h->first)) {
+            h->stage = 1;
+            // A query logs this line before it writes: a short look.
+            h->putFrame(300);
+        } else if (h->stage == 1 && msg.contains(h->second)) {
+            h->stage = 2;
+            // Any request is written by now if it is written before the
+            // first wait; only one that is not keeps the sensor waiting.
+            h->putFrame(5000);
+        }
+    }
+
+    void putFrame(int requestWaitMs)
+    {
+        // A request already on the line is taken first.
+        sensor.waitForRequests(requestsBefore + 1, requestWaitMs);
+        const uint64_t before = sensor.bytesWritten();
+        sensor.writeRaw(hexToBytes("59 59 D2 04 A7 03 1C 0B 7F"));
+        // The frame is on the worker's side before its next wait begins.
+        for (int i = 0; i < 5000; ++i) {
+            if (sensor.bytesWritten() >= before + 9 && sensor.bytesUnreadByHost() > 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    static sim::Bytes hexToBytes(const char *hex)
+    {
+        const QByteArray b = hexBytes(QString::fromLatin1(hex));
+        return sim::Bytes(b.begin(), b.end());
+    }
+
+    static FrameAtEachWait *active;
+    sim::SimSensor &sensor;
+    const QString first;
+    const QString second;
+    const int requestsBefore;
+    int stage = 0;
+    QtMessageHandler previous = nullptr;
+};
+
+FrameAtEachWait *FrameAtEachWait::active = nullptr;
+
 } // namespace
 
 Q_DECLARE_METATYPE(Call)
@@ -212,6 +282,59 @@ private slots:
         QVERIFY(parserAttached(*harness));
         sensor->setAnswerMode(sim::AnswerMode::Normal);
         QVERIFY(streamResumes(*sensor, *harness));
+    }
+
+    // The request is on the line before the wait for its answer begins.
+    // Otherwise frames already waiting end the waits while the request still
+    // sits in the port's buffer: the acknowledgement is missed and the
+    // command goes out twice, or a query's reply comes after its last
+    // examined read.
+    void requestOutBeforeTheWait_data()
+    {
+        QTest::addColumn<Call>("call");
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("beforeFirstWait");   // the log line logged then
+        QTest::addColumn<QString>("afterFirstWait");
+        QTest::addColumn<bool>("modbus");
+
+        QTest::newRow("command") << Call([](receiver *w) { return w->send_cmd_id_save_settings(); })
+                                 << "5A 04 11 6F" << "ack 5a051100" << "read " << false;
+        QTest::newRow("query") << Call([](receiver *w) {
+                                      bool ok = false;
+                                      return w->send_cmd_id_version(ok) == QLatin1String("2.0.3") && ok;
+                                  })
+                               << "5A 04 01 5F" << "receiver::slot_do_cmd_id_version 5a04015f" << "5959d204" << false;
+        QTest::newRow("modbus read") << Call([](receiver *w) {
+                                            unsigned short dist = 0;
+                                            return w->send_cmd_id_mb_get_dist(1, dist) && dist == 1234;
+                                        })
+                                     << "01 03 00 00 00 01 84 0A" << "receiver::slot_do_cmd_id_mb_get_dist 010300000001840a"
+                                     << "5959d204" << true;
+    }
+
+    void requestOutBeforeTheWait()
+    {
+        QFETCH(Call, call);
+        QFETCH(QString, request);
+        QFETCH(QString, beforeFirstWait);
+        QFETCH(QString, afterFirstWait);
+        QFETCH(bool, modbus);
+        sensor->setVersion(3, 0, 2);
+        sensor->setModbusEnabled(modbus);
+        quietLine();
+        LogCapture::clear();
+        bool ok = false;
+        int frames = 0;
+        {
+            FrameAtEachWait frameAtEachWait(*sensor, beforeFirstWait, afterFirstWait);
+            ok = call(worker());
+            frames = frameAtEachWait.framesPut();
+        }
+        QVERIFY(ok);
+        QCOMPARE(frames, 2);
+        QCOMPARE(received(), hexBytes(request));   // once
+        QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack false")), 0);
+        QVERIFY(parserAttached(*harness));
     }
 
     void lateAckTakenBySecondAttempt()
