@@ -60,7 +60,7 @@ QByteArray receiver::runQueryExchange(const QByteArray &frame, const QByteArray 
 {
     detachParser();
     xchg::logFrame(tag, frame, false);
-    xchg::send(serialPort, frame);   // a query is never re-sent
+    xchg::send(serialPort, frame, waitMs);   // a query is never re-sent
     const QByteArray reply = xchg::collectReply(serialPort, header, replyLength, passes, waitMs);
     attachParser();
     return reply;

@@ -14,11 +14,11 @@ void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak)
     qDebug() << text.constData() << frame.toHex().constData();
 }
 
-void send(QSerialPort *port, const QByteArray &request)
+void send(QSerialPort *port, const QByteArray &request, int waitMs)
 {
     port->write(request);
     if (port->isOpen())
-        port->flush();
+        port->waitForBytesWritten(waitMs);
 }
 
 void waitForData(QSerialPort *port, int waitMs)
@@ -54,7 +54,7 @@ bool writeUntilAcked(receiver &worker, const QByteArray &request, const QByteArr
                      int attempts)
 {
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        send(worker.serialPort, request);
+        send(worker.serialPort, request, worker.protocolTiming().ackWaitMs);
         if (worker.read_ack(ack))
             return true;
     }

@@ -32,7 +32,7 @@ bool modbusRead(QSerialPort *port, uint8_t devAddr, uint16_t reg, uint16_t count
 {
     const QByteArray request = mb::readRequest(devAddr, reg, count);
     xchg::logFrame(tag, request, true);
-    xchg::send(port, request);
+    xchg::send(port, request, waitMs);
     reply = xchg::collectReply(port, mb::readReplyHeader(devAddr, count),
                                mb::readReplyLength(count), xchg::kModbusReadPasses, waitMs);
     if (reply.isEmpty())

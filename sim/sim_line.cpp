@@ -168,8 +168,12 @@ void SimSensor::Impl::run()
             }
         }
         now = Clock::now();
-        if (ready > 0 && (fds[0].revents & POLLIN))
-            readFromLine(now);
+        // Read whether or not poll() saw input: bytes the host has written
+        // may still wait in the kernel's hand-over to this side, which a read
+        // on an empty line completes first. A request written before the
+        // next frame is then answered before that frame, however busy the
+        // machine, as a sensor that listens while it streams does.
+        readFromLine(now);
         if (ready > 0 && (fds[0].revents & (POLLERR | POLLNVAL))) {
             // Should not happen while the slave descriptor is held; never spin.
             lock.unlock();

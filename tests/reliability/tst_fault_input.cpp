@@ -88,6 +88,12 @@ private:
             edit(field.partner)->setText(QStringLiteral("100"));
         QLineEdit *e = edit(field.edit);
         e->setText(text);
+        // The handler runs on a quiet line: frames around an acknowledgement
+        // could make the command go out twice (the protocol's two reads),
+        // and the bytes of two entries are compared.
+        fw.sensor.pauseStream(true);
+        if (!fw.lineDrained())
+            return QStringList{QStringLiteral("frames still on the way")};
         ModalCatcher catcher;
         QElapsedTimer t;
         t.start();
@@ -96,6 +102,7 @@ private:
         else
             emit e->editingFinished();
         *took = t.elapsed();
+        fw.sensor.pauseStream(false);
         // A box opened by what the handler left queued is caught too: run
         // it, and wait until no box is open any more.
         QCoreApplication::processEvents();
