@@ -3,6 +3,7 @@
 #include "receiver.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QSerialPort>
 
 namespace xchg {
@@ -17,8 +18,15 @@ void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak)
 void send(QSerialPort *port, const QByteArray &request, int waitMs)
 {
     port->write(request);
-    if (port->isOpen())
-        port->waitForBytesWritten(waitMs);
+    // A wait may end on incoming data it took first; wait again until the
+    // bytes are out, the port fails or the time is up.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (port->isOpen() && port->bytesToWrite() > 0) {
+        const qint64 left = waitMs - elapsed.elapsed();
+        if (left <= 0 || !port->waitForBytesWritten(int(left)))
+            break;
+    }
 }
 
 void waitForData(QSerialPort *port, int waitMs)

@@ -220,7 +220,14 @@ private slots:
         QFETCH(Call, call);
         QFETCH(QString, frame);
         QFETCH(QString, tag);
+        // The acknowledgement comes between measurement frames and stray
+        // bytes, on an otherwise quiet line: a live stream could crowd it out
+        // of the two reads of the first attempt when the machine is loaded
+        // (see "status in the stream"), and the frame must go out once.
+        quietLine();
+        sensor->setAnswerMode(sim::AnswerMode::Surrounded);
         QVERIFY(call(worker()));
+        sensor->setAnswerMode(sim::AnswerMode::Normal);
         QCOMPARE(received().toHex(' '), hexBytes(frame).toHex(' '));
         QVERIFY(parserAttached(*harness));
         if (tag.isEmpty()) {
@@ -278,6 +285,16 @@ private slots:
             worker()->setProtocolTiming(quick::bounds());   // no good answer comes
         sensor->setAnswerMode(mode);
         QCOMPARE(call(worker()), ok);
+        if (streaming && ok) {
+            // The acknowledgement must come within the first attempt's two
+            // reads; frames of a live stream that were already on their way
+            // when the command went out can fill both on a loaded machine.
+            // Then the second attempt takes it: one more write for each
+            // attempt that was logged as missed, never more.
+            const int missed = LogCapture::count(QStringLiteral("receiver::read_ack false"));
+            QVERIFY(missed < writes + 1);
+            writes += missed;
+        }
         QVERIFY2(sensorGot(hexBytes(frame).repeated(writes)), received().toHex(' ').constData());
         QVERIFY(parserAttached(*harness));
         sensor->setAnswerMode(sim::AnswerMode::Normal);
@@ -355,8 +372,11 @@ private slots:
         QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack true")), 1);
     }
 
+    // Queries on a quiet line: the reply must come within the first two
+    // reads, which frames of a live stream already on their way could fill.
     void versionQueries()
     {
+        quietLine();
         sensor->setVersion(3, 0, 2);
         sensor->setFullVersion("ZN84 SIM V2.0.3");
         bool ok = false;
@@ -374,6 +394,7 @@ private slots:
 
     void fullVersionFillsAll26Bytes()
     {
+        quietLine();
         const std::string text(26, 'Z');
         sensor->setFullVersion(text);
         bool ok = false;
