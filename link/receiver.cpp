@@ -6,6 +6,8 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <memory>
+
 receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freqTimer(nullptr),
     distNum(10), portOpen(false), rxBuffer(), frameHeader(), distBuffer(), frameCount(0), frameRate(0)
 {
@@ -70,21 +72,33 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
     // end-of-file over and over, which the port reports as a burst of read
     // errors while its notifier spins. Close it in the worker's thread, after
     // the port has finished its error report, so nothing spins and
-    // isPortOpen() tells the truth.
+    // isPortOpen() tells the truth. A read that finds nothing also happens on
+    // a healthy line (a notice of bytes that an exchange's wait has already
+    // taken); such reads come between reads that bring data, which a dead
+    // line never does, so data ends a burst.
+    struct ReadErrorBurst {
+        int count = 0;
+        QElapsedTimer since;
+    };
+    auto burst = std::make_shared<ReadErrorBurst>();
+    connect(serialPort, &QSerialPort::readyRead, this, [burst] {
+        burst->count = 0;
+        burst->since.invalidate();
+    });
     connect(serialPort, &QSerialPort::errorOccurred, this,
-            [this, burst = 0, since = QElapsedTimer()](QSerialPort::SerialPortError error) mutable {
+            [this, burst](QSerialPort::SerialPortError error) {
         if (error == QSerialPort::ReadError) {
-            if (!since.isValid() || since.elapsed() > 100) {
-                since.start();
-                burst = 0;
+            if (!burst->since.isValid() || burst->since.elapsed() > 100) {
+                burst->since.start();
+                burst->count = 0;
             }
-            if (++burst < 10)
+            if (++burst->count < 10)
                 return; // a lone read error is no lost device
         } else if (error != QSerialPort::ResourceError) {
             return;
         }
-        since.invalidate();
-        burst = 0;
+        burst->since.invalidate();
+        burst->count = 0;
         QMetaObject::invokeMethod(this, [this] {
             // A reopen queued before this call clears the error: leave that port alone.
             const QSerialPort::SerialPortError e = serialPort->error();

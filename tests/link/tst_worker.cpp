@@ -9,7 +9,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 namespace {
 
@@ -48,6 +50,7 @@ private slots:
     void textOutputKeepsBufferBounded();
     void distBufferKeepsCapacity();
     void vanishedDevice();
+    void readsThatFindNothingLeavePortOpen();
 };
 
 void tst_worker::openStreamsBatches()
@@ -310,6 +313,50 @@ void tst_worker::vanishedDevice()
     QVERIFY(h.worker()->isPortOpen());
     QTRY_VERIFY_WITH_TIMEOUT(!h.collector()->batches.isEmpty()
                                      && h.collector()->batches.last().dist.last() == 500, 10000);
+}
+
+void tst_worker::readsThatFindNothingLeavePortOpen()
+{
+    // An exchange's wait may take bytes whose arrival the port's notifier has
+    // already seen; the notice, handled afterwards, reads nothing and the
+    // port reports a read error. Many of those in a row, with data between
+    // them, are a busy healthy line, not a lost device: the port stays open
+    // and the stream goes on.
+    sim::SimSensor sensor;
+    QVERIFY(sensor.start(0));
+    WorkerHarness h;
+    h.worker()->setDistNum(1);
+    QVERIFY(h.worker()->openPort(linkOf(sensor), 115200));
+    receiver *w = h.worker();
+    const QByteArray twoFrames = QByteArray::fromHex("5959d204a7031c0b595959d204a7031c0b590000");
+    const sim::Bytes bytes(twoFrames.begin(), twoFrames.end());
+    int readErrors = 0;   // counted in the worker's thread
+    h.inWorker([&] {
+        QObject::connect(w->serialPort, &QSerialPort::errorOccurred, w, [&readErrors](QSerialPort::SerialPortError e) {
+            readErrors += e == QSerialPort::ReadError ? 1 : 0;
+        });
+    });
+    for (int round = 0; round < 40; ++round) {
+        h.inWorker([&] {
+            // Runs in the worker's next turn, in which the notifier has seen
+            // the bytes as well: the wait takes them first.
+            QMetaObject::invokeMethod(w, [w] {
+                w->serialPort->waitForReadyRead(1000);
+                w->serialPort->readAll();
+            }, Qt::QueuedConnection);
+            sensor.writeRaw(bytes);
+            // Without running the worker's events (they would read the bytes).
+            for (int i = 0; i < 5000 && sensor.bytesUnreadByHost() == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        h.inWorker([] {});
+    }
+    h.inWorker([] {});
+    QCOMPARE(readErrors, 40);   // one read that found nothing in every round
+    QVERIFY(h.worker()->isPortOpen());
+    h.collector()->clear();
+    sensor.writeRaw(bytes);
+    QTRY_VERIFY_WITH_TIMEOUT(!h.collector()->batches.isEmpty(), 5000);
 }
 
 QTEST_GUILESS_MAIN(tst_worker)
