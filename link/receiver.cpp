@@ -68,37 +68,33 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
     bindBlocking(&receiver::signal_mb_save_config, &receiver::slot_do_cmd_id_mb_save_config);
 
     // A device that vanishes (adapter unplugged) leaves the port open but dead:
-    // either the read fails with a resource error, or the hung-up line reads
-    // end-of-file over and over, which the port reports as a burst of read
-    // errors while its notifier spins. Close it in the worker's thread, after
-    // the port has finished its error report, so nothing spins and
-    // isPortOpen() tells the truth. A read that finds nothing also happens on
-    // a healthy line (a notice of bytes that an exchange's wait has already
-    // taken); such reads come between reads that bring data, which a dead
-    // line never does, so data ends a burst.
-    struct ReadErrorBurst {
-        int count = 0;
-        QElapsedTimer since;
-    };
-    auto burst = std::make_shared<ReadErrorBurst>();
-    connect(serialPort, &QSerialPort::readyRead, this, [burst] {
-        burst->count = 0;
-        burst->since.invalidate();
-    });
+    // its reads fail over and over (a resource error, or a hung-up line that
+    // reads end-of-file while the port's notifier spins). Close it in the
+    // worker's thread, after the port has finished its error report, so
+    // nothing spins and isPortOpen() tells the truth. A read that finds
+    // nothing also happens on a healthy line: the port's notice of bytes that
+    // an exchange's wait has already taken. Such a read follows a read that
+    // brought data, which a dead line never does, so data starts the count
+    // again; and the port, which stops reading on a resource error, is made
+    // to read on (a dead line then fails again at once).
+    auto failedReads = std::make_shared<int>(0);
+    connect(serialPort, &QSerialPort::readyRead, this, [failedReads] { *failedReads = 0; });
     connect(serialPort, &QSerialPort::errorOccurred, this,
-            [this, burst](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::ReadError) {
-            if (!burst->since.isValid() || burst->since.elapsed() > 100) {
-                burst->since.start();
-                burst->count = 0;
-            }
-            if (++burst->count < 10)
-                return; // a lone read error is no lost device
-        } else if (error != QSerialPort::ResourceError) {
+            [this, failedReads](QSerialPort::SerialPortError error) {
+        if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
             return;
+        if (++*failedReads < 10) {
+            if (error == QSerialPort::ResourceError) {
+                QMetaObject::invokeMethod(this, [this] {
+                    if (serialPort->isOpen() && serialPort->error() == QSerialPort::ResourceError) {
+                        serialPort->clearError();
+                        serialPort->setReadBufferSize(0);   // starts reading again
+                    }
+                }, Qt::QueuedConnection);
+            }
+            return; // no lost device yet
         }
-        burst->since.invalidate();
-        burst->count = 0;
+        *failedReads = 0;
         QMetaObject::invokeMethod(this, [this] {
             // A reopen queued before this call clears the error: leave that port alone.
             const QSerialPort::SerialPortError e = serialPort->error();
