@@ -49,14 +49,14 @@ BENCHMARK(BM_calc_crc16)->Arg(6)->Arg(7)->Arg(9)->Arg(1024);
 void BM_ack_search(benchmark::State &state)
 {
     const bool present = state.range(1) != 0;
-    const QByteArray ackBytes = cmd::statusAck(cmd::IdFrameRate);
+    const QByteArray ackBytes = commandframe::statusAck(commandframe::IdFrameRate);
     QByteArray chunk = measurementStream(static_cast<int>(state.range(0)));
     if (present)
         chunk.append(ackBytes);
     bool found = false;
     for (auto _ : state) {
         QByteArray buffer;
-        found = ack::searchStep(buffer, chunk, ackBytes);
+        found = acksearch::searchStep(buffer, chunk, ackBytes);
         benchmark::DoNotOptimize(found);
     }
     if (found != present)
@@ -69,14 +69,14 @@ BENCHMARK(BM_ack_search)->ArgsProduct({{256, 4096, 100000}, {0, 1}})->ArgNames({
 // the 7-byte reply at its end.
 void BM_reply_search(benchmark::State &state)
 {
-    const QByteArray header = mb::readReplyHeader(1, 1);
-    const QByteArray replyBytes = mb::buildReadReply(1, QByteArray("\x01\x23", 2));
+    const QByteArray header = modbusframe::readReplyHeader(1, 1);
+    const QByteArray replyBytes = modbusframe::buildReadReply(1, QByteArray("\x01\x23", 2));
     QByteArray chunk = measurementStream(static_cast<int>(state.range(0)));
     chunk.append(replyBytes);
     QByteArray out;
     for (auto _ : state) {
         QByteArray buffer;
-        benchmark::DoNotOptimize(reply::searchStep(buffer, chunk, header, replyBytes.size(), &out));
+        benchmark::DoNotOptimize(replysearch::searchStep(buffer, chunk, header, replyBytes.size(), &out));
     }
     if (out != replyBytes)
         state.SkipWithError("reply search missed the reply");

@@ -21,16 +21,16 @@ namespace {
 QByteArray knownAck(uint8_t sel)
 {
     switch (sel % 12) {
-    case 0: return cmd::statusAck(cmd::IdSoftReset);              // 5A 05 02 00 61
-    case 1: return cmd::statusAck(cmd::IdSaveSettings);
-    case 2: return cmd::frameU16(cmd::IdFrameRate, 100);          // echoed frame rate
-    case 3: return cmd::frameU32(cmd::IdBaudRate, 115200);        // 5A 08 06 00 C2 01 00 2B
-    case 4: return cmd::frameU8(cmd::IdOutputFormat, 1);
-    case 5: return cmd::frameU16Pair(cmd::IdIoDelay, 100, 200);   // 5A 08 62 64 00 C8 00 F0
-    case 6: return cmd::statusAck(cmd::IdModbusEnable);           // 5A 05 6F 00 CE
-    case 7: return cmd::statusAck(cmd::IdModbusDevAddr);          // 5A 05 70 00 CF
-    case 8: return mb::writeRequest(1, mb::RegPower, 1);          // 01 06 00 81 00 01 18 22
-    case 9: return mb::writeRequest(1, mb::RegBaudLow, 0xC200);
+    case 0: return commandframe::statusAck(commandframe::IdSoftReset);              // 5A 05 02 00 61
+    case 1: return commandframe::statusAck(commandframe::IdSaveSettings);
+    case 2: return commandframe::frameU16(commandframe::IdFrameRate, 100);          // echoed frame rate
+    case 3: return commandframe::frameU32(commandframe::IdBaudRate, 115200);        // 5A 08 06 00 C2 01 00 2B
+    case 4: return commandframe::frameU8(commandframe::IdOutputFormat, 1);
+    case 5: return commandframe::frameU16Pair(commandframe::IdIoDelay, 100, 200);   // 5A 08 62 64 00 C8 00 F0
+    case 6: return commandframe::statusAck(commandframe::IdModbusEnable);           // 5A 05 6F 00 CE
+    case 7: return commandframe::statusAck(commandframe::IdModbusDevAddr);          // 5A 05 70 00 CF
+    case 8: return modbusframe::writeRequest(1, modbusframe::RegPower, 1);          // 01 06 00 81 00 01 18 22
+    case 9: return modbusframe::writeRequest(1, modbusframe::RegBaudLow, 0xC200);
     case 10: return QByteArray("\x59\x59", 2);                    // half a measurement header
     default: return QByteArray("\x5A", 1);
     }
@@ -57,10 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             haveFirst = true;
         }
         seen.append(chunk);
-        const bool found = ack::searchStep(buffer, chunk, ackBytes);
+        const bool found = acksearch::searchStep(buffer, chunk, ackBytes);
         const bool expected = fz::find(seen, ackBytes) >= 0;
         fz::check(found == expected, "searchStep disagrees with a search over all bytes read");
-        fz::check(ack::contains(seen, ackBytes) == expected, "contains disagrees with the reference search");
+        fz::check(acksearch::contains(seen, ackBytes) == expected, "contains disagrees with the reference search");
         if (found)
             break;
         fz::check(buffer.size() <= ackBytes.size(), "buffer kept more than the acknowledgement's length");
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The real two waits: the first chunk, then everything after it at once.
     const QByteArray second = stream.mid(first.size());
-    const bool two = ack::searchTwoReads(first, second, ackBytes);
+    const bool two = acksearch::searchTwoReads(first, second, ackBytes);
     fz::check(two == (fz::find(first + second, ackBytes) >= 0),
               "two-read search misses an acknowledgement across the reads");
     return 0;

@@ -29,29 +29,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The table-driven CRC over arbitrary bytes equals the textbook one.
     const auto *raw = reinterpret_cast<const uint8_t *>(stream.constData());
-    fz::check(mb::crc16(raw, size_t(stream.size())) == fz::crc16Bitwise(raw, size_t(stream.size())),
+    fz::check(modbusframe::crc16(raw, size_t(stream.size())) == fz::crc16Bitwise(raw, size_t(stream.size())),
               "table CRC differs from the bitwise CRC");
 
     // Requests carry the CRC of their first six bytes, low byte first.
-    const QByteArray reqs[2] = { mb::readRequest(devAddr, word, uint16_t(1 + (kind >> 7))),
-                                 mb::writeRequest(devAddr, word, uint16_t(~word)) };
+    const QByteArray reqs[2] = { modbusframe::readRequest(devAddr, word, uint16_t(1 + (kind >> 7))),
+                                 modbusframe::writeRequest(devAddr, word, uint16_t(~word)) };
     for (const QByteArray &req : reqs) {
         fz::check(req.size() == 8, "request length");
         const uint16_t c = fz::crc16Bitwise(reinterpret_cast<const uint8_t *>(req.constData()), 6);
         fz::check(fz::u8(req, 6) == (c & 0xFF) && fz::u8(req, 7) == (c >> 8), "request CRC");
-        fz::check(mb::replyCrcOk(req), "a request fails its own CRC check");
+        fz::check(modbusframe::replyCrcOk(req), "a request fails its own CRC check");
     }
 
     const uint16_t count = (kind & 1) ? 2 : 1;
-    const int length = mb::readReplyLength(count);
-    const QByteArray header = mb::readReplyHeader(devAddr, count);
+    const int length = modbusframe::readReplyLength(count);
+    const QByteArray header = modbusframe::readReplyHeader(devAddr, count);
     fz::check(length == 5 + 2 * count && header.size() == 3 && fz::u8(header, 0) == devAddr
                   && fz::u8(header, 1) == 0x03 && fz::u8(header, 2) == 2 * count,
               "reply header or length");
     if (kind & 2) {
         const QByteArray regs = QByteArray(reinterpret_cast<const char *>(&word), 2).repeated(count);
-        const QByteArray good = mb::buildReadReply(devAddr, regs);
-        fz::check(good.size() == length && mb::replyCrcOk(good), "built reply fails its CRC check");
+        const QByteArray good = modbusframe::buildReadReply(devAddr, regs);
+        fz::check(good.size() == length && modbusframe::replyCrcOk(good), "built reply fails its CRC check");
         chunks.appendChunk(good);
     }
 
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool hit = false;
     for (int pass = 1; pass <= 2 && chunks.next(chunk); ++pass) {
         seen.append(chunk);
-        hit = reply::searchStep(buffer, chunk, header, length, &reply);
+        hit = replysearch::searchStep(buffer, chunk, header, length, &reply);
         const int p = fz::find(seen, header);
         fz::check(hit == (p >= 0 && seen.size() - p >= length), "Modbus reply search");
         if (hit) {
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
 
     uint16_t calc = 0, received = 0;
-    const bool ok = mb::replyCrcOk(reply, &calc, &received);
+    const bool ok = modbusframe::replyCrcOk(reply, &calc, &received);
     const uint16_t want = fz::crc16Bitwise(reinterpret_cast<const uint8_t *>(reply.constData()),
                                            size_t(length - 2));
     fz::check(calc == want, "computed CRC of the reply");
@@ -81,9 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!ok)
         return 0;
     if (count == 1) {
-        fz::check(mb::decodeDistance(reply) == fz::u8(reply, 3) * 256 + fz::u8(reply, 4), "distance");
+        fz::check(modbusframe::decodeDistance(reply) == fz::u8(reply, 3) * 256 + fz::u8(reply, 4), "distance");
     } else {
-        const QString text = mb::decodeVersion(reply);
+        const QString text = modbusframe::decodeVersion(reply);
         fz::check(text == QStringLiteral("%1.%2.%3").arg(fz::u8(reply, 4)).arg(fz::u8(reply, 5)).arg(fz::u8(reply, 6)),
                   "version text");
     }

@@ -31,21 +31,21 @@ void checkDecoders(const QByteArray &reply, uint8_t sel)
     if (sel == 0) {
         // Exactly three bytes of room: ASan reports any write past them.
         std::vector<unsigned char> out(3);
-        query::decodeVersion(reply, out.data());
+        queryreply::decodeVersion(reply, out.data());
         fz::check(out[0] == fz::u8(reply, 5) && out[1] == fz::u8(reply, 4) && out[2] == fz::u8(reply, 3),
                   "version bytes decoded out of order");
-        const QString text = query::versionText(out.data());
+        const QString text = queryreply::versionText(out.data());
         fz::check(text == QStringLiteral("%1.%2.%3").arg(out[0]).arg(out[1]).arg(out[2]),
                   "version text");
     } else if (sel == 1) {
-        std::vector<unsigned char> out(query::kFullVersionTextBytes);
-        query::decodeFullVersion(reply, out.data());
-        for (int i = 0; i < query::kFullVersionTextBytes; ++i)
+        std::vector<unsigned char> out(queryreply::kFullVersionTextBytes);
+        queryreply::decodeFullVersion(reply, out.data());
+        for (int i = 0; i < queryreply::kFullVersionTextBytes; ++i)
             fz::check(out[size_t(i)] == fz::u8(reply, 3 + i), "full version bytes");
-        const QString text = query::fullVersionText(out.data(), int(out.size()));
-        fz::check(text.size() <= query::kFullVersionTextBytes, "full version text longer than its bytes");
+        const QString text = queryreply::fullVersionText(out.data(), int(out.size()));
+        fz::check(text.size() <= queryreply::kFullVersionTextBytes, "full version text longer than its bytes");
     } else if (sel == 2) {
-        const uint16_t dist = query::decodeTrigger(reply);
+        const uint16_t dist = queryreply::decodeTrigger(reply);
         fz::check(dist == fz::u8(reply, 2) + 256 * fz::u8(reply, 3), "triggered distance");
     }
 }
@@ -68,18 +68,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         q.length = q.header.size() + in.byte() % 64;
         q.passes = 1 + passSel % 12;
     } else if (sel % 3 == 0) {
-        q = { query::versionHeader(), query::kVersionLength, query::kVersionPasses };
+        q = { queryreply::versionHeader(), queryreply::kVersionLength, queryreply::kVersionPasses };
     } else if (sel % 3 == 1) {
-        q = { query::fullVersionHeader(), query::kFullVersionLength, query::kFullVersionPasses };
+        q = { queryreply::fullVersionHeader(), queryreply::kFullVersionLength, queryreply::kFullVersionPasses };
     } else {
-        q = { query::triggerHeader(), query::kTriggerLength, query::kTriggerPasses };
+        q = { queryreply::triggerHeader(), queryreply::kTriggerLength, queryreply::kTriggerPasses };
     }
     fz::Chunker chunks(in.rest(), seed, mode);
 
     QByteArray buffer, seen, chunk, found;
     for (int pass = 1; pass <= q.passes && chunks.next(chunk); ++pass) {
         seen.append(chunk);
-        const bool hit = reply::searchStep(buffer, chunk, q.header, q.length, &found);
+        const bool hit = replysearch::searchStep(buffer, chunk, q.header, q.length, &found);
 
         const int p = fz::find(seen, q.header);
         const bool expected = p >= 0 && seen.size() - p >= q.length;

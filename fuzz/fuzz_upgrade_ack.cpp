@@ -17,7 +17,7 @@ namespace {
 
 void checkFrame(unsigned L, uint16_t index, const QByteArray &bytes)
 {
-    const QByteArray frame = upg::buildFrame(L, index, bytes.constData(), size_t(bytes.size()));
+    const QByteArray frame = upgradeframe::buildFrame(L, index, bytes.constData(), size_t(bytes.size()));
     if (L < 8 || L > 255) {
         fz::check(frame.isEmpty(), "frame built for a length outside 8..255");
         return;
@@ -37,11 +37,11 @@ void checkFrame(unsigned L, uint16_t index, const QByteArray &bytes)
         }
     }
     fz::check(fz::u8(frame, int(L) - 1) == (sum & 0xFF), "frame checksum");
-    fz::check(upg::frameCount(uint64_t(bytes.size()), L)
+    fz::check(upgradeframe::frameCount(uint64_t(bytes.size()), L)
                   == (uint64_t(bytes.size()) + uint64_t(payload) - 1) / uint64_t(payload),
               "frame count");
 
-    const QByteArray header = upg::buildHeader(L, uint32_t(bytes.size()) * 1021u);
+    const QByteArray header = upgradeframe::buildHeader(L, uint32_t(bytes.size()) * 1021u);
     const uint32_t announced = uint32_t(bytes.size()) * 1021u;
     fz::check(header.size() == int(L) && fz::u8(header, 3) == 0 && fz::u8(header, 4) == 0
                   && fz::u8(header, 5) == (announced & 0xFF) && fz::u8(header, 6) == ((announced >> 8) & 0xFF),
@@ -62,17 +62,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     checkFrame(L, index, stream);
 
-    const QByteArray pattern = upg::ackPattern();
+    const QByteArray pattern = upgradeframe::ackPattern();
     fz::check(pattern == QByteArray("\x5A\x05\x49\x00", 4), "acknowledgement pattern");
 
-    upg::AckScanner scanner;
+    upgradeframe::AckScanner scanner;
     QByteArray seen, chunk;
     while (chunks.next(chunk)) {
         seen.append(chunk);
         const bool found = scanner.feed(chunk);
         const bool expected = seen.size() >= 5 && fz::find(seen, pattern) >= 0;
         fz::check(found == expected, "scanner disagrees with a search over all bytes read");
-        fz::check(upg::ackFound(seen) == expected, "one-buffer search disagrees with the reference");
+        fz::check(upgradeframe::ackFound(seen) == expected, "one-buffer search disagrees with the reference");
         fz::check(scanner.bytesSeen() == seen.size(), "scanner byte count");
         if (found)
             break;

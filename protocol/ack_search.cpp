@@ -1,6 +1,6 @@
 #include "ack_search.h"
 
-namespace ack {
+namespace acksearch {
 
 bool contains(const QByteArray &buffer, const QByteArray &ack)
 {
@@ -25,4 +25,4 @@ bool searchTwoReads(const QByteArray &first, const QByteArray &second, const QBy
     return searchStep(buffer, second, ack);
 }
 
-} // namespace ack
+} // namespace acksearch

@@ -6,7 +6,7 @@
 
 #include <QByteArray>
 
-namespace ack {
+namespace acksearch {
 
 // True when `ack` occurs as a contiguous sequence anywhere in `buffer`.
 // An empty `ack` never matches.
@@ -20,6 +20,6 @@ bool searchStep(QByteArray &buffer, const QByteArray &chunk, const QByteArray &a
 // The whole two-read search of read_ack over two chunks.
 bool searchTwoReads(const QByteArray &first, const QByteArray &second, const QByteArray &ack);
 
-} // namespace ack
+} // namespace acksearch
 
 #endif // ACK_SEARCH_H

@@ -1,6 +1,6 @@
 #include "command_frame.h"
 
-namespace cmd {
+namespace commandframe {
 
 uint8_t checksum(const uint8_t *data, std::size_t n)
 {
@@ -80,4 +80,4 @@ bool isValidFrame(const QByteArray &frame)
         && checksum(p, std::size_t(frame.size() - 1)) == p[frame.size() - 1];
 }
 
-} // namespace cmd
+} // namespace commandframe

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace cmd {
+namespace commandframe {
 
 // Command ids.
 enum : uint8_t {
@@ -63,6 +63,6 @@ QByteArray statusAck(uint8_t id);
 // to the size, and a matching checksum.
 bool isValidFrame(const QByteArray &frame);
 
-} // namespace cmd
+} // namespace commandframe
 
 #endif // COMMAND_FRAME_H

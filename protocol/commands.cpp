@@ -10,8 +10,8 @@
 void receiver::slot_do_cmd_id_soft_reset(bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::buildFrame(cmd::IdSoftReset);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdSoftReset),
+    const QByteArray frame = commandframe::buildFrame(commandframe::IdSoftReset);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdSoftReset),
                        "receiver::slot_do_cmd_id_soft_reset", result);
 }
 
@@ -19,14 +19,14 @@ void receiver::slot_do_cmd_id_frame_rate(unsigned int fps, bool &result)
 {
     result = false;
     // The frame-rate command writes no frame message to the log.
-    const QByteArray frame = cmd::frameU16(cmd::IdFrameRate, uint16_t(fps & 0xFFFF));
+    const QByteArray frame = commandframe::frameU16(commandframe::IdFrameRate, uint16_t(fps & 0xFFFF));
     runCommandExchange(frame, frame, nullptr, result);
 }
 
 void receiver::slot_do_cmd_id_sample_freq(unsigned int freq, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU16(cmd::IdFrameRate, uint16_t(freq & 0xFFFF));
+    const QByteArray frame = commandframe::frameU16(commandframe::IdFrameRate, uint16_t(freq & 0xFFFF));
     runCommandExchange(frame, frame,
                        "receiver::slot_do_cmd_id_sample_freq", result);
 }
@@ -34,15 +34,15 @@ void receiver::slot_do_cmd_id_sample_freq(unsigned int freq, bool &result)
 void receiver::slot_do_cmd_id_save_settings(bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::buildFrame(cmd::IdSaveSettings);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdSaveSettings),
+    const QByteArray frame = commandframe::buildFrame(commandframe::IdSaveSettings);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdSaveSettings),
                        "receiver::slot_do_cmd_id_save_settings", result);
 }
 
 void receiver::slot_do_cmd_id_baud_rate(unsigned int baudrate, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU32(cmd::IdBaudRate, baudrate);
+    const QByteArray frame = commandframe::frameU32(commandframe::IdBaudRate, baudrate);
     runCommandExchange(frame, frame,
                        "receiver::slot_do_cmd_id_baud_rate", result);
 }
@@ -50,39 +50,39 @@ void receiver::slot_do_cmd_id_baud_rate(unsigned int baudrate, bool &result)
 void receiver::slot_do_cmd_id_can_baudrate(unsigned int value, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU32(cmd::IdCanBaudrate, value);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdCanBaudrate),
+    const QByteArray frame = commandframe::frameU32(commandframe::IdCanBaudrate, value);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdCanBaudrate),
                        "receiver::slot_do_cmd_id_can_baudrate", result);
 }
 
 void receiver::slot_do_cmd_id_can_frame_type_config(unsigned char type, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdCanFrameType, type);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdCanFrameType),
+    const QByteArray frame = commandframe::frameU8(commandframe::IdCanFrameType, type);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdCanFrameType),
                        "receiver::slot_do_cmd_id_can_frame_type_config", result);
 }
 
 void receiver::slot_do_cmd_id_can_rcv_id(unsigned int value, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU32(cmd::IdCanRcvId, value);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdCanRcvId),
+    const QByteArray frame = commandframe::frameU32(commandframe::IdCanRcvId, value);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdCanRcvId),
                        "receiver::slot_do_cmd_id_can_rcv_id", result);
 }
 
 void receiver::slot_do_cmd_id_can_snd_id(unsigned int value, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU32(cmd::IdCanSndId, value);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdCanSndId),
+    const QByteArray frame = commandframe::frameU32(commandframe::IdCanSndId, value);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdCanSndId),
                        "receiver::slot_do_cmd_id_can_snd_id", result);
 }
 
 void receiver::slot_do_cmd_id_frame_checksum_en(unsigned char is_enabled, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdFrameChecksumEn, is_enabled);
+    const QByteArray frame = commandframe::frameU8(commandframe::IdFrameChecksumEn, is_enabled);
     runCommandExchange(frame, frame,
                        "receiver::slot_do_cmd_id_frame_checksum_en", result);
 }
@@ -90,71 +90,71 @@ void receiver::slot_do_cmd_id_frame_checksum_en(unsigned char is_enabled, bool &
 void receiver::slot_do_cmd_id_Custom_choise(unsigned char custom, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdCustomChoise, custom);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdCustomChoise),
+    const QByteArray frame = commandframe::frameU8(commandframe::IdCustomChoise, custom);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdCustomChoise),
                        "receiver::slot_do_cmd_id_Custom_choise", result);
 }
 
 void receiver::slot_do_cmd_id_fog_feature_enable(unsigned char enable, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdFogFeature, enable);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdFogFeature),
+    const QByteArray frame = commandframe::frameU8(commandframe::IdFogFeature, enable);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdFogFeature),
                        "receiver::slot_do_cmd_id_fog_feature_enable", result);
 }
 
 void receiver::slot_do_cmd_id_dac_map_type(unsigned char type, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdDacMapType, type);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdDacMapType),
+    const QByteArray frame = commandframe::frameU8(commandframe::IdDacMapType, type);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdDacMapType),
                        "receiver::slot_do_cmd_id_dac_map_type", result);
 }
 
 void receiver::slot_do_cmd_id_gain_adjust_enable(unsigned char enable, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdGainAdjust, enable);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdGainAdjust),
+    const QByteArray frame = commandframe::frameU8(commandframe::IdGainAdjust, enable);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdGainAdjust),
                        "receiver::slot_do_cmd_id_gain_adjust_enable", result);
 }
 
 void receiver::slot_do_cmd_id_io_delay(unsigned short value1, unsigned short value2, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU16Pair(cmd::IdIoDelay, value1, value2);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdIoDelay),
+    const QByteArray frame = commandframe::frameU16Pair(commandframe::IdIoDelay, value1, value2);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdIoDelay),
                        "receiver::slot_do_cmd_id_io_delay", result);
 }
 
 void receiver::slot_do_cmd_id_dist_io_threshold(unsigned short value1, unsigned short value2, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU16Pair(cmd::IdDistIoThreshold, value1, value2);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdDistIoThreshold),
+    const QByteArray frame = commandframe::frameU16Pair(commandframe::IdDistIoThreshold, value1, value2);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdDistIoThreshold),
                        "receiver::slot_do_cmd_id_dist_io_threshold", result);
 }
 
 void receiver::slot_do_cmd_id_near_io_value(unsigned char value, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdNearIoValue, value);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdNearIoValue),
+    const QByteArray frame = commandframe::frameU8(commandframe::IdNearIoValue, value);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdNearIoValue),
                        "receiver::slot_do_cmd_id_near_io_value", result);
 }
 
 void receiver::slot_do_cmd_id_offset_config(unsigned short value, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU16(cmd::IdOffset, value);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdOffset),
+    const QByteArray frame = commandframe::frameU16(commandframe::IdOffset, value);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdOffset),
                        "receiver::slot_do_cmd_id_offset_config", result);
 }
 
 void receiver::slot_do_cmd_id_output_en(unsigned char is_enabled, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdOutputEn, is_enabled);
+    const QByteArray frame = commandframe::frameU8(commandframe::IdOutputEn, is_enabled);
     runCommandExchange(frame, frame,
                        "receiver::slot_do_cmd_id_output_en", result);
 }
@@ -162,7 +162,7 @@ void receiver::slot_do_cmd_id_output_en(unsigned char is_enabled, bool &result)
 void receiver::slot_do_cmd_id_output_format(unsigned char format, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdOutputFormat, format);
+    const QByteArray frame = commandframe::frameU8(commandframe::IdOutputFormat, format);
     runCommandExchange(frame, frame,
                        "receiver::slot_do_cmd_id_output_format", result);
 }
@@ -170,16 +170,16 @@ void receiver::slot_do_cmd_id_output_format(unsigned char format, bool &result)
 void receiver::slot_do_cmd_id_restore_default(bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::buildFrame(cmd::IdRestoreDefault);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdRestoreDefault),
+    const QByteArray frame = commandframe::buildFrame(commandframe::IdRestoreDefault);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdRestoreDefault),
                        "receiver::slot_do_cmd_id_restore_default", result);
 }
 
 void receiver::slot_do_cmd_id_trans_type_config(unsigned char trans, bool &result)
 {
     result = false;
-    const QByteArray frame = cmd::frameU8(cmd::IdTransType, trans);
-    runCommandExchange(frame, cmd::statusAck(cmd::IdTransType),
+    const QByteArray frame = commandframe::frameU8(commandframe::IdTransType, trans);
+    runCommandExchange(frame, commandframe::statusAck(commandframe::IdTransType),
                        "receiver::slot_do_cmd_id_trans_type_config", result);
 }
 
@@ -188,39 +188,39 @@ void receiver::slot_do_cmd_id_trans_type_config(unsigned char trans, bool &resul
 void receiver::slot_do_cmd_id_version(unsigned char *ba_version, bool &result)
 {
     result = false;
-    const QByteArray reply = runQueryExchange(cmd::buildFrame(cmd::IdVersion), query::versionHeader(),
-                                              query::kVersionLength, query::kVersionPasses,
+    const QByteArray reply = runQueryExchange(commandframe::buildFrame(commandframe::IdVersion), queryreply::versionHeader(),
+                                              queryreply::kVersionLength, queryreply::kVersionPasses,
                                               protocolTiming().replyWaitMs,
                                               "receiver::slot_do_cmd_id_version");
     if (reply.isEmpty())
         return;
-    query::decodeVersion(reply, ba_version);
+    queryreply::decodeVersion(reply, ba_version);
     result = true;
 }
 
 void receiver::slot_do_cmd_id_full_version(unsigned char *ba_version, bool &result)
 {
     result = false;
-    const QByteArray reply = runQueryExchange(cmd::buildFrame(cmd::IdFullVersion), query::fullVersionHeader(),
-                                              query::kFullVersionLength, query::kFullVersionPasses,
+    const QByteArray reply = runQueryExchange(commandframe::buildFrame(commandframe::IdFullVersion), queryreply::fullVersionHeader(),
+                                              queryreply::kFullVersionLength, queryreply::kFullVersionPasses,
                                               protocolTiming().replyWaitMs,
                                               "receiver::slot_do_cmd_id_full_version");
     if (reply.isEmpty())
         return;
-    query::decodeFullVersion(reply, ba_version);
+    queryreply::decodeFullVersion(reply, ba_version);
     result = true;
 }
 
 void receiver::slot_do_cmd_id_sample_trig(unsigned short &dist, bool &result)
 {
     result = false;
-    const QByteArray reply = runQueryExchange(cmd::buildFrame(cmd::IdSampleTrig), query::triggerHeader(),
-                                              query::kTriggerLength, query::kTriggerPasses,
+    const QByteArray reply = runQueryExchange(commandframe::buildFrame(commandframe::IdSampleTrig), queryreply::triggerHeader(),
+                                              queryreply::kTriggerLength, queryreply::kTriggerPasses,
                                               protocolTiming().triggerWaitMs,
                                               "receiver::slot_do_cmd_id_sample_trig");
     if (reply.isEmpty())
         return;
-    dist = query::decodeTrigger(reply);
+    dist = queryreply::decodeTrigger(reply);
     result = true;
 }
 
@@ -254,17 +254,17 @@ QString receiver::send_cmd_id_version(bool &result)
     unsigned char version[3] = { 0, 0, 0 };
     result = false;
     emit signalVersion(version, result);
-    return query::versionText(version);
+    return queryreply::versionText(version);
 }
 
 QString receiver::send_cmd_id_full_version(bool &result)
 {
     // 26 text bytes are written at most, so the text always ends in zeros.
-    unsigned char version[query::kFullVersionLength];
+    unsigned char version[queryreply::kFullVersionLength];
     std::memset(version, 0, sizeof(version));
     result = false;
     emit signalFullVersion(version, result);
-    return query::fullVersionText(version, int(sizeof(version)));
+    return queryreply::fullVersionText(version, int(sizeof(version)));
 }
 
 bool receiver::send_cmd_id_sample_trig(unsigned short &dist)

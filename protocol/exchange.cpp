@@ -26,18 +26,18 @@ bool receiver::read_ack(QByteArray ack)
     QByteArray buffer;
     const int waitMs = protocolTiming().ackWaitMs;
 
-    xchg::waitForData(serialPort, waitMs);
+    exchange::waitForData(serialPort, waitMs);
     QByteArray chunk = serialPort->readAll();
     qDebug() << "read" << (buffer + chunk).toHex().constData();
-    bool result = ack::searchStep(buffer, chunk, ack);
+    bool result = acksearch::searchStep(buffer, chunk, ack);
 
     if (!result) {
         // The buffer now keeps only its last ack.size() bytes, so an
         // acknowledgement split across the two reads is still found.
-        xchg::waitForData(serialPort, waitMs);
+        exchange::waitForData(serialPort, waitMs);
         chunk = serialPort->readAll();
         qDebug() << "read" << (buffer + chunk).toHex().constData();
-        result = ack::searchStep(buffer, chunk, ack);
+        result = acksearch::searchStep(buffer, chunk, ack);
     }
 
     qDebug() << "receiver::read_ack" << result;
@@ -50,8 +50,8 @@ void receiver::runCommandExchange(const QByteArray &frame, const QByteArray &ack
     result = false;
     detachParser();
     if (tag)
-        xchg::logFrame(tag, frame, true);
-    result = xchg::writeUntilAcked(*this, frame, ack, xchg::kCommandAttempts);
+        exchange::logFrame(tag, frame, true);
+    result = exchange::writeUntilAcked(*this, frame, ack, exchange::kCommandAttempts);
     attachParser();
 }
 
@@ -59,9 +59,9 @@ QByteArray receiver::runQueryExchange(const QByteArray &frame, const QByteArray 
                                       int replyLength, int passes, int waitMs, const char *tag)
 {
     detachParser();
-    xchg::logFrame(tag, frame, false);
-    xchg::send(serialPort, frame, waitMs);   // a query is never re-sent
-    const QByteArray reply = xchg::collectReply(serialPort, header, replyLength, passes, waitMs);
+    exchange::logFrame(tag, frame, false);
+    exchange::send(serialPort, frame, waitMs);   // a query is never re-sent
+    const QByteArray reply = exchange::collectReply(serialPort, header, replyLength, passes, waitMs);
     attachParser();
     return reply;
 }

@@ -6,7 +6,7 @@
 #include <QElapsedTimer>
 #include <QSerialPort>
 
-namespace xchg {
+namespace exchange {
 
 void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak)
 {
@@ -50,7 +50,7 @@ QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length,
     QByteArray buffer;
     QByteArray found;
     for (int pass = 1; pass <= passes; ++pass) {
-        if (reply::searchStep(buffer, chunk, header, length, &found))
+        if (replysearch::searchStep(buffer, chunk, header, length, &found))
             return found;
         // The chunk read after the last pass is logged but not examined.
         chunk = waitAndTake(port, waitMs);
@@ -69,4 +69,4 @@ bool writeUntilAcked(receiver &worker, const QByteArray &request, const QByteArr
     return false;
 }
 
-} // namespace xchg
+} // namespace exchange

@@ -10,7 +10,7 @@
 class QSerialPort;
 class receiver;
 
-namespace xchg {
+namespace exchange {
 
 constexpr int kCommandAttempts = 2;
 constexpr int kModbusWriteAttempts = 2;
@@ -48,6 +48,6 @@ QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length,
 bool writeUntilAcked(receiver &worker, const QByteArray &request, const QByteArray &ack,
                      int attempts);
 
-} // namespace xchg
+} // namespace exchange
 
 #endif // EXCHANGE_STEPS_H

@@ -16,12 +16,12 @@ namespace {
 // Write exchange: the request up to twice, the reply is its exact echo.
 bool modbusWrite(receiver &worker, const QByteArray &request)
 {
-    return xchg::writeUntilAcked(worker, request, request, xchg::kModbusWriteAttempts);
+    return exchange::writeUntilAcked(worker, request, request, exchange::kModbusWriteAttempts);
 }
 
 bool modbusWriteLogged(receiver &worker, const QByteArray &request, const char *tag)
 {
-    xchg::logFrame(tag, request, true);
+    exchange::logFrame(tag, request, true);
     return modbusWrite(worker, request);
 }
 
@@ -30,16 +30,16 @@ bool modbusWriteLogged(receiver &worker, const QByteArray &request, const char *
 bool modbusRead(QSerialPort *port, uint8_t devAddr, uint16_t reg, uint16_t count, int waitMs,
                 const char *tag, QByteArray &reply)
 {
-    const QByteArray request = mb::readRequest(devAddr, reg, count);
-    xchg::logFrame(tag, request, true);
-    xchg::send(port, request, waitMs);
-    reply = xchg::collectReply(port, mb::readReplyHeader(devAddr, count),
-                               mb::readReplyLength(count), xchg::kModbusReadPasses, waitMs);
+    const QByteArray request = modbusframe::readRequest(devAddr, reg, count);
+    exchange::logFrame(tag, request, true);
+    exchange::send(port, request, waitMs);
+    reply = exchange::collectReply(port, modbusframe::readReplyHeader(devAddr, count),
+                               modbusframe::readReplyLength(count), exchange::kModbusReadPasses, waitMs);
     if (reply.isEmpty())
         return false;
     uint16_t calc = 0;
     uint16_t received = 0;
-    if (!mb::replyCrcOk(reply, &calc, &received)) {
+    if (!modbusframe::replyCrcOk(reply, &calc, &received)) {
         qDebug() << "error: crc error! calc:" << calc << ", ack:" << received;
         return false;
     }
@@ -54,10 +54,10 @@ void receiver::slot_do_cmd_id_modbus_enable(bool &result)
 {
     result = false;
     detachParser();
-    const QByteArray frame = cmd::frameU8(cmd::IdModbusEnable, 0x00);
-    xchg::logFrame("receiver::slot_do_cmd_id_modbus_enable", frame, true);
-    result = xchg::writeUntilAcked(*this, frame, cmd::statusAck(cmd::IdModbusEnable),
-                                   xchg::kModbusFrameAttempts);
+    const QByteArray frame = commandframe::frameU8(commandframe::IdModbusEnable, 0x00);
+    exchange::logFrame("receiver::slot_do_cmd_id_modbus_enable", frame, true);
+    result = exchange::writeUntilAcked(*this, frame, commandframe::statusAck(commandframe::IdModbusEnable),
+                                   exchange::kModbusFrameAttempts);
     attachParser();
 }
 
@@ -65,10 +65,10 @@ void receiver::slot_do_cmd_id_modbus_dev_addr_set(unsigned char dev_addr, bool &
 {
     result = false;
     detachParser();
-    const QByteArray frame = cmd::frameU8(cmd::IdModbusDevAddr, dev_addr);
-    xchg::logFrame("receiver::slot_do_cmd_id_modbus_dev_addr_set", frame, true);
-    result = xchg::writeUntilAcked(*this, frame, cmd::statusAck(cmd::IdModbusDevAddr),
-                                   xchg::kModbusFrameAttempts);
+    const QByteArray frame = commandframe::frameU8(commandframe::IdModbusDevAddr, dev_addr);
+    exchange::logFrame("receiver::slot_do_cmd_id_modbus_dev_addr_set", frame, true);
+    result = exchange::writeUntilAcked(*this, frame, commandframe::statusAck(commandframe::IdModbusDevAddr),
+                                   exchange::kModbusFrameAttempts);
     attachParser();
 }
 
@@ -79,10 +79,10 @@ void receiver::slot_do_cmd_id_mb_baudrate_config(unsigned char dev_addr, unsigne
 {
     result = false;
     detachParser();
-    const QByteArray high = mb::writeRequest(dev_addr, mb::RegBaudHigh, uint16_t(baudrate >> 16));
-    const QByteArray low = mb::writeRequest(dev_addr, mb::RegBaudLow, uint16_t(baudrate & 0xFFFF));
-    xchg::logFrame("receiver::slot_do_cmd_id_mb_baudrate_config", high, true);
-    xchg::logFrame("receiver::slot_do_cmd_id_mb_baudrate_config", low, true);
+    const QByteArray high = modbusframe::writeRequest(dev_addr, modbusframe::RegBaudHigh, uint16_t(baudrate >> 16));
+    const QByteArray low = modbusframe::writeRequest(dev_addr, modbusframe::RegBaudLow, uint16_t(baudrate & 0xFFFF));
+    exchange::logFrame("receiver::slot_do_cmd_id_mb_baudrate_config", high, true);
+    exchange::logFrame("receiver::slot_do_cmd_id_mb_baudrate_config", low, true);
     // The low half is only sent once the high half has been taken.
     if (modbusWrite(*this, high))
         result = modbusWrite(*this, low);
@@ -94,7 +94,7 @@ void receiver::slot_do_cmd_id_mb_dev_addr_config(unsigned char dev_addr, unsigne
 {
     result = false;
     detachParser();
-    result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegDevAddr, mb_dev_addr),
+    result = modbusWriteLogged(*this, modbusframe::writeRequest(dev_addr, modbusframe::RegDevAddr, mb_dev_addr),
                                "receiver::slot_do_cmd_id_mb_dev_addr_config");
     attachParser();
 }
@@ -104,9 +104,9 @@ void receiver::slot_do_cmd_id_mb_get_dist(unsigned char dev_addr, unsigned short
     result = false;
     detachParser();
     QByteArray reply;
-    if (modbusRead(serialPort, dev_addr, mb::RegDistance, 1, protocolTiming().replyWaitMs,
+    if (modbusRead(serialPort, dev_addr, modbusframe::RegDistance, 1, protocolTiming().replyWaitMs,
                    "receiver::slot_do_cmd_id_mb_get_dist", reply)) {
-        dist = mb::decodeDistance(reply);
+        dist = modbusframe::decodeDistance(reply);
         qDebug() << "dist: " << dist;
         result = true;
     }
@@ -117,7 +117,7 @@ void receiver::slot_do_cmd_id_mb_modbus_disable(unsigned char dev_addr, bool &re
 {
     result = false;
     detachParser();
-    result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegModbusOff, 0x0001),
+    result = modbusWriteLogged(*this, modbusframe::writeRequest(dev_addr, modbusframe::RegModbusOff, 0x0001),
                                "receiver::slot_do_cmd_id_mb_modbus_disable");
     attachParser();
 }
@@ -126,7 +126,7 @@ void receiver::slot_do_cmd_id_mb_save_config(unsigned char dev_addr, bool &resul
 {
     result = false;
     detachParser();
-    result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegSaveConfig, 0x0000),
+    result = modbusWriteLogged(*this, modbusframe::writeRequest(dev_addr, modbusframe::RegSaveConfig, 0x0000),
                                "receiver::slot_do_cmd_id_mb_save_config");
     attachParser();
 }
@@ -191,9 +191,9 @@ bool receiver::send_cmd_id_modbus_get_version(unsigned char dev_addr, QString &v
     runInWorkerThread([&]() {
         detachParser();
         QByteArray reply;
-        if (modbusRead(serialPort, dev_addr, mb::RegVersion, 2, protocolTiming().replyWaitMs,
+        if (modbusRead(serialPort, dev_addr, modbusframe::RegVersion, 2, protocolTiming().replyWaitMs,
                        "receiver::send_cmd_id_modbus_get_version", reply)) {
-            version = mb::decodeVersion(reply);
+            version = modbusframe::decodeVersion(reply);
             qDebug() << "verion: " << version;
             result = true;
         }
@@ -207,7 +207,7 @@ bool receiver::send_cmd_id_modbus_reboot(unsigned char dev_addr)
     bool result = false;
     runInWorkerThread([&]() {
         detachParser();
-        result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegPower, 0x0001),
+        result = modbusWriteLogged(*this, modbusframe::writeRequest(dev_addr, modbusframe::RegPower, 0x0001),
                                    "receiver::send_cmd_id_modbus_reboot");
         attachParser();
     });
@@ -220,7 +220,7 @@ bool receiver::send_cmd_id_modbus_set_fps(unsigned char dev_addr, int fps)
     runInWorkerThread([&]() {
         detachParser();
         result = modbusWriteLogged(*this,
-                                   mb::writeRequest(dev_addr, mb::RegFrameRate, uint16_t(fps & 0xFFFF)),
+                                   modbusframe::writeRequest(dev_addr, modbusframe::RegFrameRate, uint16_t(fps & 0xFFFF)),
                                    "receiver::send_cmd_id_modbus_set_fps");
         attachParser();
     });
@@ -232,7 +232,7 @@ bool receiver::send_cmd_id_modbus_shutdown(unsigned char dev_addr)
     bool result = false;
     runInWorkerThread([&]() {
         detachParser();
-        result = modbusWriteLogged(*this, mb::writeRequest(dev_addr, mb::RegPower, 0x0000),
+        result = modbusWriteLogged(*this, modbusframe::writeRequest(dev_addr, modbusframe::RegPower, 0x0000),
                                    "receiver::send_cmd_id_modbus_shutdown");
         attachParser();
     });
@@ -243,5 +243,5 @@ unsigned short receiver::calc_crc16(const unsigned char *data, int n)
 {
     if (!data || n <= 0)
         return 0xFFFF;   // the CRC of no bytes
-    return mb::crc16(data, std::size_t(n));
+    return modbusframe::crc16(data, std::size_t(n));
 }

@@ -1,6 +1,6 @@
 #include "modbus_frame.h"
 
-namespace mb {
+namespace modbusframe {
 
 const uint8_t kCrcHi[256] = {
     0x00, 0xC1, 0x81, 0x40, 0x01, 0xC0, 0x80, 0x41, 0x01, 0xC0, 0x80, 0x41, 0x00, 0xC1, 0x81, 0x40,
@@ -137,4 +137,4 @@ QString decodeVersion(const QByteArray &reply)
         .arg(uint(uint8_t(reply[6])));
 }
 
-} // namespace mb
+} // namespace modbusframe

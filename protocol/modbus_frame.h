@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mb {
+namespace modbusframe {
 
 // Sensor register map.
 enum : uint16_t {
@@ -55,6 +55,6 @@ bool replyCrcOk(const QByteArray &reply, uint16_t *calc = nullptr, uint16_t *rec
 uint16_t decodeDistance(const QByteArray &reply);   // reply[3] * 256 + reply[4]
 QString decodeVersion(const QByteArray &reply);     // reply[4].reply[5].reply[6]
 
-} // namespace mb
+} // namespace modbusframe
 
 #endif // MODBUS_FRAME_H

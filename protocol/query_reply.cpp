@@ -1,6 +1,6 @@
 #include "query_reply.h"
 
-namespace query {
+namespace queryreply {
 
 QByteArray versionHeader()
 {
@@ -54,4 +54,4 @@ QString fullVersionText(const unsigned char *buffer, int size)
     return QString::fromUtf8(reinterpret_cast<const char *>(buffer), n);
 }
 
-} // namespace query
+} // namespace queryreply

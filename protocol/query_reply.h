@@ -8,7 +8,7 @@
 #include <QString>
 #include <cstdint>
 
-namespace query {
+namespace queryreply {
 
 constexpr int kVersionLength = 7;
 constexpr int kVersionPasses = 2;
@@ -34,6 +34,6 @@ QString versionText(const unsigned char *version);
 // The bytes up to the first zero (or all `size` of them), decoded as UTF-8.
 QString fullVersionText(const unsigned char *buffer, int size);
 
-} // namespace query
+} // namespace queryreply
 
 #endif // QUERY_REPLY_H

@@ -1,6 +1,6 @@
 #include "reply_search.h"
 
-namespace reply {
+namespace replysearch {
 
 bool searchStep(QByteArray &buffer, const QByteArray &chunk, const QByteArray &header,
                 int length, QByteArray *out)
@@ -21,4 +21,4 @@ bool searchStep(QByteArray &buffer, const QByteArray &chunk, const QByteArray &h
     return false;
 }
 
-} // namespace reply
+} // namespace replysearch

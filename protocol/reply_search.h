@@ -7,7 +7,7 @@
 
 #include <QByteArray>
 
-namespace reply {
+namespace replysearch {
 
 // One examination pass: append `chunk` to `buffer`. Once the buffer holds at
 // least `length` bytes and contains `header`, let p be the first occurrence:
@@ -17,6 +17,6 @@ namespace reply {
 bool searchStep(QByteArray &buffer, const QByteArray &chunk, const QByteArray &header,
                 int length, QByteArray *out);
 
-} // namespace reply
+} // namespace replysearch
 
 #endif // REPLY_SEARCH_H

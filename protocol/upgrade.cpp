@@ -20,7 +20,7 @@ namespace {
 // the transfer.
 bool awaitUpgradeAck(QSerialPort *port, unsigned index, const ProtocolTiming &timing)
 {
-    upg::AckScanner scanner;
+    upgradeframe::AckScanner scanner;
     QElapsedTimer clock;
     clock.start();
     int emptyWaits = 0;
@@ -72,7 +72,7 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
     const QFileInfo info(fullpath);
     const QString nativePath = QDir::toNativeSeparators(fullpath);
     qDebug() << info.fileName() << info.size() << nativePath;
-    qDebug() << "frame cnt" << upg::frameCount(uint64_t(qMax<qint64>(info.size(), 0)), L);
+    qDebug() << "frame cnt" << upgradeframe::frameCount(uint64_t(qMax<qint64>(info.size(), 0)), L);
 
     auto refuse = [&](const QString &why) {
         qDebug() << "file open fail" << nativePath << why;
@@ -89,7 +89,7 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
         refuse(QStringLiteral("not a regular file"));
         return;
     }
-    const QString reason = upg::refusalReason(info.size(), L);
+    const QString reason = upgradeframe::refusalReason(info.size(), L);
     if (!reason.isEmpty()) {
         refuse(reason);
         return;
@@ -102,7 +102,7 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
     }
     qDebug() << info.fileName() << "open success!";
     // Never more than what fits the frame index, even if the file grew.
-    const qint64 limit = upg::maxImageSize(L);
+    const qint64 limit = upgradeframe::maxImageSize(L);
     // A read that fails is refused, not taken for an empty image.
     QByteArray image(int(qMin(info.size(), limit) + 1), Qt::Uninitialized);
     const qint64 got = file.read(image.data(), image.size());
@@ -114,7 +114,7 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
     file.close();
     qDebug() << "cont size" << image.size();
     if (image.size() > limit) {
-        refuse(upg::refusalReason(image.size(), L));
+        refuse(upgradeframe::refusalReason(image.size(), L));
         return;
     }
     if (!serialPort->isOpen()) {
@@ -124,21 +124,21 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
     }
 
     // The frames follow what was actually read.
-    const unsigned P = upg::payloadSize(L);
-    const auto total = unsigned(upg::frameCount(uint64_t(image.size()), L));
+    const unsigned P = upgradeframe::payloadSize(L);
+    const auto total = unsigned(upgradeframe::frameCount(uint64_t(image.size()), L));
 
     const ProtocolTiming timing = protocolTiming();
     detachParser();
-    bool ok = sendUpgradeFrame(serialPort, upg::buildHeader(L, uint32_t(image.size())), 0, total, timing);
+    bool ok = sendUpgradeFrame(serialPort, upgradeframe::buildHeader(L, uint32_t(image.size())), 0, total, timing);
     for (unsigned i = 1; ok && i <= total; ++i) {
         const qint64 offset = qint64(i - 1) * P;
         const qint64 n = qMin<qint64>(P, image.size() - offset);
-        const QByteArray frame = upg::buildFrame(L, uint16_t(i), image.constData() + offset,
+        const QByteArray frame = upgradeframe::buildFrame(L, uint16_t(i), image.constData() + offset,
                                                  std::size_t(n));
         ok = sendUpgradeFrame(serialPort, frame, i, total, timing);
-        if (ok && upg::isProgressPoint(i, total)) {
+        if (ok && upgradeframe::isProgressPoint(i, total)) {
             qDebug() << i << total;
-            emit sigUpdateProcessbar(upg::progressValue(i, total));
+            emit sigUpdateProcessbar(upgradeframe::progressValue(i, total));
         }
     }
     attachParser();

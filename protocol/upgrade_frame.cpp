@@ -1,7 +1,7 @@
 #include "upgrade_frame.h"
 #include "command_frame.h"
 
-namespace upg {
+namespace upgradeframe {
 
 unsigned payloadSize(unsigned frameLength)
 {
@@ -22,15 +22,15 @@ QByteArray buildFrame(unsigned frameLength, uint16_t index, const char *data, st
         return QByteArray();
     const unsigned p = payloadSize(frameLength);
     QByteArray frame(int(frameLength), kFiller);
-    frame[0] = char(cmd::kHeader);
+    frame[0] = char(commandframe::kHeader);
     frame[1] = char(frameLength & 0xFF);
-    frame[2] = char(cmd::IdUpgrade);
+    frame[2] = char(commandframe::IdUpgrade);
     frame[3] = char(index & 0xFF);
     frame[4] = char(index >> 8);
     const std::size_t carried = n < p ? n : p;
     for (std::size_t i = 0; i < carried; ++i)
         frame[int(5 + i)] = data[i];
-    frame[int(frameLength - 1)] = char(cmd::checksum(
+    frame[int(frameLength - 1)] = char(commandframe::checksum(
         reinterpret_cast<const uint8_t *>(frame.constData()), frameLength - 1));
     return frame;
 }
@@ -104,4 +104,4 @@ void AckScanner::reset()
     seen = 0;
 }
 
-} // namespace upg
+} // namespace upgradeframe

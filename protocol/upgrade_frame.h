@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace upg {
+namespace upgradeframe {
 
 constexpr unsigned kMinFrameLength = 8;
 constexpr unsigned kMaxFrameLength = 255;
@@ -65,6 +65,6 @@ private:
     qint64 seen = 0;
 };
 
-} // namespace upg
+} // namespace upgradeframe
 
 #endif // UPGRADE_FRAME_H

@@ -315,19 +315,19 @@ struct PtyWorker {
     int pending()
     {
         int n = -1;
-        harness.inWorker([&] { n = harness.worker()->distBuffer.size(); });
+        harness.inWorker([&] { n = harness.worker()->streamState().pendingDistances; });
         return n;
     }
     int rxSize()
     {
         int n = -1;
-        harness.inWorker([&] { n = harness.worker()->rxBuffer.size(); });
+        harness.inWorker([&] { n = harness.worker()->streamState().bufferedBytes; });
         return n;
     }
     int frameCount()
     {
         int n = -1;
-        harness.inWorker([&] { n = harness.worker()->frameCount; });
+        harness.inWorker([&] { n = harness.worker()->streamState().frameCount; });
         return n;
     }
 };

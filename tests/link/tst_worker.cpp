@@ -229,7 +229,7 @@ void tst_worker::rateIsZeroAfterClosedTick()
     QVERIFY(h.worker()->closePort());
     // Wait for a rate tick while closed: it latches 0.
     int rate = -1;
-    QTRY_VERIFY_WITH_TIMEOUT((h.inWorker([&] { rate = h.worker()->frameRate; }), rate == 0), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT((h.inWorker([&] { rate = h.worker()->streamState().frameRate; }), rate == 0), 5000);
     h.collector()->clear();
     QVERIFY(h.worker()->openPort(linkOf(sensor), 115200));
     QTRY_VERIFY_WITH_TIMEOUT(!h.collector()->batches.isEmpty(), 10000);
@@ -253,8 +253,8 @@ void tst_worker::textOutputKeepsBufferBounded()
     for (int i = 1; i <= 10; ++i) {
         QVERIFY(QTest::qWaitFor([&] { return sensor.bytesWritten() >= written + 4000u * unsigned(i); }, 10000));
         h.inWorker([&] {
-            bufferSize = h.worker()->rxBuffer.size();
-            frames = h.worker()->frameCount + h.worker()->frameRate;
+            bufferSize = h.worker()->streamState().bufferedBytes;
+            frames = h.worker()->streamState().frameCount + h.worker()->streamState().frameRate;
         });
         QVERIFY2(bufferSize <= 10, qPrintable(QString::number(bufferSize)));
     }
@@ -273,8 +273,8 @@ void tst_worker::distBufferKeepsCapacity()
     int capacity = 0;
     int size = -1;
     h.inWorker([&] {
-        capacity = h.worker()->distBuffer.capacity();
-        size = h.worker()->distBuffer.size();
+        capacity = h.worker()->streamState().pendingCapacity;
+        size = h.worker()->streamState().pendingDistances;
     });
     QVERIFY(size <= 200);
     QVERIFY2(capacity > 200, qPrintable(QString::number(capacity)));

@@ -271,7 +271,7 @@ private slots:
         QCOMPARE(dist, (unsigned short)77);
         QCOMPARE(received(), hexBytes("01 03 00 00 00 01 84 0A"));
         const QByteArray body = hexBytes("01 03 02 01 23");
-        const uint16_t calc = mb::crc16(reinterpret_cast<const uint8_t *>(body.constData()), 5);
+        const uint16_t calc = modbusframe::crc16(reinterpret_cast<const uint8_t *>(body.constData()), 5);
         const uint16_t sent = calc ^ 0x5A5A;   // how the simulator spoils it
         QVERIFY(LogCapture::contains(QStringLiteral("error: crc error! calc: %1 , ack: %2").arg(calc).arg(sent)));
         // Failing at once means after one examined read, not after three waits.

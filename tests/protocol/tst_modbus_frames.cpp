@@ -37,7 +37,7 @@ private slots:
     void checkValue()
     {
         const QByteArray digits("123456789");
-        QCOMPARE(mb::crc16(bytes(digits), 9), uint16_t(0x4B37));
+        QCOMPARE(modbusframe::crc16(bytes(digits), 9), uint16_t(0x4B37));
         QCOMPARE(receiver::calc_crc16(bytes(digits), 9), (unsigned short)0x4B37);
         // Only the first n bytes count.
         QCOMPARE(receiver::calc_crc16(bytes(digits + "xyz"), 9), (unsigned short)0x4B37);
@@ -48,14 +48,14 @@ private slots:
     {
         for (int i = 0; i < 256; ++i) {
             const uint8_t one = uint8_t(i);
-            QCOMPARE(mb::crc16(&one, 1), bitwiseCrc(&one, 1));
+            QCOMPARE(modbusframe::crc16(&one, 1), bitwiseCrc(&one, 1));
         }
         QRandomGenerator rng(84);
         for (int round = 0; round < 200; ++round) {
             QByteArray data(int(rng.bounded(1, 300)), '\0');
             for (char &c : data)
                 c = char(rng.bounded(256));
-            QCOMPARE(mb::crc16(bytes(data), std::size_t(data.size())),
+            QCOMPARE(modbusframe::crc16(bytes(data), std::size_t(data.size())),
                      bitwiseCrc(bytes(data), std::size_t(data.size())));
         }
     }
@@ -64,16 +64,16 @@ private slots:
     {
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("read distance") << mb::readRequest(1, mb::RegDistance, 1) << "01 03 00 00 00 01 84 0A";
-        QTest::newRow("read version") << mb::readRequest(1, mb::RegVersion, 2) << "01 03 00 06 00 02 24 0A";
-        QTest::newRow("reboot") << mb::writeRequest(1, mb::RegPower, 1) << "01 06 00 81 00 01 18 22";
-        QTest::newRow("shut down") << mb::writeRequest(1, mb::RegPower, 0) << "01 06 00 81 00 00 D9 E2";
-        QTest::newRow("save configuration") << mb::writeRequest(1, mb::RegSaveConfig, 0) << "01 06 00 80 00 00 88 22";
-        QTest::newRow("modbus off") << mb::writeRequest(1, mb::RegModbusOff, 1) << "01 06 00 82 00 01 E8 22";
-        QTest::newRow("baud 115200 high") << mb::writeRequest(1, mb::RegBaudHigh, 115200 >> 16) << "01 06 00 83 00 01 B9 E2";
-        QTest::newRow("baud 115200 low") << mb::writeRequest(1, mb::RegBaudLow, 115200 & 0xFFFF) << "01 06 00 84 C2 00 98 83";
-        QTest::newRow("new address 2") << mb::writeRequest(1, mb::RegDevAddr, 2) << "01 06 00 85 00 02 19 E2";
-        QTest::newRow("frame rate 100") << mb::writeRequest(1, mb::RegFrameRate, 100) << "01 06 00 86 00 64 69 C8";
+        QTest::newRow("read distance") << modbusframe::readRequest(1, modbusframe::RegDistance, 1) << "01 03 00 00 00 01 84 0A";
+        QTest::newRow("read version") << modbusframe::readRequest(1, modbusframe::RegVersion, 2) << "01 03 00 06 00 02 24 0A";
+        QTest::newRow("reboot") << modbusframe::writeRequest(1, modbusframe::RegPower, 1) << "01 06 00 81 00 01 18 22";
+        QTest::newRow("shut down") << modbusframe::writeRequest(1, modbusframe::RegPower, 0) << "01 06 00 81 00 00 D9 E2";
+        QTest::newRow("save configuration") << modbusframe::writeRequest(1, modbusframe::RegSaveConfig, 0) << "01 06 00 80 00 00 88 22";
+        QTest::newRow("modbus off") << modbusframe::writeRequest(1, modbusframe::RegModbusOff, 1) << "01 06 00 82 00 01 E8 22";
+        QTest::newRow("baud 115200 high") << modbusframe::writeRequest(1, modbusframe::RegBaudHigh, 115200 >> 16) << "01 06 00 83 00 01 B9 E2";
+        QTest::newRow("baud 115200 low") << modbusframe::writeRequest(1, modbusframe::RegBaudLow, 115200 & 0xFFFF) << "01 06 00 84 C2 00 98 83";
+        QTest::newRow("new address 2") << modbusframe::writeRequest(1, modbusframe::RegDevAddr, 2) << "01 06 00 85 00 02 19 E2";
+        QTest::newRow("frame rate 100") << modbusframe::writeRequest(1, modbusframe::RegFrameRate, 100) << "01 06 00 86 00 64 69 C8";
     }
 
     void requests()
@@ -83,7 +83,7 @@ private slots:
         QCOMPARE(request.toHex(' ').toUpper(), hexBytes(expected).toHex(' ').toUpper());
         uint16_t calc = 0;
         uint16_t got = 0;
-        QVERIFY(mb::replyCrcOk(request, &calc, &got));
+        QVERIFY(modbusframe::replyCrcOk(request, &calc, &got));
         QCOMPARE(calc, got);
     }
 
@@ -92,10 +92,10 @@ private slots:
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<int>("reg");
         QTest::addColumn<int>("value");
-        QTest::newRow("baud 9600 high") << mb::writeRequest(7, mb::RegBaudHigh, 9600 >> 16) << 0x83 << 0x0000;
-        QTest::newRow("baud 9600 low") << mb::writeRequest(7, mb::RegBaudLow, 9600 & 0xFFFF) << 0x84 << 0x2580;
-        QTest::newRow("fps 10000") << mb::writeRequest(7, mb::RegFrameRate, 10000) << 0x86 << 0x2710;
-        QTest::newRow("address 247") << mb::writeRequest(7, mb::RegDevAddr, 247) << 0x85 << 0x00F7;
+        QTest::newRow("baud 9600 high") << modbusframe::writeRequest(7, modbusframe::RegBaudHigh, 9600 >> 16) << 0x83 << 0x0000;
+        QTest::newRow("baud 9600 low") << modbusframe::writeRequest(7, modbusframe::RegBaudLow, 9600 & 0xFFFF) << 0x84 << 0x2580;
+        QTest::newRow("fps 10000") << modbusframe::writeRequest(7, modbusframe::RegFrameRate, 10000) << 0x86 << 0x2710;
+        QTest::newRow("address 247") << modbusframe::writeRequest(7, modbusframe::RegDevAddr, 247) << 0x85 << 0x00F7;
     }
 
     void registerValues()
@@ -105,32 +105,32 @@ private slots:
         QFETCH(int, value);
         QCOMPARE(request.size(), 8);
         QCOMPARE(uint8_t(request[0]), uint8_t(7));
-        QCOMPARE(uint8_t(request[1]), uint8_t(mb::FuncWrite));
+        QCOMPARE(uint8_t(request[1]), uint8_t(modbusframe::FuncWrite));
         QCOMPARE(uint8_t(request[2]) * 256 + uint8_t(request[3]), reg);
         QCOMPARE(uint8_t(request[4]) * 256 + uint8_t(request[5]), value);
-        QVERIFY(mb::replyCrcOk(request));
+        QVERIFY(modbusframe::replyCrcOk(request));
     }
 
     void distanceReply()
     {
         const QByteArray reply = hexBytes("01 03 02 01 23 F8 0D");
-        QCOMPARE(mb::buildReadReply(1, hexBytes("01 23")), reply);
-        QCOMPARE(mb::readReplyLength(1), 7);
-        QCOMPARE(mb::readReplyHeader(1, 1), hexBytes("01 03 02"));
-        QVERIFY(mb::replyCrcOk(reply));
-        QCOMPARE(mb::decodeDistance(reply), uint16_t(291));
+        QCOMPARE(modbusframe::buildReadReply(1, hexBytes("01 23")), reply);
+        QCOMPARE(modbusframe::readReplyLength(1), 7);
+        QCOMPARE(modbusframe::readReplyHeader(1, 1), hexBytes("01 03 02"));
+        QVERIFY(modbusframe::replyCrcOk(reply));
+        QCOMPARE(modbusframe::decodeDistance(reply), uint16_t(291));
     }
 
     void versionReply()
     {
         const QByteArray reply = hexBytes("01 03 04 01 02 03 04 5B 3C");
-        QCOMPARE(mb::buildReadReply(1, hexBytes("01 02 03 04")), reply);
-        QCOMPARE(mb::readReplyLength(2), 9);
-        QCOMPARE(mb::readReplyHeader(1, 2), hexBytes("01 03 04"));
-        QVERIFY(mb::replyCrcOk(reply));
+        QCOMPARE(modbusframe::buildReadReply(1, hexBytes("01 02 03 04")), reply);
+        QCOMPARE(modbusframe::readReplyLength(2), 9);
+        QCOMPARE(modbusframe::readReplyHeader(1, 2), hexBytes("01 03 04"));
+        QVERIFY(modbusframe::replyCrcOk(reply));
         // The first data byte is not part of the text.
-        QCOMPARE(mb::decodeVersion(reply), QStringLiteral("2.3.4"));
-        QCOMPARE(mb::decodeVersion(mb::buildReadReply(1, hexBytes("FF 0A FF 00"))), QStringLiteral("10.255.0"));
+        QCOMPARE(modbusframe::decodeVersion(reply), QStringLiteral("2.3.4"));
+        QCOMPARE(modbusframe::decodeVersion(modbusframe::buildReadReply(1, hexBytes("FF 0A FF 00"))), QStringLiteral("10.255.0"));
     }
 
     void crcMismatch_data()
@@ -147,7 +147,7 @@ private slots:
         reply[position] = char(reply[position] ^ 0x10);
         uint16_t calc = 0;
         uint16_t got = 0;
-        QVERIFY(!mb::replyCrcOk(reply, &calc, &got));
+        QVERIFY(!modbusframe::replyCrcOk(reply, &calc, &got));
         QVERIFY(calc != got);
         QCOMPARE(got, uint16_t(uint8_t(reply[6]) * 256 + uint8_t(reply[5])));
     }
@@ -159,19 +159,19 @@ private slots:
         const QByteArray frames = hexBytes("59 59 23 01 10 00 20 08 F8 59 59 23 01 10 00 20 08 F8");
         QByteArray buffer;
         QByteArray found;
-        QVERIFY(!reply::searchStep(buffer, frames + reply.left(4), mb::readReplyHeader(1, 1), 7, &found));
+        QVERIFY(!replysearch::searchStep(buffer, frames + reply.left(4), modbusframe::readReplyHeader(1, 1), 7, &found));
         QCOMPARE(buffer, reply.left(4));
-        QVERIFY(reply::searchStep(buffer, reply.mid(4), mb::readReplyHeader(1, 1), 7, &found));
+        QVERIFY(replysearch::searchStep(buffer, reply.mid(4), modbusframe::readReplyHeader(1, 1), 7, &found));
         QCOMPARE(found, reply);
-        QVERIFY(mb::replyCrcOk(found));
+        QVERIFY(modbusframe::replyCrcOk(found));
     }
 
     void shortReplies()
     {
-        QVERIFY(!mb::replyCrcOk(QByteArray()));
-        QVERIFY(!mb::replyCrcOk(hexBytes("01")));
-        QCOMPARE(mb::decodeDistance(hexBytes("01 03")), uint16_t(0));
-        QVERIFY(mb::decodeVersion(hexBytes("01 03 04")).isEmpty());
+        QVERIFY(!modbusframe::replyCrcOk(QByteArray()));
+        QVERIFY(!modbusframe::replyCrcOk(hexBytes("01")));
+        QCOMPARE(modbusframe::decodeDistance(hexBytes("01 03")), uint16_t(0));
+        QVERIFY(modbusframe::decodeVersion(hexBytes("01 03 04")).isEmpty());
     }
 };
 

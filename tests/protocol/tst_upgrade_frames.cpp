@@ -15,19 +15,19 @@ class tst_upgrade_frames : public QObject
 private slots:
     void examples()
     {
-        QCOMPARE(upg::buildHeader(8, 1000), hexBytes("5A 08 49 00 00 E8 03 96"));
+        QCOMPARE(upgradeframe::buildHeader(8, 1000), hexBytes("5A 08 49 00 00 E8 03 96"));
         const QByteArray data = hexBytes("12 34");
-        QCOMPARE(upg::buildFrame(8, 1, data.constData(), 2), hexBytes("5A 08 49 01 00 12 34 F2"));
+        QCOMPARE(upgradeframe::buildFrame(8, 1, data.constData(), 2), hexBytes("5A 08 49 01 00 12 34 F2"));
     }
 
     void headerCarriesLow16Bits()
     {
-        const QByteArray header = upg::buildHeader(255, 70000);
+        const QByteArray header = upgradeframe::buildHeader(255, 70000);
         QCOMPARE(header.size(), 255);
         QCOMPARE(uint8_t(header[5]), uint8_t(0x70));
         QCOMPARE(uint8_t(header[6]), uint8_t(0x11));
         QCOMPARE(uint8_t(header[5]) + 256 * uint8_t(header[6]), 4464);
-        QVERIFY(cmd::isValidFrame(header));
+        QVERIFY(commandframe::isValidFrame(header));
     }
 
     void frameCounts_data()
@@ -51,7 +51,7 @@ private slots:
         QFETCH(qint64, size);
         QFETCH(uint, length);
         QFETCH(qint64, frames);
-        QCOMPARE(qint64(upg::frameCount(uint64_t(size), length)), frames);
+        QCOMPARE(qint64(upgradeframe::frameCount(uint64_t(size), length)), frames);
     }
 
     void lastFrameFiller()
@@ -60,20 +60,20 @@ private slots:
         QByteArray image(1000, '\0');
         for (int i = 0; i < image.size(); ++i)
             image[i] = char(0x80 | (i % 97));
-        const QByteArray last = upg::buildFrame(255, 5, image.constData() + 4 * 249, 4);
+        const QByteArray last = upgradeframe::buildFrame(255, 5, image.constData() + 4 * 249, 4);
         QCOMPARE(last.size(), 255);
         QCOMPARE(last.mid(5, 4), image.right(4));
         QCOMPARE(last.mid(9, 245), QByteArray(245, '\0'));
         QCOMPARE(uint8_t(last[3]), uint8_t(5));
         QCOMPARE(uint8_t(last[4]), uint8_t(0));
-        QVERIFY(cmd::isValidFrame(last));
+        QVERIFY(commandframe::isValidFrame(last));
 
         // 996 bytes: the fourth frame is full, no filler.
-        const QByteArray full = upg::buildFrame(255, 4, image.constData() + 3 * 249, 249);
+        const QByteArray full = upgradeframe::buildFrame(255, 4, image.constData() + 3 * 249, 249);
         QCOMPARE(full.mid(5, 249), image.mid(3 * 249, 249));
 
         // More bytes than fit: only the first P are carried.
-        const QByteArray capped = upg::buildFrame(8, 0x1234, image.constData(), 100);
+        const QByteArray capped = upgradeframe::buildFrame(8, 0x1234, image.constData(), 100);
         QCOMPARE(capped.size(), 8);
         QCOMPARE(capped.mid(5, 2), image.left(2));
         QCOMPARE(uint8_t(capped[3]), uint8_t(0x34));
@@ -82,10 +82,10 @@ private slots:
 
     void frameLengthLimits()
     {
-        QVERIFY(upg::buildFrame(7, 0, nullptr, 0).isEmpty());
-        QVERIFY(upg::buildFrame(256, 0, nullptr, 0).isEmpty());
-        QCOMPARE(upg::buildFrame(8, 0, nullptr, 0).size(), 8);
-        QCOMPARE(upg::buildFrame(255, 0, nullptr, 0).size(), 255);
+        QVERIFY(upgradeframe::buildFrame(7, 0, nullptr, 0).isEmpty());
+        QVERIFY(upgradeframe::buildFrame(256, 0, nullptr, 0).isEmpty());
+        QCOMPARE(upgradeframe::buildFrame(8, 0, nullptr, 0).size(), 8);
+        QCOMPARE(upgradeframe::buildFrame(255, 0, nullptr, 0).size(), 255);
     }
 
     void refusals_data()
@@ -109,7 +109,7 @@ private slots:
         QFETCH(qint64, size);
         QFETCH(uint, length);
         QFETCH(bool, refused);
-        QCOMPARE(!upg::refusalReason(size, length).isEmpty(), refused);
+        QCOMPARE(!upgradeframe::refusalReason(size, length).isEmpty(), refused);
     }
 
     void progressPoints_data()
@@ -138,19 +138,19 @@ private slots:
         QFETCH(QList<uint>, points);
         QList<uint> got;
         for (uint i = 0; i <= total + 1; ++i) {
-            if (upg::isProgressPoint(i, total))
+            if (upgradeframe::isProgressPoint(i, total))
                 got << i;
         }
         QCOMPARE(got, points);
-        QCOMPARE(upg::progressValue(total, total), 1.0f);
-        QCOMPARE(upg::progressValue(points.first(), total), float(double(points.first()) / total));
+        QCOMPARE(upgradeframe::progressValue(total, total), 1.0f);
+        QCOMPARE(upgradeframe::progressValue(points.first(), total), float(double(points.first()) / total));
     }
 
     void progressValueInDouble()
     {
         // i / N in double, then converted: never 1 before the last frame.
-        QCOMPARE(upg::progressValue(1, 3), float(1.0 / 3.0));
-        QVERIFY(upg::progressValue(65534, 65535) < 1.0f);
+        QCOMPARE(upgradeframe::progressValue(1, 3), float(1.0 / 3.0));
+        QVERIFY(upgradeframe::progressValue(65534, 65535) < 1.0f);
     }
 
     void ackSearch_data()
@@ -178,13 +178,13 @@ private slots:
     {
         QFETCH(QList<QByteArray>, chunks);
         QFETCH(int, foundAfter);
-        upg::AckScanner scanner;
+        upgradeframe::AckScanner scanner;
         QByteArray buffer;
         int scannerAt = -1;
         int plainAt = -1;
         for (int i = 0; i < chunks.size(); ++i) {
             buffer += chunks.at(i);
-            if (plainAt < 0 && upg::ackFound(buffer))
+            if (plainAt < 0 && upgradeframe::ackFound(buffer))
                 plainAt = i;
             if (scannerAt < 0 && scanner.feed(chunks.at(i)))
                 scannerAt = i;
@@ -200,7 +200,7 @@ private slots:
         QRandomGenerator rng(49);
         const char alphabet[] = { 0x5A, 0x05, 0x49, 0x00, 0x59, 0x01 };
         for (int round = 0; round < 2000; ++round) {
-            upg::AckScanner scanner;
+            upgradeframe::AckScanner scanner;
             QByteArray buffer;
             const int chunks = int(rng.bounded(1, 8));
             for (int c = 0; c < chunks; ++c) {
@@ -208,7 +208,7 @@ private slots:
                 for (char &b : chunk)
                     b = alphabet[rng.bounded(6)];
                 buffer += chunk;
-                const bool plain = upg::ackFound(buffer);
+                const bool plain = upgradeframe::ackFound(buffer);
                 QCOMPARE(scanner.feed(chunk), plain);
                 if (plain)
                     break;

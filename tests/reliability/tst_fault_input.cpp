@@ -32,14 +32,14 @@ bool wellFormed(const QByteArray &bytes, QString *why)
     int i = 0;
     while (i < bytes.size()) {
         const uint8_t first = uint8_t(bytes[i]);
-        if (first == cmd::kHeader && i + 1 < bytes.size()) {
+        if (first == commandframe::kHeader && i + 1 < bytes.size()) {
             const int len = uint8_t(bytes[i + 1]);
-            if (len >= 4 && i + len <= bytes.size() && cmd::isValidFrame(bytes.mid(i, len))) {
+            if (len >= 4 && i + len <= bytes.size() && commandframe::isValidFrame(bytes.mid(i, len))) {
                 i += len;
                 continue;
             }
         }
-        if (i + 8 <= bytes.size() && mb::replyCrcOk(bytes.mid(i, 8))) {
+        if (i + 8 <= bytes.size() && modbusframe::replyCrcOk(bytes.mid(i, 8))) {
             i += 8;
             continue;
         }
