@@ -7,6 +7,8 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <memory>
+
 receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freqTimer(nullptr),
     distNum(10), portOpen(false), rxBuffer(), frameHeader(), distBuffer(), frameCount(0), frameRate(0)
 {
@@ -67,25 +69,33 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
     bindBlocking(&receiver::signal_mb_save_config, &receiver::slot_do_cmd_id_mb_save_config);
 
     // A device that vanishes (adapter unplugged) leaves the port open but dead:
-    // either the read fails with a resource error, or the hung-up line reads
-    // end-of-file over and over, which the port reports as a burst of read
-    // errors while its notifier spins. Close it in the worker's thread, after
-    // the port has finished its error report, so nothing spins and
-    // isPortOpen() tells the truth.
+    // its reads fail over and over (a resource error, or a hung-up line that
+    // reads end-of-file while the port's notifier spins). Close it in the
+    // worker's thread, after the port has finished its error report, so
+    // nothing spins and isPortOpen() tells the truth. A read that finds
+    // nothing also happens on a healthy line: the port's notice of bytes that
+    // an exchange's wait has already taken. Such a read follows a read that
+    // brought data, which a dead line never does, so data starts the count
+    // again; and the port, which stops reading on a resource error, is made
+    // to read on (a dead line then fails again at once).
+    auto failedReads = std::make_shared<int>(0);
+    connect(serialPort, &QSerialPort::readyRead, this, [failedReads] { *failedReads = 0; });
     connect(serialPort, &QSerialPort::errorOccurred, this,
-            [this, burst = 0, since = QElapsedTimer()](QSerialPort::SerialPortError error) mutable {
-        if (error == QSerialPort::ReadError) {
-            if (!since.isValid() || since.elapsed() > 100) {
-                since.start();
-                burst = 0;
-            }
-            if (++burst < 10)
-                return; // a lone read error is no lost device
-        } else if (error != QSerialPort::ResourceError) {
+            [this, failedReads](QSerialPort::SerialPortError error) {
+        if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
             return;
+        if (++*failedReads < 10) {
+            if (error == QSerialPort::ResourceError) {
+                QMetaObject::invokeMethod(this, [this] {
+                    if (serialPort->isOpen() && serialPort->error() == QSerialPort::ResourceError) {
+                        serialPort->clearError();
+                        serialPort->setReadBufferSize(0);   // starts reading again
+                    }
+                }, Qt::QueuedConnection);
+            }
+            return; // no lost device yet
         }
-        since.invalidate();
-        burst = 0;
+        *failedReads = 0;
         QMetaObject::invokeMethod(this, [this] {
             // A reopen queued before this call clears the error: leave that port alone.
             const QSerialPort::SerialPortError e = serialPort->error();

@@ -43,7 +43,7 @@ bool receiver::read_ack(QByteArray ack)
 bool receiver::writeUntilAcked(const QByteArray &request, const QByteArray &ack, int attempts)
 {
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        serialPort->write(request);
+        exchange::send(serialPort, request, protocolTiming().ackWaitMs);
         if (read_ack(ack))
             return true;
     }
@@ -67,7 +67,7 @@ QByteArray receiver::runQuery(const commandtable::Query &query)
     const ParserDetached detached(*this);
     const QByteArray frame = commandtable::frameOf(query);
     exchange::logFrame(query.logTag, frame, false, lcProtocol);
-    serialPort->write(frame);   // a query is never re-sent
+    exchange::send(serialPort, frame, waitMs);   // a query is never re-sent
     return exchange::collectReply(serialPort, query.header(), query.replyLength, query.passes, waitMs,
                                   lcProtocol);
 }

@@ -14,6 +14,20 @@ void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak,
     qCDebug(category) << text.constData() << frame.toHex().constData();
 }
 
+void send(QSerialPort *port, const QByteArray &request, int waitMs)
+{
+    port->write(request);
+    // A wait may end on incoming data it took first; wait again until the
+    // bytes are out, the port fails or the time is up.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (port->isOpen() && port->bytesToWrite() > 0) {
+        const qint64 left = waitMs - elapsed.elapsed();
+        if (left <= 0 || !port->waitForBytesWritten(int(left)))
+            break;
+    }
+}
+
 void waitForData(QSerialPort *port, int waitMs)
 {
     if (port->isOpen())

@@ -22,6 +22,16 @@ constexpr int kModbusReadPasses = 2;
 void logFrame(const char *tag, const QByteArray &frame, bool leadingBreak,
               LogCategory category);
 
+// Writes `request` and waits up to `waitMs` until it is on the line.
+// QSerialPort only queues a write; inside an exchange nothing else hands it
+// to the line but the waits, and a wait that finds data already waiting
+// (frames of a streaming sensor) returns with it before it writes. Such a
+// request would miss its answer and go out once more on the next attempt.
+// The port is written once it can take the bytes (a plain flush would meet a
+// full line as an error, which reads like a lost device); data arriving
+// meanwhile stays in the port's buffer for the exchange to read.
+void send(QSerialPort *port, const QByteArray &request, int waitMs);
+
 // Waits up to `waitMs` for incoming data. A closed port can bring none, so
 // the wait is skipped there instead of freezing the caller for nothing.
 void waitForData(QSerialPort *port, int waitMs);

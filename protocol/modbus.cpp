@@ -26,7 +26,7 @@ QByteArray receiver::runModbusRead(const ModbusRead &read, uint8_t devAddr)
     const ParserDetached detached(*this);
     const QByteArray request = modbusframe::readRequest(devAddr, read.reg, read.count);
     exchange::logFrame(read.logTag, request, true, lcModbus);
-    serialPort->write(request);
+    exchange::send(serialPort, request, protocolTiming().replyWaitMs);
     const QByteArray reply = exchange::collectReply(
         serialPort, modbusframe::readReplyHeader(devAddr, read.count), modbusframe::readReplyLength(read.count),
         exchange::kModbusReadPasses, protocolTiming().replyWaitMs, lcModbus);

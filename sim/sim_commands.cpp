@@ -87,6 +87,8 @@ Parse SimSensor::Impl::parseCommand(size_t &used)
 
 void SimSensor::Impl::handleCommand(const Bytes &frame)
 {
+    if (!takeRequest())
+        return;
     const uint8_t id = frame[2];
     const Clock::time_point now = clock();
 
@@ -168,6 +170,15 @@ void SimSensor::Impl::answer(Bytes bytes, AnswerKind kind)
 {
     if (bytes.empty())
         return;
+    if (holdAnswers) {
+        heldAnswers.emplace_back(std::move(bytes), kind);
+        return;
+    }
+    answerNow(std::move(bytes), kind);
+}
+
+void SimSensor::Impl::answerNow(Bytes bytes, AnswerKind kind)
+{
     switch (mode) {
     case AnswerMode::Silent:
         return;

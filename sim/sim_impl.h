@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <functional>
 #include <random>
+#include <utility>
 
 namespace sim {
 
@@ -127,6 +128,15 @@ struct SimSensor::Impl {
     bool vanishing = false;        // the device goes once the current frame is handled
     mutable std::condition_variable upgFrameArrived;
 
+    // test reports and request-driven actions (sim_requests.cpp)
+    int requestsTaken = 0;
+    mutable std::condition_variable requestTaken;
+    bool unplugArmed = false;      // vanish when the next request is taken
+    bool holdAnswers = false;
+    std::vector<std::pair<Bytes, AnswerKind>> heldAnswers;
+    int mbReplyAddr = -1;
+    uint64_t bytesWritten = 0;
+
     // --- thread and line (sim_line.cpp) ---
     void run();
     void wake();
@@ -161,6 +171,14 @@ struct SimSensor::Impl {
     // --- firmware transfer (sim_upgrade.cpp) ---
     void handleUpgrade(const Bytes &frame);
     Bytes reassembledImage() const;
+
+    // --- request-driven actions (sim_requests.cpp) ---
+    // Called by every request handler first: counts the request, lets held
+    // answers go and arms the vanishing. False: handle nothing, the device
+    // is going.
+    bool takeRequest();
+    // The answer as the answer mode bends it, written now.
+    void answerNow(Bytes bytes, AnswerKind kind);
 };
 
 // Low byte of the sum of all bytes, as the sensor's frames use it.

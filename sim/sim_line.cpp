@@ -77,6 +77,7 @@ void SimSensor::Impl::flushOut(Clock::time_point now)
         const ssize_t n = ::write(master, out.data() + outPos, out.size() - outPos);
         if (n > 0) {
             outPos += static_cast<size_t>(n);
+            bytesWritten += static_cast<uint64_t>(n);
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else {
@@ -170,8 +171,12 @@ void SimSensor::Impl::run()
             }
         }
         now = clock();
-        if (ready > 0 && (fds[0].revents & POLLIN))
-            readFromLine(now);
+        // Read whether or not poll() saw input: bytes the host has written
+        // may still wait in the kernel's hand-over to this side, which a read
+        // on an empty line completes first. A request written before the
+        // next frame is then answered before that frame, however busy the
+        // machine, as a sensor that listens while it streams does.
+        readFromLine(now);
         if (ready > 0 && (fds[0].revents & (POLLERR | POLLNVAL))) {
             // Should not happen while the slave descriptor is held; never spin.
             lock.unlock();
@@ -194,16 +199,23 @@ void SimSensor::Impl::run()
 
 void SimSensor::Impl::vanish()
 {
-    // Both ends at once, like an adapter pulled out: the viewer's side of the
-    // line hangs up. stop() (or start()) joins the thread and tidies up.
+    // Not running from the moment the line goes: whoever sees the line gone
+    // sees that too. Both ends go at once, like an adapter pulled out: the
+    // viewer's side of the line hangs up. stop() (or start()) joins the
+    // thread and tidies up; the wake pipe stays for it.
+    isRunning = false;
     for (int *fd : {&master, &slave}) {
         if (*fd >= 0)
             close(*fd);
         *fd = -1;
     }
     removeLink(link);
+    out.clear();
+    outPos = 0;
+    scheduled.clear();
+    splitQueue.clear();
+    heldAnswers.clear();
     vanishing = false;
-    isRunning = false;
     upgFrameArrived.notify_all();
 }
 
@@ -225,6 +237,8 @@ void SimSensor::Impl::resetSession()
     upgAnnounced = 0;
     upgPayload = 0;
     upgData.clear();
+    // Answers held for a device that went away do not come from the new one.
+    heldAnswers.clear();
     framesSinceEpoch = 0;
     startTime = clock();
     epoch = startTime;

@@ -46,14 +46,18 @@ Parse SimSensor::Impl::parseModbus(size_t &used)
 
 void SimSensor::Impl::handleModbus(const Bytes &req)
 {
+    if (!takeRequest())
+        return;
     if (req[0] != mbAddr)
         return; // another device's request: stay quiet
     const uint8_t fn = req[1];
     const uint16_t reg = static_cast<uint16_t>(req[2] << 8 | req[3]);
     const uint16_t value = static_cast<uint16_t>(req[4] << 8 | req[5]);
+    // Tests may have the replies come from another slave address.
+    const uint8_t from = mbReplyAddr >= 0 ? static_cast<uint8_t>(mbReplyAddr) : req[0];
 
     if (fn == 0x03) {
-        Bytes reply = {req[0], 0x03};
+        Bytes reply = {from, 0x03};
         if (reg == 0x0000 && value == 1) {
             const uint16_t cm = mbRegistersSet ? mbDistance : currentDistance(clock());
             reply.insert(reply.end(), {0x02, static_cast<uint8_t>(cm >> 8), static_cast<uint8_t>(cm & 0xFF)});
@@ -61,7 +65,7 @@ void SimSensor::Impl::handleModbus(const Bytes &req)
             reply.push_back(0x04);
             reply.insert(reply.end(), mbVersion, mbVersion + 4);
         } else {
-            reply = {req[0], 0x83, 0x02}; // illegal data address
+            reply = {from, 0x83, 0x02}; // illegal data address
         }
         appendCrc(reply, mbBadCrc);
         answer(reply, AnswerKind::Modbus);
@@ -69,12 +73,13 @@ void SimSensor::Impl::handleModbus(const Bytes &req)
     }
 
     if (reg < 0x0080 || reg > 0x0086) {
-        Bytes reply = {req[0], 0x86, 0x02};
+        Bytes reply = {from, 0x86, 0x02};
         appendCrc(reply, mbBadCrc);
         answer(reply, AnswerKind::Modbus);
         return;
     }
     Bytes echo(req.begin(), req.begin() + 6);
+    echo[0] = from;
     appendCrc(echo, mbBadCrc);
     answer(echo, AnswerKind::Modbus);
     // The effect follows the echo, which still carries the old address.

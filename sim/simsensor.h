@@ -157,6 +157,34 @@ public:
     // a new device.
     void unplug();
 
+    // --- Acting at the moment a request arrives, and what is on the line ---
+    // Tests use these instead of timing: the simulator does the thing when
+    // the host's request is taken, and reports what still travels.
+    //
+    // Requests taken so far: command frames and Modbus requests this sensor
+    // parsed (addressed to it or not, answered or not).
+    int requestsTaken() const;
+    // The device vanishes (as unplug()) the moment it takes its next request,
+    // before answering it: the cable goes while the host's exchange waits.
+    // running() turns false; start() makes a new device as after unplug().
+    void unplugOnNextRequest();
+    // Every answer is held back until the host's next request arrives and is
+    // written just before that request is handled: a late answer, taken by
+    // the host's next attempt wherever that falls in time.
+    void setAnswersHeldUntilNextRequest(bool on);
+    // Modbus replies (reads, echoes, exceptions) carry this slave address
+    // instead of the sensor's own, with a CRC made over it; -1 = its own.
+    void setModbusReplyAddress(int addr);
+    // Bytes on their way to the host: not yet written to the line, or written
+    // and not yet read by it. Scheduled (delayed) answers do not count.
+    size_t bytesTowardsHost() const;
+    // Bytes written to the line so far (stream, answers, raw bytes).
+    uint64_t bytesWritten() const;
+    // Bytes the host could read right now (on its side of the line).
+    size_t bytesUnreadByHost() const;
+    // Blocks until `count` requests have been taken; false after `timeoutMs`.
+    bool waitForRequests(int count, int timeoutMs) const;
+
 private:
     struct Impl;
     Impl *d;

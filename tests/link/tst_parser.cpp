@@ -12,8 +12,13 @@
 
 namespace {
 
+// The four bytes between the distance and the checksum (signal strength and
+// temperature), not interpreted but summed: never zero in the rows, so that a
+// checksum over too few bytes cannot pass.
+const QByteArray kMiddle("\xA7\x03\x1C\x0B", 4);
+
 // A measurement frame; `good` false spoils the checksum.
-QByteArray frame(int cm, bool good = true, const QByteArray &middle = QByteArray(4, '\0'))
+QByteArray frame(int cm, bool good = true, const QByteArray &middle = kMiddle)
 {
     QByteArray f;
     f.append(char(0x59));
@@ -162,6 +167,13 @@ void tst_parser::chunkedStreams_data()
         {"59 59 inside the distance", frame(0x5959) + frame(1000) + kTwo, {0x5959, 1000}, QByteArray()},
         {"59 59 inside the middle", frame(700, true, hexBytes("59 59 59 59")) + frame(800) + kTwo,
          {700, 800}, QByteArray()},
+        {"each middle byte counts", frame(1, true, hexBytes("01 00 00 00")) + frame(2, true, hexBytes("00 01 00 00"))
+             + frame(3, true, hexBytes("00 00 01 00")) + frame(4, true, hexBytes("00 00 00 01"))
+             + frame(5, true, hexBytes("FF FF FF FF")) + kTwo,
+         {1, 2, 3, 4, 5}, QByteArray()},
+        {"a middle byte changed", frame(900).replace(4, 1, "\xA8") + frame(901).replace(7, 1, "\x0C")
+             + frame(902) + kTwo,
+         {902}, QByteArray()},
         {"a third 0x59 before a frame", hexBytes("59") + frame(300) + kTwo, {300}, QByteArray()},
         {"65535 cm", frame(65535) + kTwo, {65535}, QByteArray()},
         {"0 cm", frame(0) + kTwo, {0}, QByteArray()},
@@ -246,15 +258,21 @@ void tst_parser::matchesReferenceModel()
     std::uniform_int_distribution<int> pick(0, 99);
     std::uniform_int_distribution<int> cm(0, 65535);
     std::uniform_int_distribution<int> byte(0, 255);
-    // A noisy stream: good and bad frames, cut frames, stray bytes with many
-    // 0x59, text runs.
+    auto middle = [&] {
+        QByteArray m;
+        for (int i = 0; i < 4; ++i)
+            m.append(char(byte(rng)));
+        return m;
+    };
+    // A noisy stream: good and bad frames (any middle bytes), cut frames,
+    // stray bytes with many 0x59, text runs.
     QByteArray stream;
     while (stream.size() < 20000) {
         const int what = pick(rng);
         if (what < 55) {
-            stream += frame(cm(rng));
+            stream += frame(cm(rng), true, middle());
         } else if (what < 65) {
-            stream += frame(cm(rng), false);
+            stream += frame(cm(rng), false, middle());
         } else if (what < 75) {
             stream += frame(cm(rng)).left(1 + pick(rng) % 8);
         } else if (what < 85) {

@@ -1,7 +1,10 @@
 // The configuration commands and their exchanges, run by a worker in its own
-// thread against the simulated sensor on a pseudo-terminal.
+// thread against the simulated sensor on a pseudo-terminal. Exchanges that
+// get no usable answer run with short bounds; the protocol's own bounds are
+// honoured end to end in protocolBoundsHonoured.
 
 #include "log_capture.h"
+#include "quick_bounds.h"
 #include "simsensor.h"
 #include "testutil.h"
 #include "workerharness.h"
@@ -10,11 +13,84 @@
 #include <QSerialPort>
 #include <QtTest>
 
+#include <QElapsedTimer>
+
 #include <functional>
+#include <thread>
 
 namespace {
 
 using Call = std::function<bool(receiver *)>;
+
+// Puts a measurement frame on the line at two moments of an exchange, found
+// by the worker's own log lines: before its first wait and right after it. A
+// sensor that streams leaves frames waiting like that. A request the worker
+// has written is taken by the sensor (and answered) before each frame.
+class FrameAtEachWait
+{
+public:
+    FrameAtEachWait(sim::SimSensor &sensor, const QString &first, const QString &second)
+        : sensor(sensor), first(first), second(second), requestsBefore(sensor.requestsTaken())
+    {
+        active = this;
+        previous = qInstallMessageHandler(&FrameAtEachWait::handler);
+    }
+    ~FrameAtEachWait()
+    {
+        qInstallMessageHandler(previous);
+        active = nullptr;
+    }
+    int framesPut() const { return stage; }
+
+private:
+    // Runs in the worker's thread, which logs these lines.
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+    {
+        FrameAtEachWait *h = active;
+        if (h->previous)
+            h->previous(type, context, msg);
+        if (h->stage == 0 && msg.contains(h->first)) {
+            h->stage = 1;
+            // A query logs this line before it writes: a short look.
+            h->putFrame(300);
+        } else if (h->stage == 1 && msg.contains(h->second)) {
+            h->stage = 2;
+            // Any request is written by now if it is written before the
+            // first wait; only one that is not keeps the sensor waiting.
+            h->putFrame(5000);
+        }
+    }
+
+    void putFrame(int requestWaitMs)
+    {
+        // A request already on the line is taken first.
+        sensor.waitForRequests(requestsBefore + 1, requestWaitMs);
+        const uint64_t before = sensor.bytesWritten();
+        sensor.writeRaw(hexToBytes("59 59 D2 04 A7 03 1C 0B 7F"));
+        // The frame is on the worker's side before its next wait begins.
+        for (int i = 0; i < 5000; ++i) {
+            if (sensor.bytesWritten() >= before + 9 && sensor.bytesUnreadByHost() > 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    static sim::Bytes hexToBytes(const char *hex)
+    {
+        const QByteArray b = hexBytes(QString::fromLatin1(hex));
+        return sim::Bytes(b.begin(), b.end());
+    }
+
+    static FrameAtEachWait *active;
+    sim::SimSensor &sensor;
+    const QString first;
+    const QString second;
+    const int requestsBefore;
+    int stage = 0;
+    QtMessageHandler previous = nullptr;
+};
+
+FrameAtEachWait *FrameAtEachWait::active = nullptr;
 
 } // namespace
 
@@ -38,8 +114,16 @@ private:
     void quietLine()
     {
         sensor->pauseStream(true);
-        QTest::qWait(200);
+        QVERIFY(QTest::qWaitFor([&] { return sensor->bytesTowardsHost() == 0; }, 10000));
+        harness->inWorker([] {});   // the parser has handled what arrived
         sensor->clearReceived();
+    }
+
+    // An exchange that gets no usable answer may give up before the sensor
+    // has read its last request: wait for the bytes, then compare them all.
+    bool sensorGot(const QByteArray &expected)
+    {
+        return QTest::qWaitFor([&] { return received() == expected; }, 5000);
     }
 
 private slots:
@@ -51,6 +135,8 @@ private slots:
         sensor->setDistanceCm(1234);
         QVERIFY(sensor->start(100));
         harness = new WorkerHarness;
+        // A batch for every other frame: the stream is seen flowing at once.
+        worker()->setDistNum(1);
         QVERIFY(worker()->openPort(QString::fromStdString(sensor->devicePath()), 115200));
         QVERIFY(QTest::qWaitFor([&] { return !harness->collector()->batches.isEmpty(); }, 10000));
         sensor->clearReceived();
@@ -134,7 +220,14 @@ private slots:
         QFETCH(Call, call);
         QFETCH(QString, frame);
         QFETCH(QString, tag);
+        // The acknowledgement comes between measurement frames and stray
+        // bytes, on an otherwise quiet line: a live stream could crowd it out
+        // of the two reads of the first attempt when the machine is loaded
+        // (see "status in the stream"), and the frame must go out once.
+        quietLine();
+        sensor->setAnswerMode(sim::AnswerMode::Surrounded);
         QVERIFY(call(worker()));
+        sensor->setAnswerMode(sim::AnswerMode::Normal);
         QCOMPARE(received().toHex(' '), hexBytes(frame).toHex(' '));
         QVERIFY(parserAttached(*harness));
         if (tag.isEmpty()) {
@@ -188,27 +281,102 @@ private slots:
         QFETCH(int, writes);
         if (!streaming)
             quietLine();
+        if (!ok)
+            worker()->setProtocolTiming(quick::bounds());   // no good answer comes
         sensor->setAnswerMode(mode);
         QCOMPARE(call(worker()), ok);
-        QCOMPARE(received(), hexBytes(frame).repeated(writes));
+        if (streaming && ok) {
+            // The acknowledgement must come within the first attempt's two
+            // reads; frames of a live stream that were already on their way
+            // when the command went out can fill both on a loaded machine.
+            // Then the second attempt takes it: one more write for each
+            // attempt that was logged as missed, never more.
+            const int missed = LogCapture::count(QStringLiteral("receiver::read_ack false"));
+            QVERIFY(missed < writes + 1);
+            writes += missed;
+        }
+        QVERIFY2(sensorGot(hexBytes(frame).repeated(writes)), received().toHex(' ').constData());
         QVERIFY(parserAttached(*harness));
         sensor->setAnswerMode(sim::AnswerMode::Normal);
         QVERIFY(streamResumes(*sensor, *harness));
     }
 
+    // The request is on the line before the wait for its answer begins.
+    // Otherwise frames already waiting end the waits while the request still
+    // sits in the port's buffer: the acknowledgement is missed and the
+    // command goes out twice, or a query's reply comes after its last
+    // examined read.
+    void requestOutBeforeTheWait_data()
+    {
+        QTest::addColumn<Call>("call");
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("beforeFirstWait");   // the log line logged then
+        QTest::addColumn<QString>("afterFirstWait");
+        QTest::addColumn<bool>("modbus");
+
+        QTest::newRow("command") << Call([](receiver *w) { return w->send_cmd_id_save_settings(); })
+                                 << "5A 04 11 6F" << "ack 5a051100" << "read " << false;
+        QTest::newRow("query") << Call([](receiver *w) {
+                                      bool ok = false;
+                                      return w->send_cmd_id_version(ok) == QLatin1String("2.0.3") && ok;
+                                  })
+                               << "5A 04 01 5F" << "receiver::slot_do_cmd_id_version 5a04015f" << "5959d204" << false;
+        QTest::newRow("modbus read") << Call([](receiver *w) {
+                                            unsigned short dist = 0;
+                                            return w->send_cmd_id_mb_get_dist(1, dist) && dist == 1234;
+                                        })
+                                     << "01 03 00 00 00 01 84 0A" << "receiver::slot_do_cmd_id_mb_get_dist 010300000001840a"
+                                     << "5959d204" << true;
+    }
+
+    void requestOutBeforeTheWait()
+    {
+        QFETCH(Call, call);
+        QFETCH(QString, request);
+        QFETCH(QString, beforeFirstWait);
+        QFETCH(QString, afterFirstWait);
+        QFETCH(bool, modbus);
+        sensor->setVersion(3, 0, 2);
+        sensor->setModbusEnabled(modbus);
+        quietLine();
+        LogCapture::clear();
+        bool ok = false;
+        int frames = 0;
+        {
+            FrameAtEachWait frameAtEachWait(*sensor, beforeFirstWait, afterFirstWait);
+            ok = call(worker());
+            frames = frameAtEachWait.framesPut();
+        }
+        QVERIFY(ok);
+        QCOMPARE(frames, 2);
+        QCOMPARE(received(), hexBytes(request));   // once
+        QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack false")), 0);
+        QVERIFY(parserAttached(*harness));
+    }
+
     void lateAckTakenBySecondAttempt()
     {
         quietLine();
-        sensor->setLateDelayMs(2300);   // after both waits of the first attempt
-        sensor->setAnswerMode(sim::AnswerMode::Late);
+        // The acknowledgement of the first write comes only when the second
+        // write arrives: after both waits of the first attempt, however long
+        // they take. The first attempt sees nothing, so its waits may be
+        // short; the second's answer comes at once, and 300 ms leave room
+        // for a loaded machine to deliver it.
+        ProtocolTiming timing;
+        timing.ackWaitMs = 300;
+        worker()->setProtocolTiming(timing);
+        sensor->setAnswersHeldUntilNextRequest(true);
         QVERIFY(worker()->send_cmd_id_save_settings());
         QCOMPARE(received(), hexBytes("5A 04 11 6F 5A 04 11 6F"));
         QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack false")), 1);
         QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack true")), 1);
     }
 
+    // Queries on a quiet line: the reply must come within the first two
+    // reads, which frames of a live stream already on their way could fill.
     void versionQueries()
     {
+        quietLine();
         sensor->setVersion(3, 0, 2);
         sensor->setFullVersion("ZN84 SIM V2.0.3");
         bool ok = false;
@@ -226,6 +394,7 @@ private slots:
 
     void fullVersionFillsAll26Bytes()
     {
+        quietLine();
         const std::string text(26, 'Z');
         sensor->setFullVersion(text);
         bool ok = false;
@@ -250,8 +419,7 @@ private slots:
     {
         // In trigger mode the stream stops; the trigger brings one frame.
         QVERIFY(worker()->send_cmd_id_output_en(0));
-        QTest::qWait(200);
-        sensor->clearReceived();
+        quietLine();
         sensor->setDistanceCm(4321);
         unsigned short dist = 0;
         QVERIFY(worker()->send_cmd_id_sample_trig(dist));
@@ -262,21 +430,27 @@ private slots:
 
     void triggerTakesFirstFrameOfTheStream()
     {
-        // With the stream running the first 59 59 frame is the answer.
+        // With the stream running the first 59 59 frame is the answer. Frames
+        // of the old distance still on the way are behind us once a batch
+        // ends in the new one.
         sensor->setDistanceCm(777);
-        QTest::qWait(200);
+        QVERIFY(QTest::qWaitFor([&] {
+            const auto &b = harness->collector()->batches;
+            return !b.isEmpty() && b.last().dist.last() == 777;
+        }, 10000));
         unsigned short dist = 0;
         QVERIFY(worker()->send_cmd_id_sample_trig(dist));
         QCOMPARE(dist, (unsigned short)777);
     }
 
-    // The slow cases, grouped: nobody answers at all.
+    // Nobody answers at all (short bounds; the real ones below).
     void noAnswer()
     {
+        worker()->setProtocolTiming(quick::bounds());
         quietLine();
         sensor->setAnswerMode(sim::AnswerMode::Silent);
         QVERIFY(!worker()->send_cmd_id_soft_reset());
-        QCOMPARE(received(), hexBytes("5A 04 02 60 5A 04 02 60"));
+        QVERIFY2(sensorGot(hexBytes("5A 04 02 60 5A 04 02 60")), received().toHex(' ').constData());
         QCOMPARE(LogCapture::count(QStringLiteral("receiver::read_ack false")), 2);
         QVERIFY(parserAttached(*harness));
         QVERIFY(streamResumes(*sensor, *harness));
@@ -285,9 +459,63 @@ private slots:
         bool ok = true;
         worker()->send_cmd_id_version(ok);
         QVERIFY(!ok);
-        QCOMPARE(received(), hexBytes("5A 04 01 5F"));
+        QVERIFY2(sensorGot(hexBytes("5A 04 01 5F")), received().toHex(' ').constData());
         QVERIFY(parserAttached(*harness));
         QVERIFY(streamResumes(*sensor, *harness));
+    }
+
+    // The protocol's own bounds, end to end at their real value: with no
+    // answer at all a command takes its 2 attempts x 2 waits x 1000 ms, a
+    // query its 3 waits x 2000 ms and a triggered measurement its 11 waits
+    // x 2000 ms. None may give up early, none may wait much longer. The
+    // three run side by side, each on a worker as the viewer makes it (its
+    // bounds untouched) with a silent sensor of its own.
+    void protocolBoundsHonoured()
+    {
+        struct Case {
+            const char *name;
+            qint64 boundMs;
+            QByteArray request;
+            std::function<bool(receiver *)> call;
+            sim::SimSensor sensor;
+            WorkerHarness harness;
+            bool result = true;
+            qint64 tookMs = -1;
+        };
+        unsigned short dist = 4321;
+        Case cases[3] = {
+            {"command", 4000, hexBytes("5A 04 11 6F 5A 04 11 6F"),
+             [](receiver *w) { return w->send_cmd_id_save_settings(); }, {}, {}},
+            {"query", 6000, hexBytes("5A 04 01 5F"),
+             [](receiver *w) { bool ok = true; w->send_cmd_id_version(ok); return ok; }, {}, {}},
+            {"triggered measurement", 22000, hexBytes("5A 04 04 62"),
+             [&dist](receiver *w) { return w->send_cmd_id_sample_trig(dist); }, {}, {}},
+        };
+        for (Case &c : cases) {
+            c.sensor.setAnswerMode(sim::AnswerMode::Silent);
+            QVERIFY(c.sensor.start(0));   // no stream: nothing on the line at all
+            QVERIFY(c.harness.worker()->openPort(QString::fromStdString(c.sensor.devicePath()), 115200));
+        }
+        std::vector<std::thread> callers;
+        for (Case &c : cases) {
+            callers.emplace_back([&c] {
+                QElapsedTimer t;
+                t.start();
+                c.result = c.call(c.harness.worker());
+                c.tookMs = t.elapsed();
+            });
+        }
+        for (std::thread &t : callers)
+            t.join();
+        for (Case &c : cases) {
+            const QByteArray what = QByteArray(c.name) + ": " + QByteArray::number(c.tookMs) + " ms";
+            QVERIFY2(!c.result, what.constData());
+            QVERIFY2(c.tookMs >= c.boundMs, what.constData());               // not given up early
+            QVERIFY2(c.tookMs < c.boundMs + 3000, what.constData());         // nor hanging beyond it
+            QVERIFY2(QTest::qWaitFor([&] { return toBytes(c.sensor.received()) == c.request; }, 5000),
+                     (what + ", sent " + toBytes(c.sensor.received()).toHex(' ')).constData());
+        }
+        QCOMPARE(dist, (unsigned short)4321);   // untouched on failure
     }
 
     void closedPort()

@@ -18,9 +18,7 @@
 #include <QStatusBar>
 #include <QtTest>
 
-#include <chrono>
 #include <ctime>
-#include <thread>
 
 namespace fault {
 
@@ -44,24 +42,6 @@ inline QByteArray toByteArray(const sim::Bytes &bytes)
 {
     return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
 }
-
-// Runs `fn` on a plain thread after `ms`: the GUI thread may be blocked in a
-// command by then, so a Qt timer would not fire.
-class Later
-{
-public:
-    template <typename Fn> Later(int ms, Fn fn)
-        : t([ms, fn] {
-              std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-              fn();
-          })
-    {
-    }
-    ~Later() { t.join(); }
-
-private:
-    std::thread t;
-};
 
 class FaultWindow
 {
@@ -120,6 +100,39 @@ public:
             QTest::qWait(20);
         }
         return false;
+    }
+
+    // --- Waiting for events instead of time ---
+    // Runs everything the worker's thread has queued so far (the port's
+    // reports, a queued close), then what the window has queued.
+    void settle()
+    {
+        runBlocking(worker(), [] {});
+        QCoreApplication::processEvents();
+    }
+
+    // True once nothing travels towards the viewer any more (stop the
+    // stream first) and the worker has handled what arrived: an exchange
+    // started now sees only what the sensor sends from now on.
+    bool lineDrained(int timeoutMs = 10000)
+    {
+        const bool drained = QTest::qWaitFor([&] { return sensor.bytesTowardsHost() == 0; }, timeoutMs);
+        settle();
+        return drained;
+    }
+
+    // True when nothing spins once the device is gone: the port has closed,
+    // the queued reports have run, and the process then uses at most a
+    // quarter of one core's time over a short idle spell (a busy loop takes
+    // all of it).
+    bool idleAfterUnplug(double *cpuSeconds, int spellMs = 600)
+    {
+        *cpuSeconds = -1;
+        if (!QTest::qWaitFor([&] { return !worker()->isPortOpen(); }, 10000))
+            return false;
+        settle();
+        *cpuSeconds = cpuWhileIdle(spellMs);
+        return *cpuSeconds < 0.25 * spellMs / 1000.0;
     }
 
     // Clicks `name`, returns the milliseconds the handler took.

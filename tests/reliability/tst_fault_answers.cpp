@@ -1,12 +1,17 @@
 // Sensors that answer wrongly: one that answers every command with noise, and
 // one that streams on but never answers. Every handler must come back within
 // the bound its exchange sets, report failure, and leave the measurement
-// parser attached so the stream resumes.
+// parser attached so the stream resumes. No usable answer ever comes here, so
+// the window's worker runs with short bounds; the product's own bounds are
+// checked at their numbers (productBounds) and, end to end at their real
+// value, in tst_command_exchange.
 
 #include "fault_fixture.h"
+#include "quick_bounds.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSpinBox>
 
 using fault::FaultWindow;
 
@@ -14,14 +19,27 @@ namespace {
 
 constexpr qint64 kMarginMs = 3000;   // for slow (sanitizer) builds
 
-// Worst cases without a usable answer.
-constexpr qint64 kCommandMs = 4000;      // 2 attempts x 2 waits x 1000 ms
-constexpr qint64 kQueryMs = 6000;        // 3 waits x 2000 ms
-constexpr qint64 kTriggerMs = 22000;     // 11 waits x 2000 ms
-constexpr qint64 kModbusReadMs = 6000;   // 3 waits x 2000 ms
-constexpr qint64 kModbusWriteMs = 4000;  // 2 attempts of read_ack
-constexpr qint64 kModbusBaudMs = 8000;   // two writes
-constexpr qint64 kModbusFrameMs = 10000; // 5 attempts of read_ack
+// Worst cases without a usable answer, under the short bounds.
+const ProtocolTiming kQuick = quick::bounds();
+const qint64 kCommandMs = quick::commandMs(kQuick);
+const qint64 kQueryMs = quick::queryMs(kQuick);
+const qint64 kTriggerMs = quick::triggerMs(kQuick);
+const qint64 kModbusReadMs = quick::modbusReadMs(kQuick);
+const qint64 kModbusWriteMs = quick::modbusWriteMs(kQuick);
+const qint64 kModbusBaudMs = quick::modbusBaudMs(kQuick);
+const qint64 kModbusFrameMs = quick::modbusFrameMs(kQuick);
+
+// One bound of the protocol, by name.
+int boundOf(const ProtocolTiming &t, const QString &name)
+{
+    if (name == QLatin1String("ackWaitMs"))
+        return t.ackWaitMs;
+    if (name == QLatin1String("replyWaitMs"))
+        return t.replyWaitMs;
+    if (name == QLatin1String("triggerWaitMs"))
+        return t.triggerWaitMs;
+    return -1;
+}
 
 QString T(const char *source)
 {
@@ -106,6 +124,7 @@ class tst_fault_answers : public QObject
 
 private:
     FaultWindow fw;
+    ProtocolTiming windowTiming;   // what the window's worker started with
 
     // Puts the sensor into a known state: streaming binary frames at 100 per
     // second, Modbus as the row wants it (still streaming), answering `mode`.
@@ -131,14 +150,26 @@ private:
         const qint64 took = fw.clickTimed(button);
         QVERIFY(took >= 0);
         QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(QLatin1Char('|'))));
-        QVERIFY2(!fw.received().isEmpty(), "nothing was sent");
+        // The handler may give up before the sensor has read the request.
+        QTRY_VERIFY2_WITH_TIMEOUT(!fw.received().isEmpty(), "nothing was sent", 5000);
         QVERIFY2(took < boundMs + kMarginMs, qPrintable(QStringLiteral("handler took %1 ms").arg(took)));
         QVERIFY2(fw.status().contains(T("失败")), qPrintable(fw.status()));
     }
 
 private slots:
-    void initTestCase() { QVERIFY(fw.open(100)); }
+    void initTestCase()
+    {
+        QVERIFY(fw.open(100));
+        windowTiming = fw.worker()->protocolTiming();
+        fw.worker()->setProtocolTiming(kQuick);
+        // A batch for every other frame: the stream is seen flowing at once.
+        fw.window->findChild<QSpinBox *>(QStringLiteral("spinBox_dist_num"))->setValue(1);
+        QCOMPARE(fw.worker()->getDistNum(), 1);
+    }
     void cleanupTestCase() { fw.close(); }
+
+    void productBounds_data();
+    void productBounds();
 
     void garbageWhileStreaming_data() { addHandlerRows(false); }
     void garbageWhileStreaming();
@@ -148,6 +179,26 @@ private slots:
     void silentWhileStreaming();
     void triggerIsAnsweredByTheStream();
 };
+
+void tst_fault_answers::productBounds_data()
+{
+    QTest::addColumn<QString>("bound");
+    QTest::addColumn<int>("ms");
+    QTest::newRow("acknowledgement wait") << "ackWaitMs" << 1000;
+    QTest::newRow("reply wait") << "replyWaitMs" << 2000;
+    QTest::newRow("triggered measurement wait") << "triggerWaitMs" << 2000;
+}
+
+void tst_fault_answers::productBounds()
+{
+    // The viewer runs with the protocol's own bounds: a worker as it is
+    // made, and the one the window made for itself.
+    QFETCH(QString, bound);
+    QFETCH(int, ms);
+    receiver fresh;
+    QCOMPARE(boundOf(fresh.protocolTiming(), bound), ms);
+    QCOMPARE(boundOf(windowTiming, bound), ms);
+}
 
 void tst_fault_answers::garbageWhileStreaming()
 {
@@ -188,7 +239,7 @@ void tst_fault_answers::garbageWithoutStream()
     QFETCH(qint64, boundMs);
 
     prepare(sim::AnswerMode::Garbage, modbus, false);
-    QTest::qWait(100);   // frames already on the way
+    QVERIFY2(fw.lineDrained(), "frames still on the way");
     clickExpectingFailure(button, setup, boundMs);
 
     // The parser is attached again: a stream started now reaches the window.
@@ -215,11 +266,18 @@ void tst_fault_answers::triggerIsAnsweredByTheStream()
     // A streaming sensor that never answers still "answers" a triggered
     // measurement: the reply has the layout of a measurement frame, and the
     // first one in the stream is taken.
+    // The answer is the stream's, not under the test's control: the
+    // product's bounds.
+    fw.worker()->setProtocolTiming(windowTiming);
     prepare(sim::AnswerMode::Silent, false, true);
     fw.sensor.setDistanceCm(432);
-    QVERIFY(fw.streamFlows(fw.batches->batches.size()));
+    // Frames of the old distance still on the way are behind us once a
+    // batch ends in the new one.
+    QTRY_VERIFY_WITH_TIMEOUT(!fw.batches->batches.isEmpty()
+                                     && fw.batches->batches.last().dist.last() == 432, 10000);
     const qint64 took = fw.clickTimed(QStringLiteral("pushButton_trig"));
-    QVERIFY(took >= 0 && took < kTriggerMs + kMarginMs);
+    fw.worker()->setProtocolTiming(kQuick);
+    QVERIFY(took >= 0 && took < 11 * windowTiming.triggerWaitMs + kMarginMs);
     QVERIFY2(!fw.status().contains(T("失败")), qPrintable(fw.status()));
     QCOMPARE(fw.probe().currentDistance(), 4.32);
     QVERIFY(fw.streamFlows(fw.batches->batches.size()));
