@@ -29,6 +29,7 @@ bool receiver::read_ack(QByteArray ack)
 
     exchange::waitForData(serialPort, waitMs);
     QByteArray chunk = serialPort->readAll();
+    trafficReceived.append(chunk);
     qCDebug(lcProtocol) << "read" << (buffer + chunk).toHex().constData();
     bool result = acksearch::searchStep(buffer, chunk, ack);
 
@@ -37,6 +38,7 @@ bool receiver::read_ack(QByteArray ack)
         // acknowledgement split across the two reads is still found.
         exchange::waitForData(serialPort, waitMs);
         chunk = serialPort->readAll();
+        trafficReceived.append(chunk);
         qCDebug(lcProtocol) << "read" << (buffer + chunk).toHex().constData();
         result = acksearch::searchStep(buffer, chunk, ack);
     }
@@ -47,8 +49,11 @@ bool receiver::read_ack(QByteArray ack)
 
 bool receiver::writeUntilAcked(const QByteArray &request, const QByteArray &ack, int attempts)
 {
+    trafficSent.clear();
+    trafficReceived.clear();
     for (int attempt = 0; attempt < attempts; ++attempt) {
         serialPort->write(request);
+        trafficSent.append(request);
         if (read_ack(ack))
             return true;
     }
@@ -61,7 +66,9 @@ bool receiver::runCommand(const commandtable::Command &command, uint32_t first, 
     const QByteArray frame = commandtable::frameOf(command, first, second);
     if (command.logTag)
         exchange::logFrame(command.logTag, frame, true, lcProtocol);
-    return writeUntilAcked(frame, commandtable::answerOf(command, frame), command.attempts);
+    const bool ok = writeUntilAcked(frame, commandtable::answerOf(command, frame), command.attempts);
+    recordTraffic(command.logTag, command.id, trafficSent, ok);
+    return ok;
 }
 
 QByteArray receiver::runQuery(const commandtable::Query &query)
@@ -73,6 +80,9 @@ QByteArray receiver::runQuery(const commandtable::Query &query)
     const QByteArray frame = commandtable::frameOf(query);
     exchange::logFrame(query.logTag, frame, false, lcProtocol);
     serialPort->write(frame);   // a query is never re-sent
-    return exchange::collectReply(serialPort, query.header(), query.replyLength, query.passes, waitMs,
-                                  lcProtocol);
+    trafficReceived.clear();
+    const QByteArray reply = exchange::collectReply(serialPort, query.header(), query.replyLength, query.passes,
+                                                    waitMs, lcProtocol, &trafficReceived);
+    recordTraffic(query.logTag, query.id, frame, !reply.isEmpty());
+    return reply;
 }

@@ -27,9 +27,9 @@ void waitForData(QSerialPort *port, int waitMs);
 // After a request was written: one initial wait, then at most `passes`
 // examination passes, each followed by one more wait; every chunk read is
 // logged. Returns the `length` bytes cut out at the first `header`, or an
-// empty array.
+// empty array. Every byte read is appended to `raw` when given.
 QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length, int passes,
-                        int waitMs, LogCategory category);
+                        int waitMs, LogCategory category, QByteArray *raw = nullptr);
 
 } // namespace exchange
 

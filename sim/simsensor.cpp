@@ -5,7 +5,11 @@
 #include "sim_pty.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <thread>
 
 namespace sim {
 
@@ -48,6 +52,7 @@ bool SimSensor::start(int framesPerSecond)
         d->wakeWrite = wake[1];
         d->dev = dev;
         d->link = makeLink(dev);
+        d->lastLink = d->link;
         d->rate = clampRate(framesPerSecond);
         d->resetSession();
     }
@@ -79,6 +84,46 @@ void SimSensor::unplug()
 {
     // Both ends go at once, mid-stream, like a USB adapter pulled out.
     stop();
+}
+
+bool SimSensor::replug(int framesPerSecond)
+{
+    std::string name;
+    int fps;
+    {
+        std::lock_guard<std::mutex> lock(d->m);
+        name = d->lastLink;
+        fps = framesPerSecond < 0 ? d->rate : framesPerSecond;
+    }
+    if (name.empty() || !start(fps))
+        return false;
+    std::lock_guard<std::mutex> lock(d->m);
+    // start() made a link of its own: the device takes its old name again.
+    removeLink(d->link);
+    if (!makeLinkAt(name, d->dev))
+        return false;
+    d->link = name;
+    d->lastLink = name;
+    return true;
+}
+
+bool SimSensor::waitUntilDrained(int timeoutMs) const
+{
+    const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(d->m);
+            int queued = 0;
+            const bool empty = d->outPos == d->out.size() && d->splitQueue.empty()
+                    && d->slave >= 0 && ioctl(d->slave, TIOCINQ, &queued) == 0 && queued == 0;
+            if (empty)
+                return true;
+        }
+        if (Clock::now() >= until)
+            return false;
+        // The host's reads leave no trace the simulator could wait on.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 bool SimSensor::running() const { return d->isRunning.load(); }
@@ -133,6 +178,51 @@ uint64_t SimSensor::framesSent() const
 {
     std::lock_guard<std::mutex> lock(d->m);
     return d->framesSent;
+}
+
+uint64_t SimSensor::badFramesSent() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->badFramesSent;
+}
+
+uint64_t SimSensor::strayBytesSent() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->strayBytesSent;
+}
+
+std::vector<uint16_t> SimSensor::sentDistances() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->sentLog;
+}
+
+void SimSensor::clearSentLog()
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->sentLog.clear();
+    d->framesSent = 0;
+    d->badFramesSent = 0;
+    d->strayBytesSent = 0;
+}
+
+void SimSensor::setLineBaud(int baud)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->lineBaud = std::max(0, baud);
+}
+
+int SimSensor::lineBaud() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->lineBaud;
+}
+
+int SimSensor::hostBaud() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return speedOf(d->master);
 }
 
 void SimSensor::writeRaw(const Bytes &bytes)
