@@ -1,0 +1,204 @@
+#include "link_panel.h"
+
+#include "cross_thread.h"
+#include "find_dialog.h"
+#include "mainwindow.h"
+#include "mycombobox.h"
+#include "receiver.h"
+#include "traffic_panel.h"
+#include "ui_mainwindow.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+enum HealthRow { Good, Bad, Stray, Resync };
+}
+
+LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
+{
+    setObjectName(QStringLiteral("groupBox_link"));
+    autoReconnect = new QCheckBox(this);
+    autoReconnect->setObjectName(QStringLiteral("checkBox_auto_reconnect"));
+    autoReconnect->setChecked(true);
+    reconnectCaption = new QLabel(this);
+    reconnectValue = new QLabel(QStringLiteral("0"), this);
+    reconnectValue->setObjectName(QStringLiteral("label_reconnect_count"));
+    static const char *const valueNames[4] = {"label_good_frames", "label_bad_checksums", "label_stray_bytes",
+                                             "label_resyncs"};
+    for (int i = 0; i < 4; ++i) {
+        healthCaption[i] = new QLabel(this);
+        healthValue[i] = new QLabel(QStringLiteral("0"), this);
+        healthValue[i]->setObjectName(QString::fromLatin1(valueNames[i]));
+    }
+    poorLine = new QLabel(this);
+    poorLine->setObjectName(QStringLiteral("label_poor_line"));
+    poorLine->setStyleSheet(QStringLiteral("color: red"));
+    poorLine->hide();
+    findButton = new QPushButton(this);
+    findButton->setObjectName(QStringLiteral("pushButton_find_sensor"));
+    showTraffic = new QCheckBox(this);
+    showTraffic->setObjectName(QStringLiteral("checkBox_show_traffic"));
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(autoReconnect, 0, 0, 1, 2);
+    grid->addWidget(reconnectCaption, 0, 2);
+    grid->addWidget(reconnectValue, 0, 3);
+    for (int i = 0; i < 4; ++i) {
+        grid->addWidget(healthCaption[i], 1 + i / 2, (i % 2) * 2);
+        grid->addWidget(healthValue[i], 1 + i / 2, (i % 2) * 2 + 1);
+    }
+    grid->addWidget(poorLine, 3, 0, 1, 4);
+    grid->addWidget(findButton, 4, 0, 1, 2);
+    grid->addWidget(showTraffic, 4, 2, 1, 2);
+
+    // Beside the readouts; the traffic view under the chart, hidden until asked for.
+    window->ui->gridLayout_3->addWidget(this, 2, 0, 1, 3);
+    traffic = new TrafficPanel(window);
+    traffic->hide();
+    window->ui->dispalyLayout->addWidget(traffic);
+
+    receiver *worker = window->worker;
+    connect(autoReconnect, &QCheckBox::toggled, this, [worker](bool on) { worker->setAutoReconnect(on); });
+    connect(showTraffic, &QCheckBox::toggled, traffic, &QWidget::setVisible);
+    connect(findButton, &QPushButton::clicked, this, [this] {
+        FindDialog *dialog = openFindDialog();
+        if (!dialog->scanning())
+            dialog->startScan(candidatePorts());
+    });
+    connectAcrossThreads(worker, &receiver::signalDeviceLost, this, &LinkPanel::onDeviceLost);
+    connectAcrossThreads(worker, &receiver::signalReconnected, this, &LinkPanel::onReconnected);
+    connectAcrossThreads(worker, &receiver::signalReconnectStopped, this, &LinkPanel::onReconnectStopped);
+    connectAcrossThreads(worker, &receiver::signalLineHealth, this, &LinkPanel::onLineHealth);
+    connectAcrossThreads(worker, &receiver::signalTraffic, this, &LinkPanel::onTraffic);
+    retranslate();
+}
+
+QString LinkPanel::failureText(const QString &failed, OpenFailure why)
+{
+    switch (why) {
+    case OpenFailure::NotPermitted:
+        return failed + QLatin1Char(' ') + tr("没有权限打开此端口：请将用户加入 dialout 组，然后重新登录");
+    case OpenFailure::Busy:
+        return failed + QLatin1Char(' ') + tr("端口已被其他程序占用");
+    case OpenFailure::Missing:
+        return failed + QLatin1Char(' ') + tr("端口不存在");
+    default:
+        return failed;
+    }
+}
+
+void LinkPanel::connected()
+{
+    reconnects = 0;
+    lostFor.invalidate();
+    health = LineHealth();
+    showCounts();
+}
+
+void LinkPanel::disconnected()
+{
+    lostFor.invalidate();
+}
+
+// Every port the chooser offers, except the one the worker holds or waits
+// for: its stream is not to be disturbed.
+QStringList LinkPanel::candidatePorts() const
+{
+    QStringList ports = myCombobox::availablePortNames();
+    if (window->worker->isPortOpen() || window->worker->isWaitingForDevice())
+        ports.removeAll(window->serialSelected);
+    return ports;
+}
+
+FindDialog *LinkPanel::openFindDialog()
+{
+    if (!finder) {
+        finder = new FindDialog(window, [this](const QString &port, int baud) { return connectTo(port, baud); },
+                                [this] { return candidatePorts(); });
+    }
+    finder->show();
+    finder->raise();
+    return finder;
+}
+
+bool LinkPanel::connectTo(const QString &port, int baud)
+{
+    if (window->worker->isPortOpen() || window->ui->tabWidget_cmd->isEnabled())
+        window->ui->connectButton->click();   // disconnect first
+    window->ui->serialComboBox->setEnabled(true);
+    if (window->ui->serialComboBox->findText(port) < 0)
+        window->ui->serialComboBox->addItem(port);
+    window->ui->serialComboBox->setCurrentText(port);
+    window->serialSelected = port;
+    window->ui->baudrateComboBox->setCurrentText(QString::number(baud));
+    window->baudRate = baud;
+    window->ui->connectButton->click();
+    return window->worker->isPortOpen();
+}
+
+void LinkPanel::onDeviceLost()
+{
+    lostFor.start();
+    window->showStatus(window->worker->autoReconnect() ? tr("设备丢失，正在等待") : tr("设备丢失"));
+}
+
+// The chart's time runs on across the gap: the curve goes on where the wall
+// clock is, so the time the device was away shows on the time axis (as one
+// straight segment from the last reading before to the first one after).
+void LinkPanel::onReconnected(int count)
+{
+    reconnects = count;
+    if (lostFor.isValid()) {
+        window->timeCursor += lostFor.elapsed() / 1000.0;
+        lostFor.invalidate();
+    }
+    showCounts();
+    window->showStatus(tr("已重新连接") + QLatin1Char(' ') + window->serialSelected + QLatin1Char(' ')
+                       + QString::number(window->baudRate));
+}
+
+void LinkPanel::onReconnectStopped()
+{
+    lostFor.invalidate();
+}
+
+void LinkPanel::onLineHealth(LineHealth h)
+{
+    health = h;
+    showCounts();
+}
+
+void LinkPanel::onTraffic(TrafficEntry entry)
+{
+    traffic->add(entry);
+}
+
+void LinkPanel::showCounts()
+{
+    reconnectValue->setText(QString::number(reconnects));
+    healthValue[Good]->setText(QString::number(health.goodFrames));
+    healthValue[Bad]->setText(QString::number(health.badChecksums));
+    healthValue[Stray]->setText(QString::number(health.strayBytes));
+    healthValue[Resync]->setText(QString::number(health.resyncs));
+    poorLine->setVisible(health.poor());
+}
+
+void LinkPanel::retranslate()
+{
+    setTitle(tr("链路"));
+    autoReconnect->setText(tr("自动重连"));
+    reconnectCaption->setText(tr("重连次数"));
+    healthCaption[Good]->setText(tr("好帧"));
+    healthCaption[Bad]->setText(tr("校验错误"));
+    healthCaption[Stray]->setText(tr("杂散字节"));
+    healthCaption[Resync]->setText(tr("重同步"));
+    poorLine->setText(tr("线路不良：超过1%的帧校验错误"));
+    findButton->setText(tr("查找传感器"));
+    showTraffic->setText(tr("显示命令记录"));
+    traffic->retranslate();
+    if (finder)
+        finder->retranslate();
+}
