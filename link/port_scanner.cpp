@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QSerialPort>
+#include <QThread>
 
 QList<int> ScanOptions::offeredRates()
 {
@@ -111,12 +112,14 @@ bool PortScanner::start(const QStringList &ports, const ScanOptions &options)
         return true;
     }
     for (const QString &name : ports) {
-        threads.emplace_back([this, name, options, left = remaining] {
+        QThread *t = QThread::create([this, name, options, left = remaining] {
             const PortScanResult result = scanPort(name, options, cancelled);
             emit portScanned(result);
             if (left->fetch_sub(1) == 1)
                 emit finished();
         });
+        threads.push_back(t);
+        t->start();
     }
     return true;
 }
@@ -133,9 +136,9 @@ bool PortScanner::isRunning() const
 
 void PortScanner::join()
 {
-    for (std::thread &t : threads) {
-        if (t.joinable())
-            t.join();
+    for (QThread *t : threads) {
+        t->wait();
+        delete t;
     }
     threads.clear();
 }

@@ -18,8 +18,9 @@
 
 #include <atomic>
 #include <memory>
-#include <thread>
 #include <vector>
+
+class QThread;
 
 struct ScanHit
 {
@@ -88,7 +89,8 @@ signals:
 private:
     void join();
 
-    std::vector<std::thread> threads;
+    // QThreads: the port's notifiers want a thread Qt knows.
+    std::vector<QThread *> threads;
     std::atomic<bool> cancelled{false};
     std::shared_ptr<std::atomic<int>> remaining;
 };
