@@ -84,14 +84,17 @@ inline void countRemoved(LineHealth *health, int removed, int &covered)
     health->coveredAhead = covered;
 }
 
-int parseFrames(QByteArray &buffer, QVector<uint16_t> &out, LineHealth *health)
+// `atEnd`: no byte follows, so a frame is examined once its nine bytes are
+// there, and the buffer is emptied.
+int parseFrames(QByteArray &buffer, QVector<uint16_t> &out, LineHealth *health, bool atEnd = false)
 {
     const char *data = buffer.constData();
     const int size = buffer.size();
     // Room for the worst case (a header at every position) written through a
     // pointer, trimmed to what was found afterwards.
     const int base = out.size();
-    const int room = size > 10 ? size - 10 : 0;
+    const int tail = atEnd ? 8 : 10;
+    const int room = size > tail ? size - tail : 0;
     out.resize(base + room);
     uint16_t *w = out.data() + base;
     int found = 0;
@@ -99,7 +102,7 @@ int parseFrames(QByteArray &buffer, QVector<uint16_t> &out, LineHealth *health)
     int pos = findMeasurementHeader(data, size, 0);
     while (pos >= 0) {
         // Examined only with two bytes beyond the frame present.
-        if (pos + 10 >= size)
+        if (pos + (atEnd ? 9 : 11) > size)
             break;
         const unsigned char *f = reinterpret_cast<const unsigned char *>(data + pos);
         const unsigned sum = kHeaderSum + f[2] + f[3] + f[4] + f[5] + f[6] + f[7];
@@ -111,7 +114,10 @@ int parseFrames(QByteArray &buffer, QVector<uint16_t> &out, LineHealth *health)
     }
     out.resize(base + found);
 
-    if (pos > 0) {
+    if (atEnd) {
+        countRemoved(health, size, covered);
+        buffer.truncate(0);
+    } else if (pos > 0) {
         // Keep the frame that stopped the scan; it is examined again later.
         countRemoved(health, pos, covered);
         buffer.remove(0, pos);
@@ -141,4 +147,9 @@ int parseMeasurementFrames(QByteArray &buffer, QVector<uint16_t> &out)
 int parseMeasurementFrames(QByteArray &buffer, QVector<uint16_t> &out, LineHealth &health)
 {
     return parseFrames(buffer, out, &health);
+}
+
+int finishMeasurementFrames(QByteArray &buffer, QVector<uint16_t> &out, LineHealth &health)
+{
+    return parseFrames(buffer, out, &health, true);
 }

@@ -64,4 +64,11 @@ struct LineHealth
 // parser state in `health` belongs to `buffer`: clear both together.
 int parseMeasurementFrames(QByteArray &buffer, QVector<uint16_t> &out, LineHealth &health);
 
+// The end of a stream (the device has gone): no byte follows what `buffer`
+// holds, so the frames left in it are examined with their nine bytes alone,
+// counted and returned like the others, and the buffer is emptied (what is
+// left of a frame cut off is stray). After parseMeasurementFrames, at most
+// one frame and a false header or two remain to be looked at here.
+int finishMeasurementFrames(QByteArray &buffer, QVector<uint16_t> &out, LineHealth &health);
+
 #endif // MEASUREMENT_PARSER_H

@@ -274,13 +274,12 @@ void receiver::deviceLost()
         rxBuffer.append(serialPort->readAll());
         frameCount += parseMeasurementFrames(rxBuffer, distBuffer, health);
     }
+    // Nothing follows: the last frame is taken without the two bytes after it.
+    frameCount += finishMeasurementFrames(rxBuffer, distBuffer, health);
     serialPort->close();
     portOpen.store(false);
     freqTimer->stop();
     flushDistances();
-    // A half frame from before the loss never completes.
-    rxBuffer.resize(0);
-    health.coveredAhead = 0;
     emit signalDeviceLost();
     if (reconnectEnabled.load() && !openedName.isEmpty()) {
         waitingForDevice.store(true);

@@ -50,6 +50,8 @@ class tst_line_health : public QObject
 private slots:
     void countsExactly_data();
     void countsExactly();
+    void endOfStreamTakesTheLastFrame_data();
+    void endOfStreamTakesTheLastFrame();
     void poorLineAboveOnePercent();
     void workerCountsInjectedFaults();
 };
@@ -106,6 +108,48 @@ void tst_line_health::countsExactly()
                  what + " stray " + QByteArray::number(health.strayBytes));
         QVERIFY2(health.resyncs == expected.resyncs,
                  what + " resyncs " + QByteArray::number(health.resyncs));
+    }
+}
+
+void tst_line_health::endOfStreamTakesTheLastFrame_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QVector<uint16_t>>("distances");
+    QTest::addColumn<Counts>("expected");
+
+    const QByteArray A = frame(1234), B = frame(1500), bad = frame(300, false);
+    QTest::newRow("last frame") << A + B << QVector<uint16_t>{1234, 1500} << Counts{2, 0, 0, 0};
+    QTest::newRow("last frame bad") << A + bad << QVector<uint16_t>{1234} << Counts{1, 1, 0, 0};
+    QTest::newRow("cut last frame") << A + B.left(6) << QVector<uint16_t>{1234} << Counts{1, 0, 6, 0};
+    QTest::newRow("one byte after") << A + B + bytes({0x07}) << QVector<uint16_t>{1234, 1500}
+                                    << Counts{2, 0, 1, 0};
+    QTest::newRow("half header") << A + bytes({0x59}) << QVector<uint16_t>{1234} << Counts{1, 0, 1, 0};
+}
+
+// When the device goes, no byte follows: the frame the parser keeps back
+// (it waits for two bytes more) is taken all the same.
+void tst_line_health::endOfStreamTakesTheLastFrame()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QVector<uint16_t>, distances);
+    QFETCH(Counts, expected);
+
+    for (int chunk : {0, 1, 5}) {
+        QByteArray buffer;
+        QVector<uint16_t> out;
+        LineHealth health;
+        const int step = chunk == 0 ? stream.size() : chunk;
+        for (int at = 0; at < stream.size(); at += step) {
+            buffer.append(stream.mid(at, step));
+            parseMeasurementFrames(buffer, out, health);
+        }
+        finishMeasurementFrames(buffer, out, health);
+        QCOMPARE(out, distances);
+        QVERIFY(buffer.isEmpty());
+        QCOMPARE(health.goodFrames, expected.good);
+        QCOMPARE(health.badChecksums, expected.bad);
+        QCOMPARE(health.strayBytes, expected.stray);
+        QCOMPARE(health.resyncs, expected.resyncs);
     }
 }
 
