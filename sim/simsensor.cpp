@@ -5,11 +5,7 @@
 #include "sim_pty.h"
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
-
-#include <thread>
 
 namespace sim {
 
@@ -105,25 +101,6 @@ bool SimSensor::replug(int framesPerSecond)
     d->link = name;
     d->lastLink = name;
     return true;
-}
-
-bool SimSensor::waitUntilDrained(int timeoutMs) const
-{
-    const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(d->m);
-            int queued = 0;
-            const bool empty = d->outPos == d->out.size() && d->splitQueue.empty()
-                    && d->slave >= 0 && ioctl(d->slave, TIOCINQ, &queued) == 0 && queued == 0;
-            if (empty)
-                return true;
-        }
-        if (Clock::now() >= until)
-            return false;
-        // The host's reads leave no trace the simulator could wait on.
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
 }
 
 bool SimSensor::running() const { return d->isRunning.load(); }

@@ -154,9 +154,6 @@ public:
     // last rate when negative). False when no link was made before or the pty
     // cannot be made.
     bool replug(int framesPerSecond = -1);
-    // Blocks until the host has read every byte written so far (the pty's
-    // input queue is empty and nothing waits to be written), or `timeoutMs`.
-    bool waitUntilDrained(int timeoutMs) const;
 
 private:
     struct Impl;
