@@ -9,6 +9,7 @@
 #include "ui_mainwindow.h"
 
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -37,6 +38,9 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
     poorLine->setObjectName(QStringLiteral("label_poor_line"));
     poorLine->setStyleSheet(QStringLiteral("color: red"));
     poorLine->hide();
+    state = new QLabel(this);
+    state->setObjectName(QStringLiteral("label_link_state"));
+    state->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
     findButton = new QPushButton(this);
     findButton->setObjectName(QStringLiteral("pushButton_find_sensor"));
     showTraffic = new QCheckBox(this);
@@ -51,18 +55,28 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
         grid->addWidget(healthValue[i], 1 + i / 2, (i % 2) * 2 + 1);
     }
     grid->addWidget(poorLine, 3, 0, 1, 4);
-    grid->addWidget(findButton, 4, 0, 1, 2);
-    grid->addWidget(showTraffic, 4, 2, 1, 2);
+    grid->addWidget(state, 4, 0, 1, 4);
+    grid->addWidget(findButton, 5, 0, 1, 2);
+    grid->addWidget(showTraffic, 5, 2, 1, 2);
 
-    // Beside the readouts; the traffic view under the chart, hidden until asked for.
+    // Beside the readouts; the traffic view docked under the window's
+    // panels (it can float), hidden until asked for.
     window->ui->gridLayout_3->addWidget(this, 2, 0, 1, 3);
-    traffic = new TrafficPanel(window);
-    traffic->hide();
-    window->ui->dispalyLayout->addWidget(traffic);
+    trafficDock = new QDockWidget(window);
+    trafficDock->setObjectName(QStringLiteral("dockWidget_traffic"));
+    traffic = new TrafficPanel(trafficDock);
+    trafficDock->setWidget(traffic);
+    window->addDockWidget(Qt::BottomDockWidgetArea, trafficDock);
+    trafficDock->hide();
 
     receiver *worker = window->worker;
     connect(autoReconnect, &QCheckBox::toggled, this, [worker](bool on) { worker->setAutoReconnect(on); });
-    connect(showTraffic, &QCheckBox::toggled, traffic, &QWidget::setVisible);
+    connect(showTraffic, &QCheckBox::toggled, trafficDock, &QWidget::setVisible);
+    // Closing the dock unticks its switch.
+    connect(trafficDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible && !trafficDock->isVisible())
+            showTraffic->setChecked(false);
+    });
     connect(findButton, &QPushButton::clicked, this, [this] {
         FindDialog *dialog = openFindDialog();
         if (!dialog->scanning())
@@ -94,6 +108,8 @@ void LinkPanel::connected()
 {
     reconnects = 0;
     lostFor.invalidate();
+    lostWaiting = false;
+    state->clear();
     health = LineHealth();
     showCounts();
 }
@@ -101,6 +117,8 @@ void LinkPanel::connected()
 void LinkPanel::disconnected()
 {
     lostFor.invalidate();
+    lostWaiting = false;
+    state->clear();
 }
 
 // Every port the chooser offers, except the one the worker holds or waits
@@ -139,10 +157,13 @@ bool LinkPanel::connectTo(const QString &port, int baud)
     return window->worker->isPortOpen();
 }
 
-void LinkPanel::onDeviceLost()
+// Said in the panel, not in the status line: the outcome of what was running
+// when the cable went (an upgrade, a command) stays readable there.
+void LinkPanel::onDeviceLost(bool waiting)
 {
     lostFor.start();
-    window->showStatus(window->worker->autoReconnect() ? tr("设备丢失，正在等待") : tr("设备丢失"));
+    lostWaiting = waiting;
+    state->setText(waiting ? tr("设备丢失，正在等待") : tr("设备丢失"));
 }
 
 // The chart's time runs on across the gap: the curve goes on where the wall
@@ -156,6 +177,7 @@ void LinkPanel::onReconnected(int count)
         lostFor.invalidate();
     }
     showCounts();
+    state->clear();
     window->showStatus(tr("已重新连接") + QLatin1Char(' ') + window->serialSelected + QLatin1Char(' ')
                        + QString::number(window->baudRate));
 }
@@ -163,6 +185,9 @@ void LinkPanel::onReconnected(int count)
 void LinkPanel::onReconnectStopped()
 {
     lostFor.invalidate();
+    if (lostWaiting)
+        state->setText(tr("设备丢失"));
+    lostWaiting = false;
 }
 
 void LinkPanel::onLineHealth(LineHealth h)
@@ -198,6 +223,9 @@ void LinkPanel::retranslate()
     poorLine->setText(tr("线路不良：超过1%的帧校验错误"));
     findButton->setText(tr("查找传感器"));
     showTraffic->setText(tr("显示命令记录"));
+    trafficDock->setWindowTitle(tr("命令记录"));
+    if (lostFor.isValid())
+        state->setText(lostWaiting ? tr("设备丢失，正在等待") : tr("设备丢失"));
     traffic->retranslate();
     if (finder)
         finder->retranslate();

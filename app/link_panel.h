@@ -16,6 +16,8 @@
 #include <QGroupBox>
 #include <QPointer>
 
+class QDockWidget;
+
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -41,6 +43,7 @@ public:
     void retranslate();
 
     TrafficPanel *trafficPanel() const { return traffic; }
+    QDockWidget *trafficWindow() const { return trafficDock; }
     FindDialog *findDialog() const { return finder; }
     // Opens the find dialog (made on first use).
     FindDialog *openFindDialog();
@@ -54,7 +57,7 @@ public:
     LineHealth shownHealth() const { return health; }
 
 private:
-    void onDeviceLost();
+    void onDeviceLost(bool waiting);
     void onReconnected(int count);
     void onReconnectStopped();
     void onLineHealth(LineHealth health);
@@ -63,6 +66,7 @@ private:
 
     MainWindow *window;
     TrafficPanel *traffic;
+    QDockWidget *trafficDock;
     QPointer<FindDialog> finder;
     QCheckBox *autoReconnect;
     QLabel *reconnectCaption;
@@ -70,10 +74,12 @@ private:
     QLabel *healthCaption[4];
     QLabel *healthValue[4];
     QLabel *poorLine;
+    QLabel *state;         // the device lost, waited for, or back
     QPushButton *findButton;
     QCheckBox *showTraffic;
     QElapsedTimer lostFor;   // since the device was lost (invalid while present)
     int reconnects = 0;
+    bool lostWaiting = false;
     LineHealth health;
 };
 

@@ -22,7 +22,10 @@ QString portLocation(const QString &portName)
 
 OpenFailure classifyOpenFailure(const QString &portName, QSerialPort::SerialPortError error)
 {
-    if (portName.isEmpty() || error == QSerialPort::DeviceNotFoundError)
+    // No port chosen at all: nothing to tell beyond the failure.
+    if (portName.isEmpty())
+        return OpenFailure::Unknown;
+    if (error == QSerialPort::DeviceNotFoundError)
         return OpenFailure::Missing;
 #ifdef Q_OS_UNIX
     const QString location = portLocation(portName);

@@ -280,11 +280,16 @@ void receiver::deviceLost()
     portOpen.store(false);
     freqTimer->stop();
     flushDistances();
-    emit signalDeviceLost();
-    if (reconnectEnabled.load() && !openedName.isEmpty()) {
+    // A pseudo-terminal never comes back: a new one under the same number is
+    // another program's line. Other names (an adapter's device, a link to
+    // one) are waited for.
+    const bool wait = reconnectEnabled.load() && !openedName.isEmpty()
+            && !portLocation(openedName).startsWith(QLatin1String("/dev/pts/"));
+    if (wait) {
         waitingForDevice.store(true);
         reconnectTimer->start();
     }
+    emit signalDeviceLost(wait);
 }
 
 void receiver::tryReconnect()

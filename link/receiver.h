@@ -165,8 +165,9 @@ signals:
     void signal_modbus_enable(bool &result);
     void signal_modbus_dev_addr_set(uchar dev_addr, bool &result);
     // The device has gone (the port is closed by now; every distance parsed
-    // before went out in a last signalDistance first).
-    void signalDeviceLost();
+    // before went out in a last signalDistance first). `waiting`: the worker
+    // waits for it to come back.
+    void signalDeviceLost(bool waiting);
     // The port is open again after a loss; `count` reopenings so far.
     void signalReconnected(int count);
     // The waiting for a lost device ended without it (closePort, openPort,

@@ -658,6 +658,10 @@
         <source>显示命令记录</source>
         <translation>Show command traffic</translation>
     </message>
+    <message>
+        <source>命令记录</source>
+        <translation>Command traffic</translation>
+    </message>
 </context>
 <context>
     <name>TrafficPanel</name>

@@ -658,6 +658,10 @@
         <source>显示命令记录</source>
         <translation>显示命令记录</translation>
     </message>
+    <message>
+        <source>命令记录</source>
+        <translation>命令记录</translation>
+    </message>
 </context>
 <context>
     <name>TrafficPanel</name>

@@ -84,7 +84,7 @@ public:
     int back = 0;
     int stopped = 0;
     int lastCount = 0;
-    void onLost() { ++lost; }
+    void onLost(bool) { ++lost; }
     void onBack(int count) { ++back; lastCount = count; }
     void onStopped() { ++stopped; }
 };
@@ -165,7 +165,7 @@ void tst_window_link::reconnectKeepsRecording()
     const double cursorBefore = probe().timeCursor();
     sensor->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(events.lost, 1, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(status(), T("LinkPanel", "设备丢失，正在等待"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(label("label_link_state"), T("LinkPanel", "设备丢失，正在等待"), 5000);
     QVERIFY(probe().worker()->isWaitingForDevice());
     QVERIFY(!probe().worker()->isPortOpen());
     // Every frame from before the loss is in the file already.
@@ -178,6 +178,7 @@ void tst_window_link::reconnectKeepsRecording()
     QTRY_COMPARE_WITH_TIMEOUT(events.back, 1, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(label("label_reconnect_count"), QString("1"), 5000);
     QCOMPARE(status(), T("LinkPanel", "已重新连接") + " " + linkOf(*sensor) + " 115200");
+    QCOMPARE(label("label_link_state"), QString());
     QCOMPARE(ui()->connectButton->text(), T("MainWindow", "断开"));
     QTRY_VERIFY_WITH_TIMEOUT(recordedDistances(path).size() > int(before.size()) + 150, 20000);
     sensor->pauseStream(true);
@@ -229,13 +230,14 @@ void tst_window_link::lostAndNotReopened()
     sensor->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(events.lost, 1, 10000);
     if (autoReconnect) {
-        QTRY_COMPARE_WITH_TIMEOUT(status(), T("LinkPanel", "设备丢失，正在等待"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(label("label_link_state"), T("LinkPanel", "设备丢失，正在等待"), 5000);
         QVERIFY(probe().worker()->isWaitingForDevice());
         // The operator disconnects: the waiting ends.
         ui()->connectButton->click();
         QCOMPARE(ui()->connectButton->text(), T("MainWindow", "连接"));
+        QCOMPARE(status(), T("MainWindow", "断开成功"));
     } else {
-        QTRY_COMPARE_WITH_TIMEOUT(status(), T("LinkPanel", "设备丢失"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(label("label_link_state"), T("LinkPanel", "设备丢失"), 5000);
     }
     QVERIFY(!probe().worker()->isWaitingForDevice());
     QVERIFY(sensor->replug());
@@ -244,6 +246,7 @@ void tst_window_link::lostAndNotReopened()
     QTest::qWait(2500);
     QVERIFY(!probe().worker()->isPortOpen());
     QCOMPARE(label("label_reconnect_count"), QString("0"));
+    QCOMPARE(label("label_link_state"), autoReconnect ? QString() : T("LinkPanel", "设备丢失"));
 }
 
 void tst_window_link::healthCountersAndPoorLine()

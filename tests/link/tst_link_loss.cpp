@@ -87,7 +87,8 @@ public:
     int back = 0;
     int stopped = 0;
     int lastCount = 0;
-    void onLost() { ++lost; }
+    bool lastWaiting = false;
+    void onLost(bool waiting) { ++lost; lastWaiting = waiting; }
     void onBack(int count) { ++back; lastCount = count; }
     void onStopped() { ++stopped; }
 };
@@ -140,17 +141,24 @@ void tst_link_loss::lostDeviceComesBack_data()
 {
     QTest::addColumn<bool>("autoReconnect");
     QTest::addColumn<bool>("closeWhileWaiting");
+    QTest::addColumn<bool>("byDevicePath");   // opened as /dev/pts/N, not by the link
+    QTest::addColumn<bool>("waits");
     QTest::addColumn<bool>("reopened");
 
-    QTest::newRow("reconnect") << true << false << true;
-    QTest::newRow("reconnect turned off") << false << false << false;
-    QTest::newRow("closed while waiting") << true << true << false;
+    QTest::newRow("reconnect") << true << false << false << true << true;
+    QTest::newRow("reconnect turned off") << false << false << false << false << false;
+    QTest::newRow("closed while waiting") << true << true << false << true << false;
+    // A pseudo-terminal's number, once free, goes to the next pty made by
+    // anyone: never waited for.
+    QTest::newRow("pseudo-terminal") << true << false << true << false << false;
 }
 
 void tst_link_loss::lostDeviceComesBack()
 {
     QFETCH(bool, autoReconnect);
     QFETCH(bool, closeWhileWaiting);
+    QFETCH(bool, byDevicePath);
+    QFETCH(bool, waits);
     QFETCH(bool, reopened);
 
     sim::SimSensor sensor;
@@ -159,13 +167,15 @@ void tst_link_loss::lostDeviceComesBack()
     WorkerHarness h;
     LinkEvents events(h.worker());
     h.worker()->setAutoReconnect(autoReconnect);
-    QVERIFY(h.worker()->openPort(linkOf(sensor), 460800));
+    const QString name = byDevicePath ? QString::fromStdString(sensor.devicePath()) : linkOf(sensor);
+    QVERIFY(h.worker()->openPort(name, 460800));
     QTRY_VERIFY_WITH_TIMEOUT(h.collector()->distanceCount() > 20, 10000);
 
     sensor.unplug();
     QTRY_COMPARE_WITH_TIMEOUT(events.lost, 1, 10000);
     QVERIFY(!h.worker()->isPortOpen());
-    QCOMPARE(h.worker()->isWaitingForDevice(), autoReconnect);
+    QCOMPARE(h.worker()->isWaitingForDevice(), waits);
+    QCOMPARE(events.lastWaiting, waits);
     if (closeWhileWaiting) {
         QVERIFY(h.worker()->closePort());
         QVERIFY(!h.worker()->isWaitingForDevice());
