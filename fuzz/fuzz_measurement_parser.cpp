@@ -17,7 +17,9 @@
 // Stray bytes are the uncovered bytes before the buffer's start; a run of them
 // after the first counted frame, ended by a counted frame, is a
 // resynchronisation. A second parser, fed the same chunks through the
-// counting overload, must return exactly what the first returns.
+// counting overload, must return exactly what the first returns. At the end
+// of the input the stream ends (finishMeasurementFrames): the headers left with
+// their nine bytes are examined by the same rules and the rest is stray.
 
 #include "measurement_parser.h"
 #include "fuzz_input.h"
@@ -161,5 +163,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fz::check(health.resyncs == m.resyncs, "resynchronisation count");
         fz::check(buffer == stream.mid(start, arrived - start), "buffer does not begin at the first unparsed frame");
     }
+
+    // The end of the stream: the headers not yet examined that have their nine
+    // bytes are examined now, and every byte left leaves the buffer.
+    QVector<uint16_t> last;
+    finishMeasurementFrames(countedBuffer, last, health);
+    QVector<uint16_t> expectedLast;
+    for (; examined < headers.size() && headers[examined].at + 9 <= arrived; ++examined) {
+        const Header &hd = headers[examined];
+        if (hd.good)
+            expectedLast.push_back(hd.dist);
+        if (hd.at < m.covered) {
+            if (hd.good) {
+                ++m.good;
+                ++m.resyncs;
+                m.inGap = false;
+                m.synced = true;
+                m.covered = hd.at + 9;
+            }
+            continue;
+        }
+        const bool gap = hd.at > std::max(m.accounted, m.covered);
+        accountUpTo(hd.at);
+        if (m.synced && (gap || m.inGap))
+            ++m.resyncs;
+        ++(hd.good ? m.good : m.bad);
+        m.inGap = false;
+        m.synced = true;
+        m.covered = hd.at + 9;
+    }
+    accountUpTo(arrived);
+    fz::check(last == expectedLast, "distances at the end of the stream");
+    fz::check(countedBuffer.isEmpty(), "buffer left at the end of the stream");
+    fz::check(health.goodFrames == m.good && health.badChecksums == m.bad, "frame counts at the end");
+    fz::check(health.strayBytes == m.stray, "stray byte count at the end");
+    fz::check(health.resyncs == m.resyncs, "resynchronisation count at the end");
     return 0;
 }
