@@ -40,24 +40,32 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
     poorLine->hide();
     state = new QLabel(this);
     state->setObjectName(QStringLiteral("label_link_state"));
+    state->hide();
     state->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
     findButton = new QPushButton(this);
     findButton->setObjectName(QStringLiteral("pushButton_find_sensor"));
-    showTraffic = new QCheckBox(this);
-    showTraffic->setObjectName(QStringLiteral("checkBox_show_traffic"));
+    showTraffic = new QPushButton(this);
+    showTraffic->setObjectName(QStringLiteral("pushButton_show_traffic"));
+    showTraffic->setCheckable(true);
 
+    // One caption and value a row: the column beside the readouts is narrow.
     auto *grid = new QGridLayout(this);
+    grid->setVerticalSpacing(2);
+    grid->setContentsMargins(6, 6, 6, 6);
     grid->addWidget(autoReconnect, 0, 0, 1, 2);
-    grid->addWidget(reconnectCaption, 0, 2);
-    grid->addWidget(reconnectValue, 0, 3);
+    grid->addWidget(reconnectCaption, 1, 0);
+    grid->addWidget(reconnectValue, 1, 1);
     for (int i = 0; i < 4; ++i) {
-        grid->addWidget(healthCaption[i], 1 + i / 2, (i % 2) * 2);
-        grid->addWidget(healthValue[i], 1 + i / 2, (i % 2) * 2 + 1);
+        grid->addWidget(healthCaption[i], 2 + i, 0);
+        grid->addWidget(healthValue[i], 2 + i, 1);
     }
-    grid->addWidget(poorLine, 3, 0, 1, 4);
-    grid->addWidget(state, 4, 0, 1, 4);
-    grid->addWidget(findButton, 5, 0, 1, 2);
-    grid->addWidget(showTraffic, 5, 2, 1, 2);
+    poorLine->setWordWrap(true);
+    state->setWordWrap(true);
+    grid->addWidget(poorLine, 6, 0, 1, 2);
+    grid->addWidget(state, 7, 0, 1, 2);
+    grid->addWidget(findButton, 8, 0);
+    grid->addWidget(showTraffic, 8, 1);
+    grid->setColumnStretch(1, 1);
 
     // Beside the readouts; the traffic view docked under the window's
     // panels (it can float), hidden until asked for.
@@ -71,7 +79,7 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
 
     receiver *worker = window->worker;
     connect(autoReconnect, &QCheckBox::toggled, this, [worker](bool on) { worker->setAutoReconnect(on); });
-    connect(showTraffic, &QCheckBox::toggled, trafficDock, &QWidget::setVisible);
+    connect(showTraffic, &QPushButton::toggled, trafficDock, &QWidget::setVisible);
     // Closing the dock unticks its switch.
     connect(trafficDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
         if (!visible && !trafficDock->isVisible())
@@ -109,7 +117,7 @@ void LinkPanel::connected()
     reconnects = 0;
     lostFor.invalidate();
     lostWaiting = false;
-    state->clear();
+    setState(QString());
     health = LineHealth();
     showCounts();
 }
@@ -118,7 +126,7 @@ void LinkPanel::disconnected()
 {
     lostFor.invalidate();
     lostWaiting = false;
-    state->clear();
+    setState(QString());
 }
 
 // Every port the chooser offers, except the one the worker holds or waits
@@ -163,7 +171,7 @@ void LinkPanel::onDeviceLost(bool waiting)
 {
     lostFor.start();
     lostWaiting = waiting;
-    state->setText(waiting ? tr("设备丢失，正在等待") : tr("设备丢失"));
+    setState(waiting ? tr("设备丢失，正在等待") : tr("设备丢失"));
 }
 
 // The chart's time runs on across the gap: the curve goes on where the wall
@@ -177,7 +185,7 @@ void LinkPanel::onReconnected(int count)
         lostFor.invalidate();
     }
     showCounts();
-    state->clear();
+    setState(QString());
     window->showStatus(tr("已重新连接") + QLatin1Char(' ') + window->serialSelected + QLatin1Char(' ')
                        + QString::number(window->baudRate));
 }
@@ -186,7 +194,7 @@ void LinkPanel::onReconnectStopped()
 {
     lostFor.invalidate();
     if (lostWaiting)
-        state->setText(tr("设备丢失"));
+        setState(tr("设备丢失"));
     lostWaiting = false;
 }
 
@@ -199,6 +207,12 @@ void LinkPanel::onLineHealth(LineHealth h)
 void LinkPanel::onTraffic(TrafficEntry entry)
 {
     traffic->add(entry);
+}
+
+void LinkPanel::setState(const QString &text)
+{
+    state->setText(text);
+    state->setVisible(!text.isEmpty());
 }
 
 void LinkPanel::showCounts()
@@ -222,10 +236,11 @@ void LinkPanel::retranslate()
     healthCaption[Resync]->setText(tr("重同步"));
     poorLine->setText(tr("线路不良：超过1%的帧校验错误"));
     findButton->setText(tr("查找传感器"));
-    showTraffic->setText(tr("显示命令记录"));
+    showTraffic->setText(tr("命令记录"));
+    showTraffic->setToolTip(tr("显示命令记录"));
     trafficDock->setWindowTitle(tr("命令记录"));
     if (lostFor.isValid())
-        state->setText(lostWaiting ? tr("设备丢失，正在等待") : tr("设备丢失"));
+        setState(lostWaiting ? tr("设备丢失，正在等待") : tr("设备丢失"));
     traffic->retranslate();
     if (finder)
         finder->retranslate();

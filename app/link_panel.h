@@ -63,6 +63,7 @@ private:
     void onLineHealth(LineHealth health);
     void onTraffic(TrafficEntry entry);
     void showCounts();
+    void setState(const QString &text);
 
     MainWindow *window;
     TrafficPanel *traffic;
@@ -76,7 +77,7 @@ private:
     QLabel *poorLine;
     QLabel *state;         // the device lost, waited for, or back
     QPushButton *findButton;
-    QCheckBox *showTraffic;
+    QPushButton *showTraffic;
     QElapsedTimer lostFor;   // since the device was lost (invalid while present)
     int reconnects = 0;
     bool lostWaiting = false;

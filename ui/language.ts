@@ -624,7 +624,7 @@
     </message>
     <message>
         <source>自动重连</source>
-        <translation>Reconnect automatically</translation>
+        <translation>Auto reconnect</translation>
     </message>
     <message>
         <source>重连次数</source>
@@ -660,7 +660,7 @@
     </message>
     <message>
         <source>命令记录</source>
-        <translation>Command traffic</translation>
+        <translation>Traffic</translation>
     </message>
 </context>
 <context>

@@ -291,10 +291,11 @@ void tst_window_link::trafficShowsTheExchangeBytes()
     sensor->pauseStream(true);
     sensor->setVersion(3, 1, 4);
     QVERIFY(sensor->start(100));
-    QCheckBox *show = child<QCheckBox>("checkBox_show_traffic");
+    QPushButton *show = child<QPushButton>("pushButton_show_traffic");
     TrafficPanel *traffic = panel()->trafficPanel();
     QVERIFY(!traffic->isVisible());
-    show->setChecked(true);
+    show->click();
+    QVERIFY(show->isChecked());
     QVERIFY(traffic->isVisible());
     QVERIFY(probe().connectTo(linkOf(*sensor)));
     if (!answers) {
