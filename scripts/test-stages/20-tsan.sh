@@ -4,7 +4,7 @@
 # those test programs are built. tsan-qt.supp lists reports whose whole stack
 # lies inside Qt's own uninstrumented libraries; see docs/reliability.md.
 tsan_dir=${ZN84_TSAN_BUILD:-build-tsan}
-tsan_tests='^(tst_worker|tst_command_exchange|tst_modbus_exchange|tst_upgrade_transfer|tst_upgrade_panel|tst_window_spine|tst_fault_unplug|tst_fault_upgrade|tst_fault_answers)$'
+tsan_tests='^(tst_worker|tst_command_exchange|tst_modbus_exchange|tst_upgrade_transfer|tst_upgrade_panel|tst_window_spine|tst_fault_unplug|tst_fault_upgrade|tst_fault_answers|tst_link_loss|tst_port_scanner|tst_window_link)$'
 tsan_start=$(date +%s)
 tsan_targets=()
 for src in tests/*/tst_*.cpp; do
