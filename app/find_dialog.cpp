@@ -104,6 +104,7 @@ void FindDialog::onPortScanned(PortScanResult result)
         table->setItem(row, 0, new QTableWidgetItem(hit.port));
         table->setItem(row, 1, new QTableWidgetItem(QString::number(hit.baud)));
         table->setItem(row, 2, new QTableWidgetItem(QString::number(hit.goodFrames)));
+        table->resizeColumnsToContents();
         if (row == 0)
             table->selectRow(0);
         connectButton->setEnabled(true);

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -63,9 +64,11 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
     state->setWordWrap(true);
     grid->addWidget(poorLine, 6, 0, 1, 2);
     grid->addWidget(state, 7, 0, 1, 2);
-    grid->addWidget(findButton, 8, 0);
-    grid->addWidget(showTraffic, 8, 1);
-    grid->setColumnStretch(1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(findButton);
+    buttons->addWidget(showTraffic);
+    grid->addLayout(buttons, 8, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
 
     // Beside the readouts; the traffic view docked under the window's
     // panels (it can float), hidden until asked for.
