@@ -221,6 +221,16 @@ void receiver::slotClose(bool &_result)
 {
     _result = false;
     stopWaiting();
+    // Every frame that has arrived goes out before the port closes, also the
+    // distances still gathering for the next batch and the last frame, which
+    // the parser would hold until two more bytes came: a recording keeps all
+    // the operator saw arrive.
+    if (serialPort->isOpen()) {
+        rxBuffer.append(serialPort->readAll());
+        frameCount += parseMeasurementFrames(rxBuffer, distBuffer, health);
+        frameCount += finishMeasurementFrames(rxBuffer, distBuffer, health);
+        flushDistances();
+    }
     serialPort->close();
     portOpen.store(false);
     _result = true;

@@ -130,6 +130,7 @@ private slots:
     }
 
     void reconnectKeepsRecording();
+    void disconnectKeepsEveryArrivedFrame();
     void lostAndNotReopened_data();
     void lostAndNotReopened();
     void healthCountersAndPoorLine();
@@ -210,6 +211,41 @@ void tst_window_link::reconnectKeepsRecording()
     };
     QTRY_VERIFY_WITH_TIMEOUT(widestStep() >= 0.9, 5000);
     QVERIFY(probe().timeCursor() > cursorBefore + 0.9);
+}
+
+// The operator disconnects while recording: the distances still gathering
+// for the worker's next batch, and the last frame (which the parser holds
+// until two more bytes come), reach the file too.
+void tst_window_link::disconnectKeepsEveryArrivedFrame()
+{
+    sensor->pauseStream(true);
+    QVERIFY(sensor->start(200));
+    QVERIFY(probe().connectTo(linkOf(*sensor)));
+    ui()->saveButton->click();
+    const QString path = probe().recordFile().fileName();
+    sensor->clearSentLog();
+    sensor->pauseStream(false);
+    QTRY_VERIFY_WITH_TIMEOUT(recordedDistances(path).size() > 50, 20000);
+    sensor->pauseStream(true);
+    const quint64 sent = sensor->framesSent();
+    // Every frame has arrived once the parser has taken all but the last,
+    // and the last one's bytes are in.
+    receiver *worker = probe().worker();
+    auto allArrived = [worker, sent] {
+        quint64 parsed = 0;
+        int buffered = 0;
+        worker->runInWorkerThread([&] {
+            parsed = worker->lineHealth().goodFrames;
+            buffered = worker->streamState().bufferedBytes;
+        });
+        return parsed + 1 >= sent && buffered >= 9;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allArrived(), 5000);
+    ui()->connectButton->click();
+    QVERIFY(!probe().worker()->isPortOpen());
+    const std::vector<uint16_t> all = sensor->sentDistances();
+    QTRY_COMPARE_WITH_TIMEOUT(recordedDistances(path).size(), int(all.size()), 5000);
+    QVERIFY(recordedDistances(path) == QVector<uint16_t>(all.begin(), all.end()));
 }
 
 void tst_window_link::lostAndNotReopened_data()
