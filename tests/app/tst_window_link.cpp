@@ -457,6 +457,10 @@ void tst_window_link::findConnectsInOneClick()
     QVERIFY(status().startsWith(T("MainWindow", "连接成功 ")));
     QVERIFY(status().endsWith(linkOf(*sensor) + " 1000000"));
     QTRY_COMPARE_WITH_TIMEOUT(probe().currentDistance(), 23.45, 10000);
+    // A new search leaves the connected port alone.
+    const QStringList candidates = panel()->candidatePorts();
+    QVERIFY(!candidates.contains(linkOf(*sensor)));
+    QVERIFY(candidates.contains(linkOf(quiet)));
 }
 
 QTEST_MAIN(tst_window_link)
