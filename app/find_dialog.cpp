@@ -75,7 +75,7 @@ bool FindDialog::startScan(const QStringList &ports)
     unreachable.clear();
     table->setRowCount(0);
     connectButton->setEnabled(false);
-    ScanOptions options;
+    ScanOptions options = baseOptions;
     options.queryVersion = queryVersion->isChecked();
     running = true;
     clock.start();

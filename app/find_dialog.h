@@ -31,6 +31,9 @@ public:
     // Scans `ports` with the dialog's options (tests give the ports).
     bool startScan(const QStringList &ports);
     bool scanning() const;
+    // The listening times and rates (the version query follows the dialog's
+    // switch).
+    void setScanOptions(const ScanOptions &options) { baseOptions = options; }
     QVector<ScanHit> hits() const { return found; }
     // Connects to the hit in `row`.
     bool connectRow(int row);
@@ -55,6 +58,7 @@ private:
     QPushButton *connectButton;
     QTableWidget *table;
     QLabel *status;
+    ScanOptions baseOptions;
     QVector<ScanHit> found;
     QStringList unreachable;   // ports in use or not permitted
     QElapsedTimer clock;

@@ -17,6 +17,9 @@ namespace {
 
 // Waits for data in steps short enough to see a cancel soon.
 constexpr int kStepMs = 50;
+// Bytes still on their way when the rate changes (in the adapter, or the
+// kernel's buffers) are dropped for this long.
+constexpr int kSettleMs = 30;
 
 bool isHit(const LineHealth &health, const ScanOptions &options)
 {
@@ -66,7 +69,15 @@ PortScanResult PortScanner::scanPort(const QString &name, const ScanOptions &opt
         if (cancel.load())
             break;
         port.setBaudRate(rate);
-        // What arrived at the rate before means nothing at this one.
+        // What arrived at the rate before means nothing at this one, also
+        // what was still on its way when the rate changed.
+        port.clear(QSerialPort::Input);
+        QElapsedTimer settle;
+        settle.start();
+        for (qint64 left = kSettleMs; left > 0 && !cancel.load(); left = kSettleMs - settle.elapsed()) {
+            port.waitForReadyRead(int(left));
+            port.readAll();
+        }
         port.clear(QSerialPort::Input);
         QByteArray buffer;
         QVector<uint16_t> distances;

@@ -37,14 +37,14 @@ struct ScanOptions
     QList<int> rates = offeredRates();
     // How long each rate is listened to at most. A sensor streams at 1 Hz at
     // its slowest; the usual 100 Hz and more bring enough frames long before.
-    int listenMs = 300;
+    int listenMs = 400;
     // Frames with a correct checksum that make a hit (listening stops early
     // once they are in). Several, so that noise cannot make one by chance.
     int framesWanted = 3;
     // After listening in vain at a rate, write the sensor's version query and
     // look for its reply.
     bool queryVersion = false;
-    int versionWaitMs = 200;
+    int versionWaitMs = 500;
 
     // The rates the viewer offers: the sensor's own (4800 to 1,000,000) and
     // 230400, common on adapters.

@@ -7,6 +7,7 @@
 
 #include "link_panel.h"
 #include "mainwindow.h"
+#include "mycombobox.h"
 #include "receiver.h"
 #include "cross_thread.h"
 #include "simsensor.h"
@@ -434,12 +435,18 @@ void tst_window_link::findConnectsInOneClick()
     QVERIFY(quiet.start(100));
     QCOMPARE(probe().baudRate(), 115200);
 
-    child<QPushButton>("pushButton_find_sensor")->click();
-    FindDialog *dialog = panel()->findDialog();
+    // The find button scans every port the chooser lists, which includes the
+    // simulators of other tests running meanwhile: this test listens on its
+    // own two only (candidatePorts() is checked below).
+    FindDialog *dialog = panel()->openFindDialog();
     QVERIFY(dialog && dialog->isVisible());
-    // The dialog's own scan covers every port of the system; this one listens
-    // on the two simulators only.
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog->scanning(), 30000);
+    QCOMPARE(panel()->findDialog(), dialog);
+    QVERIFY(!dialog->scanning());
+    // Listening longer than the viewer does: the simulator's thread may wait
+    // for a core on a loaded machine.
+    ScanOptions slow;
+    slow.listenMs = 800;
+    dialog->setScanOptions(slow);
     QSignalSpy done(dialog, &FindDialog::scanFinished);
     QVERIFY(dialog->startScan({linkOf(quiet), linkOf(*sensor)}));
     QVERIFY(dialog->scanning());
@@ -457,10 +464,16 @@ void tst_window_link::findConnectsInOneClick()
     QVERIFY(status().startsWith(T("MainWindow", "连接成功 ")));
     QVERIFY(status().endsWith(linkOf(*sensor) + " 1000000"));
     QTRY_COMPARE_WITH_TIMEOUT(probe().currentDistance(), 23.45, 10000);
-    // A new search leaves the connected port alone.
+    // A new search covers the chooser's ports but leaves the connected one alone.
     const QStringList candidates = panel()->candidatePorts();
     QVERIFY(!candidates.contains(linkOf(*sensor)));
     QVERIFY(candidates.contains(linkOf(quiet)));
+    // The system's ports come first, as in the chooser (other tests'
+    // simulators may come and go meanwhile).
+    QStringList system = myCombobox::availablePortNames();
+    system.erase(std::remove_if(system.begin(), system.end(), [](const QString &n) { return n.contains('/'); }),
+                 system.end());
+    QCOMPARE(candidates.mid(0, system.size()), system);
 }
 
 QTEST_MAIN(tst_window_link)

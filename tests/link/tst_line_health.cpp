@@ -174,7 +174,10 @@ void tst_line_health::workerCountsInjectedFaults()
     sim::SimSensor sensor;
     sensor.pauseStream(true);
     sensor.setDistanceCm(1234);
-    QVERIFY(sensor.start(400));
+    // A modest rate: a reader that falls behind by a whole 3 KiB for half a
+    // second (a loaded machine) has its input dropped by the simulator, as
+    // by a real line, and the counts could no longer be compared.
+    QVERIFY(sensor.start(200));
     WorkerHarness h;
     QVERIFY(h.worker()->openPort(QString::fromStdString(sensor.linkPath()), 115200));
     LineHealth zero = h.worker()->lineHealth();
@@ -189,7 +192,7 @@ void tst_line_health::workerCountsInjectedFaults()
     faults.strayByteShare = 0.04;
     sensor.setFaults(faults);
     sensor.pauseStream(false);
-    QTRY_VERIFY_WITH_TIMEOUT(sensor.framesSent() >= 600, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(sensor.framesSent() >= 400, 20000);
     sensor.pauseStream(true);
     sensor.writeRaw({0x00, 0x00});   // the last frame is examined
 

@@ -73,7 +73,7 @@ void tst_port_scanner::findsTheSensorAmongOtherLines()
     noisy.setLineBaud(57600);
     sim::SimSensor noisy2;
     noisy2.setLineBaud(2000000);
-    QVERIFY(sensor.start(100));
+    QVERIFY(sensor.start(1000));
     QVERIFY(silent.start(100));
     silent.pauseStream(true);
     QVERIFY(noisy.start(200));
@@ -84,7 +84,11 @@ void tst_port_scanner::findsTheSensorAmongOtherLines()
     ResultCollector collect;
     connectAcrossThreads(&scanner, &PortScanner::portScanned, &collect, &ResultCollector::onPort);
     connectAcrossThreads(&scanner, &PortScanner::finished, &collect, &ResultCollector::onFinished);
-    QVERIFY(scanner.start(ports));
+    // Listening longer than the viewer does: the simulator's thread may wait
+    // for a core on a loaded machine.
+    ScanOptions options;
+    options.listenMs = 800;
+    QVERIFY(scanner.start(ports, options));
     QTRY_VERIFY_WITH_TIMEOUT(collect.done, 30000);
     const QVector<PortScanResult> &results = collect.results;
     QCOMPARE(results.size(), 4);
@@ -122,6 +126,9 @@ void tst_port_scanner::versionQueryFindsAQuietSensor()
 
     ScanOptions query;
     query.queryVersion = true;
+    // The simulator's thread may wait for a core on a loaded machine; a
+    // sensor answers within milliseconds.
+    query.versionWaitMs = 2000;
     const PortScanResult asked = PortScanner::scanPort(linkOf(sensor), query, cancel);
     QCOMPARE(asked.hits.size(), 1);
     QCOMPARE(asked.hits.first().baud, 921600);
