@@ -49,6 +49,12 @@ int ChartModel::addBatch(const QVector<uint16_t> &dist, int freq, int timeRange)
     return plotted;
 }
 
+void ChartModel::skipTime(double seconds)
+{
+    if (seconds > 0)
+        cursor += seconds;
+}
+
 void ChartModel::suspend()
 {
     if (current == State::Suspended)

@@ -72,6 +72,11 @@ public:
     // time window of `timeRange` seconds. Returns the number of points plotted.
     int addBatch(const QVector<uint16_t> &dist, int freq, int timeRange);
 
+    // Time passes without frames (the device was away): the next point is
+    // plotted `seconds` later than the frames alone would put it, so the gap
+    // shows on the time axis.
+    void skipTime(double seconds);
+
     void suspend();
     void resume();
     // The chart empties and the time restarts at 0; a suspended chart stays

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "link_panel.h"
 #include "receiver.h"
 
 #include <QDebug>
@@ -31,12 +32,13 @@ void MainWindow::on_connectButton_clicked()
         ui->groupBox_ctrl->setEnabled(false);
         ui->tabWidget_cmd->setEnabled(false);
         ui->groupBox_langune->setEnabled(true);
+        linkPanel->disconnected();
         return;
     }
 
     qDebug() << serialSelected << baudRate;
     if (!worker->openPort(serialSelected, baudRate)) {
-        showStatus(tr("连接失败!"));
+        showStatus(LinkPanel::failureText(tr("连接失败!"), worker->lastOpenFailure()));
         return;
     }
     // The port and the rate follow the text after one blank in any language.
@@ -49,6 +51,7 @@ void MainWindow::on_connectButton_clicked()
     ui->groupBox_ctrl->setEnabled(true);
     ui->tabWidget_cmd->setEnabled(true);
     resetLiveDisplay();
+    linkPanel->connected();
     // The language cannot change while connected.
     ui->groupBox_langune->setEnabled(false);
 }

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "cross_thread.h"
+#include "link_panel.h"
 #include "receiver.h"
 
 #include <QChart>
@@ -92,6 +93,9 @@ MainWindow::MainWindow(QWidget *parent)
     chart->legend()->hide();
 
     ui->dispalyLayout->addWidget(chartView, 0, Qt::Alignment());
+
+    // Reconnect, line health, find and command traffic (before any port opens).
+    linkPanel = new LinkPanel(this);
 
     chartRefreshTimer = new QTimer(this);
     chartRefreshTimer->setSingleShot(true);

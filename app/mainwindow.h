@@ -29,6 +29,7 @@ class QThread;
 class QTimer;
 class QTranslator;
 class receiver;
+class LinkPanel;
 
 namespace Ui {
 class MainWindow;
@@ -148,6 +149,9 @@ private:
     void writeRecordLines(const QVector<uint16_t> &dist);
 
     friend class WindowProbe; // tests reach the window's state through it
+    friend class LinkPanel;   // the link's panel (app/link_panel.cpp) drives the connection
+
+    LinkPanel *linkPanel = nullptr;
 
     Ui::MainWindow *ui;
     QString serialSelected;

@@ -10,6 +10,16 @@
 // gave the distance S[h+3]*256 + S[h+2]. The parser's buffer is then S from
 // the first header not yet examined, or, when there is none, only a trailing
 // 0x59 (half a header) or nothing: never more than 10 bytes.
+//
+// Line health, on the same examined headers in order: a header at or after the
+// end of the last counted frame counts (good or bad checksum) and covers nine
+// bytes; one inside it counts only when good (and is a resynchronisation).
+// Stray bytes are the uncovered bytes before the buffer's start; a run of them
+// after the first counted frame, ended by a counted frame, is a
+// resynchronisation. A second parser, fed the same chunks through the
+// counting overload, must return exactly what the first returns. At the end
+// of the input the stream ends (finishMeasurementFrames): the headers left with
+// their nine bytes are examined by the same rules and the rest is stray.
 
 #include "measurement_parser.h"
 #include "fuzz_input.h"
@@ -75,6 +85,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     QByteArray buffer;
     QVector<uint16_t> out;
+    QByteArray countedBuffer;
+    QVector<uint16_t> countedOut;
+    LineHealth health;
+    struct {
+        quint64 good = 0, bad = 0, stray = 0, resyncs = 0;
+        int covered = 0, accounted = 0;
+        bool synced = false, inGap = false;
+    } m;
+    auto accountUpTo = [&m](int x) {
+        const int from = std::max(m.accounted, m.covered);
+        if (x > from) {
+            m.stray += quint64(x - from);
+            if (m.synced)
+                m.inGap = true;
+        }
+        m.accounted = std::max(m.accounted, x);
+    };
     std::vector<uint16_t> expected;
     size_t examined = 0;   // headers examined so far, in the model
     int arrived = 0;
@@ -84,12 +111,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         buffer.append(chunk);
         const int before = out.size();
         const int n = parseMeasurementFrames(buffer, out);
+        countedBuffer.append(chunk);
+        const int counted = parseMeasurementFrames(countedBuffer, countedOut, health);
+        fz::check(counted == n && countedOut == out && countedBuffer == buffer,
+                  "the counting parser returns other distances");
 
         int expectedNew = 0;
         while (examined < headers.size() && headers[examined].at + 11 <= arrived) {
-            if (headers[examined].good) {
-                expected.push_back(headers[examined].dist);
+            const Header &hd = headers[examined];
+            if (hd.good) {
+                expected.push_back(hd.dist);
                 ++expectedNew;
+            }
+            if (hd.at < m.covered) {
+                if (hd.good) {
+                    ++m.good;
+                    ++m.resyncs;
+                    m.inGap = false;
+                    m.synced = true;
+                    m.covered = hd.at + 9;
+                }
+            } else {
+                const bool gap = hd.at > std::max(m.accounted, m.covered);
+                accountUpTo(hd.at);
+                if (m.synced && (gap || m.inGap))
+                    ++m.resyncs;
+                ++(hd.good ? m.good : m.bad);
+                m.inGap = false;
+                m.synced = true;
+                m.covered = hd.at + 9;
             }
             ++examined;
         }
@@ -107,7 +157,46 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         else
             start = arrived;
         fz::check(buffer.size() <= 10, "buffer holds more than 10 bytes");
+        accountUpTo(start);
+        fz::check(health.goodFrames == m.good && health.badChecksums == m.bad, "frame counts");
+        fz::check(health.strayBytes == m.stray, "stray byte count");
+        fz::check(health.resyncs == m.resyncs, "resynchronisation count");
         fz::check(buffer == stream.mid(start, arrived - start), "buffer does not begin at the first unparsed frame");
     }
+
+    // The end of the stream: the headers not yet examined that have their nine
+    // bytes are examined now, and every byte left leaves the buffer.
+    QVector<uint16_t> last;
+    finishMeasurementFrames(countedBuffer, last, health);
+    QVector<uint16_t> expectedLast;
+    for (; examined < headers.size() && headers[examined].at + 9 <= arrived; ++examined) {
+        const Header &hd = headers[examined];
+        if (hd.good)
+            expectedLast.push_back(hd.dist);
+        if (hd.at < m.covered) {
+            if (hd.good) {
+                ++m.good;
+                ++m.resyncs;
+                m.inGap = false;
+                m.synced = true;
+                m.covered = hd.at + 9;
+            }
+            continue;
+        }
+        const bool gap = hd.at > std::max(m.accounted, m.covered);
+        accountUpTo(hd.at);
+        if (m.synced && (gap || m.inGap))
+            ++m.resyncs;
+        ++(hd.good ? m.good : m.bad);
+        m.inGap = false;
+        m.synced = true;
+        m.covered = hd.at + 9;
+    }
+    accountUpTo(arrived);
+    fz::check(last == expectedLast, "distances at the end of the stream");
+    fz::check(countedBuffer.isEmpty(), "buffer left at the end of the stream");
+    fz::check(health.goodFrames == m.good && health.badChecksums == m.bad, "frame counts at the end");
+    fz::check(health.strayBytes == m.stray, "stray byte count at the end");
+    fz::check(health.resyncs == m.resyncs, "resynchronisation count at the end");
     return 0;
 }

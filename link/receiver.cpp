@@ -1,19 +1,24 @@
 #include "receiver.h"
 #include "log_categories.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMetaType>
 #include <QSerialPort>
 #include <QTimer>
 
 #include <memory>
+#include <algorithm>
 
 receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freqTimer(nullptr),
     distNum(10), portOpen(false), rxBuffer(), frameHeader(), distBuffer(), frameCount(0), frameRate(0)
 {
     // The distance batch crosses from the worker's thread to the window's.
     qRegisterMetaType<QVector<uint16_t>>("QVector<uint16_t>");
+    qRegisterMetaType<LineHealth>("LineHealth");
+    qRegisterMetaType<TrafficEntry>("TrafficEntry");
 
     serialPort = new QSerialPort();
     freqTimer = new QTimer();
@@ -70,14 +75,17 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
 
     // A device that vanishes (adapter unplugged) leaves the port open but dead:
     // its reads fail over and over (a resource error, or a hung-up line that
-    // reads end-of-file while the port's notifier spins). Close it in the
-    // worker's thread, after the port has finished its error report, so
-    // nothing spins and isPortOpen() tells the truth. A read that finds
+    // reads end-of-file while the port's notifier spins). A read that finds
     // nothing also happens on a healthy line: the port's notice of bytes that
     // an exchange's wait has already taken. Such a read follows a read that
     // brought data, which a dead line never does, so data starts the count
     // again; and the port, which stops reading on a resource error, is made
-    // to read on (a dead line then fails again at once).
+    // to read on (a dead line then fails again at once). Nor is the reason the
+    // port gives trustworthy: when a read notification brings no bytes it
+    // takes the reason from whatever errno an unrelated call left behind. So
+    // after a burst the check runs in the worker's thread, once the port has
+    // finished its report, and gives the port up only once the device is
+    // confirmed gone.
     auto failedReads = std::make_shared<int>(0);
     connect(serialPort, &QSerialPort::readyRead, this, [failedReads] { *failedReads = 0; });
     connect(serialPort, &QSerialPort::errorOccurred, this,
@@ -96,16 +104,13 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
             return; // no lost device yet
         }
         *failedReads = 0;
-        QMetaObject::invokeMethod(this, [this] {
-            // A reopen queued before this call clears the error: leave that port alone.
-            const QSerialPort::SerialPortError e = serialPort->error();
-            if (!serialPort->isOpen() || (e != QSerialPort::ReadError && e != QSerialPort::ResourceError))
-                return;
-            qCDebug(lcLink) << "receiver::errorOccurred" << "device lost:" << serialPort->errorString();
-            serialPort->close();
-            portOpen.store(false);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { checkPortLost(); }, Qt::QueuedConnection);
     });
+
+    // Checks for a lost device coming back; started only while waiting for it.
+    reconnectTimer = new QTimer(this);
+    reconnectTimer->setInterval(1000);
+    connect(reconnectTimer, &QTimer::timeout, this, &receiver::tryReconnect);
 
     distNum.store(10, std::memory_order_relaxed);
     frameRate = 0;
@@ -170,16 +175,12 @@ bool receiver::isPortOpen()
     return portOpen.load();
 }
 
-void receiver::slotOpen(QString _serialSelected, int _baudRate, bool &_result)
+// Opens `name` at `baudRate` with the line settings of the sensor; on success
+// the rate timer runs and isPortOpen() says so.
+bool receiver::openSerial(const QString &name, int baudRate)
 {
-    _result = false;
-    if (serialPort->isOpen()) {
-        serialPort->close();
-        portOpen.store(false);
-    }
-
-    serialPort->setPortName(_serialSelected);
-    serialPort->setBaudRate(_baudRate, QSerialPort::AllDirections);
+    serialPort->setPortName(name);
+    serialPort->setBaudRate(baudRate, QSerialPort::AllDirections);
     serialPort->setReadBufferSize(0);
     serialPort->setDataBits(QSerialPort::Data8);
     serialPort->setParity(QSerialPort::NoParity);
@@ -187,16 +188,40 @@ void receiver::slotOpen(QString _serialSelected, int _baudRate, bool &_result)
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
 
     serialPort->open(QIODevice::ReadWrite);
+    if (!serialPort->isOpen())
+        return false;
+    freqTimer->start(1000);
+    frameCount = 0;
+    portOpen.store(true);
+    return true;
+}
+
+void receiver::slotOpen(QString _serialSelected, int _baudRate, bool &_result)
+{
+    _result = false;
+    stopWaiting();
     if (serialPort->isOpen()) {
+        serialPort->close();
+        portOpen.store(false);
+    }
+
+    if (openSerial(_serialSelected, _baudRate)) {
         qCDebug(lcLink) << "receiver::slotOpen" << "opened success";
-        freqTimer->start(1000);
-        frameCount = 0;
-        portOpen.store(true);
+        openedName = _serialSelected;
+        openedBaud = _baudRate;
+        openFailure.store(OpenFailure::None);
+        reconnects.store(0);
+        // The counters run from this connect on, over a parser starting afresh.
+        health = LineHealth();
+        rxBuffer.resize(0);
+        emit signalLineHealth(health);
         _result = true;
     } else {
         qCDebug(lcLink) << "receiver::slotOpen" << "opened fail";
+        const QSerialPort::SerialPortError error = serialPort->error();
         serialPort->close();
         portOpen.store(false);
+        openFailure.store(classifyOpenFailure(_serialSelected, error));
         _result = false;
     }
 }
@@ -204,7 +229,140 @@ void receiver::slotOpen(QString _serialSelected, int _baudRate, bool &_result)
 void receiver::slotClose(bool &_result)
 {
     _result = false;
+    stopWaiting();
+    // Every frame that has arrived goes out before the port closes, also the
+    // distances still gathering for the next batch and the last frame, which
+    // the parser would hold until two more bytes came: a recording keeps all
+    // the operator saw arrive.
+    if (serialPort->isOpen()) {
+        rxBuffer.append(serialPort->readAll());
+        frameCount += parseMeasurementFrames(rxBuffer, distBuffer, health);
+        frameCount += finishMeasurementFrames(rxBuffer, distBuffer, health);
+        flushDistances();
+    }
     serialPort->close();
     portOpen.store(false);
     _result = true;
+}
+
+void receiver::setAutoReconnect(bool on)
+{
+    reconnectEnabled.store(on);
+    if (!on)
+        runInWorkerThread([this] { stopWaiting(); });
+}
+
+LineHealth receiver::lineHealth()
+{
+    LineHealth copy;
+    runInWorkerThread([&] { copy = health; });
+    return copy;
+}
+
+void receiver::checkPortLost()
+{
+    // A reopen queued before this call clears the error: leave that port alone.
+    const QSerialPort::SerialPortError e = serialPort->error();
+    if (!serialPort->isOpen() || (e != QSerialPort::ReadError && e != QSerialPort::ResourceError))
+        return;
+    if (!portDeviceGone(*serialPort)) {
+        qCDebug(lcLink) << "receiver::errorOccurred" << "device still present, error ignored:"
+                        << serialPort->errorString();
+        serialPort->clearError();
+        if (e == QSerialPort::ResourceError) {
+            // The port stops reading after a resource error; open it again to
+            // read on (the bytes wait in the device meanwhile).
+            const QByteArray pending = serialPort->readAll();
+            rxBuffer.append(pending);
+            serialPort->close();
+            if (!openSerial(openedName, openedBaud))
+                deviceLost();
+        }
+        return;
+    }
+    deviceLost();
+}
+
+// The device is gone: the port closes, the distances parsed so far go out
+// (a recording keeps every line from before the loss) and, unless turned off,
+// the waiting for the device starts.
+void receiver::deviceLost()
+{
+    qCDebug(lcLink) << "receiver::errorOccurred" << "device lost:" << serialPort->errorString();
+    if (serialPort->isOpen()) {
+        rxBuffer.append(serialPort->readAll());
+        frameCount += parseMeasurementFrames(rxBuffer, distBuffer, health);
+    }
+    // Nothing follows: the last frame is taken without the two bytes after it.
+    frameCount += finishMeasurementFrames(rxBuffer, distBuffer, health);
+    serialPort->close();
+    portOpen.store(false);
+    freqTimer->stop();
+    flushDistances();
+    // A pseudo-terminal never comes back: a new one under the same number is
+    // another program's line. Other names (an adapter's device, a link to
+    // one) are waited for.
+    const bool wait = reconnectEnabled.load() && !openedName.isEmpty()
+            && !portLocation(openedName).startsWith(QLatin1String("/dev/pts/"));
+    if (wait) {
+        waitingForDevice.store(true);
+        reconnectTimer->start();
+    }
+    emit signalDeviceLost(wait);
+}
+
+void receiver::tryReconnect()
+{
+    if (!waitingForDevice.load()) {
+        reconnectTimer->stop();
+        return;
+    }
+    // Cheap while the device is away: one look at its file a second.
+    if (!QFileInfo::exists(portLocation(openedName)))
+        return;
+    if (!openSerial(openedName, openedBaud)) {
+        serialPort->close();
+        return;   // there, but not ready (or not ours yet): try again next second
+    }
+    reconnectTimer->stop();
+    waitingForDevice.store(false);
+    const int count = reconnects.fetch_add(1) + 1;
+    qCDebug(lcLink) << "receiver::tryReconnect" << "reopened" << openedName << openedBaud << "count" << count;
+    emit signalReconnected(count);
+}
+
+void receiver::stopWaiting()
+{
+    reconnectTimer->stop();
+    if (waitingForDevice.exchange(false))
+        emit signalReconnectStopped();
+}
+
+void receiver::flushDistances()
+{
+    if (distBuffer.isEmpty())
+        return;
+    QVector<uint16_t> batch(distBuffer.size());
+    std::copy(distBuffer.cbegin(), distBuffer.cend(), batch.begin());
+    emit signalDistance(batch, frameRate);
+    distBuffer.resize(0);
+}
+
+void receiver::recordTraffic(const char *tag, uint8_t id, const QByteArray &sent, bool ok, int frames)
+{
+    TrafficEntry entry;
+    entry.time = QDateTime::currentDateTime();
+    if (tag) {
+        QString name = QString::fromLatin1(tag);
+        const int colons = name.lastIndexOf(QLatin1String("::"));
+        entry.name = colons >= 0 ? name.mid(colons + 2) : name;
+    } else {
+        entry.name = QStringLiteral("cmd 0x%1").arg(id, 2, 16, QLatin1Char('0'));
+    }
+    entry.sent = sent;
+    entry.received = trafficReceived;
+    entry.ok = ok;
+    entry.frames = frames;
+    trafficReceived.clear();
+    emit signalTraffic(entry);
 }

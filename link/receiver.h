@@ -8,7 +8,10 @@
 // the result flag the slot has written.
 
 #include "command_table.h"
+#include "measurement_parser.h"
+#include "port_access.h"
 #include "protocol_timing.h"
+#include "traffic_entry.h"
 
 #include <QByteArray>
 #include <QDebug>
@@ -40,6 +43,22 @@ public:
     bool openPort(QString portName, int baudRate);
     bool closePort();
     bool isPortOpen();
+
+    // Why the last openPort() failed (any thread; None after a success).
+    OpenFailure lastOpenFailure() const { return openFailure.load(); }
+
+    // When the device vanishes while connected the port is closed and, with
+    // auto-reconnect on (the default), the worker checks once a second
+    // whether the same port is back and opens it again at the same rate.
+    // closePort() or another openPort() ends the waiting. Any thread.
+    void setAutoReconnect(bool on);
+    bool autoReconnect() const { return reconnectEnabled.load(); }
+    bool isWaitingForDevice() const { return waitingForDevice.load(); }
+    // Reopenings since the operator's last openPort().
+    int reconnectCount() const { return reconnects.load(); }
+    // The line's health since the operator's last openPort() (blocking; runs
+    // in the worker's thread).
+    LineHealth lineHealth();
 
     // Batch threshold written by the GUI thread, read by the parser.
     void setDistNum(int n) { distNum.store(n, std::memory_order_relaxed); }
@@ -145,6 +164,19 @@ signals:
     void signal_mb_save_config(uchar dev_addr, bool &result);
     void signal_modbus_enable(bool &result);
     void signal_modbus_dev_addr_set(uchar dev_addr, bool &result);
+    // The device has gone (the port is closed by now; every distance parsed
+    // before went out in a last signalDistance first). `waiting`: the worker
+    // waits for it to come back.
+    void signalDeviceLost(bool waiting);
+    // The port is open again after a loss; `count` reopenings so far.
+    void signalReconnected(int count);
+    // The waiting for a lost device ended without it (closePort, openPort,
+    // or auto-reconnect turned off).
+    void signalReconnectStopped();
+    // The line's health: once a second while connected, and at a connect.
+    void signalLineHealth(LineHealth health);
+    // One command exchange, once it is over.
+    void signalTraffic(TrafficEntry entry);
     // Carries a runInWorkerThread call to the worker's thread.
     void signalWorkerCall(QPrivateSignal);
 
@@ -274,6 +306,18 @@ private:
     }
     void runPendingCall();
 
+    // Port opening shared by slotOpen and the reconnect (worker's thread).
+    bool openSerial(const QString &name, int baudRate);
+    // After an error report: confirm the device is gone before giving it up.
+    void checkPortLost();
+    void deviceLost();
+    void tryReconnect();
+    void stopWaiting();
+    // Hands the distances parsed so far to the window.
+    void flushDistances();
+    // The traffic view's record of an exchange (worker's thread).
+    void recordTraffic(const char *tag, uint8_t id, const QByteArray &sent, bool ok, int frames = 0);
+
     std::atomic<int> distNum;
     std::atomic<bool> portOpen;
     int parserDetachDepth = 0;   // worker's thread only
@@ -292,7 +336,20 @@ private:
     // through what was queued at that moment.
     std::atomic<bool> upgradeCancel{false};
 
+    std::atomic<OpenFailure> openFailure{OpenFailure::None};
+    std::atomic<bool> reconnectEnabled{true};
+    std::atomic<bool> waitingForDevice{false};
+    std::atomic<int> reconnects{0};
+    // Worker's thread only: the port to reopen, the once-a-second check, and
+    // what the exchange in progress has written and read (for the traffic view).
+    QString openedName;
+    int openedBaud = 0;
+    QTimer *reconnectTimer = nullptr;
+    QByteArray trafficSent;
+    QByteArray trafficReceived;
+
     // Parser state; touched only in the worker's thread.
+    LineHealth health;
     QByteArray rxBuffer;
     QByteArray frameHeader;
     QVector<uint16_t> distBuffer;

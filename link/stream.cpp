@@ -9,7 +9,7 @@
 void receiver::slotReceiver()
 {
     rxBuffer.append(serialPort->readAll());
-    frameCount += parseMeasurementFrames(rxBuffer, distBuffer);
+    frameCount += parseMeasurementFrames(rxBuffer, distBuffer, health);
 
     // One batch per read at most, once more than distNum distances gathered.
     if (distBuffer.size() > distNum.load(std::memory_order_relaxed)) {
@@ -26,4 +26,5 @@ void receiver::slotCalcFreq()
 {
     frameRate = frameCount;
     frameCount = 0;
+    emit signalLineHealth(health);
 }

@@ -32,6 +32,7 @@ bool receiver::read_ack(QByteArray ack)
     // only its last ack.size() bytes between reads, so an acknowledgement
     // split across reads is still found.
     const bool result = exchange::readUntil(serialPort, 2 * waitMs, waitMs, [&](const QByteArray &chunk) {
+        trafficReceived.append(chunk);
         qCDebug(lcProtocol) << "read" << (buffer + chunk).toHex().constData();
         return acksearch::searchStep(buffer, chunk, ack);
     });
@@ -42,8 +43,11 @@ bool receiver::read_ack(QByteArray ack)
 
 bool receiver::writeUntilAcked(const QByteArray &request, const QByteArray &ack, int attempts)
 {
+    trafficSent.clear();
+    trafficReceived.clear();
     for (int attempt = 0; attempt < attempts; ++attempt) {
         exchange::send(serialPort, request, protocolTiming().ackWaitMs);
+        trafficSent.append(request);
         if (read_ack(ack))
             return true;
     }
@@ -56,7 +60,9 @@ bool receiver::runCommand(const commandtable::Command &command, uint32_t first, 
     const QByteArray frame = commandtable::frameOf(command, first, second);
     if (command.logTag)
         exchange::logFrame(command.logTag, frame, true, lcProtocol);
-    return writeUntilAcked(frame, commandtable::answerOf(command, frame), command.attempts);
+    const bool ok = writeUntilAcked(frame, commandtable::answerOf(command, frame), command.attempts);
+    recordTraffic(command.logTag, command.id, trafficSent, ok);
+    return ok;
 }
 
 QByteArray receiver::runQuery(const commandtable::Query &query)
@@ -68,6 +74,9 @@ QByteArray receiver::runQuery(const commandtable::Query &query)
     const QByteArray frame = commandtable::frameOf(query);
     exchange::logFrame(query.logTag, frame, false, lcProtocol);
     exchange::send(serialPort, frame, waitMs);   // a query is never re-sent
-    return exchange::collectReply(serialPort, query.header(), query.replyLength, query.passes, waitMs,
-                                  lcProtocol);
+    trafficReceived.clear();
+    const QByteArray reply = exchange::collectReply(serialPort, query.header(), query.replyLength, query.passes,
+                                                    waitMs, lcProtocol, &trafficReceived);
+    recordTraffic(query.logTag, query.id, frame, !reply.isEmpty());
+    return reply;
 }

@@ -55,12 +55,14 @@ bool readUntil(QSerialPort *port, int boundMs, int stepMs, const std::function<b
 }
 
 QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length, int passes,
-                        int waitMs, LogCategory category)
+                        int waitMs, LogCategory category, QByteArray *raw)
 {
     QByteArray buffer;
     QByteArray found;
     readUntil(port, (passes + 1) * waitMs, waitMs, [&](const QByteArray &chunk) {
         qCDebug(category) << chunk.toHex().constData();
+        if (raw)
+            raw->append(chunk);
         return replysearch::searchStep(buffer, chunk, header, length, &found);
     });
     return found;

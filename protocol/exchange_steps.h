@@ -49,9 +49,9 @@ bool readUntil(QSerialPort *port, int boundMs, int stepMs, const std::function<b
 // After a request was written: the reply is looked for in every chunk read
 // (each logged) for as long as one initial wait and `passes` more waits of
 // `waitMs` take. Returns the `length` bytes cut out at the first `header`,
-// or an empty array.
+// or an empty array. Every byte read is appended to `raw` when given.
 QByteArray collectReply(QSerialPort *port, const QByteArray &header, int length, int passes,
-                        int waitMs, LogCategory category);
+                        int waitMs, LogCategory category, QByteArray *raw = nullptr);
 
 } // namespace exchange
 

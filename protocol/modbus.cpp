@@ -15,7 +15,10 @@ bool receiver::runModbusWrite(const QByteArray &request, const char *tag)
     const ParserDetached detached(*this);
     if (tag)
         exchange::logFrame(tag, request, true, lcModbus);
-    return writeUntilAcked(request, request, exchange::kModbusWriteAttempts);
+    const bool ok = writeUntilAcked(request, request, exchange::kModbusWriteAttempts);
+    // The baud-rate pair is logged by its caller; it is named here all the same.
+    recordTraffic(tag ? tag : MbBaudHigh.logTag, 0, trafficSent, ok);
+    return ok;
 }
 
 // Read exchange: the request once, the reply found by its header (device
@@ -27,17 +30,22 @@ QByteArray receiver::runModbusRead(const ModbusRead &read, uint8_t devAddr)
     const QByteArray request = modbusframe::readRequest(devAddr, read.reg, read.count);
     exchange::logFrame(read.logTag, request, true, lcModbus);
     exchange::send(serialPort, request, protocolTiming().replyWaitMs);
+    trafficReceived.clear();
     const QByteArray reply = exchange::collectReply(
         serialPort, modbusframe::readReplyHeader(devAddr, read.count), modbusframe::readReplyLength(read.count),
-        exchange::kModbusReadPasses, protocolTiming().replyWaitMs, lcModbus);
-    if (reply.isEmpty())
+        exchange::kModbusReadPasses, protocolTiming().replyWaitMs, lcModbus, &trafficReceived);
+    if (reply.isEmpty()) {
+        recordTraffic(read.logTag, 0, request, false);
         return reply;
+    }
     uint16_t calc = 0;
     uint16_t received = 0;
     if (!modbusframe::replyCrcOk(reply, &calc, &received)) {
         qCDebug(lcModbus) << "error: crc error! calc:" << calc << ", ack:" << received;
+        recordTraffic(read.logTag, 0, request, false);
         return QByteArray();
     }
+    recordTraffic(read.logTag, 0, request, true);
     return reply;
 }
 

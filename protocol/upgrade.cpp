@@ -197,6 +197,11 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
     }
 
     const bool ok = transferImage(image, L);
+    // Summarised: the header frame and the number of data frames.
+    trafficReceived.clear();
+    recordTraffic("receiver::slot_do_cmd_id_upgrade", 0,
+                  upgradeframe::buildHeader(L, uint32_t(image.size())), ok,
+                  int(upgradeframe::frameCount(uint64_t(image.size()), L)));
     if (ok)
         qCDebug(lcUpgrade) << "upgrade success";
     emit signalUpgradeResult(ok);

@@ -35,6 +35,11 @@ uint32_t payloadValue(const Bytes &frame, size_t bytes)
 
 void SimSensor::Impl::processRx(Clock::time_point now)
 {
+    // Sent at another rate than the UART's, a request arrives as noise.
+    if (!rx.empty() && !hostRateMatches()) {
+        rx.clear();
+        return;
+    }
     size_t start = 0;
     // A device that is vanishing takes nothing more from the line.
     while (start < rx.size() && !vanishing) {

@@ -21,6 +21,9 @@ using Clock = std::chrono::steady_clock;
 // Bytes that may wait to be written before stream frames are dropped: a real
 // sensor's UART does not queue, it transmits into the void when nobody reads.
 constexpr size_t kMaxBacklog = 8192;
+// Distances kept for sentDistances(): hours of a fast stream would otherwise
+// fill the memory of a soak run.
+constexpr size_t kMaxSentLog = 4000000;
 // An incomplete request that sees no new byte this long is dropped byte by byte.
 constexpr auto kRxIdleLimit = std::chrono::milliseconds(100);
 
@@ -57,6 +60,7 @@ struct SimSensor::Impl {
     int wakeWrite = -1;
     std::string dev;
     std::string link;
+    std::string lastLink;          // the link name replug() makes again
     std::thread thread;
     std::atomic<bool> quit{false};
     std::atomic<bool> isRunning{false};
@@ -79,6 +83,10 @@ struct SimSensor::Impl {
     std::vector<uint16_t> frameLog;
     StreamFaults faults;
     uint64_t framesSent = 0;
+    uint64_t badFramesSent = 0;
+    uint64_t strayBytesSent = 0;
+    std::vector<uint16_t> sentLog;
+    int lineBaud = 0;              // 0: whatever the host sets
     Clock::time_point epoch{};     // start of the current pacing period
     uint64_t framesSinceEpoch = 0;
     Clock::time_point startTime{};
@@ -151,6 +159,7 @@ struct SimSensor::Impl {
 
     // --- stream (sim_stream.cpp) ---
     bool streaming() const;
+    bool hostRateMatches() const;
     void restartPacing(Clock::time_point now);
     void produceStream(Clock::time_point now);
     uint16_t distanceAt(double seconds) const;

@@ -131,6 +131,32 @@ std::string makeLink(const std::string &devicePath)
     return std::string();
 }
 
+bool makeLinkAt(const std::string &path, const std::string &devicePath)
+{
+    mkdir(simulatorDirectory().c_str(), 0777);
+    unlink(path.c_str());
+    return symlink(devicePath.c_str(), path.c_str()) == 0;
+}
+
+int speedOf(int fd)
+{
+    termios tio;
+    if (fd < 0 || tcgetattr(fd, &tio) != 0)
+        return 0;
+    static const struct { speed_t code; int baud; } speeds[] = {
+        {B1200, 1200}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600}, {B19200, 19200},
+        {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
+        {B460800, 460800}, {B500000, 500000}, {B576000, 576000}, {B921600, 921600},
+        {B1000000, 1000000}, {B1152000, 1152000}, {B1500000, 1500000}, {B2000000, 2000000},
+    };
+    const speed_t code = cfgetospeed(&tio);
+    for (const auto &s : speeds) {
+        if (s.code == code)
+            return s.baud;
+    }
+    return 0;
+}
+
 void removeLink(std::string &link)
 {
     if (!link.empty())

@@ -13,6 +13,10 @@ bool openPty(int &master, int &slave, std::string &devicePath);
 // empty when the directory is not private (see isPrivateDirectory).
 std::string makeLink(const std::string &devicePath);
 void removeLink(std::string &link);
+// Makes `path` (again) a link to devicePath; false on failure.
+bool makeLinkAt(const std::string &path, const std::string &devicePath);
+// The host side's configured speed as a number (0 when not a known speed).
+int speedOf(int fd);
 
 } // namespace sim
 

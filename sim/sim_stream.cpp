@@ -2,6 +2,7 @@
 // format) paced by a steady clock, with the faults the tests ask for.
 
 #include "sim_impl.h"
+#include "sim_pty.h"
 
 #include <cmath>
 #include <cstdio>
@@ -30,6 +31,11 @@ bool SimSensor::Impl::streaming() const
     if (upgActive && upgData.size() < upgAnnounced && !streamDuringUpgrade)
         return false;
     return true;
+}
+
+bool SimSensor::Impl::hostRateMatches() const
+{
+    return lineBaud == 0 || speedOf(master) == lineBaud;
 }
 
 void SimSensor::Impl::restartPacing(Clock::time_point now)
@@ -97,6 +103,16 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
     batch.reserve(static_cast<size_t>(n) * 10);
     std::uniform_real_distribution<double> share(0.0, 1.0);
     std::uniform_int_distribution<int> anyByte(0, 255);
+    if (!drop && !hostRateMatches()) {
+        // The host listens at another rate: it reads noise, no frame.
+        for (uint64_t k = 0; k < n * 9; ++k) {
+            const int b = anyByte(rng);
+            batch.push_back(static_cast<uint8_t>(b == 0x59 ? 0x58 : b));
+        }
+        framesSinceEpoch += n;
+        enqueue(batch);
+        return;
+    }
     for (uint64_t k = 0; k < n; ++k) {
         const double t = epochOffset + static_cast<double>(framesSinceEpoch + k + 1) / rate;
         uint16_t cm = distanceAt(t);
@@ -119,6 +135,7 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
                 b = anyByte(rng);
             } while (b == 0x59 || b == 0x5A);
             batch.push_back(static_cast<uint8_t>(b));
+            ++strayBytesSent;
         }
         const bool good = !(faults.badChecksumShare > 0.0 && share(rng) < faults.badChecksumShare);
         const Bytes f = measurementFrame(cm, good);
@@ -127,6 +144,10 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
             ++framesSent;
             if (frameLogOn)
                 frameLog.push_back(cm);
+            if (sentLog.size() < kMaxSentLog)
+                sentLog.push_back(cm);
+        } else {
+            ++badFramesSent;
         }
     }
     framesSinceEpoch += n;

@@ -50,6 +50,7 @@ bool SimSensor::start(int framesPerSecond)
         d->wakeWrite = wake[1];
         d->dev = dev;
         d->link = makeLink(dev);
+        d->lastLink = d->link;
         d->rate = clampRate(framesPerSecond);
         d->resetSession();
     }
@@ -81,6 +82,27 @@ void SimSensor::unplug()
 {
     // Both ends go at once, mid-stream, like a USB adapter pulled out.
     stop();
+}
+
+bool SimSensor::replug(int framesPerSecond)
+{
+    std::string name;
+    int fps;
+    {
+        std::lock_guard<std::mutex> lock(d->m);
+        name = d->lastLink;
+        fps = framesPerSecond < 0 ? d->rate : framesPerSecond;
+    }
+    if (name.empty() || !start(fps))
+        return false;
+    std::lock_guard<std::mutex> lock(d->m);
+    // start() made a link of its own: the device takes its old name again.
+    removeLink(d->link);
+    if (!makeLinkAt(name, d->dev))
+        return false;
+    d->link = name;
+    d->lastLink = name;
+    return true;
 }
 
 bool SimSensor::running() const { return d->isRunning.load(); }
@@ -205,6 +227,51 @@ std::vector<uint16_t> SimSensor::frameLog() const
 {
     std::lock_guard<std::mutex> lock(d->m);
     return d->frameLog;
+}
+
+uint64_t SimSensor::badFramesSent() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->badFramesSent;
+}
+
+uint64_t SimSensor::strayBytesSent() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->strayBytesSent;
+}
+
+std::vector<uint16_t> SimSensor::sentDistances() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->sentLog;
+}
+
+void SimSensor::clearSentLog()
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->sentLog.clear();
+    d->framesSent = 0;
+    d->badFramesSent = 0;
+    d->strayBytesSent = 0;
+}
+
+void SimSensor::setLineBaud(int baud)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->lineBaud = std::max(0, baud);
+}
+
+int SimSensor::lineBaud() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->lineBaud;
+}
+
+int SimSensor::hostBaud() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return speedOf(d->master);
 }
 
 void SimSensor::writeRaw(const Bytes &bytes)

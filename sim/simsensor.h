@@ -81,6 +81,14 @@ public:
     // in it); false stops and empties the log.
     void setFrameLog(bool on);
     std::vector<uint16_t> frameLog() const;
+    // Faults injected into the stream so far (StreamFaults): frames sent with
+    // a wrong checksum, and stray bytes put before frames.
+    uint64_t badFramesSent() const;
+    uint64_t strayBytesSent() const;
+    // The distances of the good frames written, in order, since the last
+    // clearSentLog() (kept for every frame: tests compare recordings with it).
+    std::vector<uint16_t> sentDistances() const;
+    void clearSentLog();                // also zeroes the three counts above
     // Writes raw bytes to the line now (tests inject exact byte streams).
     void writeRaw(const Bytes &bytes);
     // Output settings as the sensor's commands leave them (also settable).
@@ -89,6 +97,16 @@ public:
     bool outputEnabled() const;         // false: trigger mode, no stream
     void setOutputEnabled(bool on);
     uint32_t baudRate() const;          // last baud rate commanded (no effect on a pty)
+    // The rate the sensor's UART really runs at. 0 (the default): the line
+    // works at whatever speed the host sets. Otherwise the simulator reads the
+    // speed the host configured on its side (the pty's settings) and, when it
+    // differs, sends what a receiver at the wrong rate makes of the stream:
+    // as many bytes of noise instead of the frames (no 0x59 in it, so no
+    // frame can be found in it). Standard POSIX speeds only.
+    void setLineBaud(int baud);
+    int lineBaud() const;
+    // The speed the host side has configured on the line (0 if unknown).
+    int hostBaud() const;
 
     // Command behaviour.
     void setAnswerMode(AnswerMode mode);
@@ -156,6 +174,11 @@ public:
     // the link (the viewer then sees errors on its port). start() again makes
     // a new device.
     void unplug();
+    // The device comes back after an unplug(): a new pty under the same link
+    // name (the link is re-pointed), settings kept, streaming at `fps` (the
+    // last rate when negative). False when no link was made before or the pty
+    // cannot be made.
+    bool replug(int framesPerSecond = -1);
 
     // --- Acting at the moment a request arrives, and what is on the line ---
     // Tests use these instead of timing: the simulator does the thing when

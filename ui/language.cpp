@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "link_panel.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QTranslator>
@@ -56,6 +58,8 @@ bool MainWindow::switchLanguage(const QString &fileName)
     QCoreApplication::installTranslator(translator);
     ui->retranslateUi(this);
     refreshLanguageTexts();
+    if (linkPanel)
+        linkPanel->retranslate();
     return true;
 }
 

@@ -592,4 +592,165 @@
         <translation>ZN84 Viewer</translation>
     </message>
 </context>
+<context>
+    <name>LinkPanel</name>
+    <message>
+        <source>没有权限打开此端口：请将用户加入 dialout 组，然后重新登录</source>
+        <translation>No permission to open this port: add the user to the dialout group, then log in again</translation>
+    </message>
+    <message>
+        <source>端口已被其他程序占用</source>
+        <translation>The port is in use by another program</translation>
+    </message>
+    <message>
+        <source>端口不存在</source>
+        <translation>The port does not exist</translation>
+    </message>
+    <message>
+        <source>设备丢失，正在等待</source>
+        <translation>Device lost, waiting for it</translation>
+    </message>
+    <message>
+        <source>设备丢失</source>
+        <translation>Device lost</translation>
+    </message>
+    <message>
+        <source>已重新连接</source>
+        <translation>Reconnected</translation>
+    </message>
+    <message>
+        <source>链路</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>自动重连</source>
+        <translation>Auto reconnect</translation>
+    </message>
+    <message>
+        <source>重连次数</source>
+        <translation>Reconnections</translation>
+    </message>
+    <message>
+        <source>好帧</source>
+        <translation>Good frames</translation>
+    </message>
+    <message>
+        <source>校验错误</source>
+        <translation>Bad checksums</translation>
+    </message>
+    <message>
+        <source>杂散字节</source>
+        <translation>Stray bytes</translation>
+    </message>
+    <message>
+        <source>重同步</source>
+        <translation>Resyncs</translation>
+    </message>
+    <message>
+        <source>线路不良：超过1%的帧校验错误</source>
+        <translation>Poor line: over 1% of the frames fail their checksum</translation>
+    </message>
+    <message>
+        <source>查找传感器</source>
+        <translation>Find sensor</translation>
+    </message>
+    <message>
+        <source>显示命令记录</source>
+        <translation>Show command traffic</translation>
+    </message>
+    <message>
+        <source>命令记录</source>
+        <translation>Traffic</translation>
+    </message>
+</context>
+<context>
+    <name>TrafficPanel</name>
+    <message>
+        <source>成功</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>应答不符</source>
+        <translation>wrong answer</translation>
+    </message>
+    <message>
+        <source>帧</source>
+        <translation>frames</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>sent</translation>
+    </message>
+    <message>
+        <source>接收</source>
+        <translation>received</translation>
+    </message>
+    <message>
+        <source>全部复制</source>
+        <translation>Copy all</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+</context>
+<context>
+    <name>FindDialog</name>
+    <message>
+        <source>查找传感器</source>
+        <translation>Find sensor</translation>
+    </message>
+    <message>
+        <source>同时尝试版本查询（会向端口写入）</source>
+        <translation>Also try the version query (writes to the ports)</translation>
+    </message>
+    <message>
+        <source>停止查找</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>开始查找</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>有效帧</source>
+        <translation>Valid frames</translation>
+    </message>
+    <message>
+        <source>版本应答</source>
+        <translation>Version reply</translation>
+    </message>
+    <message>
+        <source>正在查找…</source>
+        <translation>Searching...</translation>
+    </message>
+    <message>
+        <source>未找到传感器</source>
+        <translation>No sensor found</translation>
+    </message>
+    <message>
+        <source>查找完成：%1 个结果</source>
+        <translation>Done: %1 found</translation>
+    </message>
+    <message>
+        <source>无法打开：%1</source>
+        <translation>Could not open: %1</translation>
+    </message>
+</context>
 </TS>

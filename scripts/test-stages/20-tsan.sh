@@ -7,7 +7,8 @@
 # one of them, fails the stage: a renamed test must not drop out silently.
 tsan_dir=${ZN84_TSAN_BUILD:-build-tsan}
 tsan_names=(tst_worker tst_command_exchange tst_modbus_exchange tst_upgrade_transfer tst_upgrade_panel
-            tst_window_spine tst_fault_unplug tst_fault_upgrade tst_fault_answers)
+            tst_window_spine tst_fault_unplug tst_fault_upgrade tst_fault_answers
+            tst_link_loss tst_port_scanner tst_window_link)
 tsan_tests="^($(IFS='|'; echo "${tsan_names[*]}"))\$"
 tsan_start=$(date +%s); tsan_cpu=$(cpu_s)
 tsan_missing=()

@@ -42,15 +42,13 @@ WorkerHarness::WorkerHarness() : m_worker(new receiver), m_collector(nullptr)
 
 WorkerHarness::~WorkerHarness()
 {
+    // As the window stops its worker: the port closed (which also ends any
+    // waiting for a lost device) and the rate timer stopped in the worker's
+    // thread, behind whatever the worker still had queued; then the thread
+    // ends and the worker goes, taking its port and timer with it.
     receiver *w = m_worker;
-    runBlocking(w, [w] {
-        w->freqTimer->stop();
-        w->serialPort->close();
-        delete w->serialPort;
-        delete w->freqTimer;
-        w->serialPort = nullptr;
-        w->freqTimer = nullptr;
-    });
+    w->closePort();
+    runBlocking(w, [w] { w->freqTimer->stop(); });
     m_thread.quit();
     m_thread.wait();
     delete m_collector;

@@ -1,0 +1,159 @@
+#include "find_dialog.h"
+
+#include "cross_thread.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+FindDialog::FindDialog(QWidget *parent, std::function<bool(const QString &, int)> connect_,
+                       std::function<QStringList()> ports)
+    : QDialog(parent), connectTo(std::move(connect_)), listPorts(std::move(ports))
+{
+    setObjectName(QStringLiteral("findDialog"));
+    scanner = new PortScanner(this);
+    queryVersion = new QCheckBox(this);
+    queryVersion->setObjectName(QStringLiteral("checkBox_find_query_version"));
+    startButton = new QPushButton(this);
+    startButton->setObjectName(QStringLiteral("pushButton_find_start"));
+    connectButton = new QPushButton(this);
+    connectButton->setObjectName(QStringLiteral("pushButton_find_connect"));
+    connectButton->setEnabled(false);
+    table = new QTableWidget(0, 3, this);
+    table->setObjectName(QStringLiteral("tableWidget_find_hits"));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->hide();
+    status = new QLabel(this);
+    status->setObjectName(QStringLiteral("label_find_status"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(startButton);
+    buttons->addStretch(1);
+    buttons->addWidget(connectButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(queryVersion);
+    layout->addWidget(table);
+    layout->addWidget(status);
+    layout->addLayout(buttons);
+    resize(460, 300);
+
+    connectAcrossThreads(scanner, &PortScanner::portScanned, this, &FindDialog::onPortScanned);
+    connectAcrossThreads(scanner, &PortScanner::finished, this, &FindDialog::onFinished);
+    connect(startButton, &QPushButton::clicked, this, [this] {
+        if (running)
+            scanner->cancel();
+        else
+            startScan(listPorts ? listPorts() : QStringList());
+    });
+    connect(connectButton, &QPushButton::clicked, this, [this] {
+        const QList<QTableWidgetItem *> selected = table->selectedItems();
+        connectRow(selected.isEmpty() ? 0 : selected.first()->row());
+    });
+    connect(table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { connectRow(row); });
+    retranslate();
+}
+
+FindDialog::~FindDialog()
+{
+    // The scanner's threads end within one listening step.
+    scanner->cancel();
+}
+
+bool FindDialog::startScan(const QStringList &ports)
+{
+    if (running)
+        return false;
+    found.clear();
+    unreachable.clear();
+    table->setRowCount(0);
+    connectButton->setEnabled(false);
+    ScanOptions options = baseOptions;
+    options.queryVersion = queryVersion->isChecked();
+    running = true;
+    clock.start();
+    retranslate();
+    if (!scanner->start(ports, options)) {
+        running = false;
+        retranslate();
+        return false;
+    }
+    return true;
+}
+
+bool FindDialog::scanning() const
+{
+    return running;
+}
+
+void FindDialog::onPortScanned(PortScanResult result)
+{
+    if (result.failure == OpenFailure::Busy || result.failure == OpenFailure::NotPermitted)
+        unreachable << result.port;
+    for (const ScanHit &hit : result.hits) {
+        found.append(hit);
+        const int row = table->rowCount();
+        table->insertRow(row);
+        table->setItem(row, 0, new QTableWidgetItem(hit.port));
+        table->setItem(row, 1, new QTableWidgetItem(QString::number(hit.baud)));
+        table->setItem(row, 2, new QTableWidgetItem(QString::number(hit.goodFrames)));
+        table->resizeColumnsToContents();
+        if (row == 0)
+            table->selectRow(0);
+        connectButton->setEnabled(true);
+    }
+    retranslate();
+}
+
+void FindDialog::onFinished()
+{
+    scanMs = clock.elapsed();
+    running = false;
+    retranslate();
+    emit scanFinished();
+}
+
+bool FindDialog::connectRow(int row)
+{
+    if (row < 0 || row >= found.size() || !connectTo)
+        return false;
+    return connectTo(found.at(row).port, found.at(row).baud);
+}
+
+void FindDialog::closeEvent(QCloseEvent *event)
+{
+    scanner->cancel();
+    QDialog::closeEvent(event);
+}
+
+void FindDialog::retranslate()
+{
+    setWindowTitle(tr("查找传感器"));
+    queryVersion->setText(tr("同时尝试版本查询（会向端口写入）"));
+    startButton->setText(running ? tr("停止查找") : tr("开始查找"));
+    connectButton->setText(tr("连接"));
+    table->setHorizontalHeaderLabels({tr("端口"), tr("波特率"), tr("有效帧")});
+    for (int row = 0; row < found.size() && row < table->rowCount(); ++row) {
+        if (found.at(row).versionReply)
+            table->item(row, 2)->setText(tr("版本应答"));
+    }
+    QString text;
+    if (running)
+        text = tr("正在查找…");
+    else if (!clock.isValid())
+        text = QString();
+    else if (found.isEmpty())
+        text = tr("未找到传感器");
+    else
+        text = tr("查找完成：%1 个结果").arg(found.size());
+    if (!unreachable.isEmpty())
+        text += QLatin1Char(' ') + tr("无法打开：%1").arg(unreachable.join(QStringLiteral(", ")));
+    status->setText(text);
+}

@@ -1,0 +1,250 @@
+#include "link_panel.h"
+
+#include "cross_thread.h"
+#include "find_dialog.h"
+#include "mainwindow.h"
+#include "mycombobox.h"
+#include "receiver.h"
+#include "traffic_panel.h"
+#include "ui_mainwindow.h"
+
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+enum HealthRow { Good, Bad, Stray, Resync };
+}
+
+LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
+{
+    setObjectName(QStringLiteral("groupBox_link"));
+    autoReconnect = new QCheckBox(this);
+    autoReconnect->setObjectName(QStringLiteral("checkBox_auto_reconnect"));
+    autoReconnect->setChecked(true);
+    reconnectCaption = new QLabel(this);
+    reconnectValue = new QLabel(QStringLiteral("0"), this);
+    reconnectValue->setObjectName(QStringLiteral("label_reconnect_count"));
+    static const char *const valueNames[4] = {"label_good_frames", "label_bad_checksums", "label_stray_bytes",
+                                             "label_resyncs"};
+    for (int i = 0; i < 4; ++i) {
+        healthCaption[i] = new QLabel(this);
+        healthValue[i] = new QLabel(QStringLiteral("0"), this);
+        healthValue[i]->setObjectName(QString::fromLatin1(valueNames[i]));
+    }
+    poorLine = new QLabel(this);
+    poorLine->setObjectName(QStringLiteral("label_poor_line"));
+    poorLine->setStyleSheet(QStringLiteral("color: red"));
+    poorLine->hide();
+    state = new QLabel(this);
+    state->setObjectName(QStringLiteral("label_link_state"));
+    state->hide();
+    state->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
+    findButton = new QPushButton(this);
+    findButton->setObjectName(QStringLiteral("pushButton_find_sensor"));
+    showTraffic = new QPushButton(this);
+    showTraffic->setObjectName(QStringLiteral("pushButton_show_traffic"));
+    showTraffic->setCheckable(true);
+
+    // One caption and value a row: the column beside the readouts is narrow.
+    auto *grid = new QGridLayout(this);
+    grid->setVerticalSpacing(2);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->addWidget(autoReconnect, 0, 0, 1, 2);
+    grid->addWidget(reconnectCaption, 1, 0);
+    grid->addWidget(reconnectValue, 1, 1);
+    for (int i = 0; i < 4; ++i) {
+        grid->addWidget(healthCaption[i], 2 + i, 0);
+        grid->addWidget(healthValue[i], 2 + i, 1);
+    }
+    poorLine->setWordWrap(true);
+    state->setWordWrap(true);
+    grid->addWidget(poorLine, 6, 0, 1, 2);
+    grid->addWidget(state, 7, 0, 1, 2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(findButton);
+    buttons->addWidget(showTraffic);
+    grid->addLayout(buttons, 8, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
+
+    // Beside the readouts; the traffic view docked under the window's
+    // panels (it can float), hidden until asked for.
+    window->ui->gridLayout_3->addWidget(this, 2, 0, 1, 3);
+    trafficDock = new QDockWidget(window);
+    trafficDock->setObjectName(QStringLiteral("dockWidget_traffic"));
+    traffic = new TrafficPanel(trafficDock);
+    trafficDock->setWidget(traffic);
+    window->addDockWidget(Qt::BottomDockWidgetArea, trafficDock);
+    trafficDock->hide();
+
+    receiver *worker = window->worker;
+    connect(autoReconnect, &QCheckBox::toggled, this, [worker](bool on) { worker->setAutoReconnect(on); });
+    connect(showTraffic, &QPushButton::toggled, trafficDock, &QWidget::setVisible);
+    // Closing the dock unticks its switch.
+    connect(trafficDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible && !trafficDock->isVisible())
+            showTraffic->setChecked(false);
+    });
+    connect(findButton, &QPushButton::clicked, this, [this] {
+        FindDialog *dialog = openFindDialog();
+        if (!dialog->scanning())
+            dialog->startScan(candidatePorts());
+    });
+    connectAcrossThreads(worker, &receiver::signalDeviceLost, this, &LinkPanel::onDeviceLost);
+    connectAcrossThreads(worker, &receiver::signalReconnected, this, &LinkPanel::onReconnected);
+    connectAcrossThreads(worker, &receiver::signalReconnectStopped, this, &LinkPanel::onReconnectStopped);
+    connectAcrossThreads(worker, &receiver::signalLineHealth, this, &LinkPanel::onLineHealth);
+    connectAcrossThreads(worker, &receiver::signalTraffic, this, &LinkPanel::onTraffic);
+    retranslate();
+}
+
+QString LinkPanel::failureText(const QString &failed, OpenFailure why)
+{
+    switch (why) {
+    case OpenFailure::NotPermitted:
+        return failed + QLatin1Char(' ') + tr("没有权限打开此端口：请将用户加入 dialout 组，然后重新登录");
+    case OpenFailure::Busy:
+        return failed + QLatin1Char(' ') + tr("端口已被其他程序占用");
+    case OpenFailure::Missing:
+        return failed + QLatin1Char(' ') + tr("端口不存在");
+    default:
+        return failed;
+    }
+}
+
+void LinkPanel::connected()
+{
+    reconnects = 0;
+    lostFor.invalidate();
+    lostWaiting = false;
+    setState(QString());
+    health = LineHealth();
+    showCounts();
+}
+
+void LinkPanel::disconnected()
+{
+    lostFor.invalidate();
+    lostWaiting = false;
+    setState(QString());
+}
+
+// Every port the chooser offers, except the one the worker holds or waits
+// for: its stream is not to be disturbed.
+QStringList LinkPanel::candidatePorts() const
+{
+    QStringList ports = myCombobox::availablePortNames();
+    if (window->worker->isPortOpen() || window->worker->isWaitingForDevice())
+        ports.removeAll(window->serialSelected);
+    return ports;
+}
+
+FindDialog *LinkPanel::openFindDialog()
+{
+    if (!finder) {
+        finder = new FindDialog(window, [this](const QString &port, int baud) { return connectTo(port, baud); },
+                                [this] { return candidatePorts(); });
+    }
+    finder->show();
+    finder->raise();
+    return finder;
+}
+
+bool LinkPanel::connectTo(const QString &port, int baud)
+{
+    if (window->worker->isPortOpen() || window->ui->tabWidget_cmd->isEnabled())
+        window->ui->connectButton->click();   // disconnect first
+    window->ui->serialComboBox->setEnabled(true);
+    if (window->ui->serialComboBox->findText(port) < 0)
+        window->ui->serialComboBox->addItem(port);
+    window->ui->serialComboBox->setCurrentText(port);
+    window->serialSelected = port;
+    window->ui->baudrateComboBox->setCurrentText(QString::number(baud));
+    window->baudRate = baud;
+    window->ui->connectButton->click();
+    return window->worker->isPortOpen();
+}
+
+// Said in the panel, not in the status line: the outcome of what was running
+// when the cable went (an upgrade, a command) stays readable there.
+void LinkPanel::onDeviceLost(bool waiting)
+{
+    lostFor.start();
+    lostWaiting = waiting;
+    setState(waiting ? tr("设备丢失，正在等待") : tr("设备丢失"));
+}
+
+// The chart's time runs on across the gap: the curve goes on where the wall
+// clock is, so the time the device was away shows on the time axis (as one
+// straight segment from the last reading before to the first one after).
+void LinkPanel::onReconnected(int count)
+{
+    reconnects = count;
+    if (lostFor.isValid()) {
+        window->liveChart.skipTime(lostFor.elapsed() / 1000.0);
+        lostFor.invalidate();
+    }
+    showCounts();
+    setState(QString());
+    window->showStatus(tr("已重新连接") + QLatin1Char(' ') + window->serialSelected + QLatin1Char(' ')
+                       + QString::number(window->baudRate));
+}
+
+void LinkPanel::onReconnectStopped()
+{
+    lostFor.invalidate();
+    if (lostWaiting)
+        setState(tr("设备丢失"));
+    lostWaiting = false;
+}
+
+void LinkPanel::onLineHealth(LineHealth h)
+{
+    health = h;
+    showCounts();
+}
+
+void LinkPanel::onTraffic(TrafficEntry entry)
+{
+    traffic->add(entry);
+}
+
+void LinkPanel::setState(const QString &text)
+{
+    state->setText(text);
+    state->setVisible(!text.isEmpty());
+}
+
+void LinkPanel::showCounts()
+{
+    reconnectValue->setText(QString::number(reconnects));
+    healthValue[Good]->setText(QString::number(health.goodFrames));
+    healthValue[Bad]->setText(QString::number(health.badChecksums));
+    healthValue[Stray]->setText(QString::number(health.strayBytes));
+    healthValue[Resync]->setText(QString::number(health.resyncs));
+    poorLine->setVisible(health.poor());
+}
+
+void LinkPanel::retranslate()
+{
+    setTitle(tr("链路"));
+    autoReconnect->setText(tr("自动重连"));
+    reconnectCaption->setText(tr("重连次数"));
+    healthCaption[Good]->setText(tr("好帧"));
+    healthCaption[Bad]->setText(tr("校验错误"));
+    healthCaption[Stray]->setText(tr("杂散字节"));
+    healthCaption[Resync]->setText(tr("重同步"));
+    poorLine->setText(tr("线路不良：超过1%的帧校验错误"));
+    findButton->setText(tr("查找传感器"));
+    showTraffic->setText(tr("命令记录"));
+    showTraffic->setToolTip(tr("显示命令记录"));
+    trafficDock->setWindowTitle(tr("命令记录"));
+    if (lostFor.isValid())
+        setState(lostWaiting ? tr("设备丢失，正在等待") : tr("设备丢失"));
+    traffic->retranslate();
+    if (finder)
+        finder->retranslate();
+}

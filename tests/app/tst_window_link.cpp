@@ -1,0 +1,508 @@
+// The window's link panel against simulated sensors on pseudo-terminals: a
+// device that vanishes while recording and comes back under the same name is
+// reopened and the recording goes on in the same file with every frame; with
+// reconnect off, or after a disconnect while waiting, it stays closed. The
+// line-health counters, the command traffic view, the reason of a failed
+// connect and the one-click connect of "find the sensor".
+
+#include "link_panel.h"
+#include "mainwindow.h"
+#include "mycombobox.h"
+#include "receiver.h"
+#include "cross_thread.h"
+#include "simsensor.h"
+#include "traffic_panel.h"
+#include "windowprobe.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString T(const char *context, const char *source)
+{
+    return QCoreApplication::translate(context, source);
+}
+
+QString linkOf(const sim::SimSensor &s)
+{
+    return QString::fromStdString(s.linkPath());
+}
+
+QVector<uint16_t> recordedDistances(const QString &path)
+{
+    QFile file(path);
+    QVector<uint16_t> values;
+    if (!file.open(QIODevice::ReadOnly))
+        return values;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            values << uint16_t(qRound(line.toDouble() * 100));
+    }
+    return values;
+}
+
+QByteArray frameBytes(uint16_t cm)
+{
+    QByteArray f;
+    f.append(char(0x59)).append(char(0x59)).append(char(cm & 0xFF)).append(char(cm >> 8));
+    f.append(char(0x10)).append(char(0x20)).append(char(0x30)).append(char(0x40));
+    unsigned sum = 0;
+    for (char c : f)
+        sum += uint8_t(c);
+    f.append(char(sum & 0xFF));
+    return f;
+}
+
+} // namespace
+
+// The worker's link signals, received in the test's thread through the same
+// hand-over the window uses (a signal spy would record them in the worker's
+// thread, unordered with the test's reads).
+class LinkEvents : public QObject
+{
+    Q_OBJECT
+public:
+    explicit LinkEvents(receiver *worker)
+    {
+        connectAcrossThreads(worker, &receiver::signalDeviceLost, this, &LinkEvents::onLost);
+        connectAcrossThreads(worker, &receiver::signalReconnected, this, &LinkEvents::onBack);
+        connectAcrossThreads(worker, &receiver::signalReconnectStopped, this, &LinkEvents::onStopped);
+    }
+    int lost = 0;
+    int back = 0;
+    int stopped = 0;
+    int lastCount = 0;
+    void onLost(bool) { ++lost; }
+    void onBack(int count) { ++back; lastCount = count; }
+    void onStopped() { ++stopped; }
+};
+
+class tst_window_link : public QObject
+{
+    Q_OBJECT
+
+private:
+    MainWindow *window = nullptr;
+    sim::SimSensor *sensor = nullptr;
+    QTemporaryDir *scratch = nullptr;
+    QString previousDir;
+
+    WindowProbe probe() const { return WindowProbe(*window); }
+    Ui::MainWindow *ui() const { return probe().ui(); }
+    LinkPanel *panel() const { return window->findChild<LinkPanel *>(); }
+    QString status() const { return ui()->statusBar->currentMessage(); }
+    QString label(const char *name) const { return window->findChild<QLabel *>(name)->text(); }
+    template <typename W> W *child(const char *name) const { return window->findChild<W *>(name); }
+
+private slots:
+    void init()
+    {
+        scratch = new QTemporaryDir;
+        QVERIFY(scratch->isValid());
+        previousDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(scratch->path()));
+        sensor = new sim::SimSensor;
+        window = new MainWindow;
+        window->show();
+    }
+    void cleanup()
+    {
+        probe().disconnectAndStop();
+        delete window;
+        window = nullptr;
+        delete sensor;
+        sensor = nullptr;
+        QDir::setCurrent(previousDir);
+        delete scratch;
+        scratch = nullptr;
+    }
+
+    void reconnectKeepsRecording_data();
+    void reconnectKeepsRecording();
+    void disconnectKeepsEveryArrivedFrame();
+    void lostAndNotReopened_data();
+    void lostAndNotReopened();
+    void healthCountersAndPoorLine();
+    void trafficShowsTheExchangeBytes_data();
+    void trafficShowsTheExchangeBytes();
+    void trafficKeepsTheLastThousand();
+    void failedConnectNamesTheReason_data();
+    void failedConnectNamesTheReason();
+    void findConnectsInOneClick();
+};
+
+void tst_window_link::reconnectKeepsRecording_data()
+{
+    QTest::addColumn<bool>("midStream");
+    // Everything the device wrote has been read when it goes: the file must
+    // hold exactly every frame sent.
+    QTest::newRow("quiet moment") << false;
+    // Pulled while frames flow: what was still in the line is lost with the
+    // cable, everything the viewer had read is in the file, in order.
+    QTest::newRow("mid-stream") << true;
+}
+
+void tst_window_link::reconnectKeepsRecording()
+{
+    QFETCH(bool, midStream);
+    sensor->pauseStream(true);
+    QVERIFY(sensor->start(200));
+    QVERIFY(child<QCheckBox>("checkBox_auto_reconnect")->isChecked());
+    LinkEvents events(probe().worker());
+    QVERIFY(probe().connectTo(linkOf(*sensor)));
+    QCOMPARE(label("label_reconnect_count"), QString("0"));
+    ui()->saveButton->click();
+    QVERIFY(probe().recording());
+    const QString path = probe().recordFile().fileName();
+
+    sensor->clearSentLog();
+    sensor->pauseStream(false);
+    QTRY_VERIFY_WITH_TIMEOUT(recordedDistances(path).size() > 150 && probe().displayPointCount() > 0, 20000);
+    if (!midStream) {
+        // The device goes with the viewer's port open, once the viewer has
+        // read everything it wrote: two bytes after the last frame let the
+        // parser examine it.
+        sensor->pauseStream(true);
+        sensor->writeRaw({0x00, 0x00});
+        QTRY_COMPARE_WITH_TIMEOUT(probe().worker()->lineHealth().goodFrames, quint64(sensor->framesSent()), 5000);
+    }
+    const double cursorBefore = probe().timeCursor();
+    sensor->unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(events.lost, 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(label("label_link_state"), T("LinkPanel", "设备丢失，正在等待"), 5000);
+    QVERIFY(probe().worker()->isWaitingForDevice());
+    QVERIFY(!probe().worker()->isPortOpen());
+    // Every frame the viewer read before the loss is in the file already (the
+    // last batch went out before the loss was reported, through the same
+    // hand-over).
+    const std::vector<uint16_t> before = sensor->sentDistances();
+    const QVector<uint16_t> beforeSent(before.begin(), before.end());
+    const QVector<uint16_t> recordedBefore = recordedDistances(path);
+    const int kept = recordedBefore.size();
+    QVERIFY(recordedBefore == beforeSent.mid(0, kept));
+    if (midStream) {
+        // At most what the simulator had written in its last few steps
+        // (every 5 ms at 200 frames a second) was still in the line.
+        QVERIFY2(beforeSent.size() - kept <= 50, qPrintable(QString("%1 of %2").arg(kept).arg(beforeSent.size())));
+    } else {
+        QCOMPARE(kept, beforeSent.size());
+    }
+
+    QVERIFY(sensor->replug());
+    sensor->pauseStream(false);
+    QTRY_COMPARE_WITH_TIMEOUT(events.back, 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(label("label_reconnect_count"), QString("1"), 5000);
+    QCOMPARE(status(), T("LinkPanel", "已重新连接") + " " + linkOf(*sensor) + " 115200");
+    QCOMPARE(label("label_link_state"), QString());
+    QCOMPARE(ui()->connectButton->text(), T("MainWindow", "断开"));
+    QTRY_VERIFY_WITH_TIMEOUT(recordedDistances(path).size() > kept + 150, 20000);
+    sensor->pauseStream(true);
+    // A last burst of frames pushes out the distances the worker still
+    // gathers for its next batch.
+    const std::vector<uint16_t> sent = sensor->sentDistances();
+    const QVector<uint16_t> after = QVector<uint16_t>(sent.begin(), sent.end()).mid(beforeSent.size());
+    QByteArray tail;
+    for (int i = 0; i < 15; ++i)
+        tail += frameBytes(4321);
+    tail += QByteArray(2, '\0');
+    sensor->writeRaw(sim::Bytes(tail.begin(), tail.end()));
+    QTRY_VERIFY_WITH_TIMEOUT(recordedDistances(path).size() >= kept + after.size() + 10, 10000);
+
+    // One file: the frames from before the loss, then every frame after it.
+    const QVector<uint16_t> recorded = recordedDistances(path);
+    QVERIFY(recorded.mid(0, kept) == recordedBefore);
+    QVERIFY(recorded.mid(kept, after.size()) == after);
+    for (int i = kept + after.size(); i < recorded.size(); ++i)
+        QCOMPARE(recorded[i], uint16_t(4321));
+    QCOMPARE(probe().worker()->reconnectCount(), 1);
+
+    // The chart's time ran on across the gap (at least the second before the
+    // first check for the device): one step of the curve spans it.
+    auto widestStep = [this] {
+        const QVector<QPointF> points = probe().displayPoints();
+        double widest = 0;
+        for (int i = 1; i < points.size(); ++i)
+            widest = qMax(widest, points[i].x() - points[i - 1].x());
+        return widest;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(widestStep() >= 0.9, 5000);
+    QVERIFY(probe().timeCursor() > cursorBefore + 0.9);
+}
+
+// The operator disconnects while recording: the distances still gathering
+// for the worker's next batch, and the last frame (which the parser holds
+// until two more bytes come), reach the file too.
+void tst_window_link::disconnectKeepsEveryArrivedFrame()
+{
+    sensor->pauseStream(true);
+    QVERIFY(sensor->start(200));
+    QVERIFY(probe().connectTo(linkOf(*sensor)));
+    ui()->saveButton->click();
+    const QString path = probe().recordFile().fileName();
+    sensor->clearSentLog();
+    sensor->pauseStream(false);
+    QTRY_VERIFY_WITH_TIMEOUT(recordedDistances(path).size() > 50, 20000);
+    sensor->pauseStream(true);
+    const quint64 sent = sensor->framesSent();
+    // Every frame has arrived once the parser has taken all but the last,
+    // and the last one's bytes are in.
+    receiver *worker = probe().worker();
+    auto allArrived = [worker, sent] {
+        quint64 parsed = 0;
+        int buffered = 0;
+        worker->runInWorkerThread([&] {
+            parsed = worker->lineHealth().goodFrames;
+            buffered = worker->streamState().bufferedBytes;
+        });
+        return parsed + 1 >= sent && buffered >= 9;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allArrived(), 5000);
+    ui()->connectButton->click();
+    QVERIFY(!probe().worker()->isPortOpen());
+    const std::vector<uint16_t> all = sensor->sentDistances();
+    QTRY_COMPARE_WITH_TIMEOUT(recordedDistances(path).size(), int(all.size()), 5000);
+    QVERIFY(recordedDistances(path) == QVector<uint16_t>(all.begin(), all.end()));
+}
+
+void tst_window_link::lostAndNotReopened_data()
+{
+    QTest::addColumn<bool>("autoReconnect");
+    QTest::newRow("reconnect turned off") << false;
+    QTest::newRow("disconnect while waiting") << true;
+}
+
+void tst_window_link::lostAndNotReopened()
+{
+    QFETCH(bool, autoReconnect);
+    QVERIFY(sensor->start(200));
+    if (!autoReconnect)
+        child<QCheckBox>("checkBox_auto_reconnect")->setChecked(false);
+    LinkEvents events(probe().worker());
+    QVERIFY(probe().connectTo(linkOf(*sensor)));
+    sensor->unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(events.lost, 1, 10000);
+    if (autoReconnect) {
+        QTRY_COMPARE_WITH_TIMEOUT(label("label_link_state"), T("LinkPanel", "设备丢失，正在等待"), 5000);
+        QVERIFY(probe().worker()->isWaitingForDevice());
+        // The operator disconnects: the waiting ends.
+        ui()->connectButton->click();
+        QCOMPARE(ui()->connectButton->text(), T("MainWindow", "连接"));
+        QCOMPARE(status(), T("MainWindow", "断开成功"));
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(label("label_link_state"), T("LinkPanel", "设备丢失"), 5000);
+    }
+    QVERIFY(!probe().worker()->isWaitingForDevice());
+    QVERIFY(sensor->replug());
+    // The worker looks for the device once a second while it waits; it does
+    // not wait, so the port stays closed.
+    QTest::qWait(2500);
+    QVERIFY(!probe().worker()->isPortOpen());
+    QCOMPARE(label("label_reconnect_count"), QString("0"));
+    QCOMPARE(label("label_link_state"), autoReconnect ? QString() : T("LinkPanel", "设备丢失"));
+}
+
+void tst_window_link::healthCountersAndPoorLine()
+{
+    sensor->setDistanceCm(1234);
+    sim::StreamFaults faults;
+    faults.badChecksumShare = 0.1;
+    faults.strayByteShare = 0.1;
+    sensor->setFaults(faults);
+    QVERIFY(sensor->start(500));
+    QLabel *poor = child<QLabel>("label_poor_line");
+    QVERIFY(probe().connectTo(linkOf(*sensor)));
+    QVERIFY(!poor->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(poor->isVisible(), 10000);
+    QVERIFY(label("label_good_frames").toInt() > 0);
+    QVERIFY(label("label_bad_checksums").toInt() > 0);
+    QVERIFY(label("label_stray_bytes").toInt() > 0);
+    QVERIFY(label("label_resyncs").toInt() > 0);
+    QCOMPARE(label("label_good_frames").toULongLong(), panel()->shownHealth().goodFrames);
+
+    // A clean line: after a new connect the counters start from nothing and
+    // the flag goes.
+    sensor->setFaults(sim::StreamFaults());
+    ui()->connectButton->click();
+    QVERIFY(probe().connectTo(linkOf(*sensor)));
+    QCOMPARE(label("label_bad_checksums"), QString("0"));
+    QTRY_VERIFY_WITH_TIMEOUT(label("label_good_frames").toInt() > 100, 10000);
+    QCOMPARE(label("label_bad_checksums"), QString("0"));
+    QVERIFY(!poor->isVisible());
+}
+
+void tst_window_link::trafficShowsTheExchangeBytes_data()
+{
+    QTest::addColumn<bool>("answers");
+    QTest::newRow("answered") << true;
+    QTest::newRow("no answer") << false;
+}
+
+void tst_window_link::trafficShowsTheExchangeBytes()
+{
+    QFETCH(bool, answers);
+    sensor->pauseStream(true);
+    sensor->setVersion(3, 1, 4);
+    QVERIFY(sensor->start(100));
+    QPushButton *show = child<QPushButton>("pushButton_show_traffic");
+    TrafficPanel *traffic = panel()->trafficPanel();
+    QVERIFY(!traffic->isVisible());
+    show->click();
+    QVERIFY(show->isChecked());
+    QVERIFY(traffic->isVisible());
+    QVERIFY(probe().connectTo(linkOf(*sensor)));
+    if (!answers) {
+        sensor->setAnswerMode(sim::AnswerMode::Silent);
+        ProtocolTiming fast;
+        fast.replyWaitMs = 100;
+        probe().worker()->setProtocolTiming(fast);
+    }
+    sensor->clearReceived();
+    window->findChild<QPushButton *>("pushButton_version")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(traffic->entryCount(), 1, 5000);
+
+    const QByteArray sent(reinterpret_cast<const char *>(sensor->received().data()), int(sensor->received().size()));
+    QVERIFY(!sent.isEmpty());
+    QByteArray reply;
+    if (answers) {
+        reply = QByteArray::fromHex("5a070103010400");
+        unsigned sum = 0;
+        for (int i = 0; i < 6; ++i)
+            sum += uint8_t(reply[i]);
+        reply[6] = char(sum & 0xFF);
+    }
+    const QString line = traffic->text();
+    const QString expected = T("TrafficPanel", "发送") + ": " + TrafficPanel::hex(sent) + "  "
+            + T("TrafficPanel", "接收") + ": " + TrafficPanel::hex(reply) + "  "
+            + (answers ? T("TrafficPanel", "成功") : T("TrafficPanel", "无应答"));
+    QVERIFY2(line.endsWith(expected), qPrintable(line + "\n" + expected));
+    QVERIFY(line.contains("slot_do_cmd_id_version"));
+    QVERIFY(line.contains(TrafficPanel::hex(sent)));
+    QCOMPARE(TrafficPanel::hex(sent), QString("5A 04 01 5F"));
+
+    child<QPushButton>("pushButton_traffic_copy_all")->click();
+    QCOMPARE(QApplication::clipboard()->text(), line);
+}
+
+void tst_window_link::trafficKeepsTheLastThousand()
+{
+    TrafficPanel *traffic = panel()->trafficPanel();
+    for (int i = 0; i < 1005; ++i) {
+        TrafficEntry e;
+        e.name = QString("entry%1").arg(i);
+        e.sent = QByteArray(1, char(i & 0xFF));
+        traffic->add(e);
+    }
+    QCOMPARE(traffic->entryCount(), 1000);
+    QVERIFY(traffic->text().contains("entry5 "));
+    QVERIFY(!traffic->text().contains("entry4 "));
+    QVERIFY(traffic->text().endsWith(T("TrafficPanel", "无应答")));
+}
+
+void tst_window_link::failedConnectNamesTheReason_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << 0 << T("LinkPanel", "端口不存在");
+    QTest::newRow("in use") << 1 << T("LinkPanel", "端口已被其他程序占用");
+    QTest::newRow("not permitted") << 2
+                                   << T("LinkPanel", "没有权限打开此端口：请将用户加入 dialout 组，然后重新登录");
+}
+
+void tst_window_link::failedConnectNamesTheReason()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, reason);
+    QVERIFY(sensor->start(100));
+    QString name = linkOf(*sensor);
+    QSerialPort holder;
+    bool asOther = false;
+    if (kind == 0) {
+        name = "/dev/zn84-no-such-port";
+    } else if (kind == 1) {
+        holder.setPortName(name);
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+    } else {
+        QVERIFY(::chmod(sensor->devicePath().c_str(), 0) == 0);
+        // A privileged user opens anything: connect with an unprivileged
+        // user's rights for this one click.
+        if (geteuid() == 0) {
+            if (::seteuid(65534) != 0)
+                QSKIP("running as root and cannot take an unprivileged user's rights");
+            asOther = true;
+        }
+    }
+    const bool opened = probe().connectTo(name);
+    if (asOther)
+        QVERIFY(::seteuid(0) == 0);
+    QVERIFY(!opened);
+    QCOMPARE(status(), T("MainWindow", "连接失败!") + " " + reason);
+    QVERIFY(status().startsWith(T("MainWindow", "连接失败!")));
+    QCOMPARE(ui()->connectButton->text(), T("MainWindow", "连接"));
+}
+
+void tst_window_link::findConnectsInOneClick()
+{
+    sensor->setLineBaud(1000000);
+    sensor->setDistanceCm(2345);
+    QVERIFY(sensor->start(200));
+    sim::SimSensor quiet;
+    quiet.pauseStream(true);
+    QVERIFY(quiet.start(100));
+    QCOMPARE(probe().baudRate(), 115200);
+
+    // The find button scans every port the chooser lists, which includes the
+    // simulators of other tests running meanwhile: this test listens on its
+    // own two only (candidatePorts() is checked below).
+    FindDialog *dialog = panel()->openFindDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(panel()->findDialog(), dialog);
+    QVERIFY(!dialog->scanning());
+    // Listening longer than the viewer does: the simulator's thread may wait
+    // for a core on a loaded machine.
+    ScanOptions slow;
+    slow.listenMs = 800;
+    dialog->setScanOptions(slow);
+    QSignalSpy done(dialog, &FindDialog::scanFinished);
+    QVERIFY(dialog->startScan({linkOf(quiet), linkOf(*sensor)}));
+    QVERIFY(dialog->scanning());
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 30000);
+    QCOMPARE(dialog->hits().size(), 1);
+    QCOMPARE(dialog->hits().first().port, linkOf(*sensor));
+    QCOMPARE(dialog->hits().first().baud, 1000000);
+    QCOMPARE(sensor->receivedCount(), size_t(0));
+    QCOMPARE(quiet.receivedCount(), size_t(0));
+
+    dialog->findChild<QPushButton *>("pushButton_find_connect")->click();
+    QVERIFY(probe().worker()->isPortOpen());
+    QCOMPARE(probe().baudRate(), 1000000);
+    QCOMPARE(ui()->baudrateComboBox->currentText(), QString("1000000"));
+    QVERIFY(status().startsWith(T("MainWindow", "连接成功 ")));
+    QVERIFY(status().endsWith(linkOf(*sensor) + " 1000000"));
+    QTRY_COMPARE_WITH_TIMEOUT(probe().currentDistance(), 23.45, 10000);
+    // A new search covers the chooser's ports but leaves the connected one alone.
+    const QStringList candidates = panel()->candidatePorts();
+    QVERIFY(!candidates.contains(linkOf(*sensor)));
+    QVERIFY(candidates.contains(linkOf(quiet)));
+    // The system's ports come first, as in the chooser (other tests'
+    // simulators may come and go meanwhile).
+    QStringList system = myCombobox::availablePortNames();
+    system.erase(std::remove_if(system.begin(), system.end(), [](const QString &n) { return n.contains('/'); }),
+                 system.end());
+    QCOMPARE(candidates.mid(0, system.size()), system);
+}
+
+QTEST_MAIN(tst_window_link)
+#include "tst_window_link.moc"
