@@ -2,6 +2,7 @@
 
 #include "cli.h"
 #include "find_scanner.h"
+#include "port_scanner.h"
 #include "stop_signals.h"
 
 #include "port_list.h"
@@ -49,7 +50,7 @@ int runFind(const Options &o, Output &out)
     if (o.baudGiven)
         request.bauds << o.baud;
     else
-        request.bauds = {115200, 921600, 460800, 230400, 57600, 38400, 19200, 9600, 1000000};
+        request.bauds = ScanOptions::offeredRates();
     if (o.timeoutS > 0)
         request.listenMs = int(o.timeoutS * 1000);
 
@@ -78,8 +79,8 @@ int runFind(const Options &o, Output &out)
             Output::message(unopenable);
     };
     if (o.verbose)
-        hooks.trying = [](const QString &port, int baud) {
-            Output::message(QStringLiteral("listening on %1 at %2").arg(port).arg(baud));
+        hooks.trying = [](const QString &port, int) {
+            Output::message(QStringLiteral("listening on %1").arg(port));
         };
     const QList<FoundSensor> hits = scanForSensors(request, hooks);
     if (stop.requested())

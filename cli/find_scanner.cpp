@@ -1,97 +1,88 @@
-// The minimal listening scanner behind `zn84ctl find` (see find_scanner.h):
-// one worker, opened at each port and baud rate in turn; its distance batches
-// are counted, nothing is written.
+// `zn84ctl find` on the link library's port scanner: every port listened to
+// in a thread of its own at each rate, nothing written. The tool's own event
+// loop runs meanwhile, so an interrupt is seen at once.
 
 #include "find_scanner.h"
-#include "cli.h"
 
 #include "cross_thread.h"
-#include "receiver.h"
+#include "port_scanner.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
-#include <QVector>
 
 namespace cli {
 
 namespace {
 
-class Listener : public QObject
+// Takes the scanner's reports in the tool's thread.
+class ScanReports : public QObject
 {
 public:
-    void onDistance(QVector<uint16_t> dist, int)
+    ScanReports(const ScanHooks &hooks, int listenMs, QEventLoop &loop)
+        : hooks(hooks), listenMs(listenMs), loop(loop) {}
+
+    void portScanned(PortScanResult result)
     {
-        if (!counting)
-            return;
-        frames += dist.size();
-        if (frames >= enough && loop)
-            loop->quit();
+        if (result.failure != OpenFailure::None && hooks.unopenable)
+            hooks.unopenable(result.port, failureText(result.failure), QString());
+        for (const ScanHit &hit : result.hits) {
+            const FoundSensor found{hit.port, hit.baud, hit.goodFrames, listenMs / 1000.0};
+            hits << found;
+            if (hooks.found)
+                hooks.found(found);
+        }
+    }
+    void finished() { loop.quit(); }
+
+    QList<FoundSensor> hits;
+
+private:
+    static QString failureText(OpenFailure failure)
+    {
+        switch (failure) {
+        case OpenFailure::Missing: return QStringLiteral("missing");
+        case OpenFailure::NotPermitted: return QStringLiteral("not permitted");
+        case OpenFailure::Busy: return QStringLiteral("busy (in use by another program)");
+        default: return QStringLiteral("cannot be used as a serial port");
+        }
     }
 
-    bool counting = false;
-    int frames = 0;
-    int enough = 5;
-    QEventLoop *loop = nullptr;
+    const ScanHooks &hooks;
+    int listenMs;
+    QEventLoop &loop;
 };
 
 } // namespace
 
 QList<FoundSensor> scanForSensors(const ScanRequest &request, const ScanHooks &hooks)
 {
-    QList<FoundSensor> hits;
-    Session session;
-    receiver *worker = session.worker();
-    worker->setDistNum(0);
-    Listener listener;
-    listener.enough = request.enoughFrames;
-    connectAcrossThreads(worker, &receiver::signalDistance, &listener, &Listener::onDistance);
+    ScanOptions options;
+    options.rates = request.bauds;
+    options.listenMs = request.listenMs;
+    options.framesWanted = request.enoughFrames;
 
-    auto interrupted = [&] { return hooks.interrupted && hooks.interrupted(); };
-    for (const QString &port : request.ports) {
-        for (const int baud : request.bauds) {
-            if (interrupted())
-                return hits;
-            if (hooks.trying)
-                hooks.trying(port, baud);
-            QString reason;
-            QString name;
-            if (!session.open(port, baud, reason, name)) {
-                if (hooks.unopenable)
-                    hooks.unopenable(port, reason, name);
-                break; // the same at every rate
-            }
-            QEventLoop loop;
-            QTimer poll;
-            // The stop signal arrives as an event: look for it while listening.
-            QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-                if (interrupted())
-                    loop.quit();
-            });
-            poll.start(50);
-            QTimer::singleShot(request.listenMs, &loop, &QEventLoop::quit);
-            listener.frames = 0;
-            listener.counting = true;
-            listener.loop = &loop;
-            QElapsedTimer clock;
-            clock.start();
-            loop.exec();
-            session.close();
-            // Batches handed over before the close still count.
-            QCoreApplication::processEvents();
-            listener.counting = false;
-            listener.loop = nullptr;
-            if (listener.frames >= request.enoughFrames) {
-                const FoundSensor hit{port, baud, listener.frames, clock.elapsed() / 1000.0};
-                hits << hit;
-                if (hooks.found)
-                    hooks.found(hit);
-                break;
-            }
-        }
+    QEventLoop loop;
+    ScanReports reports(hooks, request.listenMs, loop);
+    PortScanner scanner;
+    connectAcrossThreads(&scanner, &PortScanner::portScanned, &reports, &ScanReports::portScanned);
+    connectAcrossThreads(&scanner, &PortScanner::finished, &reports, &ScanReports::finished);
+    if (hooks.trying) {
+        for (const QString &port : request.ports)
+            hooks.trying(port, 0);
     }
-    return hits;
+    if (request.ports.isEmpty() || !scanner.start(request.ports, options))
+        return reports.hits;
+
+    // The stop request comes as an event of this thread: look for it while
+    // the ports are listened to.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (hooks.interrupted && hooks.interrupted())
+            scanner.cancel();
+    });
+    poll.start(50);
+    loop.exec();
+    return reports.hits;
 }
 
 } // namespace cli

@@ -1,16 +1,9 @@
 #ifndef ZN84CTL_FIND_SCANNER_H
 #define ZN84CTL_FIND_SCANNER_H
 
-// ---------------------------------------------------------------------------
-// SEAM: finding a streaming sensor.
-//
-// `zn84ctl find` needs one thing from here: for a list of ports and baud
-// rates, where measurement frames arrive. This is a minimal listening
-// scanner of the tool's own (it never writes to a port). The link library's
-// port scanner replaces it: implement scanForSensors() on top of it (or
-// replace this header's body with a call into it) and keep the signature;
-// cmd_ports.cpp and the tests use nothing else.
-// ---------------------------------------------------------------------------
+// Finding a streaming sensor for `zn84ctl find`: for a list of ports and
+// baud rates, where measurement frames arrive. It listens only, on the link
+// library's port scanner (the window's "find" uses the same).
 
 #include <QList>
 #include <QString>
@@ -32,7 +25,7 @@ struct ScanRequest
 {
     QStringList ports;      // in order
     QList<int> bauds;       // in order; a port is left at its first hit
-    int listenMs = 1000;    // per port and baud rate, at most
+    int listenMs = 400;     // per port and baud rate, at most
     int enoughFrames = 5;   // frames that prove a sensor (the listening ends early)
 };
 
@@ -40,7 +33,7 @@ struct ScanHooks
 {
     std::function<bool()> interrupted;                    // polled between and during listens
     std::function<void(const FoundSensor &)> found;       // each hit, as it is made
-    std::function<void(const QString &, int)> trying;     // port and baud about to be listened to
+    std::function<void(const QString &, int)> trying;     // port about to be listened to (baud 0: all of them)
     // A port that cannot be opened: its name, the reason, QSerialPort's error.
     std::function<void(const QString &, const QString &, const QString &)> unopenable;
 };

@@ -5,7 +5,6 @@
 
 #include "receiver.h"
 
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QMetaEnum>
 #include <QSerialPort>
@@ -118,11 +117,6 @@ QString errorName(int error)
     return key ? QString::fromLatin1(key) : QString::number(error);
 }
 
-// The device file behind a port name as QSerialPort resolves it.
-QString deviceFile(const QString &port)
-{
-    return port.startsWith(QLatin1Char('/')) ? port : QStringLiteral("/dev/") + port;
-}
 
 } // namespace
 
@@ -143,25 +137,20 @@ bool Session::open(const QString &port, int baud, QString &reason, QString &name
         text = openErrorText;
     }
     name = errorName(error);
-    const QString file = deviceFile(port);
+    // The worker tells the reasons apart as the window shows them.
     QString what;
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
+    switch (w->lastOpenFailure()) {
+    case OpenFailure::Missing:
         what = QStringLiteral("missing");
         break;
-    case QSerialPort::PermissionError:
-        // Qt reports a port locked by another program as a permission error
-        // too; with the rights to the device it is in use.
-        what = ::access(QFile::encodeName(file).constData(), R_OK | W_OK) == 0
-                ? QStringLiteral("busy (in use by another program)")
-                : QStringLiteral("not permitted");
+    case OpenFailure::NotPermitted:
+        what = QStringLiteral("not permitted");
         break;
-    case QSerialPort::OpenError:
-        what = QStringLiteral("busy (already open)");
+    case OpenFailure::Busy:
+        what = QStringLiteral("busy (in use by another program)");
         break;
     default:
-        what = QFileInfo::exists(file) ? QStringLiteral("cannot be used as a serial port")
-                                       : QStringLiteral("missing");
+        what = QStringLiteral("cannot be used as a serial port");
         break;
     }
     reason = text.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, text);
