@@ -13,9 +13,11 @@ namespace {
 void usage(const char *argv0)
 {
     std::fprintf(stderr,
-                 "usage: %s [--rate N] [--distance CM]\n"
+                 "usage: %s [--rate N] [--distance CM] [--baud N]\n"
                  "  --rate N       measurement frames per second, 1..11111 (default 100)\n"
-                 "  --distance CM  fixed distance in centimetres (default: a slowly moving target)\n",
+                 "  --distance CM  fixed distance in centimetres (default: a slowly moving target)\n"
+                 "  --baud N       the line's baud rate: a host listening at another rate reads\n"
+                 "                 noise, as on a real line (default: any rate is heard)\n",
                  argv0);
 }
 
@@ -33,16 +35,18 @@ int main(int argc, char **argv)
 {
     long rate = 100;
     long distance = -1;
+    long baud = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--rate" || arg == "--distance") && i + 1 < argc) {
+        if ((arg == "--rate" || arg == "--distance" || arg == "--baud") && i + 1 < argc) {
             long value = 0;
-            const bool isRate = arg == "--rate";
-            if (!parseInt(argv[++i], isRate ? 1 : 0, isRate ? 11111 : 65535, value)) {
+            const long min = arg == "--rate" ? 1 : arg == "--baud" ? 50 : 0;
+            const long max = arg == "--rate" ? 11111 : arg == "--baud" ? 4000000 : 65535;
+            if (!parseInt(argv[++i], min, max, value)) {
                 std::fprintf(stderr, "%s: bad value for %s: %s\n", argv[0], arg.c_str(), argv[i]);
                 return 2;
             }
-            (isRate ? rate : distance) = value;
+            (arg == "--rate" ? rate : arg == "--baud" ? baud : distance) = value;
         } else if (arg == "-h" || arg == "--help") {
             usage(argv[0]);
             return 0;
@@ -62,6 +66,7 @@ int main(int argc, char **argv)
 
     sim::SimSensor sensor;
     sensor.setDistanceCm(static_cast<int>(distance));
+    sensor.setLineBaud(static_cast<int>(baud));
     if (!sensor.start(static_cast<int>(rate))) {
         std::fprintf(stderr, "%s: cannot create a pseudo-terminal: %s\n", argv[0], std::strerror(errno));
         return 1;
