@@ -48,6 +48,11 @@ MainWindow::MainWindow(QWidget *parent)
       shownRevision(0)
 {
     ui->setupUi(this);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    connect(ui->serialComboBox, &QComboBox::currentTextChanged, this,
+            &MainWindow::on_serialComboBox_currentIndexChanged);
+    connect(ui->spinBox_dist_num, &QSpinBox::textChanged, this, &MainWindow::on_spinBox_dist_num_valueChanged);
+#endif
 
     qDebug() << "main thread ID: " << QThread::currentThreadId();
 

@@ -17,13 +17,23 @@
 
 #include <QtCharts/QChartGlobal>
 
+// Qt 5 keeps the chart classes in a namespace of their own, Qt 6 beside
+// the rest of Qt.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+QT_BEGIN_NAMESPACE
+#else
 QT_CHARTS_BEGIN_NAMESPACE
+#endif
 class QChartView;
 class QChart;
 class QLineSeries;
 class QValueAxis;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+QT_END_NAMESPACE
+#else
 QT_CHARTS_END_NAMESPACE
 QT_CHARTS_USE_NAMESPACE
+#endif
 
 class QThread;
 class QTimer;
@@ -54,9 +64,20 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+private:
+    // Qt 6 has no signals that carry the text of a combo box's new entry or a
+    // spin box's new value: these two are connected by hand to the signals
+    // that do (and kept out of the slots, which the form connects by name).
+    void on_serialComboBox_currentIndexChanged(QString _selectedName);
+    void on_spinBox_dist_num_valueChanged(QString arg1);
+#endif
+
 private slots:
     // Connection panel
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     void on_serialComboBox_currentIndexChanged(QString _selectedName);
+#endif
     void on_baudrateComboBox_currentTextChanged(QString arg1);
     void on_connectButton_clicked();
 
@@ -66,7 +87,9 @@ private slots:
     void on_chartClearButton_clicked();
     void slotDisplay(QVector<uint16_t> _dist, int _freq);
     void slotDistUpdate();
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     void on_spinBox_dist_num_valueChanged(QString arg1);
+#endif
 
     // Recording
     void on_saveButton_clicked();

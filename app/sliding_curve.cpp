@@ -63,7 +63,7 @@ void SlidingCurve::reserveFor(int extra)
 {
     const int needed = points.size() + extra;
     if (points.capacity() < needed)
-        points.reserve(std::max(needed, points.capacity() + points.capacity() / 2 + 16));
+        points.reserve(std::max(needed, int(points.capacity() + points.capacity() / 2 + 16)));
 }
 
 void SlidingCurve::rebuild(int extra)

@@ -40,7 +40,7 @@ bool readUntil(QSerialPort *port, int boundMs, int stepMs, const std::function<b
     clock.start();
     for (;;) {
         const qint64 left = qint64(boundMs) - clock.elapsed();
-        waitForData(port, int(qBound<qint64>(0, left, qMax(stepMs, 1))));
+        waitForData(port, int(qBound(qint64(0), left, qint64(qMax(stepMs, 1)))));
         const QByteArray chunk = port->readAll();
         if (examine(chunk))
             return true;

@@ -180,7 +180,7 @@ void tst_chart_model::envelopeDrawsLikeAllPoints_data()
             if (frame != *last) {
                 *last = frame;
                 state->second += qint64(state->first.bounded(2 * stepCm + 1)) - stepCm;
-                state->second = qBound<qint64>(0, state->second, 65535);
+                state->second = qBound(qint64(0), state->second, qint64(65535));
             }
             return uint16_t(state->second);
         });

@@ -546,7 +546,13 @@ void tst_window_spine::slotsAreBound()
         QVERIFY2(found, signature.constData());
         ++bound;
     }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // The port chooser's and the batch box's text slots are connected by hand
+    // there (the signals they were named for are gone).
+    QCOMPARE(bound, 46);
+#else
     QCOMPARE(bound, 48);
+#endif
 }
 
 void tst_window_spine::baudRateFollowsTheBox_data()

@@ -82,13 +82,13 @@ Fed feed(const QByteArray &stream, int chunk, QByteArray &buffer)
 {
     Fed fed;
     QVector<uint16_t> out;
-    const int step = chunk > 0 ? chunk : std::max(1, stream.size());
+    const int step = chunk > 0 ? chunk : std::max(1, int(stream.size()));
     for (int i = 0; i < stream.size(); i += step) {
         buffer.append(stream.mid(i, step));
         const int before = out.size();
         if (parseMeasurementFrames(buffer, out) != out.size() - before)
             fed.countsMatch = false;
-        fed.maxBuffer = std::max(fed.maxBuffer, buffer.size());
+        fed.maxBuffer = std::max(fed.maxBuffer, int(buffer.size()));
     }
     fed.distances = toList(out);
     return fed;
@@ -236,7 +236,7 @@ void tst_parser::textStreamKeepsBufferBounded()
         all += chunk;
         buffer.append(chunk);
         parseMeasurementFrames(buffer, out);
-        maxSize = std::max(maxSize, buffer.size());
+        maxSize = std::max(maxSize, int(buffer.size()));
     }
     QVERIFY2(maxSize <= 10, qPrintable(QString::number(maxSize)));
     // "YY" in the text is a header pair; whatever it happens to pass for
