@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything (the benchmarks are compiled, not
-# run) and runs every test under Xvfb: the Qt Test suite, the same suite built
-# with AddressSanitizer and UndefinedBehaviorSanitizer, the cross-thread tests
-# under ThreadSanitizer, and a short run of each fuzz target.
-# ZN84_QUICK=1 runs the plain suite only.
+# run) and runs every test under a virtual X server: the Qt Test suite with
+# Qt 5 and with Qt 6, the same suite built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, the cross-thread tests under ThreadSanitizer, and
+# a short run of each fuzz target.
+# ZN84_QUICK=1 runs the plain suite (Qt 5) only.
+#
+# The test programs mostly wait on the simulated sensor, the builds use every
+# core: so the builds run one after the other, and each stage's tests run in
+# the background while the next stage builds. Each stage's output is printed
+# in order once it has ended.
 #
 # Each stage is judged by the exit status of its runner (ctest, the fuzz
 # runner); the counts of the last line only report how many test programs
@@ -14,26 +20,35 @@ cd "$(dirname "$0")/.."
 ROOT=$PWD
 bash scripts/install-deps.sh || exit 1
 JOBS=$(nproc)
-XVFB=(xvfb-run -a -s "-screen 0 1280x1024x24")
+# Test programs spend most of their time waiting for the sensor's answers.
+CTEST_JOBS=${ZN84_CTEST_JOBS:-$((2 * JOBS))}
 passed=0; failed=0
 script_start=$(date +%s)
-
-# Runs ctest in a build dir, all of its tests JOBS at a time, and adds its
-# counts to the totals. Returns ctest's exit status.
-run_ctest() {
-  local dir=$1; shift
-  local log; log=$(mktemp)
-  (cd "$dir" && "${XVFB[@]}" ctest --output-on-failure --no-tests=error -j"$JOBS" "$@") 2>&1 | tee "$log"
-  local rc=${PIPESTATUS[0]}
-  # One line per finished test program: "n/N Test #k: name ....   Passed".
-  local ok bad
-  ok=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' "$log")
-  bad=$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: ' "$log" | grep -cv ' Passed')
-  if [ "$rc" -ne 0 ] && [ "$bad" -eq 0 ]; then bad=1; fi
-  passed=$((passed + ok)); failed=$((failed + bad))
-  rm -f "$log"
-  return "$rc"
+LOGS=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  rm -rf "$LOGS"
 }
+trap cleanup EXIT
+
+# One virtual X server for every stage; it tells its display number on a pipe
+# once it accepts clients.
+mkfifo "$LOGS/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$LOGS/display" 2>"$LOGS/xvfb.log" &
+pids+=($!)
+read -r display_no <"$LOGS/display"
+if [ -z "${display_no:-}" ]; then
+  cat "$LOGS/xvfb.log"; echo "no X server"; echo "tests: 0 passed, 1 failed"; exit 1
+fi
+export DISPLAY=:$display_no
+unset XAUTHORITY
+
+# Seconds since `start`, for the stage lines.
+took() { echo $(( $(date +%s) - $1 )); }
+# Processor seconds (user + system) that the finished child processes used so
+# far; the difference over a build tells its cost apart from the machine's load.
+cpu_s() { awk -v hz="$(getconf CLK_TCK)" '{ printf "%d", ($16 + $17) / hz }' "/proc/$$/stat"; }
 
 build() {
   local dir=$1; shift
@@ -42,25 +57,53 @@ build() {
   return "${PIPESTATUS[0]}"
 }
 
-# Seconds since `start`, for the stage lines.
-took() { echo $(( $(date +%s) - $1 )); }
-# Processor seconds (user + system) that the finished child processes used so
-# far; the difference over a stage tells its cost apart from the machine's load.
-cpu_s() { awk -v hz="$(getconf CLK_TCK)" '{ printf "%d", ($16 + $17) / hz }' "/proc/$$/stat"; }
+# Starts ctest in a build dir in the background (environment as given before
+# the dir, e.g. `start_ctest asan env ASAN_OPTIONS=... -- build-asan`), its
+# output and exit status kept under the stage's name.
+start_ctest() {
+  local name=$1; shift
+  local envs=()
+  while [ "$1" != -- ]; do envs+=("$1"); shift; done
+  shift
+  local dir=$1; shift
+  date +%s >"$LOGS/$name.start"
+  (cd "$dir" && env "${envs[@]}" ctest --output-on-failure --no-tests=error -j"$CTEST_JOBS" "$@" \
+     >"$LOGS/$name.log" 2>&1; echo $? >"$LOGS/$name.rc"; date +%s >"$LOGS/$name.end") &
+  pids+=($!)
+  stage_pid[$name]=$!
+  stages+=("$name")
+  echo "$name: tests started"
+}
 
+# Waits for a stage's tests, prints their output and adds their counts to the
+# totals (one line per finished program: "n/N Test #k: name ....   Passed").
+finish_ctest() {
+  local name=$1
+  wait "${stage_pid[$name]}"
+  echo "== $name: tests =="
+  cat "$LOGS/$name.log"
+  local rc ok bad
+  rc=$(cat "$LOGS/$name.rc" 2>/dev/null || echo 1)
+  ok=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' "$LOGS/$name.log")
+  bad=$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: ' "$LOGS/$name.log" | grep -cv ' Passed')
+  if [ "$rc" -ne 0 ] && [ "$bad" -eq 0 ]; then bad=1; fi
+  passed=$((passed + ok)); failed=$((failed + bad))
+  echo "$name: exit $rc, tests took $(( $(cat "$LOGS/$name.end") - $(cat "$LOGS/$name.start") )) s"
+}
+
+stages=()
+declare -A stage_pid
 echo "== build =="
 stage_start=$(date +%s); stage_cpu=$(cpu_s)
 if ! build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
   echo "build failed"; echo "tests: 0 passed, 1 failed"; exit 1
 fi
 echo "build: took $(took "$stage_start") s, $(( $(cpu_s) - stage_cpu )) processor s"
-echo "== tests =="
-stage_start=$(date +%s); stage_cpu=$(cpu_s)
-run_ctest build-test
-rc=$?
-echo "plain suite: exit $rc, took $(took "$stage_start") s, $(( $(cpu_s) - stage_cpu )) processor s"
+start_ctest "plain suite" -- build-test
 
 if [ "${ZN84_QUICK:-0}" != 1 ]; then
+  # Each stage file builds in the foreground and starts its tests with
+  # start_ctest (or runs them itself, like the fuzz stage).
   for stage in scripts/test-stages/*.sh; do
     [ -e "$stage" ] || continue
     echo "== $(basename "$stage" .sh) =="
@@ -68,6 +111,11 @@ if [ "${ZN84_QUICK:-0}" != 1 ]; then
     source "$stage"
   done
 fi
+
+for name in "${stages[@]}"; do
+  finish_ctest "$name"
+done
+[ -e "$LOGS/fuzz.log" ] && cat "$LOGS/fuzz.log"
 
 echo "all stages took $(took "$script_start") s, $(cpu_s) processor s"
 echo "tests: $passed passed, $failed failed"

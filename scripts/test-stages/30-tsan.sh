@@ -32,9 +32,8 @@ else
     echo "tsan: ctest knows ${tsan_listed:-0} of the ${#tsan_names[@]} tests named"; failed=$((failed + 1))
   else
     # halt_on_error: a race fails its test; second_deadlock_stack for lock reports.
-    TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$ROOT/scripts/test-stages/tsan-qt.supp" \
-      run_ctest "$tsan_dir" -R "$tsan_tests"
-    echo "tsan: exit $?"
+    start_ctest tsan \
+      TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$ROOT/scripts/test-stages/tsan-qt.supp" \
+      -- "$tsan_dir" -R "$tsan_tests"
   fi
 fi
-echo "tsan: ${#tsan_names[@]} test programs; stage took $(took "$tsan_start") s, $(( $(cpu_s) - tsan_cpu )) processor s"
