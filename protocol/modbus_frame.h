@@ -27,11 +27,6 @@ enum : uint16_t {
 
 enum : uint8_t { FuncRead = 0x03, FuncWrite = 0x06 };
 
-// The two lookup tables of the serial line recommendation: the first is
-// applied to the CRC byte sent first, the second to the other.
-extern const uint8_t kCrcHi[256];
-extern const uint8_t kCrcLo[256];
-
 // CRC-16/MODBUS of n bytes (one table step per byte); the low byte of the
 // result is the one sent first. Check value over "123456789": 0x4B37.
 uint16_t crc16(const uint8_t *data, std::size_t n);
