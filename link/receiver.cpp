@@ -37,8 +37,22 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
     // The firmware transfer runs queued: the window starts it and returns.
     connect(this, &receiver::signalUpgrade, this, &receiver::slot_do_cmd_id_upgrade);
 
-    // Every other signal runs its slot in the worker's thread while the
-    // emitter waits.
+    bindBlockingSignals();
+    watchForLostDevice();
+
+    // Checks for a lost device coming back; started only while waiting for it.
+    reconnectTimer = new QTimer(this);
+    reconnectTimer->setInterval(1000);
+    connect(reconnectTimer, &QTimer::timeout, this, &receiver::tryReconnect);
+
+    distNum.store(10, std::memory_order_relaxed);
+    frameRate = 0;
+}
+
+// Every blocking signal runs its slot in the worker's thread while the
+// emitter waits.
+void receiver::bindBlockingSignals()
+{
     bindBlocking(&receiver::signalOpen, &receiver::slotOpen);
     bindBlocking(&receiver::signalClose, &receiver::slotClose);
     bindBlocking(&receiver::signalReset, &receiver::slot_do_cmd_id_soft_reset);
@@ -72,20 +86,23 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
     bindBlocking(&receiver::signal_mb_get_dist, &receiver::slot_do_cmd_id_mb_get_dist);
     bindBlocking(&receiver::signal_mb_modbus_disable, &receiver::slot_do_cmd_id_mb_modbus_disable);
     bindBlocking(&receiver::signal_mb_save_config, &receiver::slot_do_cmd_id_mb_save_config);
+}
 
-    // A device that vanishes (adapter unplugged) leaves the port open but dead:
-    // its reads fail over and over (a resource error, or a hung-up line that
-    // reads end-of-file while the port's notifier spins). A read that finds
-    // nothing also happens on a healthy line: the port's notice of bytes that
-    // an exchange's wait has already taken. Such a read follows a read that
-    // brought data, which a dead line never does, so data starts the count
-    // again; and the port, which stops reading on a resource error, is made
-    // to read on (a dead line then fails again at once). Nor is the reason the
-    // port gives trustworthy: when a read notification brings no bytes it
-    // takes the reason from whatever errno an unrelated call left behind. So
-    // after a burst the check runs in the worker's thread, once the port has
-    // finished its report, and gives the port up only once the device is
-    // confirmed gone.
+// A device that vanishes (adapter unplugged) leaves the port open but dead:
+// its reads fail over and over (a resource error, or a hung-up line that
+// reads end-of-file while the port's notifier spins). A read that finds
+// nothing also happens on a healthy line: the port's notice of bytes that
+// an exchange's wait has already taken. Such a read follows a read that
+// brought data, which a dead line never does, so data starts the count
+// again; and the port, which stops reading on a resource error, is made
+// to read on (a dead line then fails again at once). Nor is the reason the
+// port gives trustworthy: when a read notification brings no bytes it
+// takes the reason from whatever errno an unrelated call left behind. So
+// after a burst the check runs in the worker's thread, once the port has
+// finished its report, and gives the port up only once the device is
+// confirmed gone.
+void receiver::watchForLostDevice()
+{
     auto failedReads = std::make_shared<int>(0);
     connect(serialPort, &QSerialPort::readyRead, this, [failedReads] { *failedReads = 0; });
     connect(serialPort, &QSerialPort::errorOccurred, this,
@@ -106,14 +123,6 @@ receiver::receiver(QObject *parent) : QObject(parent), serialPort(nullptr), freq
         *failedReads = 0;
         QMetaObject::invokeMethod(this, [this] { checkPortLost(); }, Qt::QueuedConnection);
     });
-
-    // Checks for a lost device coming back; started only while waiting for it.
-    reconnectTimer = new QTimer(this);
-    reconnectTimer->setInterval(1000);
-    connect(reconnectTimer, &QTimer::timeout, this, &receiver::tryReconnect);
-
-    distNum.store(10, std::memory_order_relaxed);
-    frameRate = 0;
 }
 
 // Runs the call runInWorkerThread handed over, in the worker's thread.

@@ -304,7 +304,10 @@ private:
             runInWorkerThread([&] { (this->*slot)(args...); });
         }, Qt::DirectConnection);
     }
+    void bindBlockingSignals();
     void runPendingCall();
+    // Counts failed reads and confirms a lost device after a burst of them.
+    void watchForLostDevice();
 
     // Port opening shared by slotOpen and the reconnect (worker's thread).
     bool openSerial(const QString &name, int baudRate);
