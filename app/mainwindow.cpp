@@ -97,6 +97,7 @@ MainWindow::MainWindow(QWidget *parent)
     chartRefreshTimer->setSingleShot(true);
     connect(chartRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshChart);
     connect(chart, &QChart::plotAreaChanged, this, &MainWindow::chartPlotAreaChanged);
+    setUpChartTools();
 
     workerThread->start();
     updateTimer->start(200);

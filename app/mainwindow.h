@@ -25,6 +25,7 @@ class QValueAxis;
 QT_CHARTS_END_NAMESPACE
 QT_CHARTS_USE_NAMESPACE
 
+class CurveItem;
 class QThread;
 class QTimer;
 class QTranslator;
@@ -138,7 +139,9 @@ private:
     void scheduleChartRefresh();
     void refreshChart();
     void cancelChartRefresh();
-    void showCurve(const QVector<QPointF> &points);
+    void showCurve(const QVector<QPointF> &points, double range);
+    void drawCurve(const QVector<QPointF> &points, double range);
+    void setUpChartTools();
     double plotWidth() const;
     void setAxis(QValueAxis *axis, double min, double max);
     void chartPlotAreaChanged();
@@ -183,8 +186,12 @@ private:
     // them: the chart takes the newest picture at most once per refresh
     // interval; a batch that comes after a quiet spell is shown at once.
     QTimer *chartRefreshTimer;
-    QElapsedTimer chartRefreshClock;
+    // Milliseconds on a steady clock (tests set it), and when the chart last
+    // took a picture (-1: not since a quiet spell).
+    std::function<qint64()> chartClock;
+    qint64 lastChartRefresh = -1;
     quint64 shownRevision;    // the model's revision the live chart shows
+    CurveItem *curveItem = nullptr;  // draws the series' points (curve_item.h)
 };
 
 #endif // MAINWINDOW_H

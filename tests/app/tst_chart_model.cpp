@@ -4,6 +4,7 @@
 // state.
 
 #include "chart_model.h"
+#include "curve_raster.h"
 
 #include <QImage>
 #include <QPainter>
@@ -104,6 +105,9 @@ private slots:
     void envelopeOfAVector();
     void states_data();
     void states();
+    void pictureEqualsFullDrawing_data();
+    void pictureEqualsFullDrawing();
+    void columnSpanMatchesPainter();
 };
 
 void tst_chart_model::feed(ChartModel &model, const Scenario &s, qint64 &frame, qint64 frames)
@@ -402,6 +406,167 @@ void tst_chart_model::states()
     QCOMPARE(model.maxDistance(), peak);
     if (windowPoints > 0)
         QCOMPARE(model.windowPoints().last().x(), cursor);
+}
+
+// How the picture is drawn, per row of pictureEqualsFullDrawing.
+struct PictureCase
+{
+    Scenario scenario;
+    int refreshFrames;      // frames between two pictures
+    QPen pen;
+    double fixedTop;        // 0: autoscale (the window's largest distance / 0.9)
+    int allPointsEvery;     // compare with all points drawn every n-th picture (0: never)
+};
+Q_DECLARE_METATYPE(PictureCase)
+
+void tst_chart_model::pictureEqualsFullDrawing_data()
+{
+    QTest::addColumn<PictureCase>("c");
+    auto walk = [](quint32 seed, int stepCm) {
+        auto rng = std::make_shared<QRandomGenerator>(seed);
+        auto level = std::make_shared<qint64>(20000);
+        auto last = std::make_shared<qint64>(-1);
+        return Signal([rng, level, last, stepCm](qint64 frame) {
+            if (frame != *last) {
+                *last = frame;
+                *level = qBound<qint64>(0, *level + qint64(rng->bounded(2 * stepCm + 1)) - stepCm, 65535);
+            }
+            return uint16_t(*level);
+        });
+    };
+    // The soak's target: 1 to 40 m, a new place every 20 s, noise.
+    auto band = Signal([](qint64 frame) {
+        const quint32 h = quint32(frame) * 2654435761u;
+        return uint16_t(100 + (frame / 2000) % 40 * 100 + h % 37);
+    });
+    const QPen chartPen(QColor(32, 159, 223), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+    const QPen widePen(QColor(200, 30, 30), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    const QPen glassPen(QColor(0, 0, 200, 120), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+
+    QTest::newRow("band, 11111 fps, hour window, 480 px, chart pen")
+            << PictureCase{{"bandHour", 11111, 3600, 480, 3660, 1111, band}, 11111 * 15, chartPen, 0, 60};
+    QTest::newRow("band, 1000 fps, 120-s window, 300 px, pictures of single batches")
+            << PictureCase{{"band120", 1000, 120, 300, 130, 10, band}, 80, chartPen, 0, 50};
+    QTest::newRow("walk, 11111 fps, 60-s window, 640 px, peak moving")
+            << PictureCase{{"walk60", 11111, 60, 640, 75, 111, walk(11, 400)}, 1111, chartPen, 0, 25};
+    QTest::newRow("walk, 100 fps, 10-s window, 472 px (fewer points than columns x 4)")
+            << PictureCase{{"walk10", 100, 10, 472, 14, 11, walk(12, 30)}, 11, chartPen, 0, 10};
+    QTest::newRow("walk, 2 fps, sparse columns, 300 px")
+            << PictureCase{{"sparse", 2, 60, 300, 80, 1, walk(13, 500)}, 1, chartPen, 0, 10};
+    QTest::newRow("walk past a fixed range, 5000 fps, 30-s window")
+            << PictureCase{{"fixed", 5000, 30, 400, 40, 50, walk(14, 900)}, 500, chartPen, 120.0, 10};
+    QTest::newRow("wide round pen (every segment drawn)")
+            << PictureCase{{"wide", 1000, 60, 350, 70, 100, walk(15, 300)}, 300, widePen, 0, 10};
+    QTest::newRow("translucent pen (every segment drawn)")
+            << PictureCase{{"glass", 1000, 60, 350, 70, 100, walk(16, 300)}, 300, glassPen, 0, 0};
+}
+
+// The window's way of taking pictures (the time axis on the column grid,
+// scrolling with the window; the vertical range autoscaled or fixed), picture
+// after picture on one raster: each picture equals the curve drawn from
+// scratch with one QPainter line per pair of points, and every so often the
+// line through all points of the window.
+void tst_chart_model::pictureEqualsFullDrawing()
+{
+    QFETCH(PictureCase, c);
+    const Scenario &s = c.scenario;
+    ChartModel model;
+    CurveRaster raster;
+    CurveRaster::Geometry g;
+    g.size = QSize(s.plotWidth, 301);
+    g.columnWidth = ChartModel::columnWidth(s.windowSeconds, s.plotWidth);
+    g.yOffset = 5.3;
+    g.plotHeight = 290.6;
+    g.pen = c.pen;
+    qint64 frame = 0;
+    const qint64 total = qint64(s.rate) * s.seconds;
+    int pictures = 0, partial = 0;
+    qint64 columnsDrawn = 0;
+    while (frame < total) {
+        feed(model, s, frame, std::min<qint64>(c.refreshFrames, total - frame));
+        const double phase = 0.37;
+        const double start = ChartModel::alignedStart(model.axisStart(), g.columnWidth, phase);
+        g.firstColumn = qint64(std::llround(start / g.columnWidth - phase));
+        g.yTop = c.fixedTop > 0 ? c.fixedTop : std::max(model.maxDistance(), 0.01) / 0.9;
+        const QVector<QPointF> curve = model.windowCurve(s.windowSeconds, s.plotWidth);
+        const QImage before = raster.image();
+        const QVector<QRect> changed = raster.update(curve, g);
+        ++pictures;
+        partial += !raster.lastWasFull();
+        columnsDrawn += raster.lastColumnsDrawn();
+        // What is repainted on screen: every pixel that changed.
+        if (before.size() == raster.image().size()) {
+            QImage outside = raster.image();
+            QImage outsideBefore = before;
+            for (const QRect &r : changed) {
+                QPainter(&outside).fillRect(r, Qt::black);
+                QPainter(&outsideBefore).fillRect(r, Qt::black);
+            }
+            QVERIFY2(countDiffering(outside, outsideBefore) == 0, "a change outside the parts reported");
+        }
+
+        const QByteArray where = s.name.toUtf8() + " picture " + QByteArray::number(pictures);
+        QImage reference(g.size, QImage::Format_ARGB32_Premultiplied);
+        reference.fill(Qt::transparent);
+        CurveRaster::drawAllSegments(reference, curve, g);
+        QCOMPARE(raster.image().size(), reference.size());
+        int differing = countDiffering(raster.image(), reference);
+        if (differing != 0) {
+            raster.image().save(QDir::temp().filePath("tst_chart_model_picture.png"));
+            reference.save(QDir::temp().filePath("tst_chart_model_reference.png"));
+        }
+        QVERIFY2(differing == 0, (where + ": " + QByteArray::number(differing) + " pixels differ from a full drawing").constData());
+        if (c.allPointsEvery > 0 && pictures % c.allPointsEvery == 0) {
+            QImage all(g.size, QImage::Format_ARGB32_Premultiplied);
+            all.fill(Qt::transparent);
+            CurveRaster::drawAllSegments(all, model.windowPoints(), g);
+            differing = countDiffering(raster.image(), all);
+            QVERIFY2(differing == 0, (where + ": " + QByteArray::number(differing) + " pixels differ from all points").constData());
+        }
+    }
+    // Most pictures only redrew a few columns.
+    QVERIFY2(partial > pictures / 2, qPrintable(QString("%1 of %2").arg(partial).arg(pictures)));
+    QVERIFY2(columnsDrawn < qint64(pictures) * s.plotWidth / 2, qPrintable(QString::number(columnsDrawn)));
+}
+
+// The fast path of the chart's pen: a column's vertical segments are filled
+// as one rectangle. Against QPainter's own lines, segment by segment, at
+// positions on and off the rasteriser's boundaries, and for a whole column
+// of segments.
+void tst_chart_model::columnSpanMatchesPainter()
+{
+    const QPen pen(QColor(32, 159, 223), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+    QRandomGenerator rng(99);
+    CurveRaster::Geometry g;
+    g.size = QSize(12, 80);
+    g.columnWidth = 1;
+    g.firstColumn = 0;
+    g.yTop = 80;
+    g.yBottom = 0;
+    g.plotHeight = 80;
+    g.pen = pen;
+    for (int t = 0; t < 3000; ++t) {
+        // Values on whole, half and 1/64 pixels and anywhere; one to six
+        // points in column 5, one point in columns 3 and 8.
+        auto value = [&] {
+            switch (t % 4) {
+            case 0: return 5 + rng.bounded(140) * 0.5;
+            case 1: return 5 + rng.bounded(70 * 64) / 64.0;
+            default: return 5 + rng.generateDouble() * 70;
+            }
+        };
+        QVector<QPointF> points{{3.5, value()}};
+        const int n = 1 + int(rng.bounded(6));
+        for (int k = 0; k < n; ++k)
+            points << QPointF(5.1 + k * 0.1, t % 9 == 0 ? points.last().y() : value());
+        points << QPointF(8.5, value());
+        CurveRaster raster;
+        raster.update(points, g);
+        QImage reference(g.size, QImage::Format_ARGB32_Premultiplied);
+        reference.fill(Qt::transparent);
+        CurveRaster::drawAllSegments(reference, points, g);
+        QVERIFY2(countDiffering(raster.image(), reference) == 0, qPrintable(QString("case %1").arg(t)));
+    }
 }
 
 QTEST_MAIN(tst_chart_model)

@@ -705,17 +705,22 @@ void tst_window_display::settleChart()
 
 void tst_window_display::fastBatchesRefreshChartLater()
 {
-    // An hour's window: half a second between refreshes, so the batches
-    // below come "closely" even when this thread is held up on a busy machine.
+    // The window's steady clock, stepped by hand: whether a batch comes
+    // "closely" after the last picture does not depend on how fast this
+    // thread runs.
+    auto now = std::make_shared<qint64>(5000);
+    probe().chartClock() = [now] { return *now; };
     probe().timeRange() = 3600;
     probe().forgetChartRefresh();   // a quiet spell: the next batch is drawn at once
     probe().batchOnly(ramp(50, 200), 50);
     QVERIFY(!probe().chartRefreshPending());
     QCOMPARE(probe().series()->count(), 50);
 
+    *now += probe().chartRefreshInterval() - 1;
     probe().batchOnly(ramp(50, 300), 50);
     probe().batchOnly(ramp(50, 400), 50);
     QVERIFY(probe().chartRefreshPending());
+    QVERIFY(probe().chartRefreshTimer()->isActive());
     QCOMPARE(probe().series()->count(), 50);   // not yet
 
     QTRY_VERIFY_WITH_TIMEOUT(!probe().chartRefreshPending(), 5000);
@@ -723,6 +728,13 @@ void tst_window_display::fastBatchesRefreshChartLater()
     QCOMPARE(probe().series()->count(), 150);
     QCOMPARE(probe().axisY()->max(), 4.49 / 0.9);
     QCOMPARE(probe().axisX()->min(), 1.0 / 50);   // the first point's time
+
+    // A whole interval after that picture the next batch is drawn at once.
+    *now += probe().chartRefreshInterval();
+    probe().batchOnly(ramp(50, 500), 50);
+    QVERIFY(!probe().chartRefreshPending());
+    QVERIFY(!probe().chartRefreshTimer()->isActive());
+    QCOMPARE(probe().series()->count(), 200);
 
     // Every window is redrawn 10 to 25 times a second: a picture costs the
     // plot's width, not the window's length.
@@ -745,7 +757,8 @@ void tst_window_display::pendingRefreshAndOperator_data()
 void tst_window_display::pendingRefreshAndOperator()
 {
     QFETCH(QString, action);
-    probe().timeRange() = 3600;     // half a second between refreshes (see above)
+    probe().chartClock() = [] { return qint64(5000); };   // a clock that stands still (see above)
+    probe().timeRange() = 3600;
     probe().forgetChartRefresh();
     probe().batchOnly(ramp(50, 200), 50);
     probe().batchOnly(ramp(50, 300), 50);

@@ -3,6 +3,7 @@
 
 // Tests read and poke the window's private state through this friend.
 
+#include "curve_item.h"
 #include "mainwindow.h"
 #include "receiver.h"
 #include "ui_mainwindow.h"
@@ -60,7 +61,10 @@ public:
     bool chartRefreshPending() const { return w.chartRefreshPending(); }
     QTimer *chartRefreshTimer() const { return w.chartRefreshTimer; }
     // Forgets when the chart was last refreshed, as after a quiet spell.
-    void forgetChartRefresh() { w.chartRefreshClock.invalidate(); }
+    void forgetChartRefresh() { w.lastChartRefresh = -1; }
+    // The steady clock the refresh decision reads (milliseconds).
+    std::function<qint64()> &chartClock() const { return w.chartClock; }
+    CurveItem *curveItem() const { return w.curveItem; }
     int chartRefreshInterval() const { return w.chartRefreshInterval(); }
     void distUpdate() { w.slotDistUpdate(); }
     // What a successful connect does to the live display.
