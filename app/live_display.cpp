@@ -107,7 +107,7 @@ void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
     // Every distance that reaches the window is recorded, also those of the
     // first second after a connect, which still carry a rate of 0.
     if (recording)
-        writeRecordLines(_dist);
+        writeRecordLines(_dist, _freq);
     if (_freq <= 0)
         return;
 

@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "chart_model.h"
+#include "record_format.h"
 
 #include <QtCharts/QChartGlobal>
 
@@ -148,7 +149,7 @@ private:
 
     // Recording (recording.cpp)
     bool openRecordFile(const QString &stamp);
-    void writeRecordLines(const QVector<uint16_t> &dist);
+    void writeRecordLines(const QVector<uint16_t> &dist, int freq);
 
     friend class WindowProbe; // tests reach the window's state through it
 
@@ -173,6 +174,10 @@ private:
     // The time a record file is named after (the wall clock; tests set it).
     std::function<QDateTime()> recordClock = [] { return QDateTime::currentDateTime(); };
     bool recording;
+    // The record file's format (the operator's choice; plain by default) and
+    // the time of a CSV recording.
+    recordformat::Format recordFormat = recordformat::Format::Plain;
+    recordformat::CsvClock recordCsvClock;
     int timeRange;
     unsigned int upgrade_frame_length;
     unsigned int upgrade_payload_length;
