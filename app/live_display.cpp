@@ -6,6 +6,8 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLineSeries>
 #include <QMessageBox>
@@ -68,6 +70,10 @@ void MainWindow::on_suspendButton_clicked()
         // What freezes is the newest picture, not one a refresh behind.
         refreshChart();
         liveChart.suspend();
+        if (!zoomed) {
+            frozenAxisMin = axisX->min();
+            frozenAxisMax = axisX->max();
+        }
         ui->suspendButton->setText(tr("恢复"));
     } else {
         liveChart.resume();
@@ -75,6 +81,10 @@ void MainWindow::on_suspendButton_clicked()
         // The chart shows the window at once, on the axes it has; the axes
         // follow with the next batch.
         cancelChartRefresh();
+        if (zoomed) {
+            showZoomedChart(true);
+            return;
+        }
         const double range = axisX->max() - axisX->min();
         showCurve(liveChart.windowCurve(range, plotWidth()), range);
     }
@@ -82,6 +92,9 @@ void MainWindow::on_suspendButton_clicked()
 
 void MainWindow::on_chartClearButton_clicked()
 {
+    // The time restarts at 0: a zoom into the old times shows nothing.
+    zoomed = false;
+    liveViewButton->setEnabled(false);
     liveChart.clear();
     cancelChartRefresh();
     showCurve(QVector<QPointF>(), axisX->max() - axisX->min());
@@ -93,6 +106,8 @@ void MainWindow::resetLiveDisplay()
     ui->distLabel->setText("0");
     ui->freqLabel->setText("0");
     liveChart.reset();
+    zoomed = false;
+    liveViewButton->setEnabled(false);
     cancelChartRefresh();
     setAxis(axisX, 0, 10);
     showCurve(QVector<QPointF>(), 10);
@@ -157,21 +172,48 @@ void MainWindow::refreshChart()
     if (!chartRefreshPending())
         return;
     lastChartRefresh = chartClock();
-    const double width = plotWidth();
-    double start = liveChart.axisStart();
-    if (ChartModel::needsEnvelope(liveChart.pointCount(), timeRange, width)) {
-        // Columns of the envelope end where the renderer's pixel columns do
-        // (half-way between pixel centres, where a line's pixels switch
-        // columns): the axis starts on the model's column grid shifted by
-        // the plot's position in the pixels. The start moves by less than a
-        // pixel.
-        const QPointF plotLeft = chartView->viewportTransform().map(chart->mapToScene(chart->plotArea().topLeft()));
-        const double phase = plotLeft.x() - 0.5 - std::floor(plotLeft.x() - 0.5);
-        start = ChartModel::alignedStart(start, ChartModel::columnWidth(timeRange, width), phase);
+    if (zoomed) {
+        showZoomedChart(false);
+        return;
     }
-    setAxis(axisX, start, start + timeRange);
-    setAxis(axisY, 0, liveChart.maxDistance() / 0.9);
+    double width = plotWidth();
+    // Labels of another width lay the chart out anew at once (coming back
+    // from a zoom to other times, say): the picture is for the plot's width
+    // after that.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const double start = alignedAxisStart(liveChart.axisStart(), timeRange, width, liveChart.pointCount());
+        setAxis(axisX, start, start + timeRange);
+        applyYAxis(liveChart.maxDistance());
+        if (plotWidth() == width)
+            break;
+        width = plotWidth();
+    }
     showCurve(liveChart.windowCurve(timeRange, width), timeRange);
+}
+
+// Where an axis of `range` seconds starting near `start` begins when `count`
+// points are drawn on `width` pixels. For an envelope the columns must end
+// where the renderer's pixel columns do (half-way between pixel centres,
+// where a line's pixels switch columns): the axis starts on the model's
+// column grid shifted by the plot's position in the pixels, less than a
+// pixel before `start`.
+double MainWindow::alignedAxisStart(double start, double range, double width, int count) const
+{
+    if (!ChartModel::needsEnvelope(count, range, width))
+        return start;
+    const QPointF plotLeft = chartView->viewportTransform().map(chart->mapToScene(chart->plotArea().topLeft()));
+    const double phase = plotLeft.x() - 0.5 - std::floor(plotLeft.x() - 0.5);
+    return ChartModel::alignedStart(start, ChartModel::columnWidth(range, width), phase);
+}
+
+// The vertical axis: the operator's fixed range, or from 0 to a little above
+// the largest distance shown (autoscale).
+void MainWindow::applyYAxis(double dataMax)
+{
+    if (autoScaleBox && !autoScaleBox->isChecked() && yMaxSpin->value() > yMinSpin->value())
+        setAxis(axisY, yMinSpin->value(), yMaxSpin->value());
+    else
+        setAxis(axisY, 0, dataMax / 0.9);
 }
 
 // The series keeps the points shown; the curve item draws them on a grid of
@@ -181,6 +223,8 @@ void MainWindow::showCurve(const QVector<QPointF> &points, double range)
     series->replace(points);
     shownRevision = liveChart.revision();
     drawCurve(points, range);
+    if (hovering)
+        updateHover();
 }
 
 void MainWindow::drawCurve(const QVector<QPointF> &points, double range)
@@ -242,6 +286,9 @@ void MainWindow::setAxis(QValueAxis *axis, double min, double max)
 {
     if (axis->min() == min && axis->max() == max)
         return;
+    // Range changes that do not come from here are the operator's zoom.
+    const bool outer = settingAxes;
+    settingAxes = true;
     const double span = max - min;
     const double interval = span > 0 && std::isfinite(span) ? tickInterval(span) : 0.0;
     // The axis makes a tick item for every interval of its range: a wider
@@ -253,6 +300,7 @@ void MainWindow::setAxis(QValueAxis *axis, double min, double max)
     axis->setRange(min, max);
     if (interval > 0 && !coarser)
         setTickInterval(axis, interval);
+    settingAxes = outer;
 }
 
 static void setTickInterval(QValueAxis *axis, double interval)
@@ -268,6 +316,10 @@ static void setTickInterval(QValueAxis *axis, double interval)
 // refresh when live, at once when suspended.
 void MainWindow::chartPlotAreaChanged()
 {
+    if (zoomed) {
+        showZoomedChart(true);
+        return;
+    }
     if (liveChart.isSuspended()) {
         const double range = axisX->max() - axisX->min();
         showCurve(liveChart.frozenCurve(range, plotWidth()), range);
@@ -298,6 +350,7 @@ void MainWindow::slotDistUpdate()
     ui->distLabel->setText(QString::number(currentDistance, 'g', 6));
     ui->freqLabel->setText(QString::number(shownRate));
     latestRate = 0;
+    updateStatistics();
 }
 
 void MainWindow::on_spinBox_dist_num_valueChanged(QString arg1)

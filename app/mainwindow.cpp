@@ -98,6 +98,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(chartRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshChart);
     connect(chart, &QChart::plotAreaChanged, this, &MainWindow::chartPlotAreaChanged);
     setUpChartTools();
+    setUpChartControls();
 
     workerThread->start();
     updateTimer->start(200);

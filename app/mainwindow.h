@@ -27,6 +27,11 @@ QT_CHARTS_END_NAMESPACE
 QT_CHARTS_USE_NAMESPACE
 
 class CurveItem;
+class QCheckBox;
+class QDoubleSpinBox;
+class QGraphicsEllipseItem;
+class QLabel;
+class QPushButton;
 class QThread;
 class QTimer;
 class QTranslator;
@@ -54,6 +59,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // The chart's mouse: wheel zoom and pan of the time axis, the value
+    // under the cursor.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     // Connection panel
@@ -146,6 +154,26 @@ private:
     double plotWidth() const;
     void setAxis(QValueAxis *axis, double min, double max);
     void chartPlotAreaChanged();
+    double alignedAxisStart(double start, double range, double width, int count) const;
+    void applyYAxis(double dataMax);
+
+    // Chart tools (chart_tools.cpp): a zoom that holds, the vertical range,
+    // the value under the cursor, statistics of what is on screen, export.
+    void setUpChartControls();
+    void retranslateChartControls();
+    void zoomTo(double min, double max);
+    void chartXRangeChanged(double min, double max);
+    void showZoomedChart(bool force);
+    void backToLive();
+    void yRangeChanged();
+    void updateHover();
+    void hideHover();
+    void updateStatistics();
+    ChartStats visibleStats() const;
+    bool exportChartImage(const QString &path);
+    bool exportVisibleCsv(const QString &path);
+    void exportImageClicked();
+    void exportCsvClicked();
 
     // Recording (recording.cpp)
     bool openRecordFile(const QString &stamp);
@@ -197,6 +225,47 @@ private:
     qint64 lastChartRefresh = -1;
     quint64 shownRevision;    // the model's revision the live chart shows
     CurveItem *curveItem = nullptr;  // draws the series' points (curve_item.h)
+
+    // The operator's zoom: the time range shown instead of the live window
+    // (kept while data arrives, until "back to live").
+    bool zoomed = false;
+    double zoomMin = 0;
+    double zoomMax = 10;
+    // What the zoomed picture shows (first and last point drawn, how many,
+    // the axes), so that a batch outside the range costs no picture.
+    struct ZoomKey {
+        double first = 0, last = 0, yTop = 0, width = 0, min = 0, max = 0;
+        int count = -1;
+        bool operator==(const ZoomKey &o) const
+        {
+            return first == o.first && last == o.last && yTop == o.yTop && width == o.width && min == o.min
+                    && max == o.max && count == o.count;
+        }
+    } zoomShown;
+    // The live axes when the picture was frozen, to go back to from a zoom.
+    double frozenAxisMin = 0;
+    double frozenAxisMax = 10;
+    bool settingAxes = false;          // the window itself sets the axes
+    bool panning = false;
+    QPoint panFrom;
+    double panMin = 0, panMax = 0;
+    QPoint hoverPos;                   // the cursor over the plot (viewport pixels)
+    bool hovering = false;
+    QPushButton *liveViewButton = nullptr;
+    QCheckBox *autoScaleBox = nullptr;
+    QLabel *yMinLabel = nullptr;
+    QLabel *yMaxLabel = nullptr;
+    QDoubleSpinBox *yMinSpin = nullptr;
+    QDoubleSpinBox *yMaxSpin = nullptr;
+    QPushButton *exportImageButton = nullptr;
+    QPushButton *exportCsvButton = nullptr;
+    QLabel *hoverLabel = nullptr;
+    QLabel *statsLabel = nullptr;
+    QCheckBox *recordCsvBox = nullptr;
+    QGraphicsEllipseItem *hoverMark = nullptr;
+    // Asks where to save an export (a file dialog; tests set it). An empty
+    // name cancels.
+    std::function<QString(const QString &caption, const QString &filter)> chooseSaveFile;
 };
 
 #endif // MAINWINDOW_H

@@ -3,6 +3,7 @@
 
 #include "record_format.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <QFileInfo>
 
@@ -11,6 +12,7 @@ void MainWindow::on_saveButton_clicked()
     if (recording) {
         recording = false;
         ui->saveButton->setText(tr("录制"));
+        recordCsvBox->setEnabled(true);
         recordStream.setDevice(nullptr);
         recordFile.close();
         return;
@@ -32,6 +34,8 @@ void MainWindow::on_saveButton_clicked()
     }
     recording = true;
     ui->saveButton->setText(tr("停止"));
+    // One format per file.
+    recordCsvBox->setEnabled(false);
 }
 
 // Opens a new record file named after `stamp`. A recording never empties an

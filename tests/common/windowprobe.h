@@ -65,6 +65,11 @@ public:
     // The steady clock the refresh decision reads (milliseconds).
     std::function<qint64()> &chartClock() const { return w.chartClock; }
     CurveItem *curveItem() const { return w.curveItem; }
+    // The operator's zoom and the chart tools.
+    bool zoomed() const { return w.zoomed; }
+    ChartStats visibleStats() const { return w.visibleStats(); }
+    std::function<QString(const QString &, const QString &)> &chooseSaveFile() const { return w.chooseSaveFile; }
+    recordformat::Format recordFormat() const { return w.recordFormat; }
     int chartRefreshInterval() const { return w.chartRefreshInterval(); }
     void distUpdate() { w.slotDistUpdate(); }
     // What a successful connect does to the live display.
