@@ -90,6 +90,17 @@ void ChartModel::reset()
     liveAxisStart = 0;
 }
 
+void ChartModel::showRecording(const QVector<QPointF> &points)
+{
+    clear();
+    frozen = points;
+    frozenStats.clear();
+    for (const QPointF &p : points)
+        frozenStats.append(uint16_t(std::lround(p.y() * 100)));
+    current = State::Suspended;
+    ++changes;
+}
+
 void ChartModel::emptyWindow()
 {
     window.clear();

@@ -80,6 +80,10 @@ public:
     void clear();
     // A new connection: cleared, and the maximum forgotten too.
     void reset();
+    // A recording to look at: the window empties (its time restarts at 0)
+    // and `points` (in time order) become the frozen picture, as if the
+    // chart had been suspended on them; resume goes back to live.
+    void showRecording(const QVector<QPointF> &points);
 
     // Width of a pixel column in seconds for `range` seconds over `plotWidth`
     // pixels; 0 when there is no such grid.

@@ -10,12 +10,15 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QGraphicsEllipseItem>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -62,6 +65,8 @@ void MainWindow::setUpChartControls()
     exportImageButton->setObjectName("exportImageButton");
     exportCsvButton = new QPushButton(this);
     exportCsvButton->setObjectName("exportCsvButton");
+    openRecordingButton = new QPushButton(this);
+    openRecordingButton->setObjectName("openRecordingButton");
     tools->addWidget(liveViewButton);
     tools->addWidget(autoScaleBox);
     tools->addWidget(yMinLabel);
@@ -74,6 +79,7 @@ void MainWindow::setUpChartControls()
     tools->addWidget(recordCsvBox);
     tools->addWidget(exportImageButton);
     tools->addWidget(exportCsvButton);
+    tools->addWidget(openRecordingButton);
     rows->addLayout(tools);
 
     auto *readouts = new QHBoxLayout;
@@ -104,12 +110,21 @@ void MainWindow::setUpChartControls()
     connect(yMaxSpin, &QDoubleSpinBox::editingFinished, this, &MainWindow::yRangeChanged);
     connect(exportImageButton, &QPushButton::clicked, this, &MainWindow::exportImageClicked);
     connect(exportCsvButton, &QPushButton::clicked, this, &MainWindow::exportCsvClicked);
+    connect(openRecordingButton, &QPushButton::clicked, this, &MainWindow::openRecordingClicked);
     connect(recordCsvBox, &QCheckBox::toggled, this, [this](bool csv) {
         recordFormat = csv ? recordformat::Format::Csv : recordformat::Format::Plain;
     });
 
     chooseSaveFile = [this](const QString &caption, const QString &filter) {
         return QFileDialog::getSaveFileName(this, caption, QDir::currentPath(), filter);
+    };
+    chooseOpenFile = [this](const QString &caption, const QString &filter) {
+        return QFileDialog::getOpenFileName(this, caption, QDir::currentPath() + "/Data", filter);
+    };
+    askReplayRate = [this](int suggested) {
+        bool ok = false;
+        const int rate = QInputDialog::getInt(this, tr("回放"), tr("录制时的帧率(Hz):"), suggested, 1, 100000, 1, &ok);
+        return ok ? rate : 0;
     };
 }
 
@@ -121,6 +136,7 @@ void MainWindow::retranslateChartControls()
     yMaxLabel->setText(tr("最大"));
     exportImageButton->setText(tr("导出图片"));
     exportCsvButton->setText(tr("导出CSV"));
+    openRecordingButton->setText(tr("回放录制"));
     recordCsvBox->setText(tr("录制为CSV"));
     hideHover();
     updateStatistics();
@@ -405,4 +421,59 @@ void MainWindow::exportCsvClicked()
     if (path.isEmpty())
         return;
     showStatus(joinStatus(tr("导出CSV"), exportVisibleCsv(path) ? tr("成功！") : tr("失败！")));
+}
+
+// A recording of either format shown in the chart as a frozen picture (as
+// if suspended on it): zoom, statistics and export work on it; resume goes
+// back to the live chart. Lines that are not a reading are skipped, the
+// first of them reported by its line number.
+bool MainWindow::openRecording(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showStatus(tr("打开录制文件失败!"));
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    file.close();
+    int rate = 0;
+    if (!data.startsWith(recordformat::csvHeader().trimmed())) {
+        const int suggested = recordformat::estimateRate(path, QFileInfo(path).lastModified(), int(data.count('\n')));
+        rate = askReplayRate(suggested > 0 ? suggested : 100);
+        if (rate <= 0)
+            return false;
+    }
+    const recordformat::Replay replay = recordformat::readRecording(data, rate);
+
+    // The recording takes the chart's place like a suspended picture.
+    chartRefreshTimer->stop();
+    liveChart.showRecording(replay.points);
+    shownRevision = liveChart.revision();
+    zoomed = false;
+    liveViewButton->setEnabled(false);
+    ui->suspendButton->setText(tr("恢复"));
+    const double first = replay.points.isEmpty() ? 0.0 : replay.points.first().x();
+    const double last = replay.points.isEmpty() ? 10.0 : replay.points.last().x();
+    const double range = last > first ? last - first : 10.0;
+    frozenAxisMin = alignedAxisStart(first, range, plotWidth(), replay.points.size());
+    frozenAxisMax = frozenAxisMin + range;
+    setAxis(axisX, frozenAxisMin, frozenAxisMax);
+    applyYAxis(std::max(0.0, liveChart.shownStats(-qInf(), qInf()).max));
+    showCurve(liveChart.frozenCurve(range, plotWidth()), range);
+    updateStatistics();
+
+    QString status = tr("回放") + " " + QFileInfo(path).fileName() + ": " + QString::number(replay.lines - replay.badLines)
+            + " " + tr("个读数");
+    if (replay.badLines > 0)
+        status += ", " + tr("第%1行无法读取").arg(replay.firstBadLine)
+                + (replay.badLines > 1 ? " " + tr("(共%1行)").arg(replay.badLines) : QString());
+    showStatus(status);
+    return true;
+}
+
+void MainWindow::openRecordingClicked()
+{
+    const QString path = chooseOpenFile(tr("回放录制"), tr("录制文件") + " (*.txt *.csv)");
+    if (!path.isEmpty())
+        openRecording(path);
 }

@@ -174,6 +174,8 @@ private:
     bool exportVisibleCsv(const QString &path);
     void exportImageClicked();
     void exportCsvClicked();
+    bool openRecording(const QString &path);
+    void openRecordingClicked();
 
     // Recording (recording.cpp)
     bool openRecordFile(const QString &stamp);
@@ -259,6 +261,7 @@ private:
     QDoubleSpinBox *yMaxSpin = nullptr;
     QPushButton *exportImageButton = nullptr;
     QPushButton *exportCsvButton = nullptr;
+    QPushButton *openRecordingButton = nullptr;
     QLabel *hoverLabel = nullptr;
     QLabel *statsLabel = nullptr;
     QCheckBox *recordCsvBox = nullptr;
@@ -266,6 +269,10 @@ private:
     // Asks where to save an export (a file dialog; tests set it). An empty
     // name cancels.
     std::function<QString(const QString &caption, const QString &filter)> chooseSaveFile;
+    // Asks which recording to replay, and the line rate of a plain one
+    // (suggested: from its name and last write; 0 cancels). Tests set them.
+    std::function<QString(const QString &caption, const QString &filter)> chooseOpenFile;
+    std::function<int(int suggested)> askReplayRate;
 };
 
 #endif // MAINWINDOW_H

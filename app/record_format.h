@@ -2,6 +2,9 @@
 #define RECORD_FORMAT_H
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QPointF>
+#include <QString>
 #include <QVector>
 #include <cstdint>
 
@@ -41,6 +44,29 @@ void appendSeconds(QByteArray &out, double seconds);
 // connect) does not move the time, as the chart's time axis does not count
 // it either: its frames get the time of the frame before them.
 void appendCsvLines(QByteArray &out, const QVector<uint16_t> &centimetres, int rate, CsvClock &clock);
+
+// A recording read back: its points (seconds, metres), at most about 100
+// a second (every b-th reading at a higher rate, as the live chart plots
+// them), and the lines that are not a reading.
+struct Replay {
+    QVector<QPointF> points;
+    bool csv = false;
+    int lines = 0;          // readings and bad lines, without the header
+    int badLines = 0;
+    int firstBadLine = 0;   // 1-based line number in the file, 0 when none
+};
+
+// "12.34", "12.3", "12", "0.05" (what the recorder writes, up to 655.35)
+// into centimetres; false for anything else.
+bool parseMetres(const char *begin, const char *end, uint16_t &centimetres);
+// A recording of either format: CSV when it starts with the CSV header (the
+// times are the file's), else one distance per line at `rate` frames a
+// second (the n-th line at n / rate seconds).
+Replay readRecording(const QByteArray &data, int rate);
+// The rate of a plain recording named after its start (yyyyMMdd_HHmmss)
+// that was last written at `lastWritten`: its lines over the time between;
+// 0 when the name holds no time or the times make no sense.
+int estimateRate(const QString &fileName, const QDateTime &lastWritten, int lines);
 
 } // namespace recordformat
 

@@ -655,5 +655,33 @@
         <source>CSV文件</source>
         <translation>CSV file</translation>
     </message>
+    <message>
+        <source>回放</source>
+        <translation>Replay</translation>
+    </message>
+    <message>
+        <source>录制时的帧率(Hz):</source>
+        <translation>Frame rate of the recording (Hz):</translation>
+    </message>
+    <message>
+        <source>回放录制</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>录制文件</source>
+        <translation>Recordings</translation>
+    </message>
+    <message>
+        <source>个读数</source>
+        <translation>readings</translation>
+    </message>
+    <message>
+        <source>第%1行无法读取</source>
+        <translation>line %1 could not be read</translation>
+    </message>
+    <message>
+        <source>(共%1行)</source>
+        <translation>(%1 lines in all)</translation>
+    </message>
 </context>
 </TS>

@@ -655,5 +655,33 @@
         <source>CSV文件</source>
         <translation>CSV文件</translation>
     </message>
+    <message>
+        <source>回放</source>
+        <translation>回放</translation>
+    </message>
+    <message>
+        <source>录制时的帧率(Hz):</source>
+        <translation>录制时的帧率(Hz):</translation>
+    </message>
+    <message>
+        <source>回放录制</source>
+        <translation>回放录制</translation>
+    </message>
+    <message>
+        <source>录制文件</source>
+        <translation>录制文件</translation>
+    </message>
+    <message>
+        <source>个读数</source>
+        <translation>个读数</translation>
+    </message>
+    <message>
+        <source>第%1行无法读取</source>
+        <translation>第%1行无法读取</translation>
+    </message>
+    <message>
+        <source>(共%1行)</source>
+        <translation>(共%1行)</translation>
+    </message>
 </context>
 </TS>

@@ -18,6 +18,12 @@ private slots:
     void csvLines_data();
     void csvLines();
     void secondsWhateverTheLocale();
+    void recordingsReadBack_data();
+    void recordingsReadBack();
+    void malformedLinesByNumber_data();
+    void malformedLinesByNumber();
+    void rateFromNameAndLastWrite_data();
+    void rateFromNameAndLastWrite();
 };
 
 // The default format is what it has always been: QTextStream's own writing
@@ -91,6 +97,104 @@ void tst_record_file::secondsWhateverTheLocale()
     QLocale::setDefault(QLocale::c());
     if (!german)
         qInfo("no German locale installed: the C library's decimal point was not changed");
+}
+
+// What the recorder writes reads back to the same readings and times: every
+// distance from 0 to 655.35 m, in both formats, at rates that keep every
+// line and at rates where every b-th is kept (as the live chart plots).
+void tst_record_file::recordingsReadBack_data()
+{
+    QTest::addColumn<bool>("csv");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("plain, 100 fps") << false << 100;
+    QTest::newRow("plain, 7 fps") << false << 7;
+    QTest::newRow("plain, 11111 fps (every 111th)") << false << 11111;
+    QTest::newRow("csv, 100 fps") << true << 100;
+    QTest::newRow("csv, 1000 fps (every 10th)") << true << 1000;
+}
+
+void tst_record_file::recordingsReadBack()
+{
+    QFETCH(bool, csv);
+    QFETCH(int, rate);
+    QVector<uint16_t> all(65536);
+    for (int i = 0; i < all.size(); ++i)
+        all[i] = uint16_t((i * 40503u) & 0xFFFF);   // every value once, shuffled
+    QByteArray file;
+    if (csv) {
+        file = recordformat::csvHeader();
+        recordformat::CsvClock clock;
+        recordformat::appendCsvLines(file, all, rate, clock);
+    } else {
+        recordformat::appendPlainLines(file, all);
+    }
+    const recordformat::Replay r = recordformat::readRecording(file, rate);
+    QCOMPARE(r.csv, csv);
+    QCOMPARE(r.lines, all.size());
+    QCOMPARE(r.badLines, 0);
+    QCOMPARE(r.firstBadLine, 0);
+    const int step = rate >= 100 ? rate / 100 : 1;
+    QCOMPARE(r.points.size(), all.size() / step);
+    for (int k = 0; k < r.points.size(); ++k) {
+        const int frame = (k + 1) * step;   // 1-based: the frame's time is frame / rate
+        QCOMPARE(r.points.at(k).y(), all.at(frame - 1) / 100.0);
+        QVERIFY2(std::abs(r.points.at(k).x() - double(frame) / rate) <= 0.5e-6, qPrintable(QString::number(k)));
+    }
+}
+
+void tst_record_file::malformedLinesByNumber_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("readings");
+    QTest::addColumn<int>("badLines");
+    QTest::addColumn<int>("firstBad");
+    QTest::newRow("clean") << QByteArray("1.5\n2\n0.05\n") << 3 << 0 << 0;
+    QTest::newRow("text on line 2") << QByteArray("1.5\nabc\n2\n") << 2 << 1 << 2;
+    QTest::newRow("decimal comma on line 3") << QByteArray("1\n2\n3,5\n4\n") << 3 << 1 << 3;
+    QTest::newRow("three decimals, too large, empty line")
+            << QByteArray("1.234\n700\n\n1\n655.35\n655.36\n") << 2 << 4 << 1;
+    QTest::newRow("windows line ends") << QByteArray("1.5\r\n2\r\n") << 2 << 0 << 0;
+    QTest::newRow("no line end at the end") << QByteArray("1.5\n2") << 2 << 0 << 0;
+    QTest::newRow("csv: bad time on line 3 (after the header)")
+            << QByteArray("time_s,distance_m\n0.010000,1.5\nx,2\n0.030000,2.5\n") << 2 << 1 << 3;
+    QTest::newRow("csv: missing distance on line 2")
+            << QByteArray("time_s,distance_m\n0.010000\n0.020000,2\n") << 1 << 1 << 2;
+}
+
+void tst_record_file::malformedLinesByNumber()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, readings);
+    QFETCH(int, badLines);
+    QFETCH(int, firstBad);
+    const recordformat::Replay r = recordformat::readRecording(file, 50);
+    QCOMPARE(r.points.size(), readings);
+    QCOMPARE(r.badLines, badLines);
+    QCOMPARE(r.firstBadLine, firstBad);
+    QCOMPARE(r.lines - r.badLines, readings);
+}
+
+void tst_record_file::rateFromNameAndLastWrite_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("secondsLater");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("an hour at 100 fps") << "Data/20261207_101500.txt" << 3600 << 360000 << 100;
+    QTest::newRow("a second name") << "20261207_101500_2.txt" << 60 << 600000 << 10000;
+    QTest::newRow("no time in the name") << "distances.txt" << 60 << 6000 << 0;
+    QTest::newRow("written before it started") << "20261207_101500.txt" << -5 << 6000 << 0;
+    QTest::newRow("no lines") << "20261207_101500.txt" << 60 << 0 << 0;
+}
+
+void tst_record_file::rateFromNameAndLastWrite()
+{
+    QFETCH(QString, name);
+    QFETCH(int, secondsLater);
+    QFETCH(int, lines);
+    QFETCH(int, rate);
+    const QDateTime start(QDate(2026, 12, 7), QTime(10, 15, 0));
+    QCOMPARE(recordformat::estimateRate(name, start.addSecs(secondsLater), lines), rate);
 }
 
 QTEST_MAIN(tst_record_file)

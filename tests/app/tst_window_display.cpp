@@ -238,6 +238,8 @@ private slots:
     void exportRoundTrips_data();
     void exportRoundTrips();
     void recordFormatChoice();
+    void replayOfARecording_data();
+    void replayOfARecording();
 
 private:
     QPoint viewportPointOf(const QPointF &value) const;
@@ -1182,6 +1184,90 @@ void tst_window_display::recordFormatChoice()
     QFile file(QDir(dir.filePath("Data")).filePath(files.first()));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("time_s,distance_m\n0.010000,1.23\n0.020000,45.67\n"));
+}
+
+// A recording of either format opened in the chart: shown as a frozen
+// picture with its statistics, zoomable, exported back to the same values;
+// resume returns to the live chart; a bad line is reported by its number.
+void tst_window_display::replayOfARecording_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("rate");          // answered when asked (0: not asked)
+    QTest::addColumn<int>("readings");
+    QTest::addColumn<QString>("status");
+    QByteArray plain, csv = "time_s,distance_m\n";
+    for (int i = 1; i <= 1000; ++i) {
+        plain += QByteArray::number(1 + i % 7) + "\n";
+        csv += QByteArray::number(i / 100.0, 'f', 6) + "," + QByteArray::number(1 + i % 7) + "\n";
+    }
+    QTest::newRow("plain at 100 fps") << plain << "20261207_101500.txt" << 100 << 1000
+                                      << "回放 20261207_101500.txt: 1000 个读数";
+    QTest::newRow("csv") << csv << "20261207_101500.csv" << 0 << 1000 << "回放 20261207_101500.csv: 1000 个读数";
+    QByteArray broken = plain;
+    broken.replace("\n3\n", "\n3,0\n");   // the first "3" is line 2
+    QTest::newRow("plain with bad lines") << broken << "distances.txt" << 100 << 1000 - 143
+                                          << "回放 distances.txt: 857 个读数, 第2行无法读取 (共143行)";
+}
+
+void tst_window_display::replayOfARecording()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, name);
+    QFETCH(int, rate);
+    QFETCH(int, readings);
+    QFETCH(QString, status);
+    // Live data first: the recording takes its place.
+    probe().display(ramp(300, 500), 100);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    probe().chooseOpenFile() = [&](const QString &, const QString &) { return path; };
+    int asked = 0;
+    probe().askReplayRate() = [&](int) {
+        ++asked;
+        return rate;
+    };
+    tool<QPushButton>("openRecordingButton")->click();
+    QCOMPARE(asked, rate > 0 ? 1 : 0);
+    QCOMPARE(ui()->statusBar->currentMessage(), status);
+    QVERIFY(probe().suspended());
+    QCOMPARE(ui()->suspendButton->text(), QString("恢复"));
+    QCOMPARE(probe().frozenPoints().size(), readings);
+    QCOMPARE(probe().displayPointCount(), 0);
+    QCOMPARE(probe().frozenPoints().first().x(), 0.01);
+    QCOMPARE(probe().visibleStats().count, readings);
+    QCOMPARE(probe().visibleStats().max, 7.0);
+    QCOMPARE(probe().series()->pointsVector(),
+             probe().chart().frozenCurve(probe().axisX()->max() - probe().axisX()->min(),
+                                         probe().chartView()->chart()->plotArea().width()));
+    // Live batches do not disturb it.
+    probe().display(ramp(100, 900), 100);
+    QCOMPARE(probe().frozenPoints().size(), readings);
+
+    // Zoomed into its second half and exported: the readings of that half.
+    QWheelEvent wheel(plotPoint(0.75, 0.5), QPoint(), QPoint(), QPoint(0, 120 * 3), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(probe().chartView()->viewport(), &wheel);
+    QVERIFY(probe().zoomed());
+    probe().chooseSaveFile() = [&](const QString &, const QString &) { return dir.filePath("half.csv"); };
+    tool<QPushButton>("exportCsvButton")->click();
+    QFile half(dir.filePath("half.csv"));
+    QVERIFY(half.open(QIODevice::ReadOnly));
+    int shown = 0;
+    for (const QPointF &p : probe().frozenPoints())
+        shown += p.x() >= probe().axisX()->min() && p.x() <= probe().axisX()->max();
+    QVERIFY(shown > 0 && shown < readings);
+    QCOMPARE(half.readAll().count('\n'), shown + 1);
+    QCOMPARE(probe().visibleStats().count, shown);
+
+    // Resume: live again, the recording gone.
+    ui()->suspendButton->click();
+    QVERIFY(!probe().suspended());
+    QCOMPARE(probe().frozenPoints().size(), 0);
 }
 
 QTEST_MAIN(tst_window_display)

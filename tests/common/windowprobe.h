@@ -70,6 +70,8 @@ public:
     ChartStats visibleStats() const { return w.visibleStats(); }
     std::function<QString(const QString &, const QString &)> &chooseSaveFile() const { return w.chooseSaveFile; }
     recordformat::Format recordFormat() const { return w.recordFormat; }
+    std::function<QString(const QString &, const QString &)> &chooseOpenFile() const { return w.chooseOpenFile; }
+    std::function<int(int)> &askReplayRate() const { return w.askReplayRate; }
     int chartRefreshInterval() const { return w.chartRefreshInterval(); }
     void distUpdate() { w.slotDistUpdate(); }
     // What a successful connect does to the live display.
