@@ -11,6 +11,7 @@
 
 #include "chart_model.h"
 #include "curve_raster.h"
+#include "record_format.h"
 #include "windowprobe.h"
 
 #include <benchmark/benchmark.h>
@@ -23,6 +24,7 @@
 #include <QChartView>
 #include <QLineSeries>
 #include <QPointF>
+#include <QTemporaryDir>
 #include <QVector>
 #include <cstdint>
 #include <cstdio>
@@ -179,6 +181,52 @@ void BM_chartRepaint(benchmark::State &state)
     state.counters["pixels"] = pixels;
 }
 BENCHMARK(BM_chartRepaint)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->ArgName("strip_2strips_plot_all")->Unit(benchmark::kMicrosecond);
+
+// Opening a recording for replay: an hour at 100 frames a second (360,000
+// lines) read, parsed, handed to the chart model and drawn, plain text and
+// CSV.
+void BM_replayOpen(benchmark::State &state)
+{
+    WindowProbe probe(*gWindow);
+    const bool csv = state.range(0) == 1;
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(csv ? "20261207_101500.csv" : "20261207_101500.txt");
+    if (!QFile::exists(path)) {
+        QVector<uint16_t> hour(360000);
+        qint64 level = 2000;
+        quint32 h = 12345;
+        for (uint16_t &d : hour) {
+            h = h * 1664525u + 1013904223u;
+            level = qBound<qint64>(0, level + qint64(h >> 28) - 8, 65535);
+            d = uint16_t(level);
+        }
+        QByteArray out;
+        if (csv) {
+            out = recordformat::csvHeader();
+            recordformat::CsvClock clock;
+            recordformat::appendCsvLines(out, hour, 100, clock);
+        } else {
+            recordformat::appendPlainLines(out, hour);
+        }
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size()) {
+            state.SkipWithError("cannot write the recording");
+            return;
+        }
+    }
+    probe.askReplayRate() = [](int) { return 100; };
+    for (auto _ : state) {
+        if (!probe.openRecording(path)) {
+            state.SkipWithError("the recording did not open");
+            return;
+        }
+        QCoreApplication::processEvents();   // the picture's paint
+    }
+    state.counters["points"] = probe.frozenPoints().size();
+    // Back to live for whatever runs next.
+    WindowProbe(*gWindow).ui()->suspendButton->click();
+}
+BENCHMARK(BM_replayOpen)->Arg(0)->Arg(1)->ArgName("csv")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

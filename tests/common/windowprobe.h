@@ -72,6 +72,8 @@ public:
     recordformat::Format recordFormat() const { return w.recordFormat; }
     std::function<QString(const QString &, const QString &)> &chooseOpenFile() const { return w.chooseOpenFile; }
     std::function<int(int)> &askReplayRate() const { return w.askReplayRate; }
+    bool openRecording(const QString &path) { return w.openRecording(path); }
+    void zoomTo(double min, double max) { w.zoomTo(min, max); }
     int chartRefreshInterval() const { return w.chartRefreshInterval(); }
     void distUpdate() { w.slotDistUpdate(); }
     // What a successful connect does to the live display.
