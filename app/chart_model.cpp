@@ -37,6 +37,7 @@ int ChartModel::addBatch(const QVector<uint16_t> &dist, int freq, int timeRange)
     int k = skip;
     for (; k < n; k += step) {
         newest = dist.at(k) / 100.0;
+        windowStats.append(dist.at(k));
         appendPoint(QPointF(batchStart + double(k + 1) / freq, newest));
         ++plotted;
     }
@@ -60,6 +61,7 @@ void ChartModel::suspend()
     if (current == State::Suspended)
         return;
     frozen = windowPoints();
+    frozenStats = windowStats;
     current = State::Suspended;
     ++changes;
 }
@@ -69,6 +71,7 @@ void ChartModel::resume()
     if (current != State::Suspended)
         return;
     frozen = QVector<QPointF>();
+    frozenStats.clear();
     current = window.isEmpty() ? State::Cleared : State::Live;
     ++changes;
 }
@@ -77,6 +80,7 @@ void ChartModel::clear()
 {
     emptyWindow();
     frozen = QVector<QPointF>();
+    frozenStats.clear();
     cursor = 0;
     skip = 0;
     if (current == State::Live)
@@ -92,9 +96,21 @@ void ChartModel::reset()
     liveAxisStart = 0;
 }
 
+void ChartModel::showRecording(const QVector<QPointF> &points)
+{
+    clear();
+    frozen = points;
+    frozenStats.clear();
+    for (const QPointF &p : points)
+        frozenStats.append(uint16_t(std::lround(p.y() * 100)));
+    current = State::Suspended;
+    ++changes;
+}
+
 void ChartModel::emptyWindow()
 {
     window.clear();
+    windowStats.clear();
     dropped = 0;
     columns.clear();
     oldestStale = false;
@@ -106,6 +122,7 @@ void ChartModel::dropOldest(int count)
     if (count <= 0)
         return;
     window.dropFront(count);
+    windowStats.dropFront(count);
     dropped += count;
     while (!columns.empty() && columns.front().last < dropped)
         columns.pop_front();
@@ -247,4 +264,101 @@ QVector<QPointF> ChartModel::frozenCurve(double range, double plotWidth) const
     if (!needsEnvelope(frozen.size(), range, plotWidth))
         return frozen;
     return envelope(frozen.constData(), frozen.size(), columnWidth(range, plotWidth));
+}
+
+int ChartModel::shownLowerIndex(double xMin) const
+{
+    int lo = 0, hi = shownCount();
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (shownAt(mid).x() < xMin)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+int ChartModel::shownUpperIndex(double xMax) const
+{
+    int lo = 0, hi = shownCount();
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (shownAt(mid).x() <= xMax)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+QVector<QPointF> ChartModel::shownPoints(double xMin, double xMax) const
+{
+    const int from = shownLowerIndex(xMin);
+    const int to = shownUpperIndex(xMax);
+    QVector<QPointF> out;
+    if (from >= to)
+        return out;
+    out.reserve(to - from);
+    for (int i = from; i < to; ++i)
+        out.append(shownAt(i));
+    return out;
+}
+
+QVector<QPointF> ChartModel::shownCurve(double xMin, double xMax, double plotWidth) const
+{
+    const int from = std::max(shownLowerIndex(xMin) - 1, 0);
+    const int to = std::min(shownUpperIndex(xMax) + 1, shownCount());
+    if (from >= to)
+        return QVector<QPointF>();
+    // The shown points lie one after the other in memory (a vector, or the
+    // window's storage from its first kept point on).
+    const QPointF *first = &shownAt(from);
+    const double range = xMax - xMin;
+    if (!needsEnvelope(to - from, range, plotWidth)) {
+        QVector<QPointF> out;
+        out.reserve(to - from);
+        std::copy(first, first + (to - from), std::back_inserter(out));
+        return out;
+    }
+    return envelope(first, to - from, columnWidth(range, plotWidth));
+}
+
+ChartStats ChartModel::shownStats(double xMin, double xMax) const
+{
+    const StatsIndex &index = isSuspended() ? frozenStats : windowStats;
+    return index.stats(shownLowerIndex(xMin), shownUpperIndex(xMax));
+}
+
+bool ChartModel::nearestShown(double x, double y, double xPerPixel, double yPerPixel, QPointF &found) const
+{
+    const int n = shownCount();
+    if (n == 0)
+        return false;
+    if (!(xPerPixel > 0) || !(yPerPixel > 0)) {
+        const int i = std::min(shownLowerIndex(x), n - 1);
+        found = shownAt(i);
+        return true;
+    }
+    // Points within a few pixels of the cursor's time, nearest on screen.
+    const double reach = 4 * xPerPixel;
+    const int from = shownLowerIndex(x - reach);
+    const int to = shownUpperIndex(x + reach);
+    double best = -1;
+    for (int i = from; i < to; ++i) {
+        const double dx = (shownAt(i).x() - x) / xPerPixel;
+        const double dy = (shownAt(i).y() - y) / yPerPixel;
+        const double d = dx * dx + dy * dy;
+        if (best < 0 || d < best) {
+            best = d;
+            found = shownAt(i);
+        }
+    }
+    if (best >= 0)
+        return true;
+    // None that close: the nearest in time.
+    const int after = std::min(from, n - 1);
+    const int before = std::max(from - 1, 0);
+    found = std::abs(shownAt(before).x() - x) <= std::abs(shownAt(after).x() - x) ? shownAt(before) : shownAt(after);
+    return true;
 }

@@ -1,6 +1,7 @@
 #ifndef CHART_MODEL_H
 #define CHART_MODEL_H
 
+#include "chart_stats.h"
 #include "sliding_curve.h"
 
 #include <QPointF>
@@ -84,6 +85,10 @@ public:
     void clear();
     // A new connection: cleared, and the maximum forgotten too.
     void reset();
+    // A recording to look at: the window empties (its time restarts at 0)
+    // and `points` (in time order) become the frozen picture, as if the
+    // chart had been suspended on them; resume goes back to live.
+    void showRecording(const QVector<QPointF> &points);
 
     // Width of a pixel column in seconds for `range` seconds over `plotWidth`
     // pixels; 0 when there is no such grid.
@@ -101,6 +106,29 @@ public:
     QVector<QPointF> windowCurve(double range, double plotWidth) const;
     // The frozen picture's points to draw.
     QVector<QPointF> frozenCurve(double range, double plotWidth) const;
+
+    // What is on screen: the live window, or while suspended the frozen
+    // picture. Points in time order; x from `xMin` to `xMax` (both included).
+    int shownCount() const { return isSuspended() ? frozen.size() : window.size(); }
+    // Index of the first shown point with x >= `xMin`, and one past the last
+    // with x <= `xMax`.
+    int shownLowerIndex(double xMin) const;
+    int shownUpperIndex(double xMax) const;
+    const QPointF &shownAt(int i) const { return isSuspended() ? frozen.at(i) : window.at(i); }
+    // The shown points in the range (the data behind the picture).
+    QVector<QPointF> shownPoints(double xMin, double xMax) const;
+    // The points to draw for the range on a plot `plotWidth` pixels wide: all
+    // of them or their envelope on the column grid, with the neighbour on
+    // each side, so that the line runs on to the plot's edges.
+    QVector<QPointF> shownCurve(double xMin, double xMax, double plotWidth) const;
+    // Statistics of the shown points in the range, without a pass over them
+    // (StatsIndex).
+    ChartStats shownStats(double xMin, double xMax) const;
+    // The shown point nearest to (x, y), distances measured in pixels:
+    // `xPerPixel` seconds and `yPerPixel` metres a pixel. Searched among the
+    // points within a few pixels of x, else the nearest in time. False when
+    // nothing is shown.
+    bool nearestShown(double x, double y, double xPerPixel, double yPerPixel, QPointF &found) const;
 
 private:
     struct Column {
@@ -123,6 +151,10 @@ private:
     // mutable: handing the points out shares the storage, which the curve
     // then copies on its next change; the points themselves stay as they are.
     mutable SlidingCurve window;
+    // The window's distances for statistics (one entry per point), and the
+    // frozen picture's.
+    StatsIndex windowStats;
+    StatsIndex frozenStats;
     qint64 dropped = 0;          // points dropped since the window was emptied
     QVector<QPointF> frozen;
     double cursor = 0;

@@ -1,16 +1,40 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "curve_item.h"
 #include "receiver.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QTimer>
 #include <QValueAxis>
 
 #include <cmath>
+
+// The chart's own parts beside the form: the item that draws the curve.
+void MainWindow::setUpChartTools()
+{
+    QElapsedTimer steady;
+    steady.start();
+    chartClock = [steady] { return steady.elapsed(); };
+
+    // The series holds the points shown and is not drawn itself: a line
+    // series rasterises every segment for every picture, which for a dense
+    // window (an hour's band) took 30 to 45 ms a picture. The curve item
+    // keeps the picture and redraws only the columns that change.
+    curveItem = new CurveItem(chart);
+    curveItem->setZValue(4.5);   // over the grid and axes, under the legend (Qt Charts: series 4, legend 5)
+    series->setVisible(false);
+    // Nor need its chart item hear of new points: for every change it
+    // would outline the whole curve (QPainterPathStroker) for a hit test that
+    // nothing uses, a third of a picture's cost in the default view.
+    series->blockSignals(true);
+}
 
 void MainWindow::on_timeRangeEdit_editingFinished()
 {
@@ -46,6 +70,10 @@ void MainWindow::on_suspendButton_clicked()
         // What freezes is the newest picture, not one a refresh behind.
         refreshChart();
         liveChart.suspend();
+        if (!zoomed) {
+            frozenAxisMin = axisX->min();
+            frozenAxisMax = axisX->max();
+        }
         ui->suspendButton->setText(tr("恢复"));
     } else {
         liveChart.resume();
@@ -53,15 +81,23 @@ void MainWindow::on_suspendButton_clicked()
         // The chart shows the window at once, on the axes it has; the axes
         // follow with the next batch.
         cancelChartRefresh();
-        showCurve(liveChart.windowCurve(axisX->max() - axisX->min(), plotWidth()));
+        if (zoomed) {
+            showZoomedChart(true);
+            return;
+        }
+        const double range = axisX->max() - axisX->min();
+        showCurve(liveChart.windowCurve(range, plotWidth()), range);
     }
 }
 
 void MainWindow::on_chartClearButton_clicked()
 {
+    // The time restarts at 0: a zoom into the old times shows nothing.
+    zoomed = false;
+    liveViewButton->setEnabled(false);
     liveChart.clear();
     cancelChartRefresh();
-    series->replace(QVector<QPointF>());
+    showCurve(QVector<QPointF>(), axisX->max() - axisX->min());
 }
 
 // A successful connect starts the live display afresh.
@@ -70,9 +106,11 @@ void MainWindow::resetLiveDisplay()
     ui->distLabel->setText("0");
     ui->freqLabel->setText("0");
     liveChart.reset();
+    zoomed = false;
+    liveViewButton->setEnabled(false);
     cancelChartRefresh();
-    series->clear();
     setAxis(axisX, 0, 10);
+    showCurve(QVector<QPointF>(), 10);
     currentDistance = 0.0;
     latestRate = 0;
 }
@@ -84,7 +122,7 @@ void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
     // Every distance that reaches the window is recorded, also those of the
     // first second after a connect, which still carry a rate of 0.
     if (recording)
-        writeRecordLines(_dist);
+        writeRecordLines(_dist, _freq);
     if (_freq <= 0)
         return;
 
@@ -118,7 +156,7 @@ void MainWindow::scheduleChartRefresh()
     if (chartRefreshTimer->isActive() || !chartRefreshPending())
         return;
     const int interval = chartRefreshInterval();
-    const qint64 since = chartRefreshClock.isValid() ? chartRefreshClock.elapsed() : interval;
+    const qint64 since = lastChartRefresh >= 0 ? chartClock() - lastChartRefresh : interval;
     if (since >= interval)
         refreshChart();
     else
@@ -133,28 +171,84 @@ void MainWindow::refreshChart()
     chartRefreshTimer->stop();
     if (!chartRefreshPending())
         return;
-    chartRefreshClock.start();
-    const double width = plotWidth();
-    double start = liveChart.axisStart();
-    if (ChartModel::needsEnvelope(liveChart.pointCount(), timeRange, width)) {
-        // Columns of the envelope end where the renderer's pixel columns do
-        // (half-way between pixel centres, where a line's pixels switch
-        // columns): the axis starts on the model's column grid shifted by
-        // the plot's position in the pixels. The start moves by less than a
-        // pixel.
-        const QPointF plotLeft = chartView->viewportTransform().map(chart->mapToScene(chart->plotArea().topLeft()));
-        const double phase = plotLeft.x() - 0.5 - std::floor(plotLeft.x() - 0.5);
-        start = ChartModel::alignedStart(start, ChartModel::columnWidth(timeRange, width), phase);
+    lastChartRefresh = chartClock();
+    if (zoomed) {
+        showZoomedChart(false);
+        return;
     }
-    setAxis(axisX, start, start + timeRange);
-    setAxis(axisY, 0, liveChart.maxDistance() / 0.9);
-    showCurve(liveChart.windowCurve(timeRange, width));
+    double width = plotWidth();
+    // Labels of another width lay the chart out anew at once (coming back
+    // from a zoom to other times, say): the picture is for the plot's width
+    // after that.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const double start = alignedAxisStart(liveChart.axisStart(), timeRange, width, liveChart.pointCount());
+        setAxis(axisX, start, start + timeRange);
+        applyYAxis(liveChart.maxDistance());
+        if (plotWidth() == width)
+            break;
+        width = plotWidth();
+    }
+    showCurve(liveChart.windowCurve(timeRange, width), timeRange);
 }
 
-void MainWindow::showCurve(const QVector<QPointF> &points)
+// Where an axis of `range` seconds starting near `start` begins when `count`
+// points are drawn on `width` pixels. For an envelope the columns must end
+// where the renderer's pixel columns do (half-way between pixel centres,
+// where a line's pixels switch columns): the axis starts on the model's
+// column grid shifted by the plot's position in the pixels, less than a
+// pixel before `start`.
+double MainWindow::alignedAxisStart(double start, double range, double width, int count) const
+{
+    if (!ChartModel::needsEnvelope(count, range, width))
+        return start;
+    const QPointF plotLeft = chartView->viewportTransform().map(chart->mapToScene(chart->plotArea().topLeft()));
+    const double phase = plotLeft.x() - 0.5 - std::floor(plotLeft.x() - 0.5);
+    return ChartModel::alignedStart(start, ChartModel::columnWidth(range, width), phase);
+}
+
+// The vertical axis: the operator's fixed range, or from 0 to a little above
+// the largest distance shown (autoscale).
+void MainWindow::applyYAxis(double dataMax)
+{
+    if (autoScaleBox && !autoScaleBox->isChecked() && yMaxSpin->value() > yMinSpin->value())
+        setAxis(axisY, yMinSpin->value(), yMaxSpin->value());
+    else
+        setAxis(axisY, 0, dataMax / 0.9);
+}
+
+// The series keeps the points shown; the curve item draws them on a grid of
+// `range` / plot-width seconds per pixel column (the model's grid).
+void MainWindow::showCurve(const QVector<QPointF> &points, double range)
 {
     series->replace(points);
     shownRevision = liveChart.revision();
+    drawCurve(points, range);
+    if (hovering)
+        updateHover();
+}
+
+void MainWindow::drawCurve(const QVector<QPointF> &points, double range)
+{
+    const double cw = ChartModel::columnWidth(range, plotWidth());
+    const QRectF plot = chart->plotArea();
+    const QRectF device = chartView->viewportTransform().mapRect(chart->mapRectToScene(plot));
+    if (!(cw > 0) || device.width() < 1 || device.height() < 1) {
+        curveItem->clearCurve();
+        return;
+    }
+    const QPoint origin(qRound(device.left()), qRound(device.top()));
+    CurveRaster::Geometry g;
+    g.size = QSize(qRound(device.right()) - origin.x(), qRound(device.bottom()) - origin.y());
+    g.columnWidth = cw;
+    // The column whose centre lies on the picture's first pixel column (a
+    // whole number when the axis starts on the column grid).
+    g.firstColumn = qint64(std::llround(axisX->min() / cw + origin.x() - device.left() - 0.5));
+    g.yTop = axisY->max();
+    g.yBottom = axisY->min();
+    g.yOffset = device.top() - origin.y();
+    g.plotHeight = device.height();
+    g.pen = series->pen();
+    curveItem->show(points, g, origin, plot.topLeft() - device.topLeft());
 }
 
 // Before the chart is given another picture (clear, resume, connect), a
@@ -192,6 +286,9 @@ void MainWindow::setAxis(QValueAxis *axis, double min, double max)
 {
     if (axis->min() == min && axis->max() == max)
         return;
+    // Range changes that do not come from here are the operator's zoom.
+    const bool outer = settingAxes;
+    settingAxes = true;
     const double span = max - min;
     const double interval = span > 0 && std::isfinite(span) ? tickInterval(span) : 0.0;
     // The axis makes a tick item for every interval of its range: a wider
@@ -203,6 +300,7 @@ void MainWindow::setAxis(QValueAxis *axis, double min, double max)
     axis->setRange(min, max);
     if (interval > 0 && !coarser)
         setTickInterval(axis, interval);
+    settingAxes = outer;
 }
 
 static void setTickInterval(QValueAxis *axis, double interval)
@@ -218,8 +316,13 @@ static void setTickInterval(QValueAxis *axis, double interval)
 // refresh when live, at once when suspended.
 void MainWindow::chartPlotAreaChanged()
 {
+    if (zoomed) {
+        showZoomedChart(true);
+        return;
+    }
     if (liveChart.isSuspended()) {
-        showCurve(liveChart.frozenCurve(axisX->max() - axisX->min(), plotWidth()));
+        const double range = axisX->max() - axisX->min();
+        showCurve(liveChart.frozenCurve(range, plotWidth()), range);
         return;
     }
     if (liveChart.state() == ChartModel::State::Live) {
@@ -247,6 +350,7 @@ void MainWindow::slotDistUpdate()
     ui->distLabel->setText(QString::number(currentDistance, 'g', 6));
     ui->freqLabel->setText(QString::number(shownRate));
     latestRate = 0;
+    updateStatistics();
 }
 
 void MainWindow::on_spinBox_dist_num_valueChanged(QString arg1)

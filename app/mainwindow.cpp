@@ -106,6 +106,8 @@ MainWindow::MainWindow(QWidget *parent)
     chartRefreshTimer->setSingleShot(true);
     connect(chartRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshChart);
     connect(chart, &QChart::plotAreaChanged, this, &MainWindow::chartPlotAreaChanged);
+    setUpChartTools();
+    setUpChartControls();
 
     workerThread->start();
     updateTimer->start(200);

@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "chart_model.h"
+#include "record_format.h"
 
 #include <QtCharts/QChartGlobal>
 
@@ -35,6 +36,12 @@ QT_CHARTS_END_NAMESPACE
 QT_CHARTS_USE_NAMESPACE
 #endif
 
+class CurveItem;
+class QCheckBox;
+class QDoubleSpinBox;
+class QGraphicsEllipseItem;
+class QLabel;
+class QPushButton;
 class QThread;
 class QTimer;
 class QTranslator;
@@ -63,6 +70,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // The chart's mouse: wheel zoom and pan of the time axis, the value
+    // under the cursor.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
 private:
@@ -162,14 +172,38 @@ private:
     void scheduleChartRefresh();
     void refreshChart();
     void cancelChartRefresh();
-    void showCurve(const QVector<QPointF> &points);
+    void showCurve(const QVector<QPointF> &points, double range);
+    void drawCurve(const QVector<QPointF> &points, double range);
+    void setUpChartTools();
     double plotWidth() const;
     void setAxis(QValueAxis *axis, double min, double max);
     void chartPlotAreaChanged();
+    double alignedAxisStart(double start, double range, double width, int count) const;
+    void applyYAxis(double dataMax);
+
+    // Chart tools (chart_tools.cpp): a zoom that holds, the vertical range,
+    // the value under the cursor, statistics of what is on screen, export.
+    void setUpChartControls();
+    void retranslateChartControls();
+    void zoomTo(double min, double max);
+    void chartXRangeChanged(double min, double max);
+    void showZoomedChart(bool force);
+    void backToLive();
+    void yRangeChanged();
+    void updateHover();
+    void hideHover();
+    void updateStatistics();
+    ChartStats visibleStats() const;
+    bool exportChartImage(const QString &path);
+    bool exportVisibleCsv(const QString &path);
+    void exportImageClicked();
+    void exportCsvClicked();
+    bool openRecording(const QString &path);
+    void openRecordingClicked();
 
     // Recording (recording.cpp)
     bool openRecordFile(const QString &stamp);
-    void writeRecordLines(const QVector<uint16_t> &dist);
+    void writeRecordLines(const QVector<uint16_t> &dist, int freq);
 
     friend class WindowProbe; // tests reach the window's state through it
     friend class LinkPanel;   // the link's panel (app/link_panel.cpp) drives the connection
@@ -197,6 +231,10 @@ private:
     // The time a record file is named after (the wall clock; tests set it).
     std::function<QDateTime()> recordClock = [] { return QDateTime::currentDateTime(); };
     bool recording;
+    // The record file's format (the operator's choice; plain by default) and
+    // the time of a CSV recording.
+    recordformat::Format recordFormat = recordformat::Format::Plain;
+    recordformat::CsvClock recordCsvClock;
     int timeRange;
     unsigned int upgrade_frame_length;
     unsigned int upgrade_payload_length;
@@ -210,8 +248,58 @@ private:
     // them: the chart takes the newest picture at most once per refresh
     // interval; a batch that comes after a quiet spell is shown at once.
     QTimer *chartRefreshTimer;
-    QElapsedTimer chartRefreshClock;
+    // Milliseconds on a steady clock (tests set it), and when the chart last
+    // took a picture (-1: not since a quiet spell).
+    std::function<qint64()> chartClock;
+    qint64 lastChartRefresh = -1;
     quint64 shownRevision;    // the model's revision the live chart shows
+    CurveItem *curveItem = nullptr;  // draws the series' points (curve_item.h)
+
+    // The operator's zoom: the time range shown instead of the live window
+    // (kept while data arrives, until "back to live").
+    bool zoomed = false;
+    double zoomMin = 0;
+    double zoomMax = 10;
+    // What the zoomed picture shows (first and last point drawn, how many,
+    // the axes), so that a batch outside the range costs no picture.
+    struct ZoomKey {
+        double first = 0, last = 0, yTop = 0, width = 0, min = 0, max = 0;
+        int count = -1;
+        bool operator==(const ZoomKey &o) const
+        {
+            return first == o.first && last == o.last && yTop == o.yTop && width == o.width && min == o.min
+                    && max == o.max && count == o.count;
+        }
+    } zoomShown;
+    // The live axes when the picture was frozen, to go back to from a zoom.
+    double frozenAxisMin = 0;
+    double frozenAxisMax = 10;
+    bool settingAxes = false;          // the window itself sets the axes
+    bool panning = false;
+    QPoint panFrom;
+    double panMin = 0, panMax = 0;
+    QPoint hoverPos;                   // the cursor over the plot (viewport pixels)
+    bool hovering = false;
+    QPushButton *liveViewButton = nullptr;
+    QCheckBox *autoScaleBox = nullptr;
+    QLabel *yMinLabel = nullptr;
+    QLabel *yMaxLabel = nullptr;
+    QDoubleSpinBox *yMinSpin = nullptr;
+    QDoubleSpinBox *yMaxSpin = nullptr;
+    QPushButton *exportImageButton = nullptr;
+    QPushButton *exportCsvButton = nullptr;
+    QPushButton *openRecordingButton = nullptr;
+    QLabel *hoverLabel = nullptr;
+    QLabel *statsLabel = nullptr;
+    QCheckBox *recordCsvBox = nullptr;
+    QGraphicsEllipseItem *hoverMark = nullptr;
+    // Asks where to save an export (a file dialog; tests set it). An empty
+    // name cancels.
+    std::function<QString(const QString &caption, const QString &filter)> chooseSaveFile;
+    // Asks which recording to replay, and the line rate of a plain one
+    // (suggested: from its name and last write; 0 cancels). Tests set them.
+    std::function<QString(const QString &caption, const QString &filter)> chooseOpenFile;
+    std::function<int(int suggested)> askReplayRate;
 };
 
 #endif // MAINWINDOW_H

@@ -9,6 +9,9 @@
 // measured on its own for comparison. Drawing is not part of either (it
 // happens later in the event loop); the soak measures the whole viewer.
 
+#include "chart_model.h"
+#include "curve_raster.h"
+#include "record_format.h"
 #include "windowprobe.h"
 
 #include <benchmark/benchmark.h>
@@ -21,10 +24,12 @@
 #include <QChartView>
 #include <QLineSeries>
 #include <QPointF>
+#include <QTemporaryDir>
 #include <QVector>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 
 namespace {
 
@@ -104,6 +109,124 @@ void BM_seriesReplace(benchmark::State &state)
     state.counters["window_points"] = points;
 }
 BENCHMARK(BM_seriesReplace)->Arg(10)->Arg(3600)->ArgName("window_s")->Unit(benchmark::kMicrosecond);
+
+// The curve's picture of an hour's window at the line rate over the soak's
+// target (1 to 40 m, a new place every 20 s, noise): a solid band. "full" is
+// a picture from scratch (another size, vertical range or column width),
+// "refresh" the picture after one more batch of 11 frames (the newest
+// column changes), "lines" the same picture from scratch with one QPainter
+// line per pair of points (what a line series draws).
+void BM_curvePicture(benchmark::State &state)
+{
+    const int mode = static_cast<int>(state.range(0));
+    const int rate = 11111;
+    ChartModel model;
+    QVector<uint16_t> batch(rate);
+    qint64 frame = 0;
+    auto fill = [&](int n) {
+        batch.resize(n);
+        for (int i = 0; i < n; ++i, ++frame)
+            batch[i] = static_cast<uint16_t>(100 + (frame / (20 * rate)) * 7919 % 40 * 100 + (frame * 2654435761u >> 7) % 37);
+        model.addBatch(batch, rate, 3600);
+    };
+    while (model.timeCursor() < 3620)
+        fill(rate);
+    CurveRaster raster;
+    CurveRaster::Geometry g;
+    g.size = QSize(482, 865);
+    g.columnWidth = ChartModel::columnWidth(3600, 482);
+    g.firstColumn = qint64(std::floor(model.axisStart() / g.columnWidth));
+    g.yTop = model.maxDistance() / 0.9;
+    g.plotHeight = 865;
+    g.pen = QPen(QColor(32, 159, 223), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+    raster.update(model.windowCurve(3600, 482), g);
+    QImage lines(g.size, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        if (mode == 1) {
+            fill(11);
+            raster.update(model.windowCurve(3600, 482), g);
+        } else if (mode == 0) {
+            raster.invalidate();
+            raster.update(model.windowCurve(3600, 482), g);
+        } else {
+            lines.fill(Qt::transparent);
+            CurveRaster::drawAllSegments(lines, model.windowCurve(3600, 482), g);
+        }
+    }
+    state.counters["columns_drawn"] = raster.lastColumnsDrawn();
+}
+BENCHMARK(BM_curvePicture)->Arg(0)->Arg(1)->Arg(2)->ArgName("full_refresh_lines")->Unit(benchmark::kMicrosecond);
+
+// Repainting part of the chart's viewport, as a refresh asks for: a strip of
+// the plot a few pixel columns wide (the newest columns of an hour's
+// window), the whole plot (a scroll), and the whole chart.
+void BM_chartRepaint(benchmark::State &state)
+{
+    WindowProbe probe(*gWindow);
+    QWidget *viewport = probe.chartView()->viewport();
+    const QRectF plot = probe.chartView()->chart()->plotArea();
+    QRegion area;
+    const QRect newest(int(plot.right()) - 12, int(plot.top()), 9, int(plot.height()));
+    switch (state.range(0)) {
+    case 0: area = newest; break;
+    case 1: area = QRegion(newest) + QRect(int(plot.left()), int(plot.top()), 9, int(plot.height())); break;
+    case 2: area = plot.toAlignedRect(); break;
+    default: area = viewport->rect(); break;
+    }
+    for (auto _ : state)
+        viewport->repaint(area);
+    double pixels = 0;
+    for (const QRect &r : area)
+        pixels += double(r.width()) * r.height();
+    state.counters["pixels"] = pixels;
+}
+BENCHMARK(BM_chartRepaint)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->ArgName("strip_2strips_plot_all")->Unit(benchmark::kMicrosecond);
+
+// Opening a recording for replay: an hour at 100 frames a second (360,000
+// lines) read, parsed, handed to the chart model and drawn, plain text and
+// CSV.
+void BM_replayOpen(benchmark::State &state)
+{
+    WindowProbe probe(*gWindow);
+    const bool csv = state.range(0) == 1;
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(csv ? "20261207_101500.csv" : "20261207_101500.txt");
+    if (!QFile::exists(path)) {
+        QVector<uint16_t> hour(360000);
+        qint64 level = 2000;
+        quint32 h = 12345;
+        for (uint16_t &d : hour) {
+            h = h * 1664525u + 1013904223u;
+            level = qBound<qint64>(0, level + qint64(h >> 28) - 8, 65535);
+            d = uint16_t(level);
+        }
+        QByteArray out;
+        if (csv) {
+            out = recordformat::csvHeader();
+            recordformat::CsvClock clock;
+            recordformat::appendCsvLines(out, hour, 100, clock);
+        } else {
+            recordformat::appendPlainLines(out, hour);
+        }
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size()) {
+            state.SkipWithError("cannot write the recording");
+            return;
+        }
+    }
+    probe.askReplayRate() = [](int) { return 100; };
+    for (auto _ : state) {
+        if (!probe.openRecording(path)) {
+            state.SkipWithError("the recording did not open");
+            return;
+        }
+        QCoreApplication::processEvents();   // the picture's paint
+    }
+    state.counters["points"] = probe.frozenPoints().size();
+    // Back to live for whatever runs next.
+    WindowProbe(*gWindow).ui()->suspendButton->click();
+}
+BENCHMARK(BM_replayOpen)->Arg(0)->Arg(1)->ArgName("csv")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -192,6 +192,8 @@ int main(int argc, char **argv)
     args.addOption({"no-prefill", "Start with an empty chart instead of a full time window."});
     args.addOption({"dist-num", "Batch threshold set in the window (default: the form's 10).", "n"});
     args.addOption({"no-record", "Leave recording off."});
+    args.addOption({"zoom", "Zoom the chart to the S seconds before the newest point and the run after it, so "
+                            "that the stream flows into a held zoom.", "s"});
     args.process(app);
 
     const QString device = args.value("device");
@@ -268,6 +270,13 @@ int main(int argc, char **argv)
             probe.display(tenSeconds, rate);
         pump(500);
         say("prefill_points", QString::number(probe.series()->count()));
+    }
+
+    if (args.isSet("zoom")) {
+        const double back = args.value("zoom").toDouble();
+        probe.zoomTo(probe.timeCursor() - back, probe.timeCursor() + 130);
+        pump(200);
+        say("zoom", QString("%1 .. %2 s").arg(probe.axisX()->min()).arg(probe.axisX()->max()));
     }
 
     const bool record = !args.isSet("no-record");

@@ -140,4 +140,5 @@ void MainWindow::refreshLanguageTexts()
     setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));
     axisX->setTitleText(tr("Time") + "(s)");
     axisY->setTitleText(tr("Distance") + "(m)");
+    retranslateChartControls();
 }

@@ -591,6 +591,98 @@
         <source>ZN84 Viewer</source>
         <translation>ZN84 Viewer</translation>
     </message>
+    <message>
+        <source>回到实时</source>
+        <translation>Back to live</translation>
+    </message>
+    <message>
+        <source>自动量程</source>
+        <translation>Autoscale</translation>
+    </message>
+    <message>
+        <source>最小</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>最大</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>导出图片</source>
+        <translation>Export image</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>录制为CSV</source>
+        <translation>Record as CSV</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>距离</source>
+        <translation>Distance</translation>
+    </message>
+    <message>
+        <source>点数</source>
+        <translation>Points</translation>
+    </message>
+    <message>
+        <source>峰峰值</source>
+        <translation>Peak-to-peak</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>标准差</source>
+        <translation>Std dev</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>Frame rate</translation>
+    </message>
+    <message>
+        <source>PNG图片</source>
+        <translation>PNG image</translation>
+    </message>
+    <message>
+        <source>CSV文件</source>
+        <translation>CSV file</translation>
+    </message>
+    <message>
+        <source>回放</source>
+        <translation>Replay</translation>
+    </message>
+    <message>
+        <source>录制时的帧率(Hz):</source>
+        <translation>Frame rate of the recording (Hz):</translation>
+    </message>
+    <message>
+        <source>回放录制</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>录制文件</source>
+        <translation>Recordings</translation>
+    </message>
+    <message>
+        <source>个读数</source>
+        <translation>readings</translation>
+    </message>
+    <message>
+        <source>第%1行无法读取</source>
+        <translation>line %1 could not be read</translation>
+    </message>
+    <message>
+        <source>(共%1行)</source>
+        <translation>(%1 lines in all)</translation>
+    </message>
 </context>
 <context>
     <name>LinkPanel</name>

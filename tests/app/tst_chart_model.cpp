@@ -4,6 +4,7 @@
 // state.
 
 #include "chart_model.h"
+#include "curve_raster.h"
 
 #include <QImage>
 #include <QPainter>
@@ -104,6 +105,15 @@ private slots:
     void envelopeOfAVector();
     void states_data();
     void states();
+    void pictureEqualsFullDrawing_data();
+    void pictureEqualsFullDrawing();
+    void columnSpanMatchesPainter();
+    void statsMatchTwoPass_data();
+    void statsMatchTwoPass();
+    void zoomedCurveDrawsLikeAllPoints_data();
+    void zoomedCurveDrawsLikeAllPoints();
+    void nearestShownPoint_data();
+    void nearestShownPoint();
 };
 
 void tst_chart_model::feed(ChartModel &model, const Scenario &s, qint64 &frame, qint64 frames)
@@ -402,6 +412,361 @@ void tst_chart_model::states()
     QCOMPARE(model.maxDistance(), peak);
     if (windowPoints > 0)
         QCOMPARE(model.windowPoints().last().x(), cursor);
+}
+
+// How the picture is drawn, per row of pictureEqualsFullDrawing.
+struct PictureCase
+{
+    Scenario scenario;
+    int refreshFrames;      // frames between two pictures
+    QPen pen;
+    double fixedTop;        // 0: autoscale (the window's largest distance / 0.9)
+    int allPointsEvery;     // compare with all points drawn every n-th picture (0: never)
+};
+Q_DECLARE_METATYPE(PictureCase)
+
+void tst_chart_model::pictureEqualsFullDrawing_data()
+{
+    QTest::addColumn<PictureCase>("c");
+    auto walk = [](quint32 seed, int stepCm) {
+        auto rng = std::make_shared<QRandomGenerator>(seed);
+        auto level = std::make_shared<qint64>(20000);
+        auto last = std::make_shared<qint64>(-1);
+        return Signal([rng, level, last, stepCm](qint64 frame) {
+            if (frame != *last) {
+                *last = frame;
+                *level = qBound<qint64>(0, *level + qint64(rng->bounded(2 * stepCm + 1)) - stepCm, 65535);
+            }
+            return uint16_t(*level);
+        });
+    };
+    // The soak's target: 1 to 40 m, a new place every 20 s, noise.
+    auto band = Signal([](qint64 frame) {
+        const quint32 h = quint32(frame) * 2654435761u;
+        return uint16_t(100 + (frame / 2000) % 40 * 100 + h % 37);
+    });
+    const QPen chartPen(QColor(32, 159, 223), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+    const QPen widePen(QColor(200, 30, 30), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    const QPen glassPen(QColor(0, 0, 200, 120), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+
+    QTest::newRow("band, 11111 fps, hour window, 480 px, chart pen")
+            << PictureCase{{"bandHour", 11111, 3600, 480, 3660, 1111, band}, 11111 * 15, chartPen, 0, 60};
+    QTest::newRow("band, 1000 fps, 120-s window, 300 px, pictures of single batches")
+            << PictureCase{{"band120", 1000, 120, 300, 130, 10, band}, 80, chartPen, 0, 50};
+    QTest::newRow("walk, 11111 fps, 60-s window, 640 px, peak moving")
+            << PictureCase{{"walk60", 11111, 60, 640, 75, 111, walk(11, 400)}, 1111, chartPen, 0, 25};
+    QTest::newRow("walk, 100 fps, 10-s window, 472 px (fewer points than columns x 4)")
+            << PictureCase{{"walk10", 100, 10, 472, 14, 11, walk(12, 30)}, 11, chartPen, 0, 10};
+    QTest::newRow("walk, 2 fps, sparse columns, 300 px")
+            << PictureCase{{"sparse", 2, 60, 300, 80, 1, walk(13, 500)}, 1, chartPen, 0, 10};
+    QTest::newRow("walk past a fixed range, 5000 fps, 30-s window")
+            << PictureCase{{"fixed", 5000, 30, 400, 40, 50, walk(14, 900)}, 500, chartPen, 120.0, 10};
+    QTest::newRow("wide round pen (every segment drawn)")
+            << PictureCase{{"wide", 1000, 60, 350, 70, 100, walk(15, 300)}, 300, widePen, 0, 10};
+    QTest::newRow("translucent pen (every segment drawn)")
+            << PictureCase{{"glass", 1000, 60, 350, 70, 100, walk(16, 300)}, 300, glassPen, 0, 0};
+}
+
+// The window's way of taking pictures (the time axis on the column grid,
+// scrolling with the window; the vertical range autoscaled or fixed), picture
+// after picture on one raster: each picture equals the curve drawn from
+// scratch with one QPainter line per pair of points, and every so often the
+// line through all points of the window.
+void tst_chart_model::pictureEqualsFullDrawing()
+{
+    QFETCH(PictureCase, c);
+    const Scenario &s = c.scenario;
+    ChartModel model;
+    CurveRaster raster;
+    CurveRaster::Geometry g;
+    g.size = QSize(s.plotWidth, 301);
+    g.columnWidth = ChartModel::columnWidth(s.windowSeconds, s.plotWidth);
+    g.yOffset = 5.3;
+    g.plotHeight = 290.6;
+    g.pen = c.pen;
+    qint64 frame = 0;
+    const qint64 total = qint64(s.rate) * s.seconds;
+    int pictures = 0, partial = 0;
+    qint64 columnsDrawn = 0;
+    while (frame < total) {
+        feed(model, s, frame, std::min<qint64>(c.refreshFrames, total - frame));
+        const double phase = 0.37;
+        const double start = ChartModel::alignedStart(model.axisStart(), g.columnWidth, phase);
+        g.firstColumn = qint64(std::llround(start / g.columnWidth - phase));
+        g.yTop = c.fixedTop > 0 ? c.fixedTop : std::max(model.maxDistance(), 0.01) / 0.9;
+        const QVector<QPointF> curve = model.windowCurve(s.windowSeconds, s.plotWidth);
+        const QImage before = raster.image();
+        const QVector<QRect> changed = raster.update(curve, g);
+        ++pictures;
+        partial += !raster.lastWasFull();
+        columnsDrawn += raster.lastColumnsDrawn();
+        // What is repainted on screen: every pixel that changed.
+        if (before.size() == raster.image().size()) {
+            QImage outside = raster.image();
+            QImage outsideBefore = before;
+            for (const QRect &r : changed) {
+                QPainter(&outside).fillRect(r, Qt::black);
+                QPainter(&outsideBefore).fillRect(r, Qt::black);
+            }
+            QVERIFY2(countDiffering(outside, outsideBefore) == 0, "a change outside the parts reported");
+        }
+
+        const QByteArray where = s.name.toUtf8() + " picture " + QByteArray::number(pictures);
+        QImage reference(g.size, QImage::Format_ARGB32_Premultiplied);
+        reference.fill(Qt::transparent);
+        CurveRaster::drawAllSegments(reference, curve, g);
+        QCOMPARE(raster.image().size(), reference.size());
+        int differing = countDiffering(raster.image(), reference);
+        if (differing != 0) {
+            raster.image().save(QDir::temp().filePath("tst_chart_model_picture.png"));
+            reference.save(QDir::temp().filePath("tst_chart_model_reference.png"));
+        }
+        QVERIFY2(differing == 0, (where + ": " + QByteArray::number(differing) + " pixels differ from a full drawing").constData());
+        if (c.allPointsEvery > 0 && pictures % c.allPointsEvery == 0) {
+            QImage all(g.size, QImage::Format_ARGB32_Premultiplied);
+            all.fill(Qt::transparent);
+            CurveRaster::drawAllSegments(all, model.windowPoints(), g);
+            differing = countDiffering(raster.image(), all);
+            QVERIFY2(differing == 0, (where + ": " + QByteArray::number(differing) + " pixels differ from all points").constData());
+        }
+    }
+    // Most pictures only redrew a few columns.
+    QVERIFY2(partial > pictures / 2, qPrintable(QString("%1 of %2").arg(partial).arg(pictures)));
+    QVERIFY2(columnsDrawn < qint64(pictures) * s.plotWidth / 2, qPrintable(QString::number(columnsDrawn)));
+}
+
+// The fast path of the chart's pen: a column's vertical segments are filled
+// as one rectangle. Against QPainter's own lines, segment by segment, at
+// positions on and off the rasteriser's boundaries, and for a whole column
+// of segments.
+void tst_chart_model::columnSpanMatchesPainter()
+{
+    const QPen pen(QColor(32, 159, 223), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+    QRandomGenerator rng(99);
+    CurveRaster::Geometry g;
+    g.size = QSize(12, 80);
+    g.columnWidth = 1;
+    g.firstColumn = 0;
+    g.yTop = 80;
+    g.yBottom = 0;
+    g.plotHeight = 80;
+    g.pen = pen;
+    for (int t = 0; t < 3000; ++t) {
+        // Values on whole, half and 1/64 pixels and anywhere; one to six
+        // points in column 5, one point in columns 3 and 8.
+        auto value = [&] {
+            switch (t % 4) {
+            case 0: return 5 + rng.bounded(140) * 0.5;
+            case 1: return 5 + rng.bounded(70 * 64) / 64.0;
+            default: return 5 + rng.generateDouble() * 70;
+            }
+        };
+        QVector<QPointF> points{{3.5, value()}};
+        const int n = 1 + int(rng.bounded(6));
+        for (int k = 0; k < n; ++k)
+            points << QPointF(5.1 + k * 0.1, t % 9 == 0 ? points.last().y() : value());
+        points << QPointF(8.5, value());
+        CurveRaster raster;
+        raster.update(points, g);
+        QImage reference(g.size, QImage::Format_ARGB32_Premultiplied);
+        reference.fill(Qt::transparent);
+        CurveRaster::drawAllSegments(reference, points, g);
+        QVERIFY2(countDiffering(raster.image(), reference) == 0, qPrintable(QString("case %1").arg(t)));
+    }
+}
+
+// The statistics of a range, written out as two passes over the points.
+static ChartStats twoPass(const QVector<QPointF> &points, double xMin, double xMax)
+{
+    ChartStats s;
+    QVector<double> ys;
+    for (const QPointF &p : points)
+        if (p.x() >= xMin && p.x() <= xMax)
+            ys << p.y();
+    s.count = ys.size();
+    if (ys.isEmpty())
+        return s;
+    s.min = *std::min_element(ys.begin(), ys.end());
+    s.max = *std::max_element(ys.begin(), ys.end());
+    long double sum = 0;
+    for (double y : ys)
+        sum += y;
+    const long double mean = sum / ys.size();
+    long double squares = 0;
+    for (double y : ys)
+        squares += (y - mean) * (y - mean);
+    s.mean = double(mean);
+    s.stdDev = ys.size() > 1 ? double(std::sqrt(squares / (ys.size() - 1))) : 0.0;
+    return s;
+}
+
+// Statistics of what is on screen (the window or the frozen picture, all of
+// it or a zoomed range) against two passes over the points, while the window
+// scrolls: random data, a large offset with a small spread (where a running
+// sum of squares loses the spread), constants, extremes at the range's ends.
+void tst_chart_model::statsMatchTwoPass_data()
+{
+    QTest::addColumn<Scenario>("scenario");
+    QTest::addColumn<double>("fromShare");   // the range, as shares of the window
+    QTest::addColumn<double>("toShare");
+    QTest::addColumn<bool>("suspendHalfWay");
+    auto random = [](quint32 seed, int lo, int hi) {
+        return Signal([seed, lo, hi](qint64 frame) {
+            // A mixed hash of the frame: every frame's value on its own, cheaply.
+            quint64 h = quint64(frame) * 0x9E3779B97F4A7C15ull ^ seed;
+            h ^= h >> 31;
+            h *= 0xBF58476D1CE4E5B9ull;
+            h ^= h >> 29;
+            return uint16_t(lo + int(h % quint64(hi - lo + 1)));
+        });
+    };
+    auto constant = [](uint16_t v) { return Signal([v](qint64) { return v; }); };
+    auto sawtooth = Signal([](qint64 frame) { return uint16_t(frame % 1000 * 65); });
+    QTest::newRow("random, whole window") << Scenario{"random", 100, 10, 0, 25, 7, random(1, 0, 65535)} << 0.0 << 1.0 << false;
+    QTest::newRow("random, middle third") << Scenario{"random", 1000, 60, 0, 90, 100, random(2, 100, 5000)} << 0.34 << 0.66 << false;
+    QTest::newRow("random, hour window at line rate")
+            << Scenario{"random", 11111, 3600, 0, 3700, 11111, random(3, 0, 65535)} << 0.0 << 1.0 << false;
+    QTest::newRow("large offset, small spread")
+            << Scenario{"offset", 11111, 3600, 0, 3650, 1111, random(4, 65530, 65535)} << 0.0 << 1.0 << false;
+    QTest::newRow("large offset, zoomed") << Scenario{"offset", 1000, 600, 0, 700, 13, random(5, 65000, 65003)} << 0.1 << 0.13 << false;
+    QTest::newRow("constant at the top") << Scenario{"constant", 5000, 120, 0, 150, 50, constant(65535)} << 0.0 << 1.0 << false;
+    QTest::newRow("constant zero") << Scenario{"zero", 100, 10, 0, 12, 1, constant(0)} << 0.2 << 0.9 << false;
+    QTest::newRow("sawtooth, partial blocks") << Scenario{"saw", 100, 30, 0, 40, 3, sawtooth} << 0.013 << 0.977 << false;
+    QTest::newRow("suspended, whole picture") << Scenario{"random", 1000, 60, 0, 90, 100, random(6, 0, 9000)} << 0.0 << 1.0 << true;
+    QTest::newRow("suspended, zoomed") << Scenario{"random", 1000, 60, 0, 90, 100, random(7, 0, 9000)} << 0.5 << 0.52 << true;
+}
+
+void tst_chart_model::statsMatchTwoPass()
+{
+    QFETCH(Scenario, scenario);
+    QFETCH(double, fromShare);
+    QFETCH(double, toShare);
+    QFETCH(bool, suspendHalfWay);
+    ChartModel model;
+    qint64 frame = 0;
+    const qint64 total = qint64(scenario.rate) * scenario.seconds;
+    for (int part = 1; part <= 3; ++part) {
+        feed(model, scenario, frame, total * part / 3 - frame);
+        if (part == 2 && suspendHalfWay)
+            model.suspend();
+        const QVector<QPointF> shown = model.isSuspended() ? model.frozenPoints() : model.windowPoints();
+        QVERIFY(!shown.isEmpty());
+        const double x0 = shown.first().x(), x1 = shown.last().x();
+        const double xMin = x0 + (x1 - x0) * fromShare, xMax = x0 + (x1 - x0) * toShare;
+        const ChartStats want = twoPass(shown, xMin, xMax);
+        const ChartStats got = model.shownStats(xMin, xMax);
+        const QByteArray where = "part " + QByteArray::number(part);
+        QVERIFY2(want.count > 0, where.constData());
+        QCOMPARE(got.count, want.count);
+        QCOMPARE(got.min, want.min);
+        QCOMPARE(got.max, want.max);
+        QVERIFY2(std::abs(got.mean - want.mean) <= 1e-9 * std::max(1.0, want.mean),
+                 qPrintable(QString("%1: mean %2 against %3").arg(where.constData()).arg(got.mean, 0, 'g', 17).arg(want.mean, 0, 'g', 17)));
+        QVERIFY2(std::abs(got.stdDev - want.stdDev) <= 1e-9 * std::max(1.0, want.stdDev),
+                 qPrintable(QString("%1: deviation %2 against %3").arg(where.constData()).arg(got.stdDev, 0, 'g', 17).arg(want.stdDev, 0, 'g', 17)));
+        QCOMPARE(got.peakToPeak(), want.max - want.min);
+    }
+}
+
+// A zoomed range draws the same pixels from the model's curve for it as
+// from all its points (with one neighbour each side, so that the line runs
+// on to the plot's edges); a narrow zoom hands over every point.
+void tst_chart_model::zoomedCurveDrawsLikeAllPoints_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("window");
+    QTest::addColumn<double>("fromShare");
+    QTest::addColumn<double>("toShare");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("everyPoint");
+    QTest::newRow("half an hour of an hour") << 11111 << 3600 << 0.25 << 0.75 << 700 << false;
+    QTest::newRow("a minute of an hour") << 11111 << 3600 << 0.5 << 0.5 + 60.0 / 3600 << 640 << false;
+    QTest::newRow("five seconds of an hour: every point") << 11111 << 3600 << 0.3 << 0.3 + 5.0 / 3600 << 640 << true;
+    QTest::newRow("the newest tenth of a minute: every point") << 1000 << 60 << 0.9 << 1.0 << 480 << true;
+    QTest::newRow("beyond the newest point: every point") << 1000 << 60 << 0.8 << 1.3 << 480 << true;
+}
+
+void tst_chart_model::zoomedCurveDrawsLikeAllPoints()
+{
+    QFETCH(int, rate);
+    QFETCH(int, window);
+    QFETCH(double, fromShare);
+    QFETCH(double, toShare);
+    QFETCH(int, width);
+    QFETCH(bool, everyPoint);
+    ChartModel model;
+    QRandomGenerator rng(uint(rate + window));
+    qint64 level = 3000;
+    QVector<uint16_t> batch(rate);
+    for (int second = 0; second < window + 5; ++second) {
+        for (uint16_t &d : batch) {
+            level = qBound<qint64>(0, level + qint64(rng.bounded(81)) - 40, 65535);
+            d = uint16_t(level);
+        }
+        model.addBatch(batch, rate, window);
+    }
+    const QVector<QPointF> all = model.windowPoints();
+    const double x0 = all.first().x(), x1 = all.last().x();
+    const double xMin = x0 + (x1 - x0) * fromShare, xMax = x0 + (x1 - x0) * toShare;
+    const QVector<QPointF> curve = model.shownCurve(xMin, xMax, width);
+    QVector<QPointF> inRange;
+    int from = 0;
+    while (from < all.size() && all.at(from).x() < xMin)
+        ++from;
+    int to = from;
+    while (to < all.size() && all.at(to).x() <= xMax)
+        ++to;
+    inRange = all.mid(std::max(from - 1, 0), std::min(to + 1, int(all.size())) - std::max(from - 1, 0));
+    QCOMPARE(curve.first(), inRange.first());
+    QCOMPARE(curve.last(), inRange.last());
+    if (everyPoint)
+        QCOMPARE(curve, inRange);
+    else
+        QVERIFY(curve.size() < inRange.size());
+    Plot plot;
+    plot.range = xMax - xMin;
+    plot.width = width;
+    plot.firstColumn = qint64(std::floor(xMin / (plot.range / width)));
+    plot.yMax = 700;
+    const QImage full = plot.draw(inRange);
+    const QImage drawn = plot.draw(curve);
+    QImage blank(full.size(), full.format());
+    blank.fill(Qt::white);
+    QVERIFY(countDiffering(full, blank) > 100);
+    QCOMPARE(countDiffering(full, drawn), 0);
+}
+
+// The point under the cursor: the nearest on screen among those a few
+// pixels from the cursor's time, else the nearest in time.
+void tst_chart_model::nearestShownPoint_data()
+{
+    QTest::addColumn<double>("x");
+    QTest::addColumn<double>("y");
+    QTest::addColumn<QPointF>("expected");
+    // Points every 0.01 s (100 fps): 1 m, with 5 m at 0.50 s; 0.1 s a pixel
+    // across, 0.1 m a pixel up.
+    QTest::newRow("on the curve") << 0.3 << 1.0 << QPointF(0.3, 1.0);
+    QTest::newRow("above the spike, a pixel beside it") << 0.51 << 5.0 << QPointF(0.5, 5.0);
+    QTest::newRow("at the spike's time, low") << 0.5 << 1.0 << QPointF(0.49, 1.0);
+    QTest::newRow("before the first point") << -3.0 << 1.0 << QPointF(0.01, 1.0);
+    QTest::newRow("after the last point") << 9.0 << 0.0 << QPointF(1.0, 1.0);
+}
+
+void tst_chart_model::nearestShownPoint()
+{
+    QFETCH(double, x);
+    QFETCH(double, y);
+    QFETCH(QPointF, expected);
+    ChartModel model;
+    QVector<uint16_t> batch(100, 100);
+    batch[49] = 500;
+    model.addBatch(batch, 100, 10);
+    QPointF found;
+    QVERIFY(model.nearestShown(x, y, 0.1, 0.1, found));
+    QCOMPARE(found.x(), expected.x());
+    QCOMPARE(found.y(), expected.y());
+    ChartModel empty;
+    QVERIFY(!empty.nearestShown(x, y, 0.1, 0.1, found));
 }
 
 QTEST_MAIN(tst_chart_model)

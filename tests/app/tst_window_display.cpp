@@ -7,7 +7,12 @@
 #include "windowprobe.h"
 
 #include <QChart>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineSeries>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSpinBox>
@@ -223,6 +228,25 @@ private slots:
     void fastBatchesRefreshChartLater();
     void pendingRefreshAndOperator_data();
     void pendingRefreshAndOperator();
+    void zoomHoldsWhileBatchesArrive_data();
+    void zoomHoldsWhileBatchesArrive();
+    void verticalRange_data();
+    void verticalRange();
+    void hoverReadsNearestPoint_data();
+    void hoverReadsNearestPoint();
+    void statisticsOfWhatIsShown();
+    void exportRoundTrips_data();
+    void exportRoundTrips();
+    void recordFormatChoice();
+    void replayOfARecording_data();
+    void replayOfARecording();
+
+private:
+    QPoint viewportPointOf(const QPointF &value) const;
+    QPoint plotPoint(double xShare, double yShare) const;
+    void sendMouse(QEvent::Type type, const QPoint &at, Qt::MouseButton button, Qt::MouseButtons buttons);
+    QLabel *label(const char *name) const { return window->findChild<QLabel *>(name); }
+    template <typename T> T *tool(const char *name) const { return window->findChild<T *>(name); }
 };
 
 void tst_window_display::compareWith(const ReferenceChart &ref, const QByteArray &where)
@@ -647,10 +671,16 @@ void tst_window_display::matchesReferenceUnderRandomUse()
     for (int op = 0; op < 1500; ++op) {
         const int pick = int(rng.bounded(100));
         QByteArray what;
-        const QRectF plot = probe().chartView()->chart()->plotArea();
-        ref.plotWidth = plot.width();
-        ref.plotLeft = probe().chartView()->viewportTransform()
-                .map(probe().chartView()->chart()->mapToScene(plot.topLeft())).x();
+        // The reference draws on the plot as the window has it after the
+        // step: new axis labels can lay the chart out anew, and the picture
+        // is for the plot that results.
+        const auto takePlot = [&] {
+            const QRectF plot = probe().chartView()->chart()->plotArea();
+            ref.plotWidth = plot.width();
+            ref.plotLeft = probe().chartView()->viewportTransform()
+                    .map(probe().chartView()->chart()->mapToScene(plot.topLeft())).x();
+        };
+        takePlot();
         if (pick < 72) {
             const int rate = pick < 4 ? 0 : rates[rng.bounded(int(std::size(rates)))];
             QVector<uint16_t> batch;
@@ -659,6 +689,7 @@ void tst_window_display::matchesReferenceUnderRandomUse()
             for (int i = 0; i < n; ++i)
                 batch << (rng.bounded(4) == 0 ? level : uint16_t(rng.bounded(65536)));
             probe().display(batch, rate);
+            takePlot();
             ref.batch(batch, rate);
             what = "batch of " + QByteArray::number(n) + " at " + QByteArray::number(rate);
         } else if (pick < 82) {
@@ -705,17 +736,22 @@ void tst_window_display::settleChart()
 
 void tst_window_display::fastBatchesRefreshChartLater()
 {
-    // An hour's window: half a second between refreshes, so the batches
-    // below come "closely" even when this thread is held up on a busy machine.
+    // The window's steady clock, stepped by hand: whether a batch comes
+    // "closely" after the last picture does not depend on how fast this
+    // thread runs.
+    auto now = std::make_shared<qint64>(5000);
+    probe().chartClock() = [now] { return *now; };
     probe().timeRange() = 3600;
     probe().forgetChartRefresh();   // a quiet spell: the next batch is drawn at once
     probe().batchOnly(ramp(50, 200), 50);
     QVERIFY(!probe().chartRefreshPending());
     QCOMPARE(probe().series()->count(), 50);
 
+    *now += probe().chartRefreshInterval() - 1;
     probe().batchOnly(ramp(50, 300), 50);
     probe().batchOnly(ramp(50, 400), 50);
     QVERIFY(probe().chartRefreshPending());
+    QVERIFY(probe().chartRefreshTimer()->isActive());
     QCOMPARE(probe().series()->count(), 50);   // not yet
 
     QTRY_VERIFY_WITH_TIMEOUT(!probe().chartRefreshPending(), 5000);
@@ -723,6 +759,13 @@ void tst_window_display::fastBatchesRefreshChartLater()
     QCOMPARE(probe().series()->count(), 150);
     QCOMPARE(probe().axisY()->max(), 4.49 / 0.9);
     QCOMPARE(probe().axisX()->min(), 1.0 / 50);   // the first point's time
+
+    // A whole interval after that picture the next batch is drawn at once.
+    *now += probe().chartRefreshInterval();
+    probe().batchOnly(ramp(50, 500), 50);
+    QVERIFY(!probe().chartRefreshPending());
+    QVERIFY(!probe().chartRefreshTimer()->isActive());
+    QCOMPARE(probe().series()->count(), 200);
 
     // Every window is redrawn 10 to 25 times a second: a picture costs the
     // plot's width, not the window's length.
@@ -745,7 +788,8 @@ void tst_window_display::pendingRefreshAndOperator_data()
 void tst_window_display::pendingRefreshAndOperator()
 {
     QFETCH(QString, action);
-    probe().timeRange() = 3600;     // half a second between refreshes (see above)
+    probe().chartClock() = [] { return qint64(5000); };   // a clock that stands still (see above)
+    probe().timeRange() = 3600;
     probe().forgetChartRefresh();
     probe().batchOnly(ramp(50, 200), 50);
     probe().batchOnly(ramp(50, 300), 50);
@@ -770,6 +814,460 @@ void tst_window_display::pendingRefreshAndOperator()
         QCOMPARE(probe().series()->pointsVector(), probe().displayPoints());
         QCOMPARE(probe().series()->count(), 150);
     }
+}
+
+// Where a value lies on the chart, in the chart view's viewport pixels.
+QPoint tst_window_display::viewportPointOf(const QPointF &value) const
+{
+    QChart *chart = probe().chartView()->chart();
+    const QPointF inChart = chart->mapToPosition(value, probe().series());
+    return probe().chartView()->mapFromScene(chart->mapToScene(inChart));
+}
+
+// A point of the plot area, as shares of its width and height.
+QPoint tst_window_display::plotPoint(double xShare, double yShare) const
+{
+    QChart *chart = probe().chartView()->chart();
+    const QRectF plot = chart->plotArea();
+    const QPointF p(plot.left() + plot.width() * xShare, plot.top() + plot.height() * yShare);
+    return probe().chartView()->mapFromScene(chart->mapToScene(p));
+}
+
+void tst_window_display::sendMouse(QEvent::Type type, const QPoint &at, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QWidget *viewport = probe().chartView()->viewport();
+    QMouseEvent event(type, at, viewport->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+}
+
+// A zoom (rubber band, wheel, pan) stays while batches keep coming, also
+// while suspended, and shows its range at full resolution with statistics
+// of that range; "back to live" brings the scrolling view back (or the
+// frozen picture's axes).
+void tst_window_display::zoomHoldsWhileBatchesArrive_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("suspended");
+    QTest::newRow("rubber band") << "band" << false;
+    QTest::newRow("wheel up") << "wheel" << false;
+    QTest::newRow("wheel down (zoom out)") << "wheelOut" << false;
+    QTest::newRow("shift + wheel pans") << "shiftWheel" << false;
+    QTest::newRow("middle drag pans") << "pan" << false;
+    QTest::newRow("rubber band while suspended") << "band" << true;
+    QTest::newRow("wheel while suspended") << "wheel" << true;
+}
+
+void tst_window_display::zoomHoldsWhileBatchesArrive()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, suspended);
+    probe().timeRange() = 60;
+    QRandomGenerator rng(42);
+    auto second = [&] {
+        QVector<uint16_t> v(1000);
+        for (uint16_t &d : v)
+            d = uint16_t(1000 + rng.bounded(3000));
+        probe().display(v, 1000);
+    };
+    for (int i = 0; i < 40; ++i)
+        second();
+    QCOMPARE(probe().displayPointCount(), 4000);
+    if (suspended)
+        ui()->suspendButton->click();
+    const double liveMin = probe().axisX()->min(), liveMax = probe().axisX()->max();
+    QCOMPARE(liveMax - liveMin, 60.0);
+    auto *liveButton = tool<QPushButton>("liveViewButton");
+    QVERIFY(liveButton);
+    QVERIFY(!liveButton->isEnabled());
+
+    QWidget *viewport = probe().chartView()->viewport();
+    const QPoint mid = plotPoint(0.5, 0.5);
+    double wantMin = 0, wantMax = 0;
+    if (how == "band") {
+        // The chart view's own rubber band: drag over the second quarter.
+        const QPoint a = plotPoint(0.25, 0.3), b = plotPoint(0.5, 0.6);
+        sendMouse(QEvent::MouseButtonPress, a, Qt::LeftButton, Qt::LeftButton);
+        sendMouse(QEvent::MouseMove, (a + b) / 2, Qt::NoButton, Qt::LeftButton);
+        sendMouse(QEvent::MouseMove, b, Qt::NoButton, Qt::LeftButton);
+        sendMouse(QEvent::MouseButtonRelease, b, Qt::LeftButton, Qt::NoButton);
+        wantMin = liveMin + 15;
+        wantMax = liveMin + 30;
+    } else if (how.startsWith("wheel") || how == "shiftWheel") {
+        const int delta = how == "wheelOut" ? -120 : 120;
+        const Qt::KeyboardModifiers mods = how == "shiftWheel" ? Qt::ShiftModifier : Qt::NoModifier;
+        QWheelEvent wheel(mid, viewport->mapToGlobal(mid), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+        if (how == "shiftWheel") {
+            wantMin = liveMin - 6;
+            wantMax = liveMax - 6;
+        } else {
+            const double f = how == "wheelOut" ? 1.25 : 0.8;
+            wantMin = liveMin + 30 - 30 * f;
+            wantMax = liveMin + 30 + 30 * f;
+        }
+    } else {
+        // Dragged 100 pixels to the right: earlier times come into view.
+        const double shift = 100 * 60 / probe().chartView()->chart()->plotArea().width();
+        sendMouse(QEvent::MouseButtonPress, mid, Qt::MiddleButton, Qt::MiddleButton);
+        sendMouse(QEvent::MouseMove, mid + QPoint(100, 0), Qt::NoButton, Qt::MiddleButton);
+        sendMouse(QEvent::MouseButtonRelease, mid + QPoint(100, 0), Qt::MiddleButton, Qt::NoButton);
+        wantMin = liveMin - shift;
+        wantMax = liveMax - shift;
+    }
+    QTRY_VERIFY(probe().zoomed());
+    QVERIFY(liveButton->isEnabled());
+    // New tick labels may lay the chart out anew (a posted event), and the
+    // picture follows the plot's new width.
+    QCoreApplication::processEvents();
+    const double zoomMin = probe().axisX()->min(), zoomMax = probe().axisX()->max();
+    // The rubber band's ends are pixels: within two pixels of the quarters.
+    const double tolerance = 2 * 60 / probe().chartView()->chart()->plotArea().width();
+    QVERIFY2(std::abs(zoomMin - wantMin) <= tolerance && std::abs(zoomMax - wantMax) <= tolerance,
+             qPrintable(QString("%1 .. %2, wanted %3 .. %4").arg(zoomMin).arg(zoomMax).arg(wantMin).arg(wantMax)));
+
+    auto checkZoom = [&](const char *where) {
+        QVERIFY2(probe().axisX()->min() == zoomMin && probe().axisX()->max() == zoomMax, where);
+        QVERIFY2(probe().series()->pointsVector()
+                         == probe().chart().shownCurve(zoomMin, zoomMax, probe().chartView()->chart()->plotArea().width()),
+                 where);
+        // At 100 points a second a quarter of a minute is all there, point by point.
+        const QVector<QPointF> shown = suspended ? probe().frozenPoints() : probe().displayPoints();
+        int inRange = 0;
+        for (const QPointF &p : shown)
+            inRange += p.x() >= zoomMin && p.x() <= zoomMax;
+        QVERIFY2(probe().visibleStats().count == inRange, where);
+    };
+    checkZoom("zoomed");
+    for (int i = 0; i < 30; ++i)
+        second();
+    settleChart();
+    checkZoom("after 30 s more");
+    QVERIFY(probe().zoomed());
+
+    liveButton->click();
+    QVERIFY(!probe().zoomed());
+    QVERIFY(!liveButton->isEnabled());
+    if (suspended) {
+        QCOMPARE(probe().axisX()->min(), liveMin);
+        QCOMPARE(probe().axisX()->max(), liveMax);
+        QCOMPARE(probe().series()->pointsVector(),
+                 probe().chart().frozenCurve(60, probe().chartView()->chart()->plotArea().width()));
+        return;
+    }
+    // The scrolling view: the window's newest minute, and it moves on.
+    QCOMPARE(probe().axisX()->max() - probe().axisX()->min(), 60.0);
+    QCOMPARE(probe().series()->pointsVector(),
+             probe().chart().windowCurve(60, probe().chartView()->chart()->plotArea().width()));
+    const double before = probe().axisX()->min();
+    second();
+    QVERIFY(probe().axisX()->min() > before);
+}
+
+void tst_window_display::verticalRange_data()
+{
+    QTest::addColumn<bool>("zoom");
+    QTest::newRow("live") << false;
+    QTest::newRow("zoomed") << true;
+}
+
+// Autoscale (from 0 to a little above the largest distance shown) or the
+// operator's fixed minimum and maximum.
+void tst_window_display::verticalRange()
+{
+    QFETCH(bool, zoom);
+    probe().display(ramp(100, 1000, 10), 100);   // 10 m to 19.9 m
+    auto *autoScale = tool<QCheckBox>("autoScaleCheckBox");
+    auto *low = tool<QDoubleSpinBox>("yMinSpinBox");
+    auto *high = tool<QDoubleSpinBox>("yMaxSpinBox");
+    QVERIFY(autoScale && low && high);
+    QVERIFY(autoScale->isChecked());
+    QVERIFY(!low->isEnabled());
+    if (zoom) {
+        // The first half of the second: up to 14.9 m.
+        QWheelEvent wheel(plotPoint(0.05, 0.5), QPoint(), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::ShiftModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(probe().chartView()->viewport(), &wheel);
+        QVERIFY(probe().zoomed());
+    }
+    const double top = probe().visibleStats().max;
+    QVERIFY(top > 10);
+    QCOMPARE(probe().axisY()->min(), 0.0);
+    QCOMPARE(probe().axisY()->max(), top / 0.9);
+
+    autoScale->setChecked(false);
+    QVERIFY(low->isEnabled() && high->isEnabled());
+    low->setValue(12.5);
+    high->setValue(17);
+    emit high->editingFinished();
+    QCOMPARE(probe().axisY()->min(), 12.5);
+    QCOMPARE(probe().axisY()->max(), 17.0);
+    probe().display(ramp(100, 3000, 10), 100);
+    settleChart();
+    QCOMPARE(probe().axisY()->min(), 12.5);
+    QCOMPARE(probe().axisY()->max(), 17.0);
+    // A maximum not above the minimum is no range: autoscale meanwhile.
+    high->setValue(12);
+    emit high->editingFinished();
+    QCOMPARE(probe().axisY()->min(), 0.0);
+
+    autoScale->setChecked(true);
+    QCOMPARE(probe().axisY()->min(), 0.0);
+    QCOMPARE(probe().axisY()->max(), probe().visibleStats().max / 0.9);
+}
+
+void tst_window_display::hoverReadsNearestPoint_data()
+{
+    QTest::addColumn<QPointF>("at");
+    QTest::addColumn<QPoint>("offset");   // pixels from the point
+    QTest::addColumn<QString>("readout");
+    // 100 points of 1 m at 100 fps, 5 m at 0.5 s; a pixel is about 0.02 s.
+    QTest::newRow("on the spike") << QPointF(0.5, 5.0) << QPoint(0, 0) << "时间 0.500 s, 距离 5.00 m";
+    QTest::newRow("beside the spike") << QPointF(0.5, 5.0) << QPoint(2, 3) << "时间 0.500 s, 距离 5.00 m";
+    QTest::newRow("on the line") << QPointF(0.2, 1.0) << QPoint(0, 0) << "时间 0.200 s, 距离 1.00 m";
+    QTest::newRow("above the line") << QPointF(0.2, 1.0) << QPoint(0, -20) << "时间 0.200 s, 距离 1.00 m";
+    QTest::newRow("the last point") << QPointF(1.0, 1.0) << QPoint(-1, 1) << "时间 1.000 s, 距离 1.00 m";
+}
+
+void tst_window_display::hoverReadsNearestPoint()
+{
+    QFETCH(QPointF, at);
+    QFETCH(QPoint, offset);
+    QFETCH(QString, readout);
+    QVector<uint16_t> v(100, 100);
+    v[49] = 500;
+    probe().timeRange() = 1;   // 5 pixels between points
+    probe().display(v, 100);
+    QLabel *hover = label("hoverLabel");
+    QVERIFY(hover);
+    QVERIFY(hover->text().isEmpty());
+    sendMouse(QEvent::MouseMove, viewportPointOf(at) + offset, Qt::NoButton, Qt::NoButton);
+    QCOMPARE(hover->text(), readout);
+    // Outside the plot: no readout.
+    sendMouse(QEvent::MouseMove, QPoint(1, 1), Qt::NoButton, Qt::NoButton);
+    QVERIFY(hover->text().isEmpty());
+    sendMouse(QEvent::MouseMove, viewportPointOf(at), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(hover->text(), readout);
+    ui()->radioButton_english->setChecked(true);
+    sendMouse(QEvent::MouseMove, viewportPointOf(at), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(hover->text(), QString(readout).replace("时间", "Time").replace("距离", "Distance"));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(probe().chartView()->viewport(), &leave);
+    QVERIFY(hover->text().isEmpty());
+}
+
+// The readouts' statistics line: the points on screen, updated with the
+// readouts.
+void tst_window_display::statisticsOfWhatIsShown()
+{
+    QLabel *stats = label("statsLabel");
+    QVERIFY(stats);
+    probe().distUpdate();
+    QCOMPARE(stats->text(), QString("点数 0  帧率 0 Hz"));
+    // 1, 2, 3, 4 m, each 25 times.
+    QVector<uint16_t> v;
+    for (int i = 0; i < 100; ++i)
+        v << uint16_t(100 * (1 + i / 25));
+    probe().display(v, 100);
+    probe().distUpdate();
+    // Sample deviation of 25 x {1, 2, 3, 4}: sqrt(125 / 99).
+    QCOMPARE(stats->text(), QString("点数 100  最小 1.00  最大 4.00  峰峰值 3.00  平均 2.5000  标准差 %1 m  帧率 100 Hz")
+                                    .arg(std::sqrt(125.0 / 99), 0, 'f', 4));
+}
+
+void tst_window_display::exportRoundTrips_data()
+{
+    QTest::addColumn<bool>("zoom");
+    QTest::addColumn<QString>("locale");
+    QTest::newRow("live window") << false << "C";
+    QTest::newRow("live window, German locale") << false << "de_DE";
+    QTest::newRow("zoomed") << true << "de_DE";
+}
+
+// The points on screen as CSV read back to the same values, whatever the
+// locale's decimal point; the picture as on screen as PNG.
+void tst_window_display::exportRoundTrips()
+{
+    QFETCH(bool, zoom);
+    QFETCH(QString, locale);
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    QRandomGenerator rng(7);
+    for (int s = 0; s < 12; ++s) {
+        QVector<uint16_t> v(1111);
+        for (uint16_t &d : v)
+            d = uint16_t(rng.bounded(65536));
+        probe().display(v, 1111);
+    }
+    if (zoom) {
+        QWheelEvent wheel(plotPoint(0.3, 0.5), QPoint(), QPoint(), QPoint(0, 360), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(probe().chartView()->viewport(), &wheel);
+        QVERIFY(probe().zoomed());
+    }
+    QVector<QPointF> expected;
+    for (const QPointF &p : probe().displayPoints())
+        if (p.x() >= probe().axisX()->min() && p.x() <= probe().axisX()->max())
+            expected << p;
+    QVERIFY(expected.size() > 50);
+
+    QTemporaryDir dir;
+    QString asked;
+    probe().chooseSaveFile() = [&](const QString &, const QString &filter) {
+        asked = filter;
+        return dir.filePath(filter.contains("csv") ? "shown.csv" : "shown.png");
+    };
+    tool<QPushButton>("exportCsvButton")->click();
+    QLocale::setDefault(before);
+    QVERIFY(asked.contains("*.csv"));
+    QCOMPARE(ui()->statusBar->currentMessage(), QString("导出CSV成功！"));
+    QFile csv(dir.filePath("shown.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    QCOMPARE(lines.first(), QByteArray("time_s,distance_m"));
+    QCOMPARE(lines.last(), QByteArray());   // every line ends
+    QCOMPARE(lines.size() - 2, expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        const QList<QByteArray> fields = lines.at(i + 1).split(',');
+        QCOMPARE(fields.size(), 2);
+        bool okTime = false, okDistance = false;
+        const double t = QLocale::c().toDouble(QString::fromLatin1(fields.at(0)), &okTime);
+        const double d = QLocale::c().toDouble(QString::fromLatin1(fields.at(1)), &okDistance);
+        QVERIFY2(okTime && okDistance, lines.at(i + 1).constData());
+        QVERIFY2(std::abs(t - expected.at(i).x()) <= 0.5e-6, lines.at(i + 1).constData());
+        QCOMPARE(d, expected.at(i).y());
+    }
+
+    tool<QPushButton>("exportImageButton")->click();
+    QCOMPARE(ui()->statusBar->currentMessage(), QString("导出图片成功！"));
+    QImage png(dir.filePath("shown.png"));
+    QCOMPARE(png.size(), probe().chartView()->size() * probe().chartView()->devicePixelRatio());
+    // The curve is in the picture.
+    const QRgb curve = probe().series()->pen().color().rgb();
+    int curvePixels = 0;
+    for (int y = 0; y < png.height(); ++y)
+        for (int x = 0; x < png.width(); ++x)
+            curvePixels += png.pixel(x, y) == curve;
+    QVERIFY2(curvePixels > 200, qPrintable(QString::number(curvePixels)));
+
+    // Cancelled: nothing written, nothing said.
+    QFile::remove(dir.filePath("shown.csv"));
+    ui()->statusBar->clearMessage();
+    probe().chooseSaveFile() = [](const QString &, const QString &) { return QString(); };
+    tool<QPushButton>("exportCsvButton")->click();
+    QVERIFY(!QFile::exists(dir.filePath("shown.csv")));
+    QCOMPARE(ui()->statusBar->currentMessage(), QString());
+}
+
+// The record format beside the record button: plain by default, CSV when
+// chosen, and not changed within a recording.
+void tst_window_display::recordFormatChoice()
+{
+    auto *csv = tool<QCheckBox>("recordCsvCheckBox");
+    QVERIFY(csv);
+    QVERIFY(!csv->isChecked());
+    QCOMPARE(int(probe().recordFormat()), int(recordformat::Format::Plain));
+    csv->setChecked(true);
+    QCOMPARE(int(probe().recordFormat()), int(recordformat::Format::Csv));
+    QTemporaryDir dir;
+    const QString start = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    ui()->saveButton->click();
+    QVERIFY(probe().recording());
+    QVERIFY(!csv->isEnabled());
+    probe().display(QVector<uint16_t>{123, 4567}, 100);
+    ui()->saveButton->click();
+    QDir::setCurrent(start);
+    QVERIFY(csv->isEnabled());
+    const QStringList files = QDir(dir.filePath("Data")).entryList({"*.csv"});
+    QCOMPARE(files.size(), 1);
+    QFile file(QDir(dir.filePath("Data")).filePath(files.first()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("time_s,distance_m\n0.010000,1.23\n0.020000,45.67\n"));
+}
+
+// A recording of either format opened in the chart: shown as a frozen
+// picture with its statistics, zoomable, exported back to the same values;
+// resume returns to the live chart; a bad line is reported by its number.
+void tst_window_display::replayOfARecording_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("rate");          // answered when asked (0: not asked)
+    QTest::addColumn<int>("readings");
+    QTest::addColumn<QString>("status");
+    QByteArray plain, csv = "time_s,distance_m\n";
+    for (int i = 1; i <= 1000; ++i) {
+        plain += QByteArray::number(1 + i % 7) + "\n";
+        csv += QByteArray::number(i / 100.0, 'f', 6) + "," + QByteArray::number(1 + i % 7) + "\n";
+    }
+    QTest::newRow("plain at 100 fps") << plain << "20261207_101500.txt" << 100 << 1000
+                                      << "回放 20261207_101500.txt: 1000 个读数";
+    QTest::newRow("csv") << csv << "20261207_101500.csv" << 0 << 1000 << "回放 20261207_101500.csv: 1000 个读数";
+    QByteArray broken = plain;
+    broken.replace("\n3\n", "\n3,0\n");   // the first "3" is line 2
+    QTest::newRow("plain with bad lines") << broken << "distances.txt" << 100 << 1000 - 143
+                                          << "回放 distances.txt: 857 个读数, 第2行无法读取 (共143行)";
+}
+
+void tst_window_display::replayOfARecording()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, name);
+    QFETCH(int, rate);
+    QFETCH(int, readings);
+    QFETCH(QString, status);
+    // Live data first: the recording takes its place.
+    probe().display(ramp(300, 500), 100);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    probe().chooseOpenFile() = [&](const QString &, const QString &) { return path; };
+    int asked = 0;
+    probe().askReplayRate() = [&](int) {
+        ++asked;
+        return rate;
+    };
+    tool<QPushButton>("openRecordingButton")->click();
+    QCOMPARE(asked, rate > 0 ? 1 : 0);
+    QCOMPARE(ui()->statusBar->currentMessage(), status);
+    QVERIFY(probe().suspended());
+    QCOMPARE(ui()->suspendButton->text(), QString("恢复"));
+    QCOMPARE(probe().frozenPoints().size(), readings);
+    QCOMPARE(probe().displayPointCount(), 0);
+    QCOMPARE(probe().frozenPoints().first().x(), 0.01);
+    QCOMPARE(probe().visibleStats().count, readings);
+    QCOMPARE(probe().visibleStats().max, 7.0);
+    QCOMPARE(probe().series()->pointsVector(),
+             probe().chart().frozenCurve(probe().axisX()->max() - probe().axisX()->min(),
+                                         probe().chartView()->chart()->plotArea().width()));
+    // Live batches do not disturb it.
+    probe().display(ramp(100, 900), 100);
+    QCOMPARE(probe().frozenPoints().size(), readings);
+
+    // Zoomed into its second half and exported: the readings of that half.
+    QWheelEvent wheel(plotPoint(0.75, 0.5), QPoint(), QPoint(), QPoint(0, 120 * 3), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(probe().chartView()->viewport(), &wheel);
+    QVERIFY(probe().zoomed());
+    probe().chooseSaveFile() = [&](const QString &, const QString &) { return dir.filePath("half.csv"); };
+    tool<QPushButton>("exportCsvButton")->click();
+    QFile half(dir.filePath("half.csv"));
+    QVERIFY(half.open(QIODevice::ReadOnly));
+    int shown = 0;
+    for (const QPointF &p : probe().frozenPoints())
+        shown += p.x() >= probe().axisX()->min() && p.x() <= probe().axisX()->max();
+    QVERIFY(shown > 0 && shown < readings);
+    QCOMPARE(half.readAll().count('\n'), shown + 1);
+    QCOMPARE(probe().visibleStats().count, shown);
+
+    // Resume: live again, the recording gone.
+    ui()->suspendButton->click();
+    QVERIFY(!probe().suspended());
+    QCOMPARE(probe().frozenPoints().size(), 0);
 }
 
 QTEST_MAIN(tst_window_display)

@@ -3,6 +3,7 @@
 
 // Tests read and poke the window's private state through this friend.
 
+#include "curve_item.h"
 #include "mainwindow.h"
 #include "receiver.h"
 #include "ui_mainwindow.h"
@@ -60,7 +61,19 @@ public:
     bool chartRefreshPending() const { return w.chartRefreshPending(); }
     QTimer *chartRefreshTimer() const { return w.chartRefreshTimer; }
     // Forgets when the chart was last refreshed, as after a quiet spell.
-    void forgetChartRefresh() { w.chartRefreshClock.invalidate(); }
+    void forgetChartRefresh() { w.lastChartRefresh = -1; }
+    // The steady clock the refresh decision reads (milliseconds).
+    std::function<qint64()> &chartClock() const { return w.chartClock; }
+    CurveItem *curveItem() const { return w.curveItem; }
+    // The operator's zoom and the chart tools.
+    bool zoomed() const { return w.zoomed; }
+    ChartStats visibleStats() const { return w.visibleStats(); }
+    std::function<QString(const QString &, const QString &)> &chooseSaveFile() const { return w.chooseSaveFile; }
+    recordformat::Format recordFormat() const { return w.recordFormat; }
+    std::function<QString(const QString &, const QString &)> &chooseOpenFile() const { return w.chooseOpenFile; }
+    std::function<int(int)> &askReplayRate() const { return w.askReplayRate; }
+    bool openRecording(const QString &path) { return w.openRecording(path); }
+    void zoomTo(double min, double max) { w.zoomTo(min, max); }
     int chartRefreshInterval() const { return w.chartRefreshInterval(); }
     void distUpdate() { w.slotDistUpdate(); }
     // What a successful connect does to the live display.

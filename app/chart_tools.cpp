@@ -1,0 +1,479 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "curve_item.h"
+#include "record_format.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QGraphicsEllipseItem>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <QWheelEvent>
+
+#include <cmath>
+
+// The chart tools, the readouts of what is on screen and the record format,
+// in a tool bar under the form (the form's own widgets and layouts stay as
+// they are).
+void MainWindow::setUpChartControls()
+{
+    auto *bar = new QToolBar(this);
+    bar->setObjectName("chartToolBar");
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    auto *panel = new QWidget(bar);
+    panel->setObjectName("chartToolPanel");
+    auto *rows = new QVBoxLayout(panel);
+    rows->setContentsMargins(4, 2, 4, 2);
+    auto *tools = new QHBoxLayout;
+    liveViewButton = new QPushButton(this);
+    liveViewButton->setObjectName("liveViewButton");
+    liveViewButton->setEnabled(false);
+    autoScaleBox = new QCheckBox(this);
+    autoScaleBox->setObjectName("autoScaleCheckBox");
+    autoScaleBox->setChecked(true);
+    yMinLabel = new QLabel(this);
+    yMinLabel->setObjectName("label_y_min");
+    yMaxLabel = new QLabel(this);
+    yMaxLabel->setObjectName("label_y_max");
+    yMinSpin = new QDoubleSpinBox(this);
+    yMinSpin->setObjectName("yMinSpinBox");
+    yMaxSpin = new QDoubleSpinBox(this);
+    yMaxSpin->setObjectName("yMaxSpinBox");
+    for (QDoubleSpinBox *spin : {yMinSpin, yMaxSpin}) {
+        spin->setDecimals(2);
+        spin->setRange(-1000, 1000);
+        spin->setSuffix(" m");
+        spin->setEnabled(false);
+    }
+    yMaxSpin->setValue(50);
+    exportImageButton = new QPushButton(this);
+    exportImageButton->setObjectName("exportImageButton");
+    exportCsvButton = new QPushButton(this);
+    exportCsvButton->setObjectName("exportCsvButton");
+    openRecordingButton = new QPushButton(this);
+    openRecordingButton->setObjectName("openRecordingButton");
+    tools->addWidget(liveViewButton);
+    tools->addWidget(autoScaleBox);
+    tools->addWidget(yMinLabel);
+    tools->addWidget(yMinSpin);
+    tools->addWidget(yMaxLabel);
+    tools->addWidget(yMaxSpin);
+    tools->addStretch(1);
+    recordCsvBox = new QCheckBox(this);
+    recordCsvBox->setObjectName("recordCsvCheckBox");
+    tools->addWidget(recordCsvBox);
+    tools->addWidget(exportImageButton);
+    tools->addWidget(exportCsvButton);
+    tools->addWidget(openRecordingButton);
+    rows->addLayout(tools);
+
+    auto *readouts = new QHBoxLayout;
+    statsLabel = new QLabel(this);
+    statsLabel->setObjectName("statsLabel");
+    statsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    hoverLabel = new QLabel(this);
+    hoverLabel->setObjectName("hoverLabel");
+    readouts->addWidget(statsLabel, 1);
+    readouts->addWidget(hoverLabel);
+    rows->addLayout(readouts);
+    bar->addWidget(panel);
+    addToolBar(Qt::BottomToolBarArea, bar);
+
+    hoverMark = new QGraphicsEllipseItem(-4, -4, 8, 8, chart);
+    hoverMark->setPen(QPen(Qt::red, 1.5));
+    hoverMark->setZValue(6);
+    hoverMark->hide();
+
+    // Left drag: the chart view's rubber band (its time range is taken);
+    // wheel: zoom about the cursor; shift + wheel or middle drag: pan.
+    chartView->viewport()->setMouseTracking(true);
+    chartView->viewport()->installEventFilter(this);
+    connect(axisX, &QValueAxis::rangeChanged, this, &MainWindow::chartXRangeChanged);
+    connect(liveViewButton, &QPushButton::clicked, this, &MainWindow::backToLive);
+    connect(autoScaleBox, &QCheckBox::toggled, this, &MainWindow::yRangeChanged);
+    connect(yMinSpin, &QDoubleSpinBox::editingFinished, this, &MainWindow::yRangeChanged);
+    connect(yMaxSpin, &QDoubleSpinBox::editingFinished, this, &MainWindow::yRangeChanged);
+    connect(exportImageButton, &QPushButton::clicked, this, &MainWindow::exportImageClicked);
+    connect(exportCsvButton, &QPushButton::clicked, this, &MainWindow::exportCsvClicked);
+    connect(openRecordingButton, &QPushButton::clicked, this, &MainWindow::openRecordingClicked);
+    connect(recordCsvBox, &QCheckBox::toggled, this, [this](bool csv) {
+        recordFormat = csv ? recordformat::Format::Csv : recordformat::Format::Plain;
+    });
+
+    chooseSaveFile = [this](const QString &caption, const QString &filter) {
+        return QFileDialog::getSaveFileName(this, caption, QDir::currentPath(), filter);
+    };
+    chooseOpenFile = [this](const QString &caption, const QString &filter) {
+        return QFileDialog::getOpenFileName(this, caption, QDir::currentPath() + "/Data", filter);
+    };
+    askReplayRate = [this](int suggested) {
+        bool ok = false;
+        const int rate = QInputDialog::getInt(this, tr("回放"), tr("录制时的帧率(Hz):"), suggested, 1, 100000, 1, &ok);
+        return ok ? rate : 0;
+    };
+}
+
+void MainWindow::retranslateChartControls()
+{
+    liveViewButton->setText(tr("回到实时"));
+    autoScaleBox->setText(tr("自动量程"));
+    yMinLabel->setText(tr("最小"));
+    yMaxLabel->setText(tr("最大"));
+    exportImageButton->setText(tr("导出图片"));
+    exportCsvButton->setText(tr("导出CSV"));
+    openRecordingButton->setText(tr("回放录制"));
+    recordCsvBox->setText(tr("录制为CSV"));
+    hideHover();
+    updateStatistics();
+}
+
+// A range change the window did not make: the chart view's rubber band or
+// its right-click zoom out. The zoom is taken after the chart has finished
+// with the change.
+void MainWindow::chartXRangeChanged(double min, double max)
+{
+    if (settingAxes)
+        return;
+    QMetaObject::invokeMethod(this, [this, min, max] { zoomTo(min, max); }, Qt::QueuedConnection);
+}
+
+// Shows `min` to `max` seconds and keeps them while data arrives.
+void MainWindow::zoomTo(double min, double max)
+{
+    if (!(max > min) || !std::isfinite(min) || !std::isfinite(max))
+        return;
+    // Not narrower than a millisecond across the plot.
+    if (max - min < 1e-3) {
+        const double mid = (min + max) / 2;
+        min = mid - 0.5e-3;
+        max = mid + 0.5e-3;
+    }
+    zoomed = true;
+    zoomMin = min;
+    zoomMax = max;
+    liveViewButton->setEnabled(true);
+    showZoomedChart(true);
+    updateStatistics();
+}
+
+// The zoomed range at full resolution: every point there, or its envelope.
+// A batch that changes nothing in the range (new data after it, old data cut
+// before it) changes no picture.
+void MainWindow::showZoomedChart(bool force)
+{
+    double width = plotWidth();
+    const double range = zoomMax - zoomMin;
+    const int from = liveChart.shownLowerIndex(zoomMin);
+    const int to = liveChart.shownUpperIndex(zoomMax);
+    double start = alignedAxisStart(zoomMin, range, width, to - from);
+    ZoomKey key;
+    const int n = liveChart.shownCount();
+    if (n > 0) {
+        key.first = liveChart.shownAt(std::max(from - 1, 0)).x();
+        key.last = liveChart.shownAt(std::min(to, n - 1)).x();
+    }
+    key.count = to - from;
+    key.width = width;
+    key.min = start;
+    key.max = start + range;
+    // Autoscale follows the largest distance in the range (a change of the
+    // operator's fixed range forces a picture).
+    key.yTop = to > from ? liveChart.shownStats(zoomMin, zoomMax).max : 0.0;
+    if (!force && key == zoomShown) {
+        shownRevision = liveChart.revision();
+        return;
+    }
+    // Labels of another width (a zoom to negative times, say) lay the chart
+    // out anew at once: the picture is for the plot's width after that.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        setAxis(axisX, start, start + range);
+        applyYAxis(key.yTop);
+        if (plotWidth() == width)
+            break;
+        width = plotWidth();
+        start = alignedAxisStart(zoomMin, range, width, to - from);
+    }
+    key.width = width;
+    key.min = start;
+    key.max = start + range;
+    zoomShown = key;
+    showCurve(liveChart.shownCurve(start, start + range, width), range);
+}
+
+void MainWindow::backToLive()
+{
+    if (!zoomed)
+        return;
+    zoomed = false;
+    liveViewButton->setEnabled(false);
+    if (liveChart.isSuspended()) {
+        setAxis(axisX, frozenAxisMin, frozenAxisMax);
+        applyYAxis(std::max(0.0, liveChart.shownStats(-qInf(), qInf()).max));
+        const double range = frozenAxisMax - frozenAxisMin;
+        showCurve(liveChart.frozenCurve(range, plotWidth()), range);
+    } else if (liveChart.state() == ChartModel::State::Live) {
+        // The newest picture at once, whatever revision is shown.
+        shownRevision = liveChart.revision() - 1;
+        refreshChart();
+    } else {
+        setAxis(axisX, 0, timeRange);
+        showCurve(QVector<QPointF>(), timeRange);
+    }
+    updateStatistics();
+}
+
+void MainWindow::yRangeChanged()
+{
+    const bool fixed = !autoScaleBox->isChecked();
+    yMinSpin->setEnabled(fixed);
+    yMaxSpin->setEnabled(fixed);
+    if (zoomed) {
+        showZoomedChart(true);
+    } else if (liveChart.isSuspended()) {
+        applyYAxis(std::max(0.0, liveChart.shownStats(-qInf(), qInf()).max));
+        const double range = axisX->max() - axisX->min();
+        showCurve(liveChart.frozenCurve(range, plotWidth()), range);
+    } else {
+        applyYAxis(liveChart.maxDistance());
+        const double range = axisX->max() - axisX->min();
+        showCurve(liveChart.windowCurve(range, plotWidth()), range);
+    }
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!chartView || watched != chartView->viewport())
+        return QMainWindow::eventFilter(watched, event);
+    const auto valueAt = [this](const QPointF &viewportPos) {
+        return chart->mapToValue(chart->mapFromScene(chartView->mapToScene(viewportPos.toPoint())), series);
+    };
+    switch (event->type()) {
+    case QEvent::Wheel: {
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        const QPoint delta = wheel->angleDelta();
+        const double min = axisX->min(), max = axisX->max();
+        const double span = max - min;
+        if (!(span > 0))
+            return true;
+        if ((wheel->modifiers() & Qt::ShiftModifier) || delta.x() != 0) {
+            // A notch pans a tenth of the range (back in time: wheel up).
+            const double notches = (delta.x() != 0 ? delta.x() : delta.y()) / 120.0;
+            zoomTo(min - notches * span / 10, max - notches * span / 10);
+        } else if (delta.y() != 0) {
+            // A notch up zooms in by a fifth, about the time under the cursor.
+            const double factor = std::pow(0.8, delta.y() / 120.0);
+            const double at = qBound(min, valueAt(wheel->position()).x(), max);
+            zoomTo(at - (at - min) * factor, at + (max - at) * factor);
+        }
+        return true;
+    }
+    case QEvent::MouseButtonPress: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::MiddleButton)
+            return false;
+        panning = true;
+        panFrom = mouse->pos();
+        panMin = axisX->min();
+        panMax = axisX->max();
+        return true;
+    }
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (panning) {
+            const double perPixel = (panMax - panMin) / plotWidth();
+            const double shift = -(mouse->pos().x() - panFrom.x()) * perPixel;
+            zoomTo(panMin + shift, panMax + shift);
+            return true;
+        }
+        hovering = true;
+        hoverPos = mouse->pos();
+        updateHover();
+        return false;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::MiddleButton || !panning)
+            return false;
+        panning = false;
+        return true;
+    }
+    case QEvent::Leave:
+        hideHover();
+        return false;
+    default:
+        return false;
+    }
+}
+
+// The time and distance of the shown point nearest the cursor, and a ring
+// around it.
+void MainWindow::updateHover()
+{
+    const QPointF scenePos = chartView->mapToScene(hoverPos);
+    const QPointF chartPos = chart->mapFromScene(scenePos);
+    const QRectF plot = chart->plotArea();
+    QPointF found;
+    // A pixel's margin: the curve's pen reaches over the plot's edges.
+    if (!plot.adjusted(-1.5, -1.5, 1.5, 1.5).contains(chartPos) || plot.width() < 1 || plot.height() < 1) {
+        hideHover();
+        return;
+    }
+    const QPointF value = chart->mapToValue(chartPos, series);
+    const double xPerPixel = (axisX->max() - axisX->min()) / plot.width();
+    const double yPerPixel = (axisY->max() - axisY->min()) / plot.height();
+    if (!liveChart.nearestShown(value.x(), value.y(), xPerPixel, yPerPixel, found)) {
+        hideHover();
+        return;
+    }
+    hovering = true;
+    hoverLabel->setText(tr("时间") + QString(" %1 s, ").arg(found.x(), 0, 'f', 3) + tr("距离")
+                        + QString(" %1 m").arg(found.y(), 0, 'f', 2));
+    if (found.x() >= axisX->min() && found.x() <= axisX->max() && found.y() >= axisY->min()
+        && found.y() <= axisY->max()) {
+        hoverMark->setPos(chart->mapToPosition(found, series));
+        hoverMark->show();
+    } else {
+        hoverMark->hide();
+    }
+}
+
+void MainWindow::hideHover()
+{
+    hovering = false;
+    hoverLabel->clear();
+    hoverMark->hide();
+}
+
+// Statistics of what is on screen: the points between the time axis's ends
+// (the live window, the frozen picture or the zoomed range).
+ChartStats MainWindow::visibleStats() const
+{
+    return liveChart.shownStats(axisX->min(), axisX->max());
+}
+
+void MainWindow::updateStatistics()
+{
+    const ChartStats s = visibleStats();
+    QString text = tr("点数") + QString(" %1").arg(s.count);
+    if (s.count > 0) {
+        const auto metres = [](double v, int decimals) { return QString::number(v, 'f', decimals); };
+        text += "  " + tr("最小") + " " + metres(s.min, 2) + "  " + tr("最大") + " " + metres(s.max, 2) + "  "
+                + tr("峰峰值") + " " + metres(s.peakToPeak(), 2) + "  " + tr("平均") + " " + metres(s.mean, 4)
+                + "  " + tr("标准差") + " " + metres(s.stdDev, 4) + " m";
+    }
+    text += "  " + tr("帧率") + " " + ui->freqLabel->text() + " Hz";
+    statsLabel->setText(text);
+}
+
+// The chart as on screen.
+bool MainWindow::exportChartImage(const QString &path)
+{
+    const QImage image = chartView->grab().toImage();
+    return !image.isNull() && image.save(path, "PNG");
+}
+
+// The points on screen, one line each: seconds and metres, '.' as the
+// decimal point whatever the locale.
+bool MainWindow::exportVisibleCsv(const QString &path)
+{
+    const QVector<QPointF> points = liveChart.shownPoints(axisX->min(), axisX->max());
+    QByteArray out = recordformat::csvHeader();
+    out.reserve(out.size() + points.size() * 20);
+    for (const QPointF &p : points) {
+        recordformat::appendSeconds(out, p.x());
+        out += ',';
+        recordformat::appendMetres(out, uint16_t(std::lround(p.y() * 100)));
+        out += '\n';
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(out);
+    return file.commit();
+}
+
+void MainWindow::exportImageClicked()
+{
+    const QString path = chooseSaveFile(tr("导出图片"), tr("PNG图片") + " (*.png)");
+    if (path.isEmpty())
+        return;
+    showStatus(joinStatus(tr("导出图片"), exportChartImage(path) ? tr("成功！") : tr("失败！")));
+}
+
+void MainWindow::exportCsvClicked()
+{
+    const QString path = chooseSaveFile(tr("导出CSV"), tr("CSV文件") + " (*.csv)");
+    if (path.isEmpty())
+        return;
+    showStatus(joinStatus(tr("导出CSV"), exportVisibleCsv(path) ? tr("成功！") : tr("失败！")));
+}
+
+// A recording of either format shown in the chart as a frozen picture (as
+// if suspended on it): zoom, statistics and export work on it; resume goes
+// back to the live chart. Lines that are not a reading are skipped, the
+// first of them reported by its line number.
+bool MainWindow::openRecording(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showStatus(tr("打开录制文件失败!"));
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    file.close();
+    int rate = 0;
+    if (!data.startsWith(recordformat::csvHeader().trimmed())) {
+        const int suggested = recordformat::estimateRate(path, QFileInfo(path).lastModified(), int(data.count('\n')));
+        rate = askReplayRate(suggested > 0 ? suggested : 100);
+        if (rate <= 0)
+            return false;
+    }
+    const recordformat::Replay replay = recordformat::readRecording(data, rate);
+
+    // The recording takes the chart's place like a suspended picture.
+    chartRefreshTimer->stop();
+    liveChart.showRecording(replay.points);
+    shownRevision = liveChart.revision();
+    zoomed = false;
+    liveViewButton->setEnabled(false);
+    ui->suspendButton->setText(tr("恢复"));
+    const double first = replay.points.isEmpty() ? 0.0 : replay.points.first().x();
+    const double last = replay.points.isEmpty() ? 10.0 : replay.points.last().x();
+    const double range = last > first ? last - first : 10.0;
+    frozenAxisMin = alignedAxisStart(first, range, plotWidth(), replay.points.size());
+    frozenAxisMax = frozenAxisMin + range;
+    setAxis(axisX, frozenAxisMin, frozenAxisMax);
+    applyYAxis(std::max(0.0, liveChart.shownStats(-qInf(), qInf()).max));
+    showCurve(liveChart.frozenCurve(range, plotWidth()), range);
+    updateStatistics();
+
+    QString status = tr("回放") + " " + QFileInfo(path).fileName() + ": " + QString::number(replay.lines - replay.badLines)
+            + " " + tr("个读数");
+    if (replay.badLines > 0)
+        status += ", " + tr("第%1行无法读取").arg(replay.firstBadLine)
+                + (replay.badLines > 1 ? " " + tr("(共%1行)").arg(replay.badLines) : QString());
+    showStatus(status);
+    return true;
+}
+
+void MainWindow::openRecordingClicked()
+{
+    const QString path = chooseOpenFile(tr("回放录制"), tr("录制文件") + " (*.txt *.csv)");
+    if (!path.isEmpty())
+        openRecording(path);
+}

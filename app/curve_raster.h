@@ -1,0 +1,102 @@
+#ifndef CURVE_RASTER_H
+#define CURVE_RASTER_H
+
+#include <QImage>
+#include <QPen>
+#include <QPointF>
+#include <QRect>
+#include <QVector>
+
+// The chart's curve as a picture on a grid of pixel columns, kept from one
+// refresh to the next (a strip chart). Every point is drawn at the centre of
+// its column (columns of `columnWidth` seconds from `anchor` on), so that all
+// points of a column lie on one vertical line: the first, smallest, largest
+// and last point of each column (ChartModel's envelope) then draw the same
+// pixels as all of them.
+//
+// A dense window (an hour on a few hundred pixels, a target that moves all
+// the time) is a solid band of columns hundreds of pixels tall; a line series
+// rasterises every one of those segments for every picture. Here a refresh
+// compares the new curve with the one drawn, column by column, scrolls the
+// picture by whole columns when the time axis moved by whole columns, and
+// redraws only the pixel columns whose segments changed: the newest column
+// or two, the oldest one. Anything else (another size, column width, vertical
+// range or pen) redraws the whole picture.
+//
+// What it draws is exactly what QPainter draws for the line through the
+// points (one aliased line per pair of neighbours, the given pen), pixel for
+// pixel: a column's vertical segments with the chart's 2-px square-capped
+// pen are filled as one rectangle of the rows the rasteriser covers, which
+// makes a picture of a solid band cheap; other pens draw every segment.
+class CurveRaster
+{
+public:
+    struct Geometry {
+        QSize size;                 // the picture, in pixels
+        double columnWidth = 0;     // seconds per pixel column (> 0)
+        double anchor = 0;          // a column border: column k is [anchor + k w, anchor + (k+1) w)
+        qint64 firstColumn = 0;     // the column whose points lie at x = 0 of the picture
+        double yTop = 1;            // value at y = yOffset
+        double yBottom = 0;         // value at y = yOffset + plotHeight
+        double yOffset = 0;         // where the plot's top lies in the picture
+        double plotHeight = 0;
+        QPen pen;
+
+        // Equal apart from the scroll position.
+        bool sameGrid(const Geometry &o) const;
+    };
+
+    // Draws `points` (in time order) on `geometry`: scrolls and redraws what
+    // changed when only the first column moved, else draws all. Returns the
+    // parts of the picture that changed (none when nothing did): the oldest
+    // and the newest columns are apart, and whatever lies between them is
+    // not to be repainted.
+    QVector<QRect> update(const QVector<QPointF> &points, const Geometry &geometry);
+    // The next update draws everything.
+    void invalidate();
+
+    const QImage &image() const { return picture; }
+    const Geometry &geometry() const { return geo; }
+    qint64 columnOf(double x) const { return columnOf(x, geo); }
+    // Where a point is drawn in the picture.
+    QPointF pixelOf(const QPointF &p) const { return pixelOf(p, geo); }
+
+    static qint64 columnOf(double x, const Geometry &g);
+    static QPointF pixelOf(const QPointF &p, const Geometry &g);
+    // Draws the curve through `points` into `image` with one QPainter line
+    // per pair of neighbours (the reference the picture must equal).
+    static void drawAllSegments(QImage &image, const QVector<QPointF> &points, const Geometry &g);
+
+    // How much the last update drew, for the benchmarks: pixel columns redrawn
+    // (the picture's width for a full redraw).
+    int lastColumnsDrawn() const { return columnsDrawn; }
+    bool lastWasFull() const { return wasFull; }
+
+private:
+    struct Run {            // the points of one column
+        qint64 column;
+        int begin;
+        int end;
+    };
+    static bool groupByColumn(const QVector<QPointF> &points, const Geometry &g, QVector<Run> &runs);
+    static bool fastPen(const QPen &pen);
+    void drawRange(int from, int to);
+    void drawAll();
+    void drawRuns(QPainter &painter, int from, int to, int shift) const;
+    void scroll(qint64 by);
+    void addDirty(qint64 fromColumn, qint64 toColumn);
+
+    QImage picture;
+    QImage scratch;
+    Geometry geo;
+    QVector<QPointF> drawn;       // the points in the picture
+    QVector<QPointF> ys;          // their pixels, y snapped (x: column)
+    QVector<Run> runs;
+    bool valid = false;
+    bool monotonic = true;        // columns never go back along the curve
+    QVector<QPair<int, int>> dirty;
+    int columnsDrawn = 0;
+    bool wasFull = false;
+};
+
+#endif // CURVE_RASTER_H

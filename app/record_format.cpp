@@ -1,0 +1,214 @@
+#include "record_format.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace recordformat {
+
+void appendMetres(QByteArray &out, uint16_t centimetres)
+{
+    char buf[8];
+    int n = 0;
+    const unsigned whole = centimetres / 100u;
+    const unsigned cents = centimetres % 100u;
+    if (whole >= 100)
+        buf[n++] = char('0' + whole / 100);
+    if (whole >= 10)
+        buf[n++] = char('0' + whole / 10 % 10);
+    buf[n++] = char('0' + whole % 10);
+    if (cents != 0) {
+        buf[n++] = '.';
+        buf[n++] = char('0' + cents / 10);
+        if (cents % 10 != 0)
+            buf[n++] = char('0' + cents % 10);
+    }
+    out.append(buf, n);
+}
+
+void appendPlainLines(QByteArray &out, const QVector<uint16_t> &centimetres)
+{
+    out.reserve(out.size() + centimetres.size() * 7);
+    for (const uint16_t d : centimetres) {
+        appendMetres(out, d);
+        out.append('\n');
+    }
+}
+
+QByteArray csvHeader()
+{
+    return QByteArrayLiteral("time_s,distance_m\n");
+}
+
+// Not printf: the application sets the C library's locale from the
+// environment, and some locales write a decimal comma.
+void appendSeconds(QByteArray &out, double seconds)
+{
+    qint64 micro = qint64(std::llround(seconds * 1e6));
+    if (micro < 0) {
+        out.append('-');
+        micro = -micro;
+    }
+    out.append(QByteArray::number(micro / 1000000));
+    char frac[8] = {'.', '0', '0', '0', '0', '0', '0', 0};
+    qint64 f = micro % 1000000;
+    for (int i = 6; i >= 1; --i, f /= 10)
+        frac[i] = char('0' + f % 10);
+    out.append(frac, 7);
+}
+
+void appendCsvLines(QByteArray &out, const QVector<uint16_t> &centimetres, int rate, CsvClock &clock)
+{
+    if (rate > 0 && rate != clock.rate) {
+        clock.segmentStart = clock.now();
+        clock.frames = 0;
+        clock.rate = rate;
+    }
+    out.reserve(out.size() + centimetres.size() * 20);
+    for (const uint16_t d : centimetres) {
+        if (rate > 0)
+            ++clock.frames;
+        appendSeconds(out, clock.now());
+        out.append(',');
+        appendMetres(out, d);
+        out.append('\n');
+    }
+}
+
+bool parseMetres(const char *begin, const char *end, uint16_t &centimetres)
+{
+    while (end > begin && (end[-1] == '\r' || end[-1] == ' '))
+        --end;
+    unsigned whole = 0;
+    int digits = 0;
+    const char *p = begin;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        whole = whole * 10 + unsigned(*p - '0');
+        if (++digits > 3)
+            return false;
+    }
+    if (digits == 0)
+        return false;
+    unsigned cents = 0;
+    if (p < end && *p == '.') {
+        ++p;
+        int decimals = 0;
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+            if (++decimals > 2)
+                return false;
+            cents = cents * 10 + unsigned(*p - '0');
+        }
+        if (decimals == 0)
+            return false;
+        if (decimals == 1)
+            cents *= 10;
+    }
+    if (p != end)
+        return false;
+    const unsigned value = whole * 100 + cents;
+    if (value > 65535)
+        return false;
+    centimetres = uint16_t(value);
+    return true;
+}
+
+// Seconds as the CSV recorder writes them: digits, '.', digits.
+static bool parseSeconds(const char *begin, const char *end, double &seconds)
+{
+    qint64 whole = 0, fraction = 0, scale = 1;
+    const char *p = begin;
+    int digits = 0;
+    for (; p < end && *p >= '0' && *p <= '9' && digits < 12; ++p, ++digits)
+        whole = whole * 10 + (*p - '0');
+    if (digits == 0)
+        return false;
+    if (p < end && *p == '.') {
+        ++p;
+        int decimals = 0;
+        for (; p < end && *p >= '0' && *p <= '9' && decimals < 9; ++p, ++decimals) {
+            fraction = fraction * 10 + (*p - '0');
+            scale *= 10;
+        }
+        if (decimals == 0)
+            return false;
+    }
+    if (p != end)
+        return false;
+    seconds = double(whole) + double(fraction) / double(scale);
+    return true;
+}
+
+Replay readRecording(const QByteArray &data, int rate)
+{
+    Replay r;
+    const QByteArray header = csvHeader();
+    r.csv = data.startsWith(header.left(header.size() - 1));
+    const char *p = data.constData();
+    const char *end = p + data.size();
+    int lineNumber = 0;
+    if (r.csv) {
+        p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        p = p ? p + 1 : end;
+        lineNumber = 1;
+    }
+    const auto bad = [&r](int line) {
+        ++r.badLines;
+        if (r.firstBadLine == 0)
+            r.firstBadLine = line;
+    };
+    // Plain text: every b-th line, as the live chart plots the stream.
+    const int step = r.csv ? 1 : std::max(1, rate >= 100 ? rate / 100 : 1);
+    QVector<QPointF> all;
+    while (p < end) {
+        const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *lineEnd = eol ? eol : end;
+        ++lineNumber;
+        ++r.lines;
+        uint16_t cm = 0;
+        if (r.csv) {
+            const char *comma = static_cast<const char *>(std::memchr(p, ',', size_t(lineEnd - p)));
+            double t = 0;
+            if (comma && parseSeconds(p, comma, t) && parseMetres(comma + 1, lineEnd, cm))
+                all.append(QPointF(t, cm / 100.0));
+            else
+                bad(lineNumber);
+        } else if (parseMetres(p, lineEnd, cm)) {
+            if (r.lines % step == 0 && rate > 0)
+                all.append(QPointF(double(r.lines) / rate, cm / 100.0));
+        } else {
+            bad(lineNumber);
+        }
+        p = eol ? eol + 1 : end;
+    }
+    // CSV at a high rate: every b-th reading at the rate its times show.
+    if (r.csv && all.size() > 1 && all.last().x() > all.first().x()) {
+        const double csvRate = (all.size() - 1) / (all.last().x() - all.first().x());
+        const int b = csvRate >= 100 ? int(std::lround(csvRate)) / 100 : 1;
+        if (b > 1) {
+            QVector<QPointF> kept;
+            kept.reserve(all.size() / b + 1);
+            for (int i = b - 1; i < all.size(); i += b)
+                kept.append(all.at(i));
+            all = kept;
+        }
+    }
+    r.points = all;
+    return r;
+}
+
+int estimateRate(const QString &fileName, const QDateTime &lastWritten, int lines)
+{
+    const QString stamp = QFileInfo(fileName).completeBaseName().left(15);
+    const QDateTime start = QDateTime::fromString(stamp, QStringLiteral("yyyyMMdd_HHmmss"));
+    if (!start.isValid() || !lastWritten.isValid() || lines <= 0)
+        return 0;
+    const qint64 ms = start.msecsTo(lastWritten);
+    if (ms < 1000)
+        return 0;
+    return int(std::llround(lines * 1000.0 / double(ms)));
+}
+
+} // namespace recordformat

@@ -1,0 +1,73 @@
+#ifndef RECORD_FORMAT_H
+#define RECORD_FORMAT_H
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QPointF>
+#include <QString>
+#include <QVector>
+#include <cstdint>
+
+// The lines of a record file, built without widgets or streams.
+//
+// Plain (the default, as files and scripts have always read it): one
+// distance in metres per line, as QTextStream writes a double ("12.34",
+// "12.3", "12", "0.05"; six significant digits, which every distance of
+// 0 to 655.35 m fits exactly).
+//
+// CSV: a header "time_s,distance_m", then per frame the time since the start
+// of the recording in seconds (frames over the rate, six decimals) and the
+// distance, '.' as the decimal point whatever the locale.
+namespace recordformat {
+
+enum class Format { Plain, Csv };
+
+// "12.34" for 1234 cm, as QTextStream would write 12.34.
+void appendMetres(QByteArray &out, uint16_t centimetres);
+void appendPlainLines(QByteArray &out, const QVector<uint16_t> &centimetres);
+
+// The recording's time: frames counted at each rate, so that an hour of
+// frames adds up without drift.
+struct CsvClock {
+    double segmentStart = 0;   // seconds before the frames at the current rate
+    qint64 frames = 0;         // frames at the current rate
+    int rate = 0;
+
+    double now() const { return rate > 0 ? segmentStart + double(frames) / rate : segmentStart; }
+};
+
+QByteArray csvHeader();
+// Seconds with six decimals, '.' as the decimal point ("12.000090").
+void appendSeconds(QByteArray &out, double seconds);
+// A batch at `rate` frames a second: each frame one frame's time after the
+// one before. A batch without a rate (the worker's first second after a
+// connect) does not move the time, as the chart's time axis does not count
+// it either: its frames get the time of the frame before them.
+void appendCsvLines(QByteArray &out, const QVector<uint16_t> &centimetres, int rate, CsvClock &clock);
+
+// A recording read back: its points (seconds, metres), at most about 100
+// a second (every b-th reading at a higher rate, as the live chart plots
+// them), and the lines that are not a reading.
+struct Replay {
+    QVector<QPointF> points;
+    bool csv = false;
+    int lines = 0;          // readings and bad lines, without the header
+    int badLines = 0;
+    int firstBadLine = 0;   // 1-based line number in the file, 0 when none
+};
+
+// "12.34", "12.3", "12", "0.05" (what the recorder writes, up to 655.35)
+// into centimetres; false for anything else.
+bool parseMetres(const char *begin, const char *end, uint16_t &centimetres);
+// A recording of either format: CSV when it starts with the CSV header (the
+// times are the file's), else one distance per line at `rate` frames a
+// second (the n-th line at n / rate seconds).
+Replay readRecording(const QByteArray &data, int rate);
+// The rate of a plain recording named after its start (yyyyMMdd_HHmmss)
+// that was last written at `lastWritten`: its lines over the time between;
+// 0 when the name holds no time or the times make no sense.
+int estimateRate(const QString &fileName, const QDateTime &lastWritten, int lines);
+
+} // namespace recordformat
+
+#endif // RECORD_FORMAT_H
