@@ -23,6 +23,16 @@
 #include <algorithm>
 #include <cmath>
 
+// The points a series holds, as a vector, in either Qt version.
+static QVector<QPointF> seriesPoints(const QXYSeries *series)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return series->points();
+#else
+    return series->pointsVector();
+#endif
+}
+
 // The chart's bookkeeping written out step by step, on plain vectors, as the
 // reference that the window's incremental model must match exactly. Its
 // axes sit in a chart of their own, so that range requests are treated as
@@ -253,7 +263,7 @@ void tst_window_display::compareWith(const ReferenceChart &ref, const QByteArray
 {
     WindowProbe p = probe();
     const char *at = where.constData();
-    QVERIFY2(p.series()->pointsVector() == ref.series, at);
+    QVERIFY2(seriesPoints(p.series()) == ref.series, at);
     QVERIFY2(p.displayPoints() == ref.window, at);
     QVERIFY2(p.frozenPoints() == ref.frozen, at);
     QVERIFY2(int(p.chart().state()) == int(ref.mode), at);
@@ -287,7 +297,7 @@ void tst_window_display::decimation()
 
     // Frames 0, step, 2 step, ... are plotted, each at its own time; the
     // cursor is the time of the batch's last frame.
-    const QVector<QPointF> points = probe().series()->pointsVector();
+    const QVector<QPointF> points = seriesPoints(probe().series());
     QCOMPARE(points.size(), (batch.size() + step - 1) / step);
     for (int i = 0; i < points.size(); ++i) {
         QCOMPARE(points.at(i).x(), double(i * step + 1) / rate);
@@ -344,13 +354,13 @@ void tst_window_display::decimationAcrossBatches()
 void tst_window_display::rateZeroChangesNothing()
 {
     probe().display(ramp(20), 50);
-    const QVector<QPointF> before = probe().series()->pointsVector();
+    const QVector<QPointF> before = seriesPoints(probe().series());
     const double cursor = probe().timeCursor();
     const double current = probe().currentDistance();
     const double axisMax = probe().axisY()->max();
 
     probe().display(ramp(30, 9000), 0);
-    QCOMPARE(probe().series()->pointsVector(), before);
+    QCOMPARE(seriesPoints(probe().series()), before);
     QCOMPARE(probe().timeCursor(), cursor);
     QCOMPARE(probe().currentDistance(), current);
     QCOMPARE(probe().latestRate(), 50);
@@ -363,9 +373,9 @@ void tst_window_display::windowMovesWithTime()
 {
     probe().timeRange() = 2;
     for (int j = 1; j <= 12; ++j) {
-        const QVector<QPointF> before = probe().series()->pointsVector();
+        const QVector<QPointF> before = seriesPoints(probe().series());
         probe().display(ramp(32, 100 * j), 64);
-        const QVector<QPointF> points = probe().series()->pointsVector();
+        const QVector<QPointF> points = seriesPoints(probe().series());
 
         QCOMPARE(probe().timeCursor(), 0.5 * j);
         // The window keeps the points at or after (end of batch - 2 s).
@@ -378,7 +388,7 @@ void tst_window_display::windowMovesWithTime()
         QCOMPARE(probe().axisX()->min(), axisStart);
         QCOMPARE(probe().axisX()->max(), axisStart + 2);
     }
-    QCOMPARE(probe().displayPoints(), probe().series()->pointsVector());
+    QCOMPARE(probe().displayPoints(), seriesPoints(probe().series()));
 }
 
 void tst_window_display::peakLeavesTheWindow()
@@ -461,7 +471,7 @@ void tst_window_display::suspendAndResume()
 {
     probe().timeRange() = 1;
     probe().display(ramp(32, 100), 64);
-    const QVector<QPointF> shown = probe().series()->pointsVector();
+    const QVector<QPointF> shown = seriesPoints(probe().series());
     const double axisXMin = probe().axisX()->min();
     const double axisYMax = probe().axisY()->max();
 
@@ -472,7 +482,7 @@ void tst_window_display::suspendAndResume()
     // Three seconds of data while suspended: the screen stays, the window moves.
     for (int j = 0; j < 6; ++j)
         probe().display(ramp(32, 5000 + j), 64);
-    QCOMPARE(probe().series()->pointsVector(), shown);
+    QCOMPARE(seriesPoints(probe().series()), shown);
     QCOMPARE(probe().axisX()->min(), axisXMin);
     QCOMPARE(probe().axisY()->max(), axisYMax);
     QCOMPARE(probe().frozenPoints(), shown);
@@ -487,7 +497,7 @@ void tst_window_display::suspendAndResume()
     QCOMPARE(probe().chart().state(), ChartModel::State::Live);
     QVERIFY(probe().frozenPoints().isEmpty());
     QCOMPARE(ui()->suspendButton->text(), QString("暂停"));
-    QCOMPARE(probe().series()->pointsVector(), window);
+    QCOMPARE(seriesPoints(probe().series()), window);
 
     // The axes follow with the next batch.
     probe().display(ramp(32, 100), 64);
@@ -538,7 +548,7 @@ void tst_window_display::clearWhileSuspended()
 
     ui()->suspendButton->click();
     QVERIFY(!probe().suspended());
-    const QVector<QPointF> shown = probe().series()->pointsVector();
+    const QVector<QPointF> shown = seriesPoints(probe().series());
     QCOMPARE(shown.size(), 60);
     QCOMPARE(shown.first(), QPointF(1.0 / 50, 1.0));
     QCOMPARE(shown.last(), QPointF(60.0 / 50, 1.59));
@@ -755,7 +765,7 @@ void tst_window_display::fastBatchesRefreshChartLater()
     QCOMPARE(probe().series()->count(), 50);   // not yet
 
     QTRY_VERIFY_WITH_TIMEOUT(!probe().chartRefreshPending(), 5000);
-    QCOMPARE(probe().series()->pointsVector(), probe().displayPoints());
+    QCOMPARE(seriesPoints(probe().series()), probe().displayPoints());
     QCOMPARE(probe().series()->count(), 150);
     QCOMPARE(probe().axisY()->max(), 4.49 / 0.9);
     QCOMPARE(probe().axisX()->min(), 1.0 / 50);   // the first point's time
@@ -804,14 +814,14 @@ void tst_window_display::pendingRefreshAndOperator()
     }
     // Suspending freezes the newest curve, not the one drawn before it.
     ui()->suspendButton->click();
-    QCOMPARE(probe().series()->pointsVector(), newest);
+    QCOMPARE(seriesPoints(probe().series()), newest);
     probe().batchOnly(ramp(50, 500), 50);
     settleChart();
-    QCOMPARE(probe().series()->pointsVector(), newest);
+    QCOMPARE(seriesPoints(probe().series()), newest);
     if (action == QLatin1String("resume")) {
         ui()->suspendButton->click();
         settleChart();
-        QCOMPARE(probe().series()->pointsVector(), probe().displayPoints());
+        QCOMPARE(seriesPoints(probe().series()), probe().displayPoints());
         QCOMPARE(probe().series()->count(), 150);
     }
 }
@@ -928,7 +938,7 @@ void tst_window_display::zoomHoldsWhileBatchesArrive()
 
     auto checkZoom = [&](const char *where) {
         QVERIFY2(probe().axisX()->min() == zoomMin && probe().axisX()->max() == zoomMax, where);
-        QVERIFY2(probe().series()->pointsVector()
+        QVERIFY2(seriesPoints(probe().series())
                          == probe().chart().shownCurve(zoomMin, zoomMax, probe().chartView()->chart()->plotArea().width()),
                  where);
         // At 100 points a second a quarter of a minute is all there, point by point.
@@ -951,13 +961,13 @@ void tst_window_display::zoomHoldsWhileBatchesArrive()
     if (suspended) {
         QCOMPARE(probe().axisX()->min(), liveMin);
         QCOMPARE(probe().axisX()->max(), liveMax);
-        QCOMPARE(probe().series()->pointsVector(),
+        QCOMPARE(seriesPoints(probe().series()),
                  probe().chart().frozenCurve(60, probe().chartView()->chart()->plotArea().width()));
         return;
     }
     // The scrolling view: the window's newest minute, and it moves on.
     QCOMPARE(probe().axisX()->max() - probe().axisX()->min(), 60.0);
-    QCOMPARE(probe().series()->pointsVector(),
+    QCOMPARE(seriesPoints(probe().series()),
              probe().chart().windowCurve(60, probe().chartView()->chart()->plotArea().width()));
     const double before = probe().axisX()->min();
     second();
@@ -1241,7 +1251,7 @@ void tst_window_display::replayOfARecording()
     QCOMPARE(probe().frozenPoints().first().x(), 0.01);
     QCOMPARE(probe().visibleStats().count, readings);
     QCOMPARE(probe().visibleStats().max, 7.0);
-    QCOMPARE(probe().series()->pointsVector(),
+    QCOMPARE(seriesPoints(probe().series()),
              probe().chart().frozenCurve(probe().axisX()->max() - probe().axisX()->min(),
                                          probe().chartView()->chart()->plotArea().width()));
     // Live batches do not disturb it.
