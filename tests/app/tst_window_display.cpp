@@ -230,6 +230,8 @@ private slots:
     void pendingRefreshAndOperator();
     void zoomHoldsWhileBatchesArrive_data();
     void zoomHoldsWhileBatchesArrive();
+    void zoomWithNothingShown_data();
+    void zoomWithNothingShown();
     void verticalRange_data();
     void verticalRange();
     void hoverReadsNearestPoint_data();
@@ -962,6 +964,41 @@ void tst_window_display::zoomHoldsWhileBatchesArrive()
     const double before = probe().axisX()->min();
     second();
     QVERIFY(probe().axisX()->min() > before);
+}
+
+void tst_window_display::zoomWithNothingShown_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::newRow("new window") << "";
+    QTest::newRow("cleared") << "clear";
+    QTest::newRow("zeros only") << "zeros";
+    QTest::newRow("suspended, empty") << "suspend";
+}
+
+// A zoom where no distance above 0 is shown keeps a vertical range to draw
+// on (autoscale has nothing to take it from).
+void tst_window_display::zoomWithNothingShown()
+{
+    QFETCH(QString, before);
+    if (before == "clear") {
+        probe().display(ramp(100, 500), 100);
+        ui()->chartClearButton->click();
+    } else if (before == "zeros") {
+        probe().display(QVector<uint16_t>(100, 0), 100);
+    } else if (before == "suspend") {
+        ui()->suspendButton->click();
+    }
+    const double yMin = probe().axisY()->min(), yMax = probe().axisY()->max();
+    QWheelEvent wheel(plotPoint(0.5, 0.5), QPoint(), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(probe().chartView()->viewport(), &wheel);
+    QVERIFY(probe().zoomed());
+    // (The live picture of zeros only has no range either: 0 to 0.)
+    if (before != "zeros")
+        QVERIFY(probe().axisY()->max() > probe().axisY()->min());
+    QCOMPARE(probe().axisY()->min(), yMin);
+    QCOMPARE(probe().axisY()->max(), yMax);
+    QCOMPARE(probe().visibleStats().max, 0.0);
 }
 
 void tst_window_display::verticalRange_data()
