@@ -265,6 +265,17 @@ void MainWindow::yRangeChanged()
     }
 }
 
+// Where a mouse event happened, in the widget's pixels (Qt 6 names it
+// position(), Qt 5 pos()).
+static QPoint eventPoint(const QMouseEvent *mouse)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return mouse->position().toPoint();
+#else
+    return mouse->pos();
+#endif
+}
+
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (!chartView || watched != chartView->viewport())
@@ -297,7 +308,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         if (mouse->button() != Qt::MiddleButton)
             return false;
         panning = true;
-        panFrom = mouse->pos();
+        panFrom = eventPoint(mouse);
         panMin = axisX->min();
         panMax = axisX->max();
         return true;
@@ -306,12 +317,12 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (panning) {
             const double perPixel = (panMax - panMin) / plotWidth();
-            const double shift = -(mouse->pos().x() - panFrom.x()) * perPixel;
+            const double shift = -(eventPoint(mouse).x() - panFrom.x()) * perPixel;
             zoomTo(panMin + shift, panMax + shift);
             return true;
         }
         hovering = true;
-        hoverPos = mouse->pos();
+        hoverPos = eventPoint(mouse);
         updateHover();
         return false;
     }

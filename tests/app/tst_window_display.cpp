@@ -1166,7 +1166,7 @@ void tst_window_display::exportRoundTrips()
     QCOMPARE(lines.size() - 2, expected.size());
     for (int i = 0; i < expected.size(); ++i) {
         const QList<QByteArray> fields = lines.at(i + 1).split(',');
-        QCOMPARE(fields.size(), 2);
+        QCOMPARE(int(fields.size()), 2);
         bool okTime = false, okDistance = false;
         const double t = QLocale::c().toDouble(QString::fromLatin1(fields.at(0)), &okTime);
         const double d = QLocale::c().toDouble(QString::fromLatin1(fields.at(1)), &okDistance);
@@ -1217,7 +1217,7 @@ void tst_window_display::recordFormatChoice()
     QDir::setCurrent(start);
     QVERIFY(csv->isEnabled());
     const QStringList files = QDir(dir.filePath("Data")).entryList({"*.csv"});
-    QCOMPARE(files.size(), 1);
+    QCOMPARE(int(files.size()), 1);
     QFile file(QDir(dir.filePath("Data")).filePath(files.first()));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("time_s,distance_m\n0.010000,1.23\n0.020000,45.67\n"));
@@ -1273,7 +1273,7 @@ void tst_window_display::replayOfARecording()
     QCOMPARE(ui()->statusBar->currentMessage(), status);
     QVERIFY(probe().suspended());
     QCOMPARE(ui()->suspendButton->text(), QString("恢复"));
-    QCOMPARE(probe().frozenPoints().size(), readings);
+    QCOMPARE(int(probe().frozenPoints().size()), readings);
     QCOMPARE(probe().displayPointCount(), 0);
     QCOMPARE(probe().frozenPoints().first().x(), 0.01);
     QCOMPARE(probe().visibleStats().count, readings);
@@ -1283,7 +1283,7 @@ void tst_window_display::replayOfARecording()
                                          probe().chartView()->chart()->plotArea().width()));
     // Live batches do not disturb it.
     probe().display(ramp(100, 900), 100);
-    QCOMPARE(probe().frozenPoints().size(), readings);
+    QCOMPARE(int(probe().frozenPoints().size()), readings);
 
     // Zoomed into its second half and exported: the readings of that half.
     QWheelEvent wheel(plotPoint(0.75, 0.5), QPoint(), QPoint(), QPoint(0, 120 * 3), Qt::NoButton, Qt::NoModifier,
@@ -1298,7 +1298,7 @@ void tst_window_display::replayOfARecording()
     for (const QPointF &p : probe().frozenPoints())
         shown += p.x() >= probe().axisX()->min() && p.x() <= probe().axisX()->max();
     QVERIFY(shown > 0 && shown < readings);
-    QCOMPARE(half.readAll().count('\n'), shown + 1);
+    QCOMPARE(int(half.readAll().count('\n')), shown + 1);
     QCOMPARE(probe().visibleStats().count, shown);
 
     // Resume: live again, the recording gone.
