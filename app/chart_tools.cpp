@@ -202,7 +202,7 @@ void MainWindow::showZoomedChart(bool force)
     // out anew at once: the picture is for the plot's width after that.
     for (int attempt = 0; attempt < 3; ++attempt) {
         setAxis(axisX, start, start + range);
-        applyYAxis(key.yTop);
+        applyShownYAxis(key.yTop);
         if (plotWidth() == width)
             break;
         width = plotWidth();
@@ -215,6 +215,16 @@ void MainWindow::showZoomedChart(bool force)
     showCurve(liveChart.shownCurve(start, start + range, width), range);
 }
 
+// The vertical axis for a zoom or a frozen picture whose largest distance
+// is `dataMax`: with nothing above 0 in view, autoscale has no range to take
+// and the axis stays as it is.
+void MainWindow::applyShownYAxis(double dataMax)
+{
+    if (autoScaleBox->isChecked() && !(dataMax > 0))
+        return;
+    applyYAxis(dataMax);
+}
+
 void MainWindow::backToLive()
 {
     if (!zoomed)
@@ -223,7 +233,7 @@ void MainWindow::backToLive()
     liveViewButton->setEnabled(false);
     if (liveChart.isSuspended()) {
         setAxis(axisX, frozenAxisMin, frozenAxisMax);
-        applyYAxis(std::max(0.0, liveChart.shownStats(-qInf(), qInf()).max));
+        applyShownYAxis(liveChart.shownStats(-qInf(), qInf()).max);
         const double range = frozenAxisMax - frozenAxisMin;
         showCurve(liveChart.frozenCurve(range, plotWidth()), range);
     } else if (liveChart.state() == ChartModel::State::Live) {
@@ -245,7 +255,7 @@ void MainWindow::yRangeChanged()
     if (zoomed) {
         showZoomedChart(true);
     } else if (liveChart.isSuspended()) {
-        applyYAxis(std::max(0.0, liveChart.shownStats(-qInf(), qInf()).max));
+        applyShownYAxis(liveChart.shownStats(-qInf(), qInf()).max);
         const double range = axisX->max() - axisX->min();
         showCurve(liveChart.frozenCurve(range, plotWidth()), range);
     } else {
@@ -253,6 +263,17 @@ void MainWindow::yRangeChanged()
         const double range = axisX->max() - axisX->min();
         showCurve(liveChart.windowCurve(range, plotWidth()), range);
     }
+}
+
+// Where a mouse event happened, in the widget's pixels (Qt 6 names it
+// position(), Qt 5 pos()).
+static QPoint eventPoint(const QMouseEvent *mouse)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return mouse->position().toPoint();
+#else
+    return mouse->pos();
+#endif
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -287,7 +308,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         if (mouse->button() != Qt::MiddleButton)
             return false;
         panning = true;
-        panFrom = mouse->pos();
+        panFrom = eventPoint(mouse);
         panMin = axisX->min();
         panMax = axisX->max();
         return true;
@@ -296,12 +317,12 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (panning) {
             const double perPixel = (panMax - panMin) / plotWidth();
-            const double shift = -(mouse->pos().x() - panFrom.x()) * perPixel;
+            const double shift = -(eventPoint(mouse).x() - panFrom.x()) * perPixel;
             zoomTo(panMin + shift, panMax + shift);
             return true;
         }
         hovering = true;
-        hoverPos = mouse->pos();
+        hoverPos = eventPoint(mouse);
         updateHover();
         return false;
     }
@@ -458,7 +479,7 @@ bool MainWindow::openRecording(const QString &path)
     frozenAxisMin = alignedAxisStart(first, range, plotWidth(), replay.points.size());
     frozenAxisMax = frozenAxisMin + range;
     setAxis(axisX, frozenAxisMin, frozenAxisMax);
-    applyYAxis(std::max(0.0, liveChart.shownStats(-qInf(), qInf()).max));
+    applyShownYAxis(liveChart.shownStats(-qInf(), qInf()).max);
     showCurve(liveChart.frozenCurve(range, plotWidth()), range);
     updateStatistics();
 

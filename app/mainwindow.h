@@ -180,6 +180,7 @@ private:
     void chartPlotAreaChanged();
     double alignedAxisStart(double start, double range, double width, int count) const;
     void applyYAxis(double dataMax);
+    void applyShownYAxis(double dataMax);
 
     // Chart tools (chart_tools.cpp): a zoom that holds, the vertical range,
     // the value under the cursor, statistics of what is on screen, export.

@@ -76,6 +76,9 @@ int main(int argc, char **argv)
     if (argc > 3 && QString::fromLocal8Bit(argv[2]) == QLatin1String("--window"))
         return filledShot(out, QString::fromLocal8Bit(argv[3]).toInt());
     const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 12;
+    // "--zoom" after the seconds: a held zoom into the newest seconds, the
+    // statistics of it and the value under the cursor.
+    const bool zoom = argc > 3 && QString::fromLocal8Bit(argv[3]) == QLatin1String("--zoom");
 
     sim::SimSensor sensor;
     if (!sensor.start(100)) {
@@ -97,6 +100,23 @@ int main(int argc, char **argv)
             rc = 1;
         } else {
             QTest::qWait(seconds * 1000);
+            if (zoom) {
+                const double newest = p.timeCursor();
+                p.zoomTo(newest - 6, newest - 1);
+                QTest::qWait(1500);   // the zoom holds while the stream goes on
+                // The cursor on the curve, a third of the way across.
+                const QVector<QPointF> shown = p.displayPoints();
+                QPointF target;
+                for (const QPointF &pt : shown)
+                    if (pt.x() >= newest - 6 + 5.0 / 3) {
+                        target = pt;
+                        break;
+                    }
+                QChart *chart = p.chartView()->chart();
+                const QPoint at = p.chartView()->mapFromScene(chart->mapToScene(chart->mapToPosition(target, p.series())));
+                QTest::mouseMove(p.chartView()->viewport(), at);
+                QTest::qWait(500);
+            }
             rc = takePicture(out);
             p.ui()->connectButton->click();
         }

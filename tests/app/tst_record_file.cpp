@@ -130,7 +130,7 @@ void tst_record_file::recordingsReadBack()
     }
     const recordformat::Replay r = recordformat::readRecording(file, rate);
     QCOMPARE(r.csv, csv);
-    QCOMPARE(r.lines, all.size());
+    QCOMPARE(r.lines, int(all.size()));
     QCOMPARE(r.badLines, 0);
     QCOMPARE(r.firstBadLine, 0);
     const int step = rate >= 100 ? rate / 100 : 1;
@@ -168,7 +168,7 @@ void tst_record_file::malformedLinesByNumber()
     QFETCH(int, badLines);
     QFETCH(int, firstBad);
     const recordformat::Replay r = recordformat::readRecording(file, 50);
-    QCOMPARE(r.points.size(), readings);
+    QCOMPARE(int(r.points.size()), readings);
     QCOMPARE(r.badLines, badLines);
     QCOMPARE(r.firstBadLine, firstBad);
     QCOMPARE(r.lines - r.badLines, readings);

@@ -240,6 +240,8 @@ private slots:
     void pendingRefreshAndOperator();
     void zoomHoldsWhileBatchesArrive_data();
     void zoomHoldsWhileBatchesArrive();
+    void zoomWithNothingShown_data();
+    void zoomWithNothingShown();
     void verticalRange_data();
     void verticalRange();
     void hoverReadsNearestPoint_data();
@@ -974,6 +976,41 @@ void tst_window_display::zoomHoldsWhileBatchesArrive()
     QVERIFY(probe().axisX()->min() > before);
 }
 
+void tst_window_display::zoomWithNothingShown_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::newRow("new window") << "";
+    QTest::newRow("cleared") << "clear";
+    QTest::newRow("zeros only") << "zeros";
+    QTest::newRow("suspended, empty") << "suspend";
+}
+
+// A zoom where no distance above 0 is shown keeps a vertical range to draw
+// on (autoscale has nothing to take it from).
+void tst_window_display::zoomWithNothingShown()
+{
+    QFETCH(QString, before);
+    if (before == "clear") {
+        probe().display(ramp(100, 500), 100);
+        ui()->chartClearButton->click();
+    } else if (before == "zeros") {
+        probe().display(QVector<uint16_t>(100, 0), 100);
+    } else if (before == "suspend") {
+        ui()->suspendButton->click();
+    }
+    const double yMin = probe().axisY()->min(), yMax = probe().axisY()->max();
+    QWheelEvent wheel(plotPoint(0.5, 0.5), QPoint(), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(probe().chartView()->viewport(), &wheel);
+    QVERIFY(probe().zoomed());
+    // (The live picture of zeros only has no range either: 0 to 0.)
+    if (before != "zeros")
+        QVERIFY(probe().axisY()->max() > probe().axisY()->min());
+    QCOMPARE(probe().axisY()->min(), yMin);
+    QCOMPARE(probe().axisY()->max(), yMax);
+    QCOMPARE(probe().visibleStats().max, 0.0);
+}
+
 void tst_window_display::verticalRange_data()
 {
     QTest::addColumn<bool>("zoom");
@@ -1139,7 +1176,7 @@ void tst_window_display::exportRoundTrips()
     QCOMPARE(lines.size() - 2, expected.size());
     for (int i = 0; i < expected.size(); ++i) {
         const QList<QByteArray> fields = lines.at(i + 1).split(',');
-        QCOMPARE(fields.size(), 2);
+        QCOMPARE(int(fields.size()), 2);
         bool okTime = false, okDistance = false;
         const double t = QLocale::c().toDouble(QString::fromLatin1(fields.at(0)), &okTime);
         const double d = QLocale::c().toDouble(QString::fromLatin1(fields.at(1)), &okDistance);
@@ -1190,7 +1227,7 @@ void tst_window_display::recordFormatChoice()
     QDir::setCurrent(start);
     QVERIFY(csv->isEnabled());
     const QStringList files = QDir(dir.filePath("Data")).entryList({"*.csv"});
-    QCOMPARE(files.size(), 1);
+    QCOMPARE(int(files.size()), 1);
     QFile file(QDir(dir.filePath("Data")).filePath(files.first()));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("time_s,distance_m\n0.010000,1.23\n0.020000,45.67\n"));
@@ -1246,7 +1283,7 @@ void tst_window_display::replayOfARecording()
     QCOMPARE(ui()->statusBar->currentMessage(), status);
     QVERIFY(probe().suspended());
     QCOMPARE(ui()->suspendButton->text(), QString("恢复"));
-    QCOMPARE(probe().frozenPoints().size(), readings);
+    QCOMPARE(int(probe().frozenPoints().size()), readings);
     QCOMPARE(probe().displayPointCount(), 0);
     QCOMPARE(probe().frozenPoints().first().x(), 0.01);
     QCOMPARE(probe().visibleStats().count, readings);
@@ -1256,7 +1293,7 @@ void tst_window_display::replayOfARecording()
                                          probe().chartView()->chart()->plotArea().width()));
     // Live batches do not disturb it.
     probe().display(ramp(100, 900), 100);
-    QCOMPARE(probe().frozenPoints().size(), readings);
+    QCOMPARE(int(probe().frozenPoints().size()), readings);
 
     // Zoomed into its second half and exported: the readings of that half.
     QWheelEvent wheel(plotPoint(0.75, 0.5), QPoint(), QPoint(), QPoint(0, 120 * 3), Qt::NoButton, Qt::NoModifier,
@@ -1271,7 +1308,7 @@ void tst_window_display::replayOfARecording()
     for (const QPointF &p : probe().frozenPoints())
         shown += p.x() >= probe().axisX()->min() && p.x() <= probe().axisX()->max();
     QVERIFY(shown > 0 && shown < readings);
-    QCOMPARE(half.readAll().count('\n'), shown + 1);
+    QCOMPARE(int(half.readAll().count('\n')), shown + 1);
     QCOMPARE(probe().visibleStats().count, shown);
 
     // Resume: live again, the recording gone.
