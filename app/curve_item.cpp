@@ -7,7 +7,9 @@ namespace {
 constexpr int kTileWidth = 32;   // pixel columns per tile
 }
 
-// A band of the picture's columns.
+// A band of the picture's columns. Its place is kept, not derived from the
+// picture: the scene must be told of a change of it before it happens
+// (prepareGeometryChange), and the picture has changed by then.
 class CurveItem::Tile : public QGraphicsItem
 {
 public:
@@ -16,26 +18,27 @@ public:
         setFlag(QGraphicsItem::ItemUsesExtendedStyleOption, true);
     }
 
-    // The tile's columns of the picture.
-    QRect part() const
+    // The tile's columns of a picture of `size` at `where`.
+    void place(const QSize &size, const QPointF &where)
     {
-        const QSize size = owner->curve.image().size();
-        return QRect(index * kTileWidth, 0, kTileWidth, size.height()) & QRect(QPoint(0, 0), size);
+        prepareGeometryChange();
+        columns = QRect(index * kTileWidth, 0, kTileWidth, size.height()) & QRect(QPoint(0, 0), size);
+        bounds = columns.isEmpty() ? QRectF() : QRectF(columns).translated(where);
     }
-    QRectF boundingRect() const override
-    {
-        const QRect p = part();
-        return p.isEmpty() ? QRectF() : QRectF(p).translated(owner->pictureRect().topLeft());
-    }
+    const QRect &part() const { return columns; }
+    QRectF boundingRect() const override { return bounds; }
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *) override
     {
-        const QRect exposed = option->exposedRect.translated(-owner->pictureRect().topLeft()).toAlignedRect() & part();
+        const QRect exposed = option->exposedRect.translated(-bounds.topLeft() + columns.topLeft())
+                .toAlignedRect() & columns;
         owner->paintPart(painter, exposed);
     }
-    void geometryChanging() { prepareGeometryChange(); }
 
+private:
     CurveItem *owner;
     int index;
+    QRect columns;
+    QRectF bounds;
 };
 
 CurveItem::CurveItem(QGraphicsItem *parent) : QGraphicsItem(parent)
@@ -45,31 +48,33 @@ CurveItem::CurveItem(QGraphicsItem *parent) : QGraphicsItem(parent)
 
 QRectF CurveItem::pictureRect() const
 {
-    if (empty)
-        return QRectF();
-    return QRectF(QPointF(deviceOrigin) + deviceToItem, QSizeF(curve.image().size()));
+    return placed;
 }
 
 QRectF CurveItem::boundingRect() const
 {
-    return pictureRect();
+    return placed;
 }
 
 void CurveItem::paint(QPainter *, const QStyleOptionGraphicsItem *, QWidget *)
 {
 }
 
+// Places the item and its tiles over the current picture (called once the
+// picture has changed size or place).
 void CurveItem::layOutTiles()
 {
+    prepareGeometryChange();
+    placed = empty ? QRectF() : QRectF(QPointF(deviceOrigin) + deviceToItem, QSizeF(curve.image().size()));
     const int needed = empty ? 0 : (curve.image().width() + kTileWidth - 1) / kTileWidth;
     while (int(tiles.size()) > needed) {
         delete tiles.back();
         tiles.pop_back();
     }
-    for (Tile *t : tiles)
-        t->geometryChanging();
     while (int(tiles.size()) < needed)
         tiles.push_back(new Tile(this, int(tiles.size())));
+    for (Tile *t : tiles)
+        t->place(curve.image().size(), placed.topLeft());
 }
 
 void CurveItem::show(const QVector<QPointF> &points, const CurveRaster::Geometry &geometry, const QPoint &origin,
@@ -80,7 +85,6 @@ void CurveItem::show(const QVector<QPointF> &points, const CurveRaster::Geometry
     const bool moved = origin != deviceOrigin || toItem != deviceToItem || empty != curve.image().isNull()
             || before != curve.image().size();
     if (moved) {
-        prepareGeometryChange();
         deviceOrigin = origin;
         deviceToItem = toItem;
         empty = curve.image().isNull();
@@ -101,7 +105,6 @@ void CurveItem::clearCurve()
 {
     if (empty)
         return;
-    prepareGeometryChange();
     curve.update(QVector<QPointF>(), CurveRaster::Geometry());
     empty = true;
     layOutTiles();

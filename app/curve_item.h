@@ -46,6 +46,7 @@ private:
     QPoint deviceOrigin;
     QPointF deviceToItem;
     bool empty = true;
+    QRectF placed;   // the picture's rectangle as the scene knows it
     std::vector<Tile *> tiles;
 };
 

@@ -16,6 +16,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -197,7 +199,7 @@ void BM_replayOpen(benchmark::State &state)
         quint32 h = 12345;
         for (uint16_t &d : hour) {
             h = h * 1664525u + 1013904223u;
-            level = qBound<qint64>(0, level + qint64(h >> 28) - 8, 65535);
+            level = std::clamp<qint64>(level + qint64(h >> 28) - 8, 0, 65535);
             d = uint16_t(level);
         }
         QByteArray out;

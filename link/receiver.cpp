@@ -150,7 +150,7 @@ receiver::~receiver()
 
 receiver::StreamState receiver::streamState() const
 {
-    return {rxBuffer.size(), distBuffer.size(), distBuffer.capacity(), frameCount, frameRate};
+    return {int(rxBuffer.size()), int(distBuffer.size()), int(distBuffer.capacity()), frameCount, frameRate};
 }
 
 ProtocolTiming receiver::protocolTiming() const

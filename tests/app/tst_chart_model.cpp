@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <cmath>
 #include <functional>
 
@@ -437,7 +439,7 @@ void tst_chart_model::pictureEqualsFullDrawing_data()
         return Signal([rng, level, last, stepCm](qint64 frame) {
             if (frame != *last) {
                 *last = frame;
-                *level = qBound<qint64>(0, *level + qint64(rng->bounded(2 * stepCm + 1)) - stepCm, 65535);
+                *level = std::clamp<qint64>(*level + qint64(rng->bounded(2 * stepCm + 1)) - stepCm, 0, 65535);
             }
             return uint16_t(*level);
         });
@@ -748,7 +750,7 @@ void tst_chart_model::zoomedCurveDrawsLikeAllPoints()
     QVector<uint16_t> batch(rate);
     for (int second = 0; second < window + 5; ++second) {
         for (uint16_t &d : batch) {
-            level = qBound<qint64>(0, level + qint64(rng.bounded(81)) - 40, 65535);
+            level = std::clamp<qint64>(level + qint64(rng.bounded(81)) - 40, 0, 65535);
             d = uint16_t(level);
         }
         model.addBatch(batch, rate, window);
