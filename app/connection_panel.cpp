@@ -3,7 +3,7 @@
 
 #include "receiver.h"
 
-#include <QDebug>
+#include "log_ui.h"
 
 void MainWindow::on_serialComboBox_currentIndexChanged(QString _selectedName)
 {
@@ -24,17 +24,11 @@ void MainWindow::on_connectButton_clicked()
     if (worker->isPortOpen() || ui->tabWidget_cmd->isEnabled()) {
         worker->closePort();
         showStatus(tr("断开成功"));
-        ui->connectButton->setText(tr("连接"));
-        ui->serialComboBox->setEnabled(true);
-        ui->baudrateComboBox->setEnabled(true);
-        ui->groupBox_upgrade->setEnabled(false);
-        ui->groupBox_ctrl->setEnabled(false);
-        ui->tabWidget_cmd->setEnabled(false);
-        ui->groupBox_langune->setEnabled(true);
+        showConnected(false);
         return;
     }
 
-    qDebug() << serialSelected << baudRate;
+    qCDebug(lcUi) << serialSelected << baudRate;
     if (!worker->openPort(serialSelected, baudRate)) {
         showStatus(tr("连接失败!"));
         return;
@@ -42,13 +36,19 @@ void MainWindow::on_connectButton_clicked()
     // The port and the rate follow the text after one blank in any language.
     showStatus(tr("连接成功 ").trimmed() + QLatin1Char(' ') + serialSelected + QLatin1Char(' ')
                + QString::number(baudRate));
-    ui->connectButton->setText(tr("断开"));
-    ui->serialComboBox->setEnabled(false);
-    ui->baudrateComboBox->setEnabled(false);
-    ui->groupBox_upgrade->setEnabled(true);
-    ui->groupBox_ctrl->setEnabled(true);
-    ui->tabWidget_cmd->setEnabled(true);
+    showConnected(true);
     resetLiveDisplay();
-    // The language cannot change while connected.
-    ui->groupBox_langune->setEnabled(false);
+}
+
+// While connected the port and its rate are fixed, the commands offered, and
+// the language cannot change.
+void MainWindow::showConnected(bool connected)
+{
+    ui->connectButton->setText(connected ? tr("断开") : tr("连接"));
+    ui->serialComboBox->setEnabled(!connected);
+    ui->baudrateComboBox->setEnabled(!connected);
+    ui->groupBox_upgrade->setEnabled(connected);
+    ui->groupBox_ctrl->setEnabled(connected);
+    ui->tabWidget_cmd->setEnabled(connected);
+    ui->groupBox_langune->setEnabled(!connected);
 }

@@ -32,12 +32,15 @@ void MainWindow::on_timeRangeEdit_editingFinished()
         timeRangeBoxOpen = false;
         return;
     }
-    if (value > 3600) {
-        timeRange = 3600;
+    if (value > 3600)
         ui->timeRangeEdit->setText("3600");
-    } else {
-        timeRange = value;
-    }
+    setTimeRange(value);
+}
+
+bool MainWindow::setTimeRange(int seconds)
+{
+    timeRange = qMin(seconds, 3600);
+    return true;
 }
 
 void MainWindow::on_suspendButton_clicked()

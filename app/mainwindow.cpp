@@ -2,13 +2,13 @@
 #include "ui_mainwindow.h"
 
 #include "cross_thread.h"
+#include "log_ui.h"
 #include "receiver.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDebug>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QSerialPort>
@@ -48,11 +48,12 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
 
-    qDebug() << "main thread ID: " << QThread::currentThreadId();
+    qCDebug(lcUi) << "main thread ID: " << QThread::currentThreadId();
 
     worker = new receiver();
     workerThread = new QThread();
-    updateTimer = new QTimer();
+    updateTimer = new QTimer(this);
+    updateTimer->setObjectName(QStringLiteral("updateTimer"));
 
     worker->moveToThread(workerThread);
     worker->serialPort->moveToThread(workerThread);
@@ -61,10 +62,12 @@ MainWindow::MainWindow(QWidget *parent)
     connectAcrossThreads(worker, &receiver::signalDistance, this, &MainWindow::slotDisplay);
     connectAcrossThreads(worker, &receiver::sigUpdateProcessbar, this, &MainWindow::slotUpdateProcessbar);
     connect(updateTimer, &QTimer::timeout, this, &MainWindow::slotDistUpdate);
+    connectAcrossThreads(worker, &receiver::signalUpgradeFailed, this, &MainWindow::slotUpgradeFailed);
     connectAcrossThreads(worker, &receiver::signalUpgradeResult, this, &MainWindow::slotUpgradeResult);
 
     chart = new QChart();
     chartView = new QChartView(chart);
+    chartView->setObjectName(QStringLiteral("chartView"));
     chartView->setRubberBand(QChartView::RectangleRubberBand);
     series = new QLineSeries();
     chart->addSeries(series);
@@ -76,7 +79,7 @@ MainWindow::MainWindow(QWidget *parent)
     // with OpenGL against 16.6 % without, at 20 pictures a second
     // (docs/performance.md).
     series->setUseOpenGL(false);
-    qDebug() << "enable OpenGL:" << series->useOpenGL();
+    qCDebug(lcUi) << "enable OpenGL:" << series->useOpenGL();
 
     axisX = new QValueAxis();
     setAxis(axisX, 0, 10);
@@ -94,6 +97,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->dispalyLayout->addWidget(chartView, 0, Qt::Alignment());
 
     chartRefreshTimer = new QTimer(this);
+    chartRefreshTimer->setObjectName(QStringLiteral("chartRefreshTimer"));
     chartRefreshTimer->setSingleShot(true);
     connect(chartRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshChart);
     connect(chart, &QChart::plotAreaChanged, this, &MainWindow::chartPlotAreaChanged);
@@ -126,6 +130,7 @@ MainWindow::MainWindow(QWidget *parent)
     upgrade_frame_length = 255;
     upgrade_payload_length = 249;
     ui->radioButton_upgrade_serial->setChecked(true);
+    ui->pushButton_upgrade_cancel->setEnabled(false);
 
     ui->progressBar->setRange(0, 100);
     ui->progressBar->setMinimum(0);
@@ -167,7 +172,7 @@ void MainWindow::shutdownWorker()
     worker->runInWorkerThread([this] { worker->freqTimer->stop(); });
     workerThread->quit();
     if (!workerThread->wait(5000))
-        qDebug() << "MainWindow::shutdownWorker: worker thread did not stop";
+        qCDebug(lcUi) << "MainWindow::shutdownWorker: worker thread did not stop";
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -186,6 +191,15 @@ void MainWindow::showWarning(const QString &text)
     QMessageBox box;
     box.setText(text);
     box.exec();
+}
+
+// A question the operator answers before something that cannot be undone;
+// No unless Yes is chosen.
+bool MainWindow::confirm(const QString &question)
+{
+    QMessageBox box(QMessageBox::Question, windowTitle(), question, QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void MainWindow::showOutcome(const QString &prefix, bool ok)

@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "chart_model.h"
+#include "receiver.h"
 
 #include <QtCharts/QChartGlobal>
 
@@ -28,7 +29,12 @@ QT_CHARTS_USE_NAMESPACE
 class QThread;
 class QTimer;
 class QTranslator;
-class receiver;
+
+namespace settingstable {
+struct Reading;
+struct Setting;
+struct Values;
+}
 
 namespace Ui {
 class MainWindow;
@@ -49,6 +55,27 @@ public:
     // The live chart's state (time window, time cursor, live / suspended /
     // cleared), read-only.
     const ChartModel &chartModel() const { return liveChart; }
+
+    // The window's state, read-only, for tools and tests.
+    receiver *linkWorker() const { return worker; }
+    QString selectedPort() const { return serialSelected; }
+    int selectedBaudRate() const { return baudRate; }
+    int timeRangeInUse() const { return timeRange; }
+    double shownDistance() const { return currentDistance; }
+    int latestFrameRate() const { return latestRate; }
+    QVector<unsigned int> recentFrameRates() const { return rateHistory; }
+    bool isRecording() const { return recording; }
+    QString recordFileName() const { return recordFile.fileName(); }
+    QString recordFolder() const { return dataPath; }
+    unsigned int upgradeFrameLength() const { return upgrade_frame_length; }
+    unsigned int upgradePayloadLength() const { return upgrade_payload_length; }
+
+    // The chart's time range in seconds, as the operator sets it in the
+    // time-range field; false (nothing changed) when it is refused.
+    bool setTimeRange(int seconds);
+
+    // The clock record files are named after (the wall clock by default).
+    void setRecordClock(std::function<QDateTime()> clock) { recordClock = std::move(clock); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -119,10 +146,27 @@ private slots:
     void on_pushButton_browse_clicked();
     void on_radioButton_upgrade_serial_toggled(bool checked);
     void on_radioButton_upgrade_can_toggled(bool checked);
+    void on_pushButton_upgrade_cancel_clicked();
     void slotUpdateProcessbar(float value);
+    void slotUpgradeFailed(receiver::UpgradeFailure reason, unsigned int frame);
     void slotUpgradeResult(bool result);
 
 private:
+    // Command pages on the settings table (table_commands.cpp)
+    void fillChoiceCombos();
+    void runTableButton(const QObject *button);
+    void runSetting(const settingstable::Setting &s);
+    bool readSettingValues(const settingstable::Setting &s, settingstable::Values &values, QString &typed);
+    void refuseInput(const settingstable::Setting &s, bool empty);
+    void runReading(const settingstable::Reading &r);
+    uint8_t modbusAddress() const;
+
+    bool confirm(const QString &question);
+    void showConnected(bool connected);
+    void showUpgrading(bool running);
+    QString imageRefusal(const QString &path) const;
+    QString upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const;
+    void setUpgradeFrameLength(unsigned int frame, unsigned int payload);
     void refreshLanguageTexts();
     bool switchLanguage(const QString &fileName);
     QString selectImageFile();
@@ -131,12 +175,15 @@ private:
     void showOutcome(const QString &prefix, bool ok);
     static QString joinStatus(const QString &head, const QString &tail);
 
-    // Live display (live_display.cpp)
-    void resetLiveDisplay();
-    int chartRefreshInterval() const;
-    bool chartRefreshPending() const;
+    // Live display (live_display.cpp). Tests reach the marked ones through
+    // the meta-object (QMetaObject::invokeMethod).
+    Q_INVOKABLE void resetLiveDisplay();
+    Q_INVOKABLE int chartRefreshInterval() const;
+    Q_INVOKABLE bool chartRefreshPending() const;
     void scheduleChartRefresh();
-    void refreshChart();
+    Q_INVOKABLE void refreshChart();
+    // Forgets when the chart was last refreshed, as after a quiet spell.
+    Q_INVOKABLE void forgetChartRefresh() { chartRefreshClock.invalidate(); }
     void cancelChartRefresh();
     void showCurve(const QVector<QPointF> &points);
     double plotWidth() const;
@@ -146,8 +193,6 @@ private:
     // Recording (recording.cpp)
     bool openRecordFile(const QString &stamp);
     void writeRecordLines(const QVector<uint16_t> &dist);
-
-    friend class WindowProbe; // tests reach the window's state through it
 
     Ui::MainWindow *ui;
     QString serialSelected;
@@ -173,6 +218,8 @@ private:
     int timeRange;
     unsigned int upgrade_frame_length;
     unsigned int upgrade_payload_length;
+    bool upgradeRunning = false;
+    QString upgradeFailure;   // why the transfer under way failed, once the worker said so
     QTranslator *translator;
     QVector<unsigned int> rateHistory;
     int rateHistoryPos;

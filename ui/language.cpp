@@ -59,31 +59,20 @@ bool MainWindow::switchLanguage(const QString &fileName)
     return true;
 }
 
-// The twelve command lists, the re-worded captions, the window title and the
-// axis titles. Items marked by tr() are compared through tr() by the handlers,
-// so a choice keeps working in either language.
+// The command lists, the re-worded captions, the window title and the axis
+// titles. The lists of choices come from the settings table with their wire
+// values as item data, so a choice means the same in either language.
 void MainWindow::refreshLanguageTexts()
 {
-    auto fill = [](QComboBox *box, const QStringList &items, bool editable) {
+    fillChoiceCombos();
+    // The serial baud rates are typed numbers with a few offered.
+    const auto fill = [](QComboBox *box, const QStringList &items) {
         box->clear();
-        for (const QString &item : items)
-            box->insertItem(box->count(), item);
-        if (editable)
-            box->setEditable(true);
+        box->addItems(items);
+        box->setEditable(true);
     };
-
-    fill(ui->comboBox_lidar_trans, {QString(), tr("串口"), "CAN"}, false);
-    fill(ui->comboBox_output_format, {QString(), "ASCII", "BIN", "PIX", "IO", "RS485", "4-20mA"}, false);
-    fill(ui->comboBox_output_enable, {QString(), tr("触发模式"), tr("连续模式")}, false);
-    fill(ui->comboBox_checksum, {QString(), tr("不使能"), tr("使能")}, false);
-    fill(ui->comboBox_seri_baud, {QString(), "4800", "9600", "115200", "460800", "921600", "1000000"}, true);
-    fill(ui->comboBox_seri_baud_2, {"9600", "115200", "460800"}, true);
-    fill(ui->comboBox_gain_adjust, {QString(), tr("不使能"), tr("使能")}, false);
-    fill(ui->comboBox_can_baudrate, {QString(), "1000000", "500k", "250k", "125k"}, false);
-    fill(ui->comboBox_can_type, {QString(), tr("标准帧"), tr("扩展帧")}, false);
-    fill(ui->comboBox_fog_feature, {QString(), tr("不使能"), tr("使能")}, false);
-    fill(ui->comboBox_io_level, {QString(), tr("高电平"), tr("低电平")}, false);
-    fill(ui->comboBox_dac_map, {QString(), tr("正向"), tr("反向")}, false);
+    fill(ui->comboBox_seri_baud, {QString(), "4800", "9600", "115200", "460800", "921600", "1000000"});
+    fill(ui->comboBox_seri_baud_2, {"9600", "115200", "460800"});
 
     ui->groupBox_seri_port->setTitle(tr("串口"));
     ui->label_portname->setText(tr("串口号"));
@@ -101,6 +90,7 @@ void MainWindow::refreshLanguageTexts()
     ui->groupBox_upgrade->setTitle(tr("升级"));
     ui->pushButton_browse->setText(tr("浏览"));
     ui->pushButton_upgrade->setText(tr("升级"));
+    ui->pushButton_upgrade_cancel->setText(tr("取消"));
     ui->groupBox_langune->setTitle(tr("语言"));
     ui->radioButton_upgrade_can->setText(tr("CAN口"));
     ui->radioButton_upgrade_serial->setText(tr("串口"));

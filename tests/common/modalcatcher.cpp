@@ -1,6 +1,7 @@
 #include "modalcatcher.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
 
 ModalCatcher::ModalCatcher(QObject *parent) : QObject(parent)
@@ -16,5 +17,8 @@ void ModalCatcher::poll()
         return;
     texts << box->text();
     titles << box->windowTitle();
-    box->done(QMessageBox::Ok);
+    if (QAbstractButton *b = box->button(answer))
+        b->click();
+    else
+        box->done(answer);
 }
