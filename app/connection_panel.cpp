@@ -5,9 +5,18 @@
 
 #include "log_ui.h"
 
+// The entry shows a description; the port's name is its item data.
 void MainWindow::on_serialComboBox_currentIndexChanged(QString _selectedName)
 {
-    serialSelected = _selectedName;
+    serialSelected = ui->serialComboBox->currentIndex() < 0 ? _selectedName : ui->serialComboBox->currentPort();
+    showPortToolTip();
+}
+
+// The chosen port's full path; with none chosen, what the box is for.
+void MainWindow::showPortToolTip()
+{
+    const QString path = ui->serialComboBox->currentData(Qt::ToolTipRole).toString();
+    ui->serialComboBox->setToolTip(path.isEmpty() ? tr("传感器所在的串口") : path);
 }
 
 void MainWindow::on_baudrateComboBox_currentTextChanged(QString arg1)
@@ -29,6 +38,10 @@ void MainWindow::on_connectButton_clicked()
     }
 
     qCDebug(lcUi) << serialSelected << baudRate;
+    if (serialSelected.isEmpty()) {
+        showStatus(joinStatus(tr("连接失败!"), tr("未选择串口")));
+        return;
+    }
     if (!worker->openPort(serialSelected, baudRate)) {
         showStatus(tr("连接失败!"));
         return;

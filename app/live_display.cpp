@@ -19,27 +19,31 @@ void MainWindow::on_timeRangeEdit_editingFinished()
     if (timeRangeBoxOpen)
         return;
     bool ok = false;
-    const int value = ui->timeRangeEdit->text().toInt(&ok, 10);
-    if (!ok) {
-        timeRangeBoxOpen = true;
-        QMessageBox box;
-        box.setIcon(QMessageBox::Information);
-        box.setWindowTitle(tr("Input error"));
-        box.setText(tr("Please input valid time range!"));
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setStyleSheet("QLabel{ font:14px }");
-        box.exec();
-        timeRangeBoxOpen = false;
+    const int value = ui->timeRangeEdit->text().trimmed().toInt(&ok, 10);
+    if (ok && setTimeRange(value))
         return;
-    }
-    if (value > 3600)
-        ui->timeRangeEdit->setText("3600");
-    setTimeRange(value);
+    // Refused: the field shows the range still in use.
+    ui->timeRangeEdit->setText(QString::number(timeRange));
+    timeRangeBoxOpen = true;
+    QMessageBox box;
+    box.setIcon(QMessageBox::Information);
+    box.setWindowTitle(tr("Input error"));
+    box.setText(tr("Please input valid time range!"));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setStyleSheet("QLabel{ font:14px }");
+    box.exec();
+    timeRangeBoxOpen = false;
 }
 
+// A window of less than a second shows nothing useful (at 0 the chart went
+// blank): refused. More than an hour is cut to an hour. The field always
+// shows the range in use.
 bool MainWindow::setTimeRange(int seconds)
 {
+    if (seconds < 1)
+        return false;
     timeRange = qMin(seconds, 3600);
+    ui->timeRangeEdit->setText(QString::number(timeRange));
     return true;
 }
 
@@ -78,12 +82,16 @@ void MainWindow::resetLiveDisplay()
     setAxis(axisX, 0, 10);
     currentDistance = 0.0;
     latestRate = 0;
+    lastBatchClock.start();
+    showReadoutStale(false);
 }
 
 // One batch: the model decimates it into its time window; the chart takes
 // the newest picture at its next refresh.
 void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
 {
+    if (!_dist.isEmpty())
+        lastBatchClock.start();
     // Every distance that reaches the window is recorded, also those of the
     // first second after a connect, which still carry a rate of 0.
     if (recording)
@@ -250,6 +258,18 @@ void MainWindow::slotDistUpdate()
     ui->distLabel->setText(QString::number(currentDistance, 'g', 6));
     ui->freqLabel->setText(QString::number(shownRate));
     latestRate = 0;
+    showReadoutStale(!lastBatchClock.isValid() || lastBatchClock.elapsed() > kStaleAfterMs);
+}
+
+// The last distance stays in the readout, greyed, with a tooltip that says
+// it is old: a reading that stopped must not pass for a current one.
+void MainWindow::showReadoutStale(bool stale)
+{
+    if (ui->distLabel->property("stale").toBool() == stale && !ui->distLabel->toolTip().isEmpty())
+        return;
+    ui->distLabel->setProperty("stale", stale);
+    ui->distLabel->setEnabled(!stale);
+    ui->distLabel->setToolTip(stale ? tr("数据已过时：超过1秒未收到测量帧") : tr("最新测量距离（米）"));
 }
 
 void MainWindow::on_spinBox_dist_num_valueChanged(QString arg1)

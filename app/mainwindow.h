@@ -163,6 +163,7 @@ private:
 
     bool confirm(const QString &question);
     void showConnected(bool connected);
+    void showPortToolTip();
     void showUpgrading(bool running);
     QString imageRefusal(const QString &path) const;
     QString upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const;
@@ -188,6 +189,7 @@ private:
     void showCurve(const QVector<QPointF> &points);
     double plotWidth() const;
     void setAxis(QValueAxis *axis, double min, double max);
+    void showReadoutStale(bool stale);
     void chartPlotAreaChanged();
 
     // Recording (recording.cpp)
@@ -229,6 +231,11 @@ private:
     // At a fast line the batches come far more often than a screen can show
     // them: the chart takes the newest picture at most once per refresh
     // interval; a batch that comes after a quiet spell is shown at once.
+    // Since the last batch with frames; after a second without one the
+    // readouts say their value is old.
+    QElapsedTimer lastBatchClock;
+    static constexpr int kStaleAfterMs = 1000;
+
     QTimer *chartRefreshTimer;
     QElapsedTimer chartRefreshClock;
     quint64 shownRevision;    // the model's revision the live chart shows

@@ -127,7 +127,9 @@ void MainWindow::setUpgradeFrameLength(unsigned int frame, unsigned int payload)
 void MainWindow::showUpgrading(bool running)
 {
     upgradeRunning = running;
-    ui->tabWidget_cmd->setEnabled(!running);
+    // The command pages; the upgrade's own page stays.
+    for (QWidget *page : {ui->tab, ui->tab_2, ui->tab_3})
+        ui->tabWidget_cmd->setTabEnabled(ui->tabWidget_cmd->indexOf(page), !running);
     ui->connectButton->setEnabled(!running);
     for (QWidget *w : {static_cast<QWidget *>(ui->pushButton_upgrade), static_cast<QWidget *>(ui->pushButton_browse),
                        static_cast<QWidget *>(ui->lineEdit_image_full_path),

@@ -123,6 +123,14 @@ void MainWindow::refreshLanguageTexts()
     ui->pushButton_modbus_enable->setText(tr("使能modbus"));
     ui->label_modbus_dev_addr->setText(tr("设备地址"));
 
+    // The form's text step put its own value in the field: it shows the
+    // range in use.
+    ui->timeRangeEdit->setText(QString::number(timeRange));
+    // The readout's tooltip in the new language.
+    ui->distLabel->setToolTip(QString());
+    showReadoutStale(ui->distLabel->property("stale").toBool());
+    // The form's text step put its own tooltip on the port chooser.
+    showPortToolTip();
     setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));
     axisX->setTitleText(tr("Time") + "(s)");
     axisY->setTitleText(tr("Distance") + "(m)");

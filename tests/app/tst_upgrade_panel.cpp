@@ -166,7 +166,8 @@ void TstUpgradePanel::startUpgrade(const QString &path)
     QCOMPARE(catcher.texts, QStringList{T("确定升级固件吗？升级过程中请勿断开连接。")});
     cw.checkLanguage(catcher.texts.first());
     QCOMPARE(cw.status(), T("正在升级..."));
-    QVERIFY(!cw.ui()->tabWidget_cmd->isEnabled());
+    for (QWidget *page : {cw.ui()->tab, cw.ui()->tab_2, cw.ui()->tab_3})
+        QVERIFY(!page->isEnabled());
     QVERIFY(!cw.ui()->connectButton->isEnabled());
     QVERIFY(!cw.ui()->pushButton_upgrade->isEnabled());
     QVERIFY(!cw.ui()->pushButton_browse->isEnabled());
@@ -176,7 +177,8 @@ void TstUpgradePanel::startUpgrade(const QString &path)
 // No transfer: everything offered again, the cancel button not.
 void TstUpgradePanel::expectIdle()
 {
-    QVERIFY(cw.ui()->tabWidget_cmd->isEnabled());
+    for (QWidget *page : {cw.ui()->tab, cw.ui()->tab_2, cw.ui()->tab_3})
+        QVERIFY(page->isEnabled());
     QVERIFY(cw.ui()->connectButton->isEnabled());
     QVERIFY(cw.ui()->pushButton_upgrade->isEnabled());
     QVERIFY(cw.ui()->pushButton_browse->isEnabled());

@@ -26,11 +26,12 @@ private:
     Ui::MainWindow *ui() const { return WindowProbe(*window).ui(); }
     WindowProbe probe() const { return WindowProbe(*window); }
 
-    static QStringList items(const QComboBox *box)
+    // The port names the chooser offers (its entries show descriptions).
+    static QStringList ports(const QComboBox *box)
     {
         QStringList list;
         for (int i = 0; i < box->count(); ++i)
-            list << box->itemText(i);
+            list << box->itemData(i).toString();
         return list;
     }
     static QStringList systemPorts()
@@ -44,7 +45,7 @@ private:
     void chooseSimulator()
     {
         ui()->serialComboBox->showPopup();
-        const int index = ui()->serialComboBox->findText(QString::fromStdString(sensor->linkPath()));
+        const int index = ui()->serialComboBox->findData(QString::fromStdString(sensor->linkPath()));
         ui()->serialComboBox->hidePopup();
         QVERIFY(index >= 0);
         ui()->serialComboBox->setCurrentIndex(index);
@@ -107,7 +108,7 @@ void tst_window_connect::chooserListsSystemPortsThenSimulators()
     const QString link = QString::fromStdString(sensor->linkPath());
     QVERIFY(!link.isEmpty());
     ui()->serialComboBox->showPopup();
-    const QStringList listed = items(ui()->serialComboBox);
+    const QStringList listed = ports(ui()->serialComboBox);
     ui()->serialComboBox->hidePopup();
 
     const QStringList system = systemPorts();
@@ -119,7 +120,7 @@ void tst_window_connect::chooserListsSystemPortsThenSimulators()
     // A stopped simulator disappears from the list.
     sensor->stop();
     ui()->serialComboBox->showPopup();
-    QVERIFY(!items(ui()->serialComboBox).contains(link));
+    QVERIFY(!ports(ui()->serialComboBox).contains(link));
     ui()->serialComboBox->hidePopup();
 }
 
@@ -258,7 +259,7 @@ void tst_window_connect::chooserListsOnlyPrivateSimulators()
     QCOMPARE(names.contains(name), listed);
     // The chooser itself offers the same names after the system's ports.
     ui()->serialComboBox->showPopup();
-    const QStringList shown = items(ui()->serialComboBox);
+    const QStringList shown = ports(ui()->serialComboBox);
     ui()->serialComboBox->hidePopup();
     QCOMPARE(shown.contains(name), listed);
     QCOMPARE(shown.mid(0, systemPorts().size()), systemPorts());
