@@ -137,6 +137,8 @@ MainWindow::MainWindow(QWidget *parent)
     ui->progressBar->setMaximum(100);
 
     latestRate = 0;
+
+    restoreSettings();
 }
 
 MainWindow::~MainWindow()
@@ -177,6 +179,7 @@ void MainWindow::shutdownWorker()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    saveSettings();
     shutdownWorker();
     QMainWindow::closeEvent(event);
 }

@@ -164,6 +164,9 @@ private:
     bool confirm(const QString &question);
     void showConnected(bool connected);
     void showPortToolTip();
+    // The operator's last choices (window_settings.cpp).
+    void restoreSettings();
+    void saveSettings() const;
     void showUpgrading(bool running);
     QString imageRefusal(const QString &path) const;
     QString upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const;

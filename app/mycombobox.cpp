@@ -2,10 +2,17 @@
 
 #include "port_list.h"
 
+#include <QAbstractItemView>
 #include <QFileInfo>
+#include <QStyle>
 
+// The box keeps its width whatever the entries are (a long description or
+// path would widen the window past a small screen); the open list is as
+// wide as its longest entry.
 myCombobox::myCombobox(QWidget *parent) : QComboBox(parent)
 {
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(12);
 }
 
 QString myCombobox::simulatorDirectory()
@@ -31,6 +38,8 @@ QString myCombobox::currentPort() const
 void myCombobox::showPopup()
 {
     refreshPorts();
+    view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth()
+                            + style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     QComboBox::showPopup();
 }
 

@@ -19,12 +19,28 @@
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QValueAxis>
 
 #include <memory>
 
 namespace windowprobe {
+
+// The window reads and writes the operator's settings file. Every program
+// that includes this header keeps its own, in a folder of its own that goes
+// when the program ends: no run sees the choices of another, nor the
+// operator's. Set before main(), so before any window is made.
+inline QString privateSettingsFolder()
+{
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/zn84-settings-XXXXXX"));
+    return folder.path();
+}
+inline const bool privateSettings = [] {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, privateSettingsFolder());
+    return true;
+}();
 
 // The form's widgets and layouts, each found by its object name in the
 // window (the list is generated from ui/mainwindow.ui). Kept as a child of
