@@ -32,23 +32,24 @@ void MainWindow::on_connectButton_clicked()
 {
     if (worker->isPortOpen() || ui->tabWidget_cmd->isEnabled()) {
         worker->closePort();
-        showStatus(tr("断开成功"));
+        showStatus([] { return tr("断开成功"); });
         showConnected(false);
         return;
     }
 
     qCDebug(lcUi) << serialSelected << baudRate;
     if (serialSelected.isEmpty()) {
-        showStatus(joinStatus(tr("连接失败!"), tr("未选择串口")));
+        showStatus([] { return joinStatus(tr("连接失败!"), tr("未选择串口")); });
         return;
     }
     if (!worker->openPort(serialSelected, baudRate)) {
-        showStatus(tr("连接失败!"));
+        showStatus([] { return tr("连接失败!"); });
         return;
     }
     // The port and the rate follow the text after one blank in any language.
-    showStatus(tr("连接成功 ").trimmed() + QLatin1Char(' ') + serialSelected + QLatin1Char(' ')
-               + QString::number(baudRate));
+    showStatus([port = serialSelected, rate = baudRate] {
+        return tr("连接成功 ").trimmed() + QLatin1Char(' ') + port + QLatin1Char(' ') + QString::number(rate);
+    });
     showConnected(true);
     resetLiveDisplay();
 }

@@ -184,9 +184,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::showStatus(const QString &text)
+void MainWindow::showStatus(StatusText compose)
 {
-    ui->statusBar->showMessage(text, 0);
+    lastStatus = std::move(compose);
+    ui->statusBar->showMessage(lastStatus(), 0);
 }
 
 void MainWindow::showWarning(const QString &text)
@@ -205,9 +206,9 @@ bool MainWindow::confirm(const QString &question)
     return box.exec() == QMessageBox::Yes;
 }
 
-void MainWindow::showOutcome(const QString &prefix, bool ok)
+void MainWindow::showOutcome(StatusText prefix, bool ok)
 {
-    showStatus(joinStatus(prefix, ok ? tr("成功！") : tr("失败！")));
+    showStatus([prefix, ok] { return joinStatus(prefix(), ok ? tr("成功！") : tr("失败！")); });
 }
 
 // Status texts are built from pieces: a prefix, sometimes a value, and the

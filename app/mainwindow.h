@@ -168,15 +168,18 @@ private:
     void restoreSettings();
     void saveSettings() const;
     void showUpgrading(bool running);
-    QString imageRefusal(const QString &path) const;
+    bool imageRefused(const QString &path, receiver::UpgradeFailure &reason) const;
     QString upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const;
     void setUpgradeFrameLength(unsigned int frame, unsigned int payload);
     void refreshLanguageTexts();
     bool switchLanguage(const QString &fileName);
     QString selectImageFile();
     void showWarning(const QString &text);
-    void showStatus(const QString &text);
-    void showOutcome(const QString &prefix, bool ok);
+    // A status text is kept as the way to compose it, so that a language
+    // switch can show the last one again in the new language.
+    using StatusText = std::function<QString()>;
+    void showStatus(StatusText compose);
+    void showOutcome(StatusText prefix, bool ok);
     static QString joinStatus(const QString &head, const QString &tail);
 
     // Live display (live_display.cpp). Tests reach the marked ones through
@@ -224,7 +227,11 @@ private:
     unsigned int upgrade_frame_length;
     unsigned int upgrade_payload_length;
     bool upgradeRunning = false;
-    QString upgradeFailure;   // why the transfer under way failed, once the worker said so
+    // Why the transfer under way failed, once the worker said so.
+    bool upgradeFailed = false;
+    receiver::UpgradeFailure upgradeFailureReason = receiver::UpgradeFailure::Cancelled;
+    unsigned int upgradeFailureFrame = 0;
+    StatusText lastStatus;    // how the status bar's message was composed
     QTranslator *translator;
     QVector<unsigned int> rateHistory;
     int rateHistoryPos;

@@ -84,12 +84,15 @@ void MainWindow::runSetting(const Setting &s)
     if (QLatin1String(s.name) == QLatin1String("factory-restore") && !confirm(tr("确定恢复出厂设置吗？")))
         return;
     const bool ok = s.apply(*worker, modbusAddress(), values);
-    QString prefix = windowText(statusPrefix(s, values));
-    if (s.statusValue == StatusValue::Text)
-        prefix = joinStatus(prefix, typed);
-    else if (s.statusValue == StatusValue::Number)
-        prefix = joinStatus(prefix, QString::number(values.first));
-    showOutcome(prefix, ok);
+    const Setting *setting = &s;   // the table lives as long as the program
+    showOutcome([setting, values, typed] {
+        const QString prefix = windowText(statusPrefix(*setting, values));
+        if (setting->statusValue == StatusValue::Text)
+            return joinStatus(prefix, typed);
+        if (setting->statusValue == StatusValue::Number)
+            return joinStatus(prefix, QString::number(values.first));
+        return prefix;
+    }, ok);
 }
 
 // The value of a setting as its fields give it; false (and the operator told
@@ -125,7 +128,7 @@ bool MainWindow::readSettingValues(const Setting &s, Values &values, QString &ty
 void MainWindow::refuseInput(const Setting &s, bool empty)
 {
     if (s.group == Group::Modbus && QLatin1String(s.name) == QLatin1String("frame-rate"))
-        showStatus(tr("采样率设置错误！有效值区间为1~10000！"));
+        showStatus([] { return tr("采样率设置错误！有效值区间为1~10000！"); });
     else if (empty)
         showWarning(tr("警告：输入不能为空!"));
     else
@@ -139,21 +142,23 @@ void MainWindow::runReading(const Reading &r)
     QString text;
     uint16_t cm = 0;
     const bool ok = r.read(*worker, modbusAddress(), text, cm);
-    const QString prefix = windowText(r.status);
+    const char *prefix = r.status;
     const bool distance = r.kind == ReadingKind::DistanceCm;
     if (r.group == Group::Sensor) {
         if (distance && ok)
             currentDistance = cm / 100.0;
         if (distance)
-            showStatus(joinStatus(prefix, ok ? tr("成功") : tr("失败")));
+            showStatus([prefix, ok] { return joinStatus(windowText(prefix), ok ? tr("成功") : tr("失败")); });
         else
-            showStatus(ok ? text : prefix);
+            showStatus([prefix, ok, text] { return ok ? text : windowText(prefix); });
         return;
     }
     if (!ok) {
-        showStatus(joinStatus(prefix, tr("失败！")));
+        showStatus([prefix] { return joinStatus(windowText(prefix), tr("失败！")); });
         return;
     }
-    const QString head = joinStatus(prefix, (distance ? tr("成功！dist = ") : tr("成功: ")).trimmed());
-    showStatus(head + QLatin1Char(' ') + (distance ? QString::number(cm) : text));
+    showStatus([prefix, distance, cm, text] {
+        const QString head = joinStatus(windowText(prefix), (distance ? tr("成功！dist = ") : tr("成功: ")).trimmed());
+        return head + QLatin1Char(' ') + (distance ? QString::number(cm) : text);
+    });
 }

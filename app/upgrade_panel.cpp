@@ -23,16 +23,16 @@ void MainWindow::on_pushButton_upgrade_clicked()
         return;
     }
     // What the worker would refuse is refused here, before the question.
-    const QString refusal = imageRefusal(path);
-    if (!refusal.isEmpty()) {
-        showStatus(joinStatus(tr("升级失败！"), refusal));
+    receiver::UpgradeFailure refusal = receiver::UpgradeFailure::FileMissing;
+    if (imageRefused(path, refusal)) {
+        showStatus([this, refusal] { return joinStatus(tr("升级失败！"), upgradeFailureText(refusal, 0)); });
         return;
     }
     if (!confirm(tr("确定升级固件吗？升级过程中请勿断开连接。")))
         return;
     // No value shown until the transfer reports its first progress point.
     ui->progressBar->reset();
-    showStatus(tr("正在升级..."));
+    showStatus([] { return tr("正在升级..."); });
     showUpgrading(true);
     worker->upgrade(path, upgrade_frame_length);
 }
@@ -43,20 +43,21 @@ void MainWindow::on_pushButton_upgrade_cancel_clicked()
     worker->cancelUpgrade();
 }
 
-// Why the image at `path` cannot be sent over the chosen link; empty when
-// it can.
-QString MainWindow::imageRefusal(const QString &path) const
+// Whether the image at `path` cannot be sent over the chosen link, and why.
+bool MainWindow::imageRefused(const QString &path, receiver::UpgradeFailure &reason) const
 {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
-        return upgradeFailureText(receiver::UpgradeFailure::FileMissing, 0);
-    if (!info.isReadable())
-        return upgradeFailureText(receiver::UpgradeFailure::FileUnreadable, 0);
-    if (info.size() == 0)
-        return upgradeFailureText(receiver::UpgradeFailure::FileEmpty, 0);
-    if (!upgradeframe::refusalReason(info.size(), upgrade_frame_length).isEmpty())
-        return upgradeFailureText(receiver::UpgradeFailure::FileTooLarge, 0);
-    return QString();
+        reason = receiver::UpgradeFailure::FileMissing;
+    else if (!info.isReadable())
+        reason = receiver::UpgradeFailure::FileUnreadable;
+    else if (info.size() == 0)
+        reason = receiver::UpgradeFailure::FileEmpty;
+    else if (!upgradeframe::refusalReason(info.size(), upgrade_frame_length).isEmpty())
+        reason = receiver::UpgradeFailure::FileTooLarge;
+    else
+        return false;
+    return true;
 }
 
 QString MainWindow::upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const
@@ -151,13 +152,23 @@ void MainWindow::slotUpdateProcessbar(float value)
 
 void MainWindow::slotUpgradeFailed(receiver::UpgradeFailure reason, unsigned int frame)
 {
-    upgradeFailure = upgradeFailureText(reason, frame);
+    upgradeFailed = true;
+    upgradeFailureReason = reason;
+    upgradeFailureFrame = frame;
 }
 
 void MainWindow::slotUpgradeResult(bool result)
 {
-    showStatus(result ? tr("升级成功！") : joinStatus(tr("升级失败！"), upgradeFailure));
-    upgradeFailure.clear();
+    if (result) {
+        showStatus([] { return tr("升级成功！"); });
+    } else if (upgradeFailed) {
+        showStatus([this, reason = upgradeFailureReason, frame = upgradeFailureFrame] {
+            return joinStatus(tr("升级失败！"), upgradeFailureText(reason, frame));
+        });
+    } else {
+        showStatus([] { return tr("升级失败！"); });
+    }
+    upgradeFailed = false;
     if (upgradeRunning)
         showUpgrading(false);
 }

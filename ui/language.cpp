@@ -131,6 +131,9 @@ void MainWindow::refreshLanguageTexts()
     showReadoutStale(ui->distLabel->property("stale").toBool());
     // The form's text step put its own tooltip on the port chooser.
     showPortToolTip();
+    // The last status message, composed again in the new language.
+    if (lastStatus && !ui->statusBar->currentMessage().isEmpty())
+        ui->statusBar->showMessage(lastStatus(), 0);
     setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));
     axisX->setTitleText(tr("Time") + "(s)");
     axisY->setTitleText(tr("Distance") + "(m)");

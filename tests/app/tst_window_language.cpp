@@ -370,12 +370,14 @@ void tst_window_language::translationFilesAreClean()
 // outcome: in English with one blank between the words and none at the
 // ends, in Chinese run together exactly as before. With no port open every
 // command fails at once, which shows the failure texts; connecting to a
-// simulated sensor shows the connection text.
+// simulated sensor shows the connection text. A language switch shows the
+// last message again in the new language (not possible while connected).
 void tst_window_language::statusTextsReadRight_data()
 {
     QTest::addColumn<bool>("english");
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("other");   // after a switch to the other language
     const struct { const char *action; const char *english; const char *chinese; } rows[] = {
         {"fog", "failed!", "失败！"},
         {"save", "Save configuration failed!", "保存配置失败！"},
@@ -385,11 +387,18 @@ void tst_window_language::statusTextsReadRight_data()
         {"mb version", "Read version failed!", "获取版本号失败！"},
         {"mb baud", "Set serial baud rate 115200 failed!", "设置串口波特率115200失败！"},
         {"mb address", "Configure Modbus address 3 failed!", "配置modbus地址3失败！"},
+        {"mb sample rate", "Invalid sampling rate! The valid range is 1 to 10000!",
+         "采样率设置错误！有效值区间为1~10000！"},
         {"connect", "Connected %1 115200", "连接成功 %1 115200"},
+        {"no port", "Connection failed! No port chosen", "连接失败!未选择串口"},
+        {"disconnect", "Disconnected", "断开成功"},
+        {"empty image", "Upgrade failed! file is empty", "升级失败！文件为空"},
     };
     for (const auto &r : rows) {
-        QTest::addRow("English %s", r.action) << true << r.action << QString::fromUtf8(r.english);
-        QTest::addRow("Chinese %s", r.action) << false << r.action << QString::fromUtf8(r.chinese);
+        const QString en = QString::fromUtf8(r.english);
+        const QString zh = QString::fromUtf8(r.chinese);
+        QTest::addRow("English %s", r.action) << true << r.action << en << zh;
+        QTest::addRow("Chinese %s", r.action) << false << r.action << zh << en;
     }
 }
 
@@ -398,6 +407,7 @@ void tst_window_language::statusTextsReadRight()
     QFETCH(bool, english);
     QFETCH(QString, action);
     QFETCH(QString, expected);
+    QFETCH(QString, other);
     if (english)
         ui()->radioButton_english->setChecked(true);
     const auto invoke = [this](const char *slot) {
@@ -426,15 +436,41 @@ void tst_window_language::statusTextsReadRight()
     } else if (action == QLatin1String("mb address")) {
         ui()->spinBox_mb_dev_addr_2->setValue(3);
         invoke("on_pushButton_mb_addr_config_clicked");
+    } else if (action == QLatin1String("mb sample rate")) {
+        ui()->lineEdit_mb_fps->setText("0");
+        invoke("on_pushButton_mb_set_fps_clicked");
     } else if (action == QLatin1String("connect")) {
         QVERIFY(sensor.start(10));
         const QString device = QString::fromStdString(sensor.devicePath());
         QVERIFY(probe().connectTo(device));
         expected = expected.arg(device);
+    } else if (action == QLatin1String("no port")) {
+        ui()->connectButton->click();
+    } else if (action == QLatin1String("disconnect")) {
+        QVERIFY(sensor.start(10));
+        QVERIFY(probe().connectTo(QString::fromStdString(sensor.devicePath())));
+        ui()->connectButton->click();
+        QVERIFY(!probe().worker()->isPortOpen());
+    } else if (action == QLatin1String("empty image")) {
+        QTemporaryDir dir;
+        QFile image(dir.filePath("empty.bin"));
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        image.close();
+        ui()->lineEdit_image_full_path->setText(image.fileName());
+        invoke("on_pushButton_upgrade_clicked");
     }
     if (QTest::currentTestFailed())
         return;
     QCOMPARE(ui()->statusBar->currentMessage(), expected);
+    if (action == QLatin1String("connect")) {
+        // Connected, the language cannot change.
+        QVERIFY(!ui()->groupBox_langune->isEnabled());
+    } else {
+        (english ? ui()->radioButton_chinese : ui()->radioButton_english)->setChecked(true);
+        QCOMPARE(ui()->statusBar->currentMessage(), other);
+        (english ? ui()->radioButton_english : ui()->radioButton_chinese)->setChecked(true);
+        QCOMPARE(ui()->statusBar->currentMessage(), expected);
+    }
     probe().disconnectAndStop();
 }
 
