@@ -172,6 +172,7 @@ private:
     QString upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const;
     void setUpgradeFrameLength(unsigned int frame, unsigned int payload);
     void refreshLanguageTexts();
+    void fitCommandTabs();
     bool switchLanguage(const QString &fileName);
     QString selectImageFile();
     void showWarning(const QString &text);

@@ -2,6 +2,8 @@
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
+#include <QStyle>
+#include <QTabBar>
 #include <QDir>
 #include <QTranslator>
 #include <QValueAxis>
@@ -134,7 +136,20 @@ void MainWindow::refreshLanguageTexts()
     // The last status message, composed again in the new language.
     if (lastStatus && !ui->statusBar->currentMessage().isEmpty())
         ui->statusBar->showMessage(lastStatus(), 0);
+    fitCommandTabs();
     setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));
     axisX->setTitleText(tr("Time") + "(s)");
     axisY->setTitleText(tr("Distance") + "(m)");
+}
+
+// The command tabs take the width their captions and pages need in this
+// language and no more; the chart takes the rest. Without a bound the tab
+// widget took its preferred width, more than the chart got in English.
+void MainWindow::fitCommandTabs()
+{
+    QTabWidget *tabs = ui->tabWidget_cmd;
+    tabs->setMaximumWidth(QWIDGETSIZE_MAX);
+    tabs->ensurePolished();
+    const int captions = tabs->tabBar()->sizeHint().width() + 2 * tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    tabs->setMaximumWidth(qMax(tabs->minimumSizeHint().width(), captions));
 }

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -123,6 +124,8 @@ private slots:
     void translationFilesAreClean();
     void statusTextsReadRight_data();
     void statusTextsReadRight();
+    void nothingCutShort_data();
+    void nothingCutShort();
 };
 
 void tst_window_language::chineseListsAtStart()
@@ -472,6 +475,82 @@ void tst_window_language::statusTextsReadRight()
         QCOMPARE(ui()->statusBar->currentMessage(), expected);
     }
     probe().disconnectAndStop();
+}
+
+// The window on a 1024 x 600 panel, and at its minimum size, in either
+// language: every text is shown whole. Each label, button, group box, combo
+// box and tab on every page has at least the size its text asks for (its
+// size hint); Qt would cut it short otherwise. The port chooser holds a
+// simulated sensor's entry, the longest there is.
+void tst_window_language::nothingCutShort_data()
+{
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<bool>("minimum");
+    QTest::newRow("Chinese, 1024 x 600") << false << false;
+    QTest::newRow("Chinese, minimum size") << false << true;
+    QTest::newRow("English, 1024 x 600") << true << false;
+    QTest::newRow("English, minimum size") << true << true;
+}
+
+void tst_window_language::nothingCutShort()
+{
+    QFETCH(bool, english);
+    QFETCH(bool, minimum);
+    sim::SimSensor sensor;
+    QVERIFY(sensor.start(10));
+    ui()->serialComboBox->showPopup();
+    const int entry = ui()->serialComboBox->findData(QString::fromStdString(sensor.linkPath()));
+    ui()->serialComboBox->hidePopup();
+    QVERIFY(entry >= 0);
+    ui()->serialComboBox->setCurrentIndex(entry);
+    if (english)
+        ui()->radioButton_english->setChecked(true);
+    // The status bar's longest message.
+    ui()->connectButton->click();
+    ui()->connectButton->click();
+
+    window->resize(1024, 600);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QSize least = window->minimumSizeHint();
+    QVERIFY2(least.width() <= 1024 && least.height() <= 600,
+             qPrintable(QStringLiteral("minimum %1 x %2").arg(least.width()).arg(least.height())));
+    if (minimum)
+        window->resize(least);
+    QTRY_COMPARE(window->size(), minimum ? least : QSize(1024, 600));
+
+    QStringList cut;
+    const auto check = [&cut](const QWidget *w, const QSize &hint, const QString &what) {
+        if (w->width() < hint.width() || w->height() < hint.height())
+            cut << QStringLiteral("%1 \"%2\": %3 x %4 < %5 x %6").arg(w->objectName(), what).arg(w->width())
+                       .arg(w->height()).arg(hint.width()).arg(hint.height());
+    };
+    QTabWidget *tabs = ui()->tabWidget_cmd;
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        window->layout()->activate();
+        QApplication::processEvents();
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            if (!w->isVisible() || w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            if (auto *label = qobject_cast<QLabel *>(w))
+                check(w, label->sizeHint(), label->text());
+            else if (auto *button = qobject_cast<QAbstractButton *>(w))
+                check(w, button->sizeHint(), button->text());
+            else if (auto *box = qobject_cast<QGroupBox *>(w))
+                check(w, box->minimumSizeHint(), box->title());
+            else if (auto *combo = qobject_cast<QComboBox *>(w))
+                check(w, combo->minimumSizeHint(), combo->currentText());
+        }
+        // The tabs side by side at their full width: none cut short, no
+        // scroll buttons.
+        QTabBar *bar = tabs->tabBar();
+        if (bar->width() < bar->sizeHint().width())
+            cut << QStringLiteral("tabs: %1 < %2").arg(bar->width()).arg(bar->sizeHint().width());
+    }
+    cut.removeDuplicates();
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+    // The chart takes the larger share of the width.
+    QVERIFY(probe().chartView()->width() > tabs->width());
 }
 
 QTEST_MAIN(tst_window_language)

@@ -19,6 +19,8 @@
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
@@ -298,7 +300,8 @@ void tst_window_spine::creationOrder()
 
 // No box, field or button has a fixed width or height: fixed widths cut
 // the English labels short ("Disable Modbu"). The layouts size every widget
-// from its contents; the window's minimum size follows (windowAndForm).
+// from its contents; the window's minimum size follows (windowAndForm). The
+// command tabs are bounded by what they need, see windowAndForm.
 void tst_window_spine::sizeLimits_data()
 {
     QTest::addColumn<QString>("name");
@@ -306,7 +309,7 @@ void tst_window_spine::sizeLimits_data()
     QTest::addColumn<QSize>("maximum");
     const int M = QWIDGETSIZE_MAX;
     for (const char *n : {"groupBox_seri_port", "groupBox_langune", "groupBox_display", "groupBox_ctrl",
-                          "groupBox_upgrade", "tabWidget_cmd", "timeRangeEdit", "groupBox_cmd1", "groupBox_cmd2",
+                          "groupBox_upgrade", "timeRangeEdit", "groupBox_cmd1", "groupBox_cmd2",
                           "groupBox_modbus_2", "pushButton_mb_reboot", "pushButton_mb_shutdown",
                           "pushButton_modbus_disable", "pushButton_mb_get_version", "pushButton_mb_read_dist_once",
                           "lineEdit_mb_fps", "pushButton_mb_save_config"})
@@ -424,6 +427,11 @@ void tst_window_spine::windowAndForm()
     grid5->getItemPosition(grid5->indexOf(layout), &r, &c, &rs, &cs);
     QCOMPARE(QList<int>({r, c, rs, cs}), QList<int>({1, 0, 1, 1}));
     QVERIFY(QTest::qWaitForWindowExposed(window));
+    // The command tabs are no wider than their captions or pages need.
+    QTabWidget *tabs = ui()->tabWidget_cmd;
+    QCOMPARE(tabs->maximumWidth(), qMax(tabs->minimumSizeHint().width(),
+                                        tabs->tabBar()->sizeHint().width()
+                                            + 2 * tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth)));
     QVERIFY2(probe().chartView()->width() > ui()->tabWidget_cmd->width(),
              qPrintable(QStringLiteral("chart %1, tabs %2").arg(probe().chartView()->width())
                             .arg(ui()->tabWidget_cmd->width())));
