@@ -38,6 +38,17 @@ void MainWindow::on_connectButton_clicked()
     }
 
     qCDebug(lcUi) << serialSelected << baudRate;
+    // The rate is typed: a text that is no number read as 0, and a port
+    // opened at 0 baud (on a terminal: hang up). Only a whole number of at
+    // least 1 opens the port.
+    const QString typed = ui->baudrateComboBox->currentText().trimmed();
+    bool ok = false;
+    const int rate = typed.toInt(&ok, 10);
+    if (typed.isEmpty() || !ok || rate < 1) {
+        showWarning(typed.isEmpty() ? tr("警告：输入不能为空!") : tr("警告：非法输入!"));
+        return;
+    }
+    baudRate = rate;
     if (serialSelected.isEmpty()) {
         showStatus([] { return joinStatus(tr("连接失败!"), tr("未选择串口")); });
         return;

@@ -656,8 +656,8 @@
         <translation>Serial port the sensor is on</translation>
     </message>
     <message>
-        <source>串口波特率（bit/s）</source>
-        <translation>Baud rate of the serial port (bit/s)</translation>
+        <source>串口波特率（bit/s），1~2147483647</source>
+        <translation>Baud rate of the serial port (bit/s), 1 to 2147483647</translation>
     </message>
     <message>
         <source>图表显示的时间范围（秒），1~3600</source>

@@ -656,8 +656,8 @@
         <translation>传感器所在的串口</translation>
     </message>
     <message>
-        <source>串口波特率（bit/s）</source>
-        <translation>串口波特率（bit/s）</translation>
+        <source>串口波特率（bit/s），1~2147483647</source>
+        <translation>串口波特率（bit/s），1~2147483647</translation>
     </message>
     <message>
         <source>图表显示的时间范围（秒），1~3600</source>

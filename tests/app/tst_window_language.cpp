@@ -6,6 +6,7 @@
 #include "modalcatcher.h"
 #include "receiver.h"
 #include "simsensor.h"
+#include "settings_table.h"
 #include "windowprobe.h"
 
 #include <QAbstractButton>
@@ -13,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -126,6 +128,8 @@ private slots:
     void statusTextsReadRight();
     void nothingCutShort_data();
     void nothingCutShort();
+    void inputTooltipsGiveRange_data();
+    void inputTooltipsGiveRange();
 };
 
 void tst_window_language::chineseListsAtStart()
@@ -551,6 +555,56 @@ void tst_window_language::nothingCutShort()
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
     // The chart takes the larger share of the width.
     QVERIFY(probe().chartView()->width() > tabs->width());
+}
+
+// Every field a number is typed into says in its tooltip what the number is
+// and which range is accepted, in either language: for the command fields
+// the range the command carries (the one the input check uses), for the
+// spin boxes their own, for the others the window's.
+void tst_window_language::inputTooltipsGiveRange_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("low");
+    QTest::addColumn<QString>("high");
+    using namespace settingstable;
+    QStringList seen;
+    for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
+        for (int i = 0; i < s->numberCount; ++i) {
+            const Number &n = s->numbers[i];
+            if (seen.contains(QLatin1String(n.control)))
+                continue;
+            seen << QLatin1String(n.control);
+            const QString high = n.hex ? QStringLiteral("0x") + QString::number(n.max, 16).toUpper()
+                                       : QString::number(n.max);
+            QTest::newRow(n.control) << QString::fromLatin1(n.control) << QString::number(n.min) << high;
+        }
+    }
+    QTest::newRow("timeRangeEdit") << "timeRangeEdit" << "1" << "3600";
+    QTest::newRow("baudrateComboBox") << "baudrateComboBox" << "1" << "2147483647";
+    for (const char *spin : {"spinBox_dist_num", "spinBox_mb_dev_addr"})
+        QTest::newRow(spin) << spin << QString() << QString();
+}
+
+void tst_window_language::inputTooltipsGiveRange()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, low);
+    QFETCH(QString, high);
+    QWidget *w = window->findChild<QWidget *>(field);
+    QVERIFY(w);
+    if (auto *spin = qobject_cast<QSpinBox *>(w)) {
+        // A spin box's tooltip says its own range.
+        if (!low.isEmpty()) {
+            QCOMPARE(QString::number(spin->minimum()), low);
+            QCOMPARE(QString::number(spin->maximum()), high);
+        }
+        low = QString::number(spin->minimum());
+        high = QString::number(spin->maximum());
+    }
+    QVERIFY2(w->toolTip().endsWith(low + QStringLiteral("~") + high), qPrintable(w->toolTip()));
+    ui()->radioButton_english->setChecked(true);
+    QVERIFY2(w->toolTip().endsWith(low + QStringLiteral(" to ") + high), qPrintable(w->toolTip()));
+    QVERIFY(!hasCjk(w->toolTip()));
 }
 
 QTEST_MAIN(tst_window_language)
