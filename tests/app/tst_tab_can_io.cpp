@@ -303,15 +303,18 @@ void TstTabCanIo::actions_data()
     QTest::addColumn<QByteArray>("frame");   // empty: nothing may be sent
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("question");
-    QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("yes");   // false: No, or Return on the default button
+    QTest::addColumn<bool>("returnKey");
 
     const QString restore = T("确定恢复出厂设置吗？");
     QTest::newRow("reset") << "pushButton_reset" << hexBytes("5A 04 02 60") << S(T("复位"), T("成功！")) << QString()
-                           << true;
+                           << true << false;
     QTest::newRow("factory") << "pushButton_recover_factory" << hexBytes("5A 04 10 6E")
-                             << S(T("恢复出厂设置"), T("成功！")) << restore << true;
+                             << S(T("恢复出厂设置"), T("成功！")) << restore << true << false;
     QTest::newRow("factory, answered no") << "pushButton_recover_factory" << QByteArray()
-                                          << QStringLiteral("before") << restore << false;
+                                          << QStringLiteral("before") << restore << false << false;
+    QTest::newRow("factory, Return pressed") << "pushButton_recover_factory" << QByteArray()
+                                             << QStringLiteral("before") << restore << false << true;
 }
 
 void TstTabCanIo::actions()
@@ -321,14 +324,18 @@ void TstTabCanIo::actions()
     QFETCH(QString, status);
     QFETCH(QString, question);
     QFETCH(bool, yes);
+    QFETCH(bool, returnKey);
     if (question.isEmpty()) {
         cw.clickAndExpect(button, frame, status);
         return;
     }
     ModalCatcher catcher;
     catcher.answer = yes ? QMessageBox::Yes : QMessageBox::No;
+    catcher.takeDefault = returnKey;
     cw.button(button)->click();
     QCOMPARE(catcher.texts, QStringList{question});
+    // A question that cannot be undone defaults to No.
+    QCOMPARE(catcher.defaults, QList<QMessageBox::StandardButton>{QMessageBox::No});
     cw.checkLanguage(question);
     QCOMPARE(cw.received().toHex(' '), frame.toHex(' '));
     QCOMPARE(cw.status(), status);

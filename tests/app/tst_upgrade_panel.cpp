@@ -111,6 +111,7 @@ private slots:
     void windowKeepsProtocolBounds();
     void imageRefused_data();
     void imageRefused();
+    void confirmationNoSendsNothing_data();
     void confirmationNoSendsNothing();
     void transferOverCan();
     void transferOverSerial();
@@ -361,16 +362,27 @@ void TstUpgradePanel::imageRefused()
     QCOMPARE(cw.sensor.upgradeFramesReceived(), framesBefore);
 }
 
-// Answered no (the default), the question leaves everything as it was.
+// Answered no, or with Return on the default (which is No), the question
+// leaves everything as it was.
+void TstUpgradePanel::confirmationNoSendsNothing_data()
+{
+    QTest::addColumn<bool>("returnKey");
+    QTest::newRow("No") << false;
+    QTest::newRow("Return") << true;
+}
+
 void TstUpgradePanel::confirmationNoSendsNothing()
 {
+    QFETCH(bool, returnKey);
     const QString path = writeImage(QStringLiteral("no.bin"), QByteArray(100, 'n'));
     cw.ui()->lineEdit_image_full_path->setText(path);
     const int framesBefore = cw.sensor.upgradeFramesReceived();
     ModalCatcher catcher;
     catcher.answer = QMessageBox::No;
+    catcher.takeDefault = returnKey;
     cw.ui()->pushButton_upgrade->click();
     QCOMPARE(catcher.texts, QStringList{T("确定升级固件吗？升级过程中请勿断开连接。")});
+    QCOMPARE(catcher.defaults, QList<QMessageBox::StandardButton>{QMessageBox::No});
     QCOMPARE(cw.status(), QStringLiteral("before"));
     expectIdle();
     QVERIFY(cw.worker()->send_cmd_id_save_settings());

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 ModalCatcher::ModalCatcher(QObject *parent) : QObject(parent)
 {
@@ -17,7 +18,10 @@ void ModalCatcher::poll()
         return;
     texts << box->text();
     titles << box->windowTitle();
-    if (QAbstractButton *b = box->button(answer))
+    defaults << (box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton);
+    if (takeDefault && box->defaultButton())
+        box->defaultButton()->click();
+    else if (QAbstractButton *b = box->button(answer))
         b->click();
     else
         box->done(answer);

@@ -19,6 +19,9 @@ public:
     // The button a box is closed with (a question box answered with any
     // other than Yes is a No).
     QMessageBox::StandardButton answer = QMessageBox::Ok;
+    // Closes each box with its default button instead, as Return would.
+    bool takeDefault = false;
+    QList<QMessageBox::StandardButton> defaults;   // each box's default button
 private slots:
     void poll();
 private:
