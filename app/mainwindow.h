@@ -173,6 +173,7 @@ private:
     void setUpgradeFrameLength(unsigned int frame, unsigned int payload);
     void refreshLanguageTexts();
     void fitCommandTabs();
+    void fitTopStrip();
     bool switchLanguage(const QString &fileName);
     QString selectImageFile();
     void showWarning(const QString &text);

@@ -13,7 +13,8 @@
 //   xvfb-run -a -s "-screen 0 1280x1024x24" bench/window_shot OUT.png --window 3600
 //
 // ZN84_SHOT_SIZE=WxH (e.g. 1024x600) takes the picture of a window of that
-// size instead of the full screen.
+// size instead of the full screen; ZN84_SHOT_LANGUAGE=en shows the window in
+// English.
 
 #include "receiver.h"
 #include "simsensor.h"
@@ -101,6 +102,8 @@ int main(int argc, char **argv)
         w.resize(shotSize());
         w.show();
         WindowProbe p(w);
+        if (qEnvironmentVariable("ZN84_SHOT_LANGUAGE") == QLatin1String("en"))
+            p.ui()->radioButton_english->setChecked(true);
         // The operator's choice in the port list.
         p.ui()->serialComboBox->showPopup();
         p.ui()->serialComboBox->hidePopup();

@@ -137,6 +137,7 @@ void MainWindow::refreshLanguageTexts()
     if (lastStatus && !ui->statusBar->currentMessage().isEmpty())
         ui->statusBar->showMessage(lastStatus(), 0);
     fitCommandTabs();
+    fitTopStrip();
     setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));
     axisX->setTitleText(tr("Time") + "(s)");
     axisY->setTitleText(tr("Distance") + "(m)");
@@ -152,4 +153,24 @@ void MainWindow::fitCommandTabs()
     tabs->ensurePolished();
     const int captions = tabs->tabBar()->sizeHint().width() + 2 * tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
     tabs->setMaximumWidth(qMax(tabs->minimumSizeHint().width(), captions));
+}
+
+// The strip along the top keeps its width whether connected or not and
+// whatever the readouts show: the connect button is as wide as its wider
+// caption, each readout as wide as its widest value (655.35 m, the most 16
+// bits of centimetres carry; 11111 frames a second, the line's limit).
+// Otherwise connecting pushed the window past 1024 px in English.
+void MainWindow::fitTopStrip()
+{
+    QPushButton *button = ui->connectButton;
+    const QString shown = button->text();
+    int widest = 0;
+    for (const QString &caption : {tr("连接"), tr("断开")}) {
+        button->setText(caption);
+        widest = qMax(widest, button->sizeHint().width());
+    }
+    button->setText(shown);
+    button->setMinimumWidth(widest);
+    ui->distLabel->setMinimumWidth(ui->distLabel->fontMetrics().horizontalAdvance(QStringLiteral("655.35")));
+    ui->freqLabel->setMinimumWidth(ui->freqLabel->fontMetrics().horizontalAdvance(QStringLiteral("11111")));
 }

@@ -485,23 +485,30 @@ void tst_window_language::statusTextsReadRight()
 // language: every text is shown whole. Each label, button, group box, combo
 // box and tab on every page has at least the size its text asks for (its
 // size hint); Qt would cut it short otherwise. The port chooser holds a
-// simulated sensor's entry, the longest there is.
+// simulated sensor's entry, the longest there is; connected, the readouts
+// show the widest distance and a rate, the button its other caption.
 void tst_window_language::nothingCutShort_data()
 {
     QTest::addColumn<bool>("english");
     QTest::addColumn<bool>("minimum");
-    QTest::newRow("Chinese, 1024 x 600") << false << false;
-    QTest::newRow("Chinese, minimum size") << false << true;
-    QTest::newRow("English, 1024 x 600") << true << false;
-    QTest::newRow("English, minimum size") << true << true;
+    QTest::addColumn<bool>("connected");
+    for (const bool english : {false, true}) {
+        const char *language = english ? "English" : "Chinese";
+        QTest::addRow("%s, 1024 x 600", language) << english << false << false;
+        QTest::addRow("%s, minimum size", language) << english << true << false;
+        QTest::addRow("%s, 1024 x 600, connected", language) << english << false << true;
+        QTest::addRow("%s, minimum size, connected", language) << english << true << true;
+    }
 }
 
 void tst_window_language::nothingCutShort()
 {
     QFETCH(bool, english);
     QFETCH(bool, minimum);
+    QFETCH(bool, connected);
     sim::SimSensor sensor;
-    QVERIFY(sensor.start(10));
+    QVERIFY(sensor.start(100));
+    sensor.setDistanceCm(65535);
     ui()->serialComboBox->showPopup();
     const int entry = ui()->serialComboBox->findData(QString::fromStdString(sensor.linkPath()));
     ui()->serialComboBox->hidePopup();
@@ -511,7 +518,15 @@ void tst_window_language::nothingCutShort()
         ui()->radioButton_english->setChecked(true);
     // The status bar's longest message.
     ui()->connectButton->click();
-    ui()->connectButton->click();
+    if (connected) {
+        QVERIFY(probe().worker()->isPortOpen());
+        QTRY_COMPARE(ui()->distLabel->text(), QString("655.35"));
+        // Some rate (the frames of one second, about 100).
+        QTRY_VERIFY(ui()->freqLabel->text().toInt() > 0);
+    } else {
+        ui()->connectButton->click();
+        QVERIFY(!probe().worker()->isPortOpen());
+    }
 
     window->resize(1024, 600);
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -555,6 +570,7 @@ void tst_window_language::nothingCutShort()
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
     // The chart takes the larger share of the width.
     QVERIFY(probe().chartView()->width() > tabs->width());
+    probe().disconnectAndStop();
 }
 
 // Every field a number is typed into says in its tooltip what the number is

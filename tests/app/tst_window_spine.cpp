@@ -121,7 +121,7 @@ void tst_window_spine::widgetPlacement_data()
         {"tabWidget_cmd", "QTabWidget", "centralWidget", "gridLayout_5", 1, 1, 1, 1},
         {"groupBox_upgrade", "QGroupBox", "tab_upgrade", "gridLayout_14", 0, 0, 1, 1},
         {"label_portname", "QLabel", "groupBox_seri_port", "gridLayout_2", 0, 0, 1, 1},
-        {"serialComboBox", "myCombobox", "groupBox_seri_port", "gridLayout_2", 0, 1, 1, 1},
+        {"serialComboBox", "myCombobox", "groupBox_seri_port", "gridLayout_2", 0, 1, 1, 2},
         {"label_baudrate", "QLabel", "groupBox_seri_port", "gridLayout_2", 1, 0, 1, 1},
         {"baudrateComboBox", "QComboBox", "groupBox_seri_port", "gridLayout_2", 1, 1, 1, 1},
         {"connectButton", "QPushButton", "groupBox_seri_port", "gridLayout_2", 1, 2, 1, 1},
