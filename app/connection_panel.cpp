@@ -5,10 +5,11 @@
 
 #include "log_ui.h"
 
-// The entry shows a description; the port's name is its item data.
-void MainWindow::on_serialComboBox_currentIndexChanged(QString _selectedName)
+// The entry shows a description; the port's name is its item data. (The
+// index signal: the one with the text is gone from Qt 6.)
+void MainWindow::on_serialComboBox_currentIndexChanged(int index)
 {
-    serialSelected = ui->serialComboBox->currentIndex() < 0 ? _selectedName : ui->serialComboBox->currentPort();
+    serialSelected = index < 0 ? QString() : ui->serialComboBox->currentPort();
     showPortToolTip();
 }
 

@@ -272,7 +272,8 @@ void MainWindow::showReadoutStale(bool stale)
     ui->distLabel->setToolTip(stale ? tr("数据已过时：超过1秒未收到测量帧") : tr("最新测量距离（米）"));
 }
 
-void MainWindow::on_spinBox_dist_num_valueChanged(QString arg1)
+// The number signal: the one with the text is gone from Qt 6.
+void MainWindow::on_spinBox_dist_num_valueChanged(int arg1)
 {
-    worker->setDistNum(arg1.toInt(nullptr, 10));
+    worker->setDistNum(arg1);
 }

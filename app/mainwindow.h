@@ -82,7 +82,7 @@ protected:
 
 private slots:
     // Connection panel
-    void on_serialComboBox_currentIndexChanged(QString _selectedName);
+    void on_serialComboBox_currentIndexChanged(int index);
     void on_baudrateComboBox_currentTextChanged(QString arg1);
     void on_connectButton_clicked();
 
@@ -92,7 +92,7 @@ private slots:
     void on_chartClearButton_clicked();
     void slotDisplay(QVector<uint16_t> _dist, int _freq);
     void slotDistUpdate();
-    void on_spinBox_dist_num_valueChanged(QString arg1);
+    void on_spinBox_dist_num_valueChanged(int arg1);
 
     // Recording
     void on_saveButton_clicked();
