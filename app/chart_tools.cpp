@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTimer>
-#include <QToolBar>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -27,15 +26,10 @@
 #include <cmath>
 
 // The chart tools, the readouts of what is on screen and the record format,
-// in a tool bar under the form (the form's own widgets and layouts stay as
-// they are).
+// under the chart (the command tabs beside them reach down to the bottom).
 void MainWindow::setUpChartControls()
 {
-    auto *bar = new QToolBar(this);
-    bar->setObjectName("chartToolBar");
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    auto *panel = new QWidget(bar);
+    auto *panel = new QWidget(this);
     panel->setObjectName("chartToolPanel");
     auto *rows = new QVBoxLayout(panel);
     rows->setContentsMargins(4, 2, 4, 2);
@@ -74,13 +68,16 @@ void MainWindow::setUpChartControls()
     tools->addWidget(yMaxLabel);
     tools->addWidget(yMaxSpin);
     tools->addStretch(1);
+    rows->addLayout(tools);
+    auto *files = new QHBoxLayout;
     recordCsvBox = new QCheckBox(this);
     recordCsvBox->setObjectName("recordCsvCheckBox");
-    tools->addWidget(recordCsvBox);
-    tools->addWidget(exportImageButton);
-    tools->addWidget(exportCsvButton);
-    tools->addWidget(openRecordingButton);
-    rows->addLayout(tools);
+    files->addWidget(recordCsvBox);
+    files->addWidget(exportImageButton);
+    files->addWidget(exportCsvButton);
+    files->addWidget(openRecordingButton);
+    files->addStretch(1);
+    rows->addLayout(files);
 
     auto *readouts = new QHBoxLayout;
     statsLabel = new QLabel(this);
@@ -91,8 +88,9 @@ void MainWindow::setUpChartControls()
     readouts->addWidget(statsLabel, 1);
     readouts->addWidget(hoverLabel);
     rows->addLayout(readouts);
-    bar->addWidget(panel);
-    addToolBar(Qt::BottomToolBarArea, bar);
+    // Rows 2 and 3 of the form's grid are kept for these and the link's
+    // panel, under the chart; the command tabs reach down beside them.
+    ui->gridLayout_5->addWidget(panel, 2, 0);
 
     hoverMark = new QGraphicsEllipseItem(-4, -4, 8, 8, chart);
     hoverMark->setPen(QPen(Qt::red, 1.5));
@@ -390,15 +388,17 @@ ChartStats MainWindow::visibleStats() const
 void MainWindow::updateStatistics()
 {
     const ChartStats s = visibleStats();
+    // Two lines: the column under the chart is narrow on a small panel.
     QString text = tr("点数") + QString(" %1").arg(s.count);
+    QString second;
     if (s.count > 0) {
         const auto metres = [](double v, int decimals) { return QString::number(v, 'f', decimals); };
         text += "  " + tr("最小") + " " + metres(s.min, 2) + "  " + tr("最大") + " " + metres(s.max, 2) + "  "
-                + tr("峰峰值") + " " + metres(s.peakToPeak(), 2) + "  " + tr("平均") + " " + metres(s.mean, 4)
-                + "  " + tr("标准差") + " " + metres(s.stdDev, 4) + " m";
+                + tr("峰峰值") + " " + metres(s.peakToPeak(), 2);
+        second = tr("平均") + " " + metres(s.mean, 4) + "  " + tr("标准差") + " " + metres(s.stdDev, 4) + " m  ";
     }
-    text += "  " + tr("帧率") + " " + ui->freqLabel->text() + " Hz";
-    statsLabel->setText(text);
+    second += tr("帧率") + " " + ui->freqLabel->text() + " Hz";
+    statsLabel->setText(text + "\n" + second);
 }
 
 // The chart as on screen.
@@ -433,7 +433,8 @@ void MainWindow::exportImageClicked()
     const QString path = chooseSaveFile(tr("导出图片"), tr("PNG图片") + " (*.png)");
     if (path.isEmpty())
         return;
-    showStatus(joinStatus(tr("导出图片"), exportChartImage(path) ? tr("成功！") : tr("失败！")));
+    const bool ok = exportChartImage(path);
+    showStatus([ok] { return joinStatus(tr("导出图片"), ok ? tr("成功！") : tr("失败！")); });
 }
 
 void MainWindow::exportCsvClicked()
@@ -441,7 +442,8 @@ void MainWindow::exportCsvClicked()
     const QString path = chooseSaveFile(tr("导出CSV"), tr("CSV文件") + " (*.csv)");
     if (path.isEmpty())
         return;
-    showStatus(joinStatus(tr("导出CSV"), exportVisibleCsv(path) ? tr("成功！") : tr("失败！")));
+    const bool ok = exportVisibleCsv(path);
+    showStatus([ok] { return joinStatus(tr("导出CSV"), ok ? tr("成功！") : tr("失败！")); });
 }
 
 // A recording of either format shown in the chart as a frozen picture (as
@@ -452,7 +454,7 @@ bool MainWindow::openRecording(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        showStatus(tr("打开录制文件失败!"));
+        showStatus([] { return tr("打开录制文件失败!"); });
         return false;
     }
     const QByteArray data = file.readAll();
@@ -483,12 +485,13 @@ bool MainWindow::openRecording(const QString &path)
     showCurve(liveChart.frozenCurve(range, plotWidth()), range);
     updateStatistics();
 
-    QString status = tr("回放") + " " + QFileInfo(path).fileName() + ": " + QString::number(replay.lines - replay.badLines)
-            + " " + tr("个读数");
-    if (replay.badLines > 0)
-        status += ", " + tr("第%1行无法读取").arg(replay.firstBadLine)
-                + (replay.badLines > 1 ? " " + tr("(共%1行)").arg(replay.badLines) : QString());
-    showStatus(status);
+    showStatus([name = QFileInfo(path).fileName(), good = replay.lines - replay.badLines,
+                bad = replay.badLines, firstBad = replay.firstBadLine] {
+        QString status = tr("回放") + " " + name + ": " + QString::number(good) + " " + tr("个读数");
+        if (bad > 0)
+            status += ", " + tr("第%1行无法读取").arg(firstBad) + (bad > 1 ? " " + tr("(共%1行)").arg(bad) : QString());
+        return status;
+    });
     return true;
 }
 

@@ -4,11 +4,21 @@
 #include "link_panel.h"
 #include "receiver.h"
 
-#include <QDebug>
+#include "log_ui.h"
 
-void MainWindow::on_serialComboBox_currentIndexChanged(QString _selectedName)
+// The entry shows a description; the port's name is its item data. (The
+// index signal: the one with the text is gone from Qt 6.)
+void MainWindow::on_serialComboBox_currentIndexChanged(int index)
 {
-    serialSelected = _selectedName;
+    serialSelected = index < 0 ? QString() : ui->serialComboBox->currentPort();
+    showPortToolTip();
+}
+
+// The chosen port's full path; with none chosen, what the box is for.
+void MainWindow::showPortToolTip()
+{
+    const QString path = ui->serialComboBox->currentData(Qt::ToolTipRole).toString();
+    ui->serialComboBox->setToolTip(path.isEmpty() ? tr("传感器所在的串口") : path);
 }
 
 void MainWindow::on_baudrateComboBox_currentTextChanged(QString arg1)
@@ -24,34 +34,51 @@ void MainWindow::on_connectButton_clicked()
 {
     if (worker->isPortOpen() || ui->tabWidget_cmd->isEnabled()) {
         worker->closePort();
-        showStatus(tr("断开成功"));
-        ui->connectButton->setText(tr("连接"));
-        ui->serialComboBox->setEnabled(true);
-        ui->baudrateComboBox->setEnabled(true);
-        ui->groupBox_upgrade->setEnabled(false);
-        ui->groupBox_ctrl->setEnabled(false);
-        ui->tabWidget_cmd->setEnabled(false);
-        ui->groupBox_langune->setEnabled(true);
+        showStatus([] { return tr("断开成功"); });
+        showConnected(false);
         linkPanel->disconnected();
         return;
     }
 
-    qDebug() << serialSelected << baudRate;
+    qCDebug(lcUi) << serialSelected << baudRate;
+    // The rate is typed: a text that is no number read as 0, and a port
+    // opened at 0 baud (on a terminal: hang up). Only a whole number of at
+    // least 1 opens the port.
+    const QString typed = ui->baudrateComboBox->currentText().trimmed();
+    bool ok = false;
+    const int rate = typed.toInt(&ok, 10);
+    if (typed.isEmpty() || !ok || rate < 1) {
+        showWarning(typed.isEmpty() ? tr("警告：输入不能为空!") : tr("警告：非法输入!"));
+        return;
+    }
+    baudRate = rate;
+    if (serialSelected.isEmpty()) {
+        showStatus([] { return joinStatus(tr("连接失败!"), tr("未选择串口")); });
+        return;
+    }
     if (!worker->openPort(serialSelected, baudRate)) {
-        showStatus(LinkPanel::failureText(tr("连接失败!"), worker->lastOpenFailure()));
+        const OpenFailure why = worker->lastOpenFailure();
+        showStatus([why] { return LinkPanel::failureText(tr("连接失败!"), why); });
         return;
     }
     // The port and the rate follow the text after one blank in any language.
-    showStatus(tr("连接成功 ").trimmed() + QLatin1Char(' ') + serialSelected + QLatin1Char(' ')
-               + QString::number(baudRate));
-    ui->connectButton->setText(tr("断开"));
-    ui->serialComboBox->setEnabled(false);
-    ui->baudrateComboBox->setEnabled(false);
-    ui->groupBox_upgrade->setEnabled(true);
-    ui->groupBox_ctrl->setEnabled(true);
-    ui->tabWidget_cmd->setEnabled(true);
+    showStatus([port = serialSelected, rate = baudRate] {
+        return tr("连接成功 ").trimmed() + QLatin1Char(' ') + port + QLatin1Char(' ') + QString::number(rate);
+    });
+    showConnected(true);
     resetLiveDisplay();
     linkPanel->connected();
-    // The language cannot change while connected.
-    ui->groupBox_langune->setEnabled(false);
+}
+
+// While connected the port and its rate are fixed, the commands offered, and
+// the language cannot change.
+void MainWindow::showConnected(bool connected)
+{
+    ui->connectButton->setText(connected ? tr("断开") : tr("连接"));
+    ui->serialComboBox->setEnabled(!connected);
+    ui->baudrateComboBox->setEnabled(!connected);
+    ui->groupBox_upgrade->setEnabled(connected);
+    ui->groupBox_ctrl->setEnabled(connected);
+    ui->tabWidget_cmd->setEnabled(connected);
+    ui->groupBox_langune->setEnabled(!connected);
 }

@@ -10,10 +10,10 @@
 
 #include <QCheckBox>
 #include <QDockWidget>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 enum HealthRow { Good, Bad, Stray, Resync };
@@ -49,30 +49,37 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
     showTraffic->setObjectName(QStringLiteral("pushButton_show_traffic"));
     showTraffic->setCheckable(true);
 
-    // One caption and value a row: the column beside the readouts is narrow.
-    auto *grid = new QGridLayout(this);
-    grid->setVerticalSpacing(2);
-    grid->setContentsMargins(6, 6, 6, 6);
-    grid->addWidget(autoReconnect, 0, 0, 1, 2);
-    grid->addWidget(reconnectCaption, 1, 0);
-    grid->addWidget(reconnectValue, 1, 1);
+    // Under the chart, beside its statistics: two rows, so that the window
+    // still fits a 1024 x 600 panel.
+    auto *rows = new QVBoxLayout(this);
+    rows->setSpacing(2);
+    rows->setContentsMargins(6, 2, 6, 2);
+    auto *top = new QHBoxLayout;
+    top->addWidget(autoReconnect);
+    top->addSpacing(8);
+    top->addWidget(reconnectCaption);
+    top->addWidget(reconnectValue);
+    top->addStretch(1);
+    top->addWidget(findButton);
+    top->addWidget(showTraffic);
+    rows->addLayout(top);
+    auto *health = new QHBoxLayout;
     for (int i = 0; i < 4; ++i) {
-        grid->addWidget(healthCaption[i], 2 + i, 0);
-        grid->addWidget(healthValue[i], 2 + i, 1);
+        if (i > 0)
+            health->addSpacing(12);
+        health->addWidget(healthCaption[i]);
+        health->addWidget(healthValue[i]);
     }
+    health->addStretch(1);
+    rows->addLayout(health);
     poorLine->setWordWrap(true);
     state->setWordWrap(true);
-    grid->addWidget(poorLine, 6, 0, 1, 2);
-    grid->addWidget(state, 7, 0, 1, 2);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(findButton);
-    buttons->addWidget(showTraffic);
-    grid->addLayout(buttons, 8, 0, 1, 2);
-    grid->setColumnStretch(0, 1);
+    rows->addWidget(poorLine);
+    rows->addWidget(state);
+    window->ui->gridLayout_5->addWidget(this, 3, 0);
 
-    // Beside the readouts; the traffic view docked under the window's
-    // panels (it can float), hidden until asked for.
-    window->ui->gridLayout_3->addWidget(this, 2, 0, 1, 3);
+    // The traffic view docked under the window's panels (it can float),
+    // hidden until asked for.
     trafficDock = new QDockWidget(window);
     trafficDock->setObjectName(QStringLiteral("dockWidget_traffic"));
     traffic = new TrafficPanel(trafficDock);
@@ -189,8 +196,9 @@ void LinkPanel::onReconnected(int count)
     }
     showCounts();
     setState(QString());
-    window->showStatus(tr("已重新连接") + QLatin1Char(' ') + window->serialSelected + QLatin1Char(' ')
-                       + QString::number(window->baudRate));
+    window->showStatus([port = window->serialSelected, rate = window->baudRate] {
+        return tr("已重新连接") + QLatin1Char(' ') + port + QLatin1Char(' ') + QString::number(rate);
+    });
 }
 
 void LinkPanel::onReconnectStopped()

@@ -43,25 +43,32 @@ void MainWindow::on_timeRangeEdit_editingFinished()
     if (timeRangeBoxOpen)
         return;
     bool ok = false;
-    const int value = ui->timeRangeEdit->text().toInt(&ok, 10);
-    if (!ok) {
-        timeRangeBoxOpen = true;
-        QMessageBox box;
-        box.setIcon(QMessageBox::Information);
-        box.setWindowTitle(tr("Input error"));
-        box.setText(tr("Please input valid time range!"));
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setStyleSheet("QLabel{ font:14px }");
-        box.exec();
-        timeRangeBoxOpen = false;
+    const int value = ui->timeRangeEdit->text().trimmed().toInt(&ok, 10);
+    if (ok && setTimeRange(value))
         return;
-    }
-    if (value > 3600) {
-        timeRange = 3600;
-        ui->timeRangeEdit->setText("3600");
-    } else {
-        timeRange = value;
-    }
+    // Refused: the field shows the range still in use.
+    ui->timeRangeEdit->setText(QString::number(timeRange));
+    timeRangeBoxOpen = true;
+    QMessageBox box;
+    box.setIcon(QMessageBox::Information);
+    box.setWindowTitle(tr("Input error"));
+    box.setText(tr("Please input valid time range!"));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setStyleSheet("QLabel{ font:14px }");
+    box.exec();
+    timeRangeBoxOpen = false;
+}
+
+// A window of less than a second shows nothing useful (at 0 the chart went
+// blank): refused. More than an hour is cut to an hour. The field always
+// shows the range in use.
+bool MainWindow::setTimeRange(int seconds)
+{
+    if (seconds < 1)
+        return false;
+    timeRange = qMin(seconds, 3600);
+    ui->timeRangeEdit->setText(QString::number(timeRange));
+    return true;
 }
 
 void MainWindow::on_suspendButton_clicked()
@@ -113,12 +120,16 @@ void MainWindow::resetLiveDisplay()
     showCurve(QVector<QPointF>(), 10);
     currentDistance = 0.0;
     latestRate = 0;
+    lastBatchClock.start();
+    showReadoutStale(false);
 }
 
 // One batch: the model decimates it into its time window; the chart takes
 // the newest picture at its next refresh.
 void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
 {
+    if (!_dist.isEmpty())
+        lastBatchClock.start();
     // Every distance that reaches the window is recorded, also those of the
     // first second after a connect, which still carry a rate of 0.
     if (recording)
@@ -351,9 +362,22 @@ void MainWindow::slotDistUpdate()
     ui->freqLabel->setText(QString::number(shownRate));
     latestRate = 0;
     updateStatistics();
+    showReadoutStale(!lastBatchClock.isValid() || lastBatchClock.elapsed() > kStaleAfterMs);
 }
 
-void MainWindow::on_spinBox_dist_num_valueChanged(QString arg1)
+// The last distance stays in the readout, greyed, with a tooltip that says
+// it is old: a reading that stopped must not pass for a current one.
+void MainWindow::showReadoutStale(bool stale)
 {
-    worker->setDistNum(arg1.toInt(nullptr, 10));
+    if (ui->distLabel->property("stale").toBool() == stale && !ui->distLabel->toolTip().isEmpty())
+        return;
+    ui->distLabel->setProperty("stale", stale);
+    ui->distLabel->setEnabled(!stale);
+    ui->distLabel->setToolTip(stale ? tr("数据已过时：超过1秒未收到测量帧") : tr("最新测量距离（米）"));
+}
+
+// The number signal: the one with the text is gone from Qt 6.
+void MainWindow::on_spinBox_dist_num_valueChanged(int arg1)
+{
+    worker->setDistNum(arg1);
 }

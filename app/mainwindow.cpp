@@ -3,13 +3,13 @@
 
 #include "cross_thread.h"
 #include "link_panel.h"
+#include "log_ui.h"
 #include "receiver.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDebug>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QSerialPort>
@@ -48,17 +48,13 @@ MainWindow::MainWindow(QWidget *parent)
       shownRevision(0)
 {
     ui->setupUi(this);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    connect(ui->serialComboBox, &QComboBox::currentTextChanged, this,
-            &MainWindow::on_serialComboBox_currentIndexChanged);
-    connect(ui->spinBox_dist_num, &QSpinBox::textChanged, this, &MainWindow::on_spinBox_dist_num_valueChanged);
-#endif
 
-    qDebug() << "main thread ID: " << QThread::currentThreadId();
+    qCDebug(lcUi) << "main thread ID: " << QThread::currentThreadId();
 
     worker = new receiver();
     workerThread = new QThread();
-    updateTimer = new QTimer();
+    updateTimer = new QTimer(this);
+    updateTimer->setObjectName(QStringLiteral("updateTimer"));
 
     worker->moveToThread(workerThread);
     worker->serialPort->moveToThread(workerThread);
@@ -67,10 +63,12 @@ MainWindow::MainWindow(QWidget *parent)
     connectAcrossThreads(worker, &receiver::signalDistance, this, &MainWindow::slotDisplay);
     connectAcrossThreads(worker, &receiver::sigUpdateProcessbar, this, &MainWindow::slotUpdateProcessbar);
     connect(updateTimer, &QTimer::timeout, this, &MainWindow::slotDistUpdate);
+    connectAcrossThreads(worker, &receiver::signalUpgradeFailed, this, &MainWindow::slotUpgradeFailed);
     connectAcrossThreads(worker, &receiver::signalUpgradeResult, this, &MainWindow::slotUpgradeResult);
 
     chart = new QChart();
     chartView = new QChartView(chart);
+    chartView->setObjectName(QStringLiteral("chartView"));
     chartView->setRubberBand(QChartView::RectangleRubberBand);
     series = new QLineSeries();
     chart->addSeries(series);
@@ -82,7 +80,7 @@ MainWindow::MainWindow(QWidget *parent)
     // with OpenGL against 16.6 % without, at 20 pictures a second
     // (docs/performance.md).
     series->setUseOpenGL(false);
-    qDebug() << "enable OpenGL:" << series->useOpenGL();
+    qCDebug(lcUi) << "enable OpenGL:" << series->useOpenGL();
 
     axisX = new QValueAxis();
     setAxis(axisX, 0, 10);
@@ -103,11 +101,14 @@ MainWindow::MainWindow(QWidget *parent)
     linkPanel = new LinkPanel(this);
 
     chartRefreshTimer = new QTimer(this);
+    chartRefreshTimer->setObjectName(QStringLiteral("chartRefreshTimer"));
     chartRefreshTimer->setSingleShot(true);
     connect(chartRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshChart);
     connect(chart, &QChart::plotAreaChanged, this, &MainWindow::chartPlotAreaChanged);
     setUpChartTools();
     setUpChartControls();
+    // Every tab's caption in full, in either language: no scroll buttons.
+    ui->tabWidget_cmd->setUsesScrollButtons(false);
 
     workerThread->start();
     updateTimer->start(200);
@@ -137,12 +138,15 @@ MainWindow::MainWindow(QWidget *parent)
     upgrade_frame_length = 255;
     upgrade_payload_length = 249;
     ui->radioButton_upgrade_serial->setChecked(true);
+    ui->pushButton_upgrade_cancel->setEnabled(false);
 
     ui->progressBar->setRange(0, 100);
     ui->progressBar->setMinimum(0);
     ui->progressBar->setMaximum(100);
 
     latestRate = 0;
+
+    restoreSettings();
 }
 
 MainWindow::~MainWindow()
@@ -178,18 +182,20 @@ void MainWindow::shutdownWorker()
     worker->runInWorkerThread([this] { worker->freqTimer->stop(); });
     workerThread->quit();
     if (!workerThread->wait(5000))
-        qDebug() << "MainWindow::shutdownWorker: worker thread did not stop";
+        qCDebug(lcUi) << "MainWindow::shutdownWorker: worker thread did not stop";
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    saveSettings();
     shutdownWorker();
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::showStatus(const QString &text)
+void MainWindow::showStatus(StatusText compose)
 {
-    ui->statusBar->showMessage(text, 0);
+    lastStatus = std::move(compose);
+    ui->statusBar->showMessage(lastStatus(), 0);
 }
 
 void MainWindow::showWarning(const QString &text)
@@ -199,9 +205,18 @@ void MainWindow::showWarning(const QString &text)
     box.exec();
 }
 
-void MainWindow::showOutcome(const QString &prefix, bool ok)
+// A question the operator answers before something that cannot be undone;
+// No unless Yes is chosen.
+bool MainWindow::confirm(const QString &question)
 {
-    showStatus(joinStatus(prefix, ok ? tr("成功！") : tr("失败！")));
+    QMessageBox box(QMessageBox::Question, windowTitle(), question, QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void MainWindow::showOutcome(StatusText prefix, bool ok)
+{
+    showStatus([prefix, ok] { return joinStatus(prefix(), ok ? tr("成功！") : tr("失败！")); });
 }
 
 // Status texts are built from pieces: a prefix, sometimes a value, and the

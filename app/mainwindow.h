@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "chart_model.h"
+#include "receiver.h"
 #include "record_format.h"
 
 #include <QtCharts/QChartGlobal>
@@ -45,8 +46,13 @@ class QPushButton;
 class QThread;
 class QTimer;
 class QTranslator;
-class receiver;
 class LinkPanel;
+
+namespace settingstable {
+struct Reading;
+struct Setting;
+struct Values;
+}
 
 namespace Ui {
 class MainWindow;
@@ -68,26 +74,57 @@ public:
     // cleared), read-only.
     const ChartModel &chartModel() const { return liveChart; }
 
+    // The window's state, read-only, for tools and tests.
+    receiver *linkWorker() const { return worker; }
+    QString selectedPort() const { return serialSelected; }
+    int selectedBaudRate() const { return baudRate; }
+    int timeRangeInUse() const { return timeRange; }
+    double shownDistance() const { return currentDistance; }
+    int latestFrameRate() const { return latestRate; }
+    QVector<unsigned int> recentFrameRates() const { return rateHistory; }
+    bool isRecording() const { return recording; }
+    QString recordFileName() const { return recordFile.fileName(); }
+    QString recordFolder() const { return dataPath; }
+    unsigned int upgradeFrameLength() const { return upgrade_frame_length; }
+    unsigned int upgradePayloadLength() const { return upgrade_payload_length; }
+
+    // The chart's time range in seconds, as the operator sets it in the
+    // time-range field; false (nothing changed) when it is refused.
+    bool setTimeRange(int seconds);
+
+    // The clock record files are named after (the wall clock by default).
+    void setRecordClock(std::function<QDateTime()> clock) { recordClock = std::move(clock); }
+
+    // What tests and tools driving the window replace: the steady clock the
+    // chart's refresh decision reads (milliseconds); the dialogs of the chart
+    // tools: where to save an export, which recording to replay and the line
+    // rate of a plain one (suggested from its name and last write). An empty
+    // name or a rate of 0 cancels.
+    std::function<qint64()> chartClock;
+    std::function<QString(const QString &caption, const QString &filter)> chooseSaveFile;
+    std::function<QString(const QString &caption, const QString &filter)> chooseOpenFile;
+    std::function<int(int suggested)> askReplayRate;
+
+    // The chart tools: a zoom that holds (until "back to live"), statistics
+    // of what is on screen, the replay of a recording, the record format.
+    bool isZoomed() const { return zoomed; }
+    void zoomTo(double min, double max);
+    ChartStats visibleStats() const;
+    bool openRecording(const QString &path);
+    recordformat::Format recordingFormat() const { return recordFormat; }
+    // Draws the curve's points (curve_item.h).
+    const CurveItem *chartCurve() const { return curveItem; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     // The chart's mouse: wheel zoom and pan of the time axis, the value
     // under the cursor.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-private:
-    // Qt 6 has no signals that carry the text of a combo box's new entry or a
-    // spin box's new value: these two are connected by hand to the signals
-    // that do (and kept out of the slots, which the form connects by name).
-    void on_serialComboBox_currentIndexChanged(QString _selectedName);
-    void on_spinBox_dist_num_valueChanged(QString arg1);
-#endif
 
 private slots:
     // Connection panel
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    void on_serialComboBox_currentIndexChanged(QString _selectedName);
-#endif
+    void on_serialComboBox_currentIndexChanged(int index);
     void on_baudrateComboBox_currentTextChanged(QString arg1);
     void on_connectButton_clicked();
 
@@ -97,9 +134,7 @@ private slots:
     void on_chartClearButton_clicked();
     void slotDisplay(QVector<uint16_t> _dist, int _freq);
     void slotDistUpdate();
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    void on_spinBox_dist_num_valueChanged(QString arg1);
-#endif
+    void on_spinBox_dist_num_valueChanged(int arg1);
 
     // Recording
     void on_saveButton_clicked();
@@ -153,30 +188,60 @@ private slots:
     void on_pushButton_browse_clicked();
     void on_radioButton_upgrade_serial_toggled(bool checked);
     void on_radioButton_upgrade_can_toggled(bool checked);
+    void on_pushButton_upgrade_cancel_clicked();
     void slotUpdateProcessbar(float value);
+    void slotUpgradeFailed(receiver::UpgradeFailure reason, unsigned int frame);
     void slotUpgradeResult(bool result);
 
 private:
+    // Command pages on the settings table (table_commands.cpp)
+    void fillChoiceCombos();
+    void runTableButton(const QObject *button);
+    void runSetting(const settingstable::Setting &s);
+    bool readSettingValues(const settingstable::Setting &s, settingstable::Values &values, QString &typed);
+    void refuseInput(const settingstable::Setting &s, bool empty);
+    void runReading(const settingstable::Reading &r);
+    uint8_t modbusAddress() const;
+
+    bool confirm(const QString &question);
+    void showConnected(bool connected);
+    void showPortToolTip();
+    // The operator's last choices (window_settings.cpp).
+    void restoreSettings();
+    void saveSettings() const;
+    void showUpgrading(bool running);
+    bool imageRefused(const QString &path, receiver::UpgradeFailure &reason) const;
+    QString upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const;
+    void setUpgradeFrameLength(unsigned int frame, unsigned int payload);
     void refreshLanguageTexts();
+    void fitCommandTabs();
+    void fitTopStrip();
     bool switchLanguage(const QString &fileName);
     QString selectImageFile();
     void showWarning(const QString &text);
-    void showStatus(const QString &text);
-    void showOutcome(const QString &prefix, bool ok);
+    // A status text is kept as the way to compose it, so that a language
+    // switch can show the last one again in the new language.
+    using StatusText = std::function<QString()>;
+    void showStatus(StatusText compose);
+    void showOutcome(StatusText prefix, bool ok);
     static QString joinStatus(const QString &head, const QString &tail);
 
-    // Live display (live_display.cpp)
-    void resetLiveDisplay();
-    int chartRefreshInterval() const;
-    bool chartRefreshPending() const;
+    // Live display (live_display.cpp). Tests reach the marked ones through
+    // the meta-object (QMetaObject::invokeMethod).
+    Q_INVOKABLE void resetLiveDisplay();
+    Q_INVOKABLE int chartRefreshInterval() const;
+    Q_INVOKABLE bool chartRefreshPending() const;
     void scheduleChartRefresh();
-    void refreshChart();
+    Q_INVOKABLE void refreshChart();
+    // Forgets when the chart was last refreshed, as after a quiet spell.
+    Q_INVOKABLE void forgetChartRefresh() { lastChartRefresh = -1; }
     void cancelChartRefresh();
     void showCurve(const QVector<QPointF> &points, double range);
     void drawCurve(const QVector<QPointF> &points, double range);
     void setUpChartTools();
     double plotWidth() const;
     void setAxis(QValueAxis *axis, double min, double max);
+    void showReadoutStale(bool stale);
     void chartPlotAreaChanged();
     double alignedAxisStart(double start, double range, double width, int count) const;
     void applyYAxis(double dataMax);
@@ -186,7 +251,6 @@ private:
     // the value under the cursor, statistics of what is on screen, export.
     void setUpChartControls();
     void retranslateChartControls();
-    void zoomTo(double min, double max);
     void chartXRangeChanged(double min, double max);
     void showZoomedChart(bool force);
     void backToLive();
@@ -194,19 +258,16 @@ private:
     void updateHover();
     void hideHover();
     void updateStatistics();
-    ChartStats visibleStats() const;
     bool exportChartImage(const QString &path);
     bool exportVisibleCsv(const QString &path);
     void exportImageClicked();
     void exportCsvClicked();
-    bool openRecording(const QString &path);
     void openRecordingClicked();
 
     // Recording (recording.cpp)
     bool openRecordFile(const QString &stamp);
     void writeRecordLines(const QVector<uint16_t> &dist, int freq);
 
-    friend class WindowProbe; // tests reach the window's state through it
     friend class LinkPanel;   // the link's panel (app/link_panel.cpp) drives the connection
 
     LinkPanel *linkPanel = nullptr;
@@ -239,6 +300,12 @@ private:
     int timeRange;
     unsigned int upgrade_frame_length;
     unsigned int upgrade_payload_length;
+    bool upgradeRunning = false;
+    // Why the transfer under way failed, once the worker said so.
+    bool upgradeFailed = false;
+    receiver::UpgradeFailure upgradeFailureReason = receiver::UpgradeFailure::Cancelled;
+    unsigned int upgradeFailureFrame = 0;
+    StatusText lastStatus;    // how the status bar's message was composed
     QTranslator *translator;
     QVector<unsigned int> rateHistory;
     int rateHistoryPos;
@@ -248,10 +315,14 @@ private:
     // At a fast line the batches come far more often than a screen can show
     // them: the chart takes the newest picture at most once per refresh
     // interval; a batch that comes after a quiet spell is shown at once.
+    // Since the last batch with frames; after a second without one the
+    // readouts say their value is old.
+    QElapsedTimer lastBatchClock;
+    static constexpr int kStaleAfterMs = 1000;
+
     QTimer *chartRefreshTimer;
     // Milliseconds on a steady clock (tests set it), and when the chart last
     // took a picture (-1: not since a quiet spell).
-    std::function<qint64()> chartClock;
     qint64 lastChartRefresh = -1;
     quint64 shownRevision;    // the model's revision the live chart shows
     CurveItem *curveItem = nullptr;  // draws the series' points (curve_item.h)
@@ -294,13 +365,6 @@ private:
     QLabel *statsLabel = nullptr;
     QCheckBox *recordCsvBox = nullptr;
     QGraphicsEllipseItem *hoverMark = nullptr;
-    // Asks where to save an export (a file dialog; tests set it). An empty
-    // name cancels.
-    std::function<QString(const QString &caption, const QString &filter)> chooseSaveFile;
-    // Asks which recording to replay, and the line rate of a plain one
-    // (suggested: from its name and last write; 0 cancels). Tests set them.
-    std::function<QString(const QString &caption, const QString &filter)> chooseOpenFile;
-    std::function<int(int suggested)> askReplayRate;
 };
 
 #endif // MAINWINDOW_H

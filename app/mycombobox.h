@@ -4,7 +4,10 @@
 #include <QComboBox>
 
 // Port chooser: rebuilds its list from the ports present on the system each
-// time it is opened, so that adapters plugged in after start-up show up.
+// time it is opened, so that adapters plugged in after start-up show up. An
+// entry shows the port's description where the system gives one; its item
+// data is the name openPort takes, its tooltip the full path. The chosen port
+// stays chosen across a rebuild while it is still there.
 class myCombobox : public QComboBox
 {
     Q_OBJECT
@@ -13,6 +16,12 @@ public:
     explicit myCombobox(QWidget *parent = nullptr);
 
     void showPopup() override;
+
+    // Rebuilds the list (what opening it does).
+    void refreshPorts();
+    // The port name of the current entry (what openPort takes); empty when
+    // none is chosen.
+    QString currentPort() const;
 
     // Port names in list order: the system's serial ports, then any running
     // simulated sensors (full paths of their links).

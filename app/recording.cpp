@@ -23,7 +23,7 @@ void MainWindow::on_saveButton_clicked()
     if (!dataDir.exists(dataPath))
         dataDir.mkpath(dataPath);
     if (!openRecordFile(now.toString("yyyyMMdd_HHmmss"))) {
-        showStatus(tr("打开录制文件失败!"));
+        showStatus([] { return tr("打开录制文件失败!"); });
         return;
     }
     recordStream.setDevice(&recordFile);

@@ -1,12 +1,17 @@
-// Firmware upgrade panel: link choice (frame length), image file choice, start
-// of the transfer, and the progress and outcome reported by the worker.
+// Firmware upgrade panel: link choice (frame length), image file choice, the
+// transfer's start (after a confirmation) and cancel, and the progress and
+// outcome reported by the worker, with the reason of a failure. While a
+// transfer runs, nothing else can be sent or the port closed.
 
 #include "mainwindow.h"
 #include "receiver.h"
 #include "ui_mainwindow.h"
 
-#include <QDebug>
+#include "log_ui.h"
+#include "upgrade_frame.h"
+
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStringList>
 #include <cmath>
 
@@ -17,10 +22,65 @@ void MainWindow::on_pushButton_upgrade_clicked()
         showWarning(tr("警告：文件路径不能为空！"));
         return;
     }
+    // What the worker would refuse is refused here, before the question.
+    receiver::UpgradeFailure refusal = receiver::UpgradeFailure::FileMissing;
+    if (imageRefused(path, refusal)) {
+        showStatus([this, refusal] { return joinStatus(tr("升级失败！"), upgradeFailureText(refusal, 0)); });
+        return;
+    }
+    if (!confirm(tr("确定升级固件吗？升级过程中请勿断开连接。")))
+        return;
     // No value shown until the transfer reports its first progress point.
     ui->progressBar->reset();
-    showStatus(tr("正在升级..."));
+    showStatus([] { return tr("正在升级..."); });
+    showUpgrading(true);
     worker->upgrade(path, upgrade_frame_length);
+}
+
+void MainWindow::on_pushButton_upgrade_cancel_clicked()
+{
+    qCDebug(lcUi) << "upgrade cancelled by the operator";
+    worker->cancelUpgrade();
+}
+
+// Whether the image at `path` cannot be sent over the chosen link, and why.
+bool MainWindow::imageRefused(const QString &path, receiver::UpgradeFailure &reason) const
+{
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        reason = receiver::UpgradeFailure::FileMissing;
+    else if (!info.isReadable())
+        reason = receiver::UpgradeFailure::FileUnreadable;
+    else if (info.size() == 0)
+        reason = receiver::UpgradeFailure::FileEmpty;
+    else if (!upgradeframe::refusalReason(info.size(), upgrade_frame_length).isEmpty())
+        reason = receiver::UpgradeFailure::FileTooLarge;
+    else
+        return false;
+    return true;
+}
+
+QString MainWindow::upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const
+{
+    switch (reason) {
+    case receiver::UpgradeFailure::FileMissing:
+        return tr("文件不存在或不是普通文件");
+    case receiver::UpgradeFailure::FileUnreadable:
+        return tr("文件无法读取");
+    case receiver::UpgradeFailure::FileEmpty:
+        return tr("文件为空");
+    case receiver::UpgradeFailure::FileTooLarge:
+        return tr("文件过大");
+    case receiver::UpgradeFailure::PortClosed:
+        return tr("串口未打开");
+    case receiver::UpgradeFailure::NoAcknowledgement:
+        return tr("第%1帧无应答").arg(frame);
+    case receiver::UpgradeFailure::PortLost:
+        return tr("串口断开");
+    case receiver::UpgradeFailure::Cancelled:
+        return tr("已取消");
+    }
+    return QString();
 }
 
 void MainWindow::on_pushButton_browse_clicked()
@@ -42,22 +102,42 @@ QString MainWindow::selectImageFile()
     return QString();
 }
 
+// A serial link takes frames of 255 bytes (249 of the image), CAN frames
+// carry 8 (2 of the image).
 void MainWindow::on_radioButton_upgrade_serial_toggled(bool checked)
 {
-    if (!checked)
-        return;
-    upgrade_frame_length = 255;
-    upgrade_payload_length = 249;
-    qDebug() << "upgrade frame length" << upgrade_frame_length << "payload length" << upgrade_payload_length;
+    if (checked)
+        setUpgradeFrameLength(255, 249);
 }
 
 void MainWindow::on_radioButton_upgrade_can_toggled(bool checked)
 {
-    if (!checked)
-        return;
-    upgrade_frame_length = 8;
-    upgrade_payload_length = 2;
-    qDebug() << "upgrade frame length" << upgrade_frame_length << "payload length" << upgrade_payload_length;
+    if (checked)
+        setUpgradeFrameLength(8, 2);
+}
+
+void MainWindow::setUpgradeFrameLength(unsigned int frame, unsigned int payload)
+{
+    upgrade_frame_length = frame;
+    upgrade_payload_length = payload;
+    qCDebug(lcUi) << "upgrade frame length" << upgrade_frame_length << "payload length" << upgrade_payload_length;
+}
+
+// While a transfer runs only its cancel button is offered: no command, no
+// other transfer, no disconnect.
+void MainWindow::showUpgrading(bool running)
+{
+    upgradeRunning = running;
+    // The command pages; the upgrade's own page stays.
+    for (QWidget *page : {ui->tab, ui->tab_2, ui->tab_3})
+        ui->tabWidget_cmd->setTabEnabled(ui->tabWidget_cmd->indexOf(page), !running);
+    ui->connectButton->setEnabled(!running);
+    for (QWidget *w : {static_cast<QWidget *>(ui->pushButton_upgrade), static_cast<QWidget *>(ui->pushButton_browse),
+                       static_cast<QWidget *>(ui->lineEdit_image_full_path),
+                       static_cast<QWidget *>(ui->radioButton_upgrade_serial),
+                       static_cast<QWidget *>(ui->radioButton_upgrade_can)})
+        w->setEnabled(!running);
+    ui->pushButton_upgrade_cancel->setEnabled(running);
 }
 
 void MainWindow::slotUpdateProcessbar(float value)
@@ -70,7 +150,25 @@ void MainWindow::slotUpdateProcessbar(float value)
     ui->progressBar->setValue(static_cast<int>(percent));
 }
 
+void MainWindow::slotUpgradeFailed(receiver::UpgradeFailure reason, unsigned int frame)
+{
+    upgradeFailed = true;
+    upgradeFailureReason = reason;
+    upgradeFailureFrame = frame;
+}
+
 void MainWindow::slotUpgradeResult(bool result)
 {
-    showStatus(result ? tr("升级成功！") : tr("升级失败！"));
+    if (result) {
+        showStatus([] { return tr("升级成功！"); });
+    } else if (upgradeFailed) {
+        showStatus([this, reason = upgradeFailureReason, frame = upgradeFailureFrame] {
+            return joinStatus(tr("升级失败！"), upgradeFailureText(reason, frame));
+        });
+    } else {
+        showStatus([] { return tr("升级失败！"); });
+    }
+    upgradeFailed = false;
+    if (upgradeRunning)
+        showUpgrading(false);
 }

@@ -83,8 +83,8 @@ int reconnectFigures(MainWindow &w)
     if (!sensor.start(1000))
         return 1;
     Arrivals arrivals(p.worker());
-    p.serialSelected() = QString::fromStdString(sensor.linkPath());
-    p.baudRate() = 921600;
+    p.choosePort(QString::fromStdString(sensor.linkPath()));
+    p.chooseBaudRate(921600);
     p.ui()->connectButton->click();
     if (!p.worker()->isPortOpen()) {
         std::printf("reconnect: cannot connect\n");

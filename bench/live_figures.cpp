@@ -33,8 +33,8 @@ namespace {
 bool connectWindow(MainWindow &w, const sim::SimSensor &s, int baud)
 {
     WindowProbe p(w);
-    p.serialSelected() = QString::fromStdString(s.devicePath());
-    p.baudRate() = baud;
+    p.choosePort(QString::fromStdString(s.devicePath()));
+    p.chooseBaudRate(baud);
     p.ui()->connectButton->click();
     return p.worker()->isPortOpen();
 }
@@ -88,6 +88,7 @@ int upload(MainWindow &w)
     p.ui()->lineEdit_image_full_path->setText(path);
     QElapsedTimer t;
     t.start();
+    WindowProbe::answerNextQuestion(QMessageBox::Yes);   // the upgrade's confirmation
     p.ui()->pushButton_upgrade->click();
     const QString busy = p.ui()->statusBar->currentMessage();
     if (!QTest::qWaitFor([&] { return p.ui()->statusBar->currentMessage() != busy; }, 120000)) {

@@ -244,7 +244,7 @@ int main(int argc, char **argv)
 
     // Connect as the operator would, at the line's top baud rate.
     ui->baudrateComboBox->setCurrentText("1000000");
-    probe.serialSelected() = device;
+    probe.choosePort(device);
     ui->connectButton->click();
     if (!probe.worker()->isPortOpen()) {
         say("error", "connect failed");

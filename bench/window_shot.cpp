@@ -11,6 +11,10 @@
 // a sensor: pictures of two builds can be compared.
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24" bench/window_shot OUT.png --window 3600
+//
+// ZN84_SHOT_SIZE=WxH (e.g. 1024x600) takes the picture of a window of that
+// size instead of the full screen; ZN84_SHOT_LANGUAGE=en shows the window in
+// English.
 
 #include "receiver.h"
 #include "simsensor.h"
@@ -21,10 +25,20 @@
 #include <QLineEdit>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QSize>
 #include <QTest>
 
 #include <cmath>
 #include <cstdio>
+
+// The window's size: the screen's, or ZN84_SHOT_SIZE.
+static QSize shotSize()
+{
+    const QStringList wh = qEnvironmentVariable("ZN84_SHOT_SIZE").split(QLatin1Char('x'));
+    if (wh.size() == 2 && wh.at(0).toInt() > 0 && wh.at(1).toInt() > 0)
+        return QSize(wh.at(0).toInt(), wh.at(1).toInt());
+    return QSize(1280, 1024);
+}
 
 static int takePicture(const QString &out)
 {
@@ -37,7 +51,7 @@ static int takePicture(const QString &out)
 static int filledShot(const QString &out, int windowSeconds)
 {
     MainWindow w;
-    w.resize(1280, 1024);
+    w.resize(shotSize());
     w.show();
     WindowProbe p(w);
     QTest::qWait(500);
@@ -88,12 +102,15 @@ int main(int argc, char **argv)
     int rc = 0;
     {
         MainWindow w;
-        w.resize(1280, 1024);
+        w.resize(shotSize());
         w.show();
         WindowProbe p(w);
+        if (qEnvironmentVariable("ZN84_SHOT_LANGUAGE") == QLatin1String("en"))
+            p.ui()->radioButton_english->setChecked(true);
         // The operator's choice in the port list.
-        p.serialSelected() = QString::fromStdString(sensor.linkPath().empty() ? sensor.devicePath()
-                                                                               : sensor.linkPath());
+        p.ui()->serialComboBox->showPopup();
+        p.ui()->serialComboBox->hidePopup();
+        p.choosePort(QString::fromStdString(sensor.linkPath().empty() ? sensor.devicePath() : sensor.linkPath()));
         p.ui()->connectButton->click();
         if (!p.worker()->isPortOpen()) {
             std::fprintf(stderr, "window_shot: cannot connect\n");

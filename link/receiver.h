@@ -125,6 +125,20 @@ public:
     // failure without sending a byte. Transfers started later run as usual.
     void cancelUpgrade();
 
+    // Why a firmware transfer failed: signalUpgradeFailed says it just before
+    // signalUpgradeResult(false).
+    enum class UpgradeFailure {
+        FileMissing,        // no such file, or not a regular file
+        FileUnreadable,     // it cannot be opened or read
+        FileEmpty,          // nothing to send
+        FileTooLarge,       // more frames than the frame index can number
+        PortClosed,         // no port open at the start
+        NoAcknowledgement,  // frame `frame` was not acknowledged within its bound
+        PortLost,           // the port failed (unplugged) during the transfer
+        Cancelled,          // cancelUpgrade()
+    };
+    Q_ENUM(UpgradeFailure)
+
 signals:
     void signalRun();
     void signalOpen(QString _serialSelected, int _baudRate, bool &_result);
@@ -156,6 +170,9 @@ signals:
     void signalOffset(ushort _ofs, bool &_result);
     void sigUpdateProcessbar(float);
     void signalUpgradeResult(bool);
+    // `frame`: the frame the transfer stopped at (0, the header, for a
+    // failure before any frame).
+    void signalUpgradeFailed(receiver::UpgradeFailure reason, uint frame);
     void signalMapTypeSet(uchar _enabled, bool &_result);
     void signal_mb_baudrage_set(uchar dev_addr, uint baudrate, bool &result);
     void signal_mb_dev_addr_set(uchar dev_addr, uchar mb_dev_addr, bool &result);
@@ -275,7 +292,9 @@ private:
     bool runModbusWrite(const QByteArray &request, const char *tag);
     QByteArray runModbusRead(const commandtable::ModbusRead &read, uint8_t devAddr);
     // Firmware transfer (protocol/upgrade.cpp): the image in frames of L bytes.
-    bool transferImage(const QByteArray &image, unsigned L);
+    // On failure `failure` and `frame` say why and where.
+    bool transferImage(const QByteArray &image, unsigned L, UpgradeFailure &failure, unsigned &frame);
+    void reportUpgradeFailure(UpgradeFailure failure, unsigned frame);
 
     // A wrapper's body: emits `signal` with the arguments and a result flag
     // and returns the flag the slot wrote.

@@ -37,7 +37,8 @@ private:
 
 // Reads the image; false with the reason when it cannot be sent. Everything
 // that can be refused is refused before a byte is sent.
-bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &why)
+bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &why,
+               receiver::UpgradeFailure &failure)
 {
     const ErrnoKeeper keepErrno;
     const QFileInfo info(fullpath);
@@ -46,6 +47,7 @@ bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &
     qCDebug(lcUpgrade) << "frame cnt" << upgradeframe::frameCount(uint64_t(qMax<qint64>(info.size(), 0)), L);
 
     // Only regular files are opened: a fifo would block the open.
+    failure = receiver::UpgradeFailure::FileMissing;
     if (!info.exists()) {
         why = QStringLiteral("no such file");
         return false;
@@ -54,10 +56,12 @@ bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &
         why = QStringLiteral("not a regular file");
         return false;
     }
+    failure = receiver::UpgradeFailure::FileTooLarge;
     why = upgradeframe::refusalReason(info.size(), L);
     if (!why.isEmpty())
         return false;
 
+    failure = receiver::UpgradeFailure::FileUnreadable;
     QFile file(nativePath);
     if (!file.open(QIODevice::ReadOnly)) {
         why = file.errorString();
@@ -78,8 +82,16 @@ bool loadImage(const QString &fullpath, unsigned L, QByteArray &image, QString &
     file.close();
     qCDebug(lcUpgrade) << "cont size" << image.size();
     if (image.size() > limit) {
+        failure = receiver::UpgradeFailure::FileTooLarge;
         why = upgradeframe::refusalReason(image.size(), L);
         image.clear();
+        return false;
+    }
+    // An empty image would be a header announcing 0 bytes: the sensor would
+    // be left without firmware to take, and nothing was sent to report on.
+    if (image.isEmpty()) {
+        failure = receiver::UpgradeFailure::FileEmpty;
+        why = QStringLiteral("empty image");
         return false;
     }
     return true;
@@ -149,13 +161,30 @@ bool flushLastFrame(QSerialPort *port, const ProtocolTiming &timing, const std::
 }
 
 // Writes one frame; every frame but the last of the image must be acknowledged.
-bool sendUpgradeFrame(QSerialPort *port, const QByteArray &frame, unsigned index, unsigned total,
-                      const ProtocolTiming &timing, const std::atomic<bool> &cancel)
+upgradeframe::AckWait sendUpgradeFrame(QSerialPort *port, const QByteArray &frame, unsigned index, unsigned total,
+                                       const ProtocolTiming &timing, const std::atomic<bool> &cancel)
 {
     port->write(frame);
-    if (uint16_t(index) == uint16_t(total))
-        return flushLastFrame(port, timing, cancel);
-    return awaitUpgradeAck(port, index, timing, cancel) == upgradeframe::AckWait::Acknowledged;
+    if (uint16_t(index) != uint16_t(total))
+        return awaitUpgradeAck(port, index, timing, cancel);
+    if (flushLastFrame(port, timing, cancel))
+        return upgradeframe::AckWait::Acknowledged;
+    if (cancel.load())
+        return upgradeframe::AckWait::Cancelled;
+    return port->isOpen() && !upgradeframe::portErrorEndsWait(port->error()) ? upgradeframe::AckWait::OutOfTime
+                                                                             : upgradeframe::AckWait::PortFailed;
+}
+
+receiver::UpgradeFailure failureOf(upgradeframe::AckWait outcome)
+{
+    switch (outcome) {
+    case upgradeframe::AckWait::Cancelled:
+        return receiver::UpgradeFailure::Cancelled;
+    case upgradeframe::AckWait::PortFailed:
+        return receiver::UpgradeFailure::PortLost;
+    default:
+        return receiver::UpgradeFailure::NoAcknowledgement;
+    }
 }
 
 } // namespace
@@ -179,59 +208,76 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
     const unsigned L = upgrade_frame_length;
     if (upgradeCancel.load()) {
         qCDebug(lcUpgrade) << "receiver::slot_do_cmd_id_upgrade" << "cancelled before the start";
-        emit signalUpgradeResult(false);
+        reportUpgradeFailure(UpgradeFailure::Cancelled, 0);
         return;
     }
 
     QByteArray image;
     QString why;
-    if (!loadImage(fullpath, L, image, why)) {
+    UpgradeFailure failure = UpgradeFailure::FileMissing;
+    if (!loadImage(fullpath, L, image, why, failure)) {
         qCDebug(lcUpgrade) << "file open fail" << QDir::toNativeSeparators(fullpath) << why;
-        emit signalUpgradeResult(false);
+        reportUpgradeFailure(failure, 0);
         return;
     }
     if (!serialPort->isOpen()) {
         qCDebug(lcUpgrade) << "receiver::slot_do_cmd_id_upgrade" << "port not open";
-        emit signalUpgradeResult(false);
+        reportUpgradeFailure(UpgradeFailure::PortClosed, 0);
         return;
     }
 
-    const bool ok = transferImage(image, L);
+    unsigned frame = 0;
+    const bool ok = transferImage(image, L, failure, frame);
     // Summarised: the header frame and the number of data frames.
     trafficReceived.clear();
     recordTraffic("receiver::slot_do_cmd_id_upgrade", 0,
                   upgradeframe::buildHeader(L, uint32_t(image.size())), ok,
                   int(upgradeframe::frameCount(uint64_t(image.size()), L)));
-    if (ok)
-        qCDebug(lcUpgrade) << "upgrade success";
-    emit signalUpgradeResult(ok);
+    if (!ok) {
+        reportUpgradeFailure(failure, frame);
+        return;
+    }
+    qCDebug(lcUpgrade) << "upgrade success";
+    emit signalUpgradeResult(true);
+}
+
+void receiver::reportUpgradeFailure(UpgradeFailure failure, unsigned frame)
+{
+    emit signalUpgradeFailed(failure, frame);
+    emit signalUpgradeResult(false);
 }
 
 // Sends the header and the data frames; the parser is detached meanwhile and
 // attached again before the caller reports the result.
-bool receiver::transferImage(const QByteArray &image, unsigned L)
+bool receiver::transferImage(const QByteArray &image, unsigned L, UpgradeFailure &failure, unsigned &frame)
 {
     // The frames follow what was actually read.
     const unsigned P = upgradeframe::payloadSize(L);
     const auto total = unsigned(upgradeframe::frameCount(uint64_t(image.size()), L));
     const ProtocolTiming timing = protocolTiming();
     const ParserDetached detached(*this);
-    bool ok = sendUpgradeFrame(serialPort, upgradeframe::buildHeader(L, uint32_t(image.size())), 0, total,
-                               timing, upgradeCancel);
-    for (unsigned i = 1; ok && i <= total; ++i) {
+    upgradeframe::AckWait outcome = sendUpgradeFrame(
+        serialPort, upgradeframe::buildHeader(L, uint32_t(image.size())), 0, total, timing, upgradeCancel);
+    for (frame = 1; outcome == upgradeframe::AckWait::Acknowledged && frame <= total; ++frame) {
         if (upgradeCancel.load()) {
-            qCDebug(lcUpgrade) << "receiver::slot_do_cmd_id_upgrade" << "cancelled at frame" << i;
+            qCDebug(lcUpgrade) << "receiver::slot_do_cmd_id_upgrade" << "cancelled at frame" << frame;
+            failure = UpgradeFailure::Cancelled;
             return false;
         }
-        const qint64 offset = qint64(i - 1) * P;
+        const qint64 offset = qint64(frame - 1) * P;
         const qint64 n = qMin<qint64>(P, image.size() - offset);
-        const QByteArray frame = upgradeframe::buildFrame(L, uint16_t(i), image.constData() + offset,
+        const QByteArray bytes = upgradeframe::buildFrame(L, uint16_t(frame), image.constData() + offset,
                                                           std::size_t(n));
-        ok = sendUpgradeFrame(serialPort, frame, i, total, timing, upgradeCancel);
-        if (ok && upgradeframe::isProgressPoint(i, total)) {
-            qCDebug(lcUpgrade) << i << total;
-            emit sigUpdateProcessbar(upgradeframe::progressValue(i, total));
+        outcome = sendUpgradeFrame(serialPort, bytes, frame, total, timing, upgradeCancel);
+        if (outcome == upgradeframe::AckWait::Acknowledged && upgradeframe::isProgressPoint(frame, total)) {
+            qCDebug(lcUpgrade) << frame << total;
+            emit sigUpdateProcessbar(upgradeframe::progressValue(frame, total));
         }
     }
-    return ok;
+    if (outcome == upgradeframe::AckWait::Acknowledged)
+        return true;
+    // The loop went one past the frame that failed (0: the header).
+    --frame;
+    failure = failureOf(outcome);
+    return false;
 }

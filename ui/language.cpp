@@ -4,6 +4,8 @@
 #include "link_panel.h"
 
 #include <QCoreApplication>
+#include <QStyle>
+#include <QTabBar>
 #include <QDir>
 #include <QTranslator>
 #include <QValueAxis>
@@ -63,31 +65,20 @@ bool MainWindow::switchLanguage(const QString &fileName)
     return true;
 }
 
-// The twelve command lists, the re-worded captions, the window title and the
-// axis titles. Items marked by tr() are compared through tr() by the handlers,
-// so a choice keeps working in either language.
+// The command lists, the re-worded captions, the window title and the axis
+// titles. The lists of choices come from the settings table with their wire
+// values as item data, so a choice means the same in either language.
 void MainWindow::refreshLanguageTexts()
 {
-    auto fill = [](QComboBox *box, const QStringList &items, bool editable) {
+    fillChoiceCombos();
+    // The serial baud rates are typed numbers with a few offered.
+    const auto fill = [](QComboBox *box, const QStringList &items) {
         box->clear();
-        for (const QString &item : items)
-            box->insertItem(box->count(), item);
-        if (editable)
-            box->setEditable(true);
+        box->addItems(items);
+        box->setEditable(true);
     };
-
-    fill(ui->comboBox_lidar_trans, {QString(), tr("串口"), "CAN"}, false);
-    fill(ui->comboBox_output_format, {QString(), "ASCII", "BIN", "PIX", "IO", "RS485", "4-20mA"}, false);
-    fill(ui->comboBox_output_enable, {QString(), tr("触发模式"), tr("连续模式")}, false);
-    fill(ui->comboBox_checksum, {QString(), tr("不使能"), tr("使能")}, false);
-    fill(ui->comboBox_seri_baud, {QString(), "4800", "9600", "115200", "460800", "921600", "1000000"}, true);
-    fill(ui->comboBox_seri_baud_2, {"9600", "115200", "460800"}, true);
-    fill(ui->comboBox_gain_adjust, {QString(), tr("不使能"), tr("使能")}, false);
-    fill(ui->comboBox_can_baudrate, {QString(), "1000000", "500k", "250k", "125k"}, false);
-    fill(ui->comboBox_can_type, {QString(), tr("标准帧"), tr("扩展帧")}, false);
-    fill(ui->comboBox_fog_feature, {QString(), tr("不使能"), tr("使能")}, false);
-    fill(ui->comboBox_io_level, {QString(), tr("高电平"), tr("低电平")}, false);
-    fill(ui->comboBox_dac_map, {QString(), tr("正向"), tr("反向")}, false);
+    fill(ui->comboBox_seri_baud, {QString(), "4800", "9600", "115200", "460800", "921600", "1000000"});
+    fill(ui->comboBox_seri_baud_2, {"9600", "115200", "460800"});
 
     ui->groupBox_seri_port->setTitle(tr("串口"));
     ui->label_portname->setText(tr("串口号"));
@@ -105,6 +96,7 @@ void MainWindow::refreshLanguageTexts()
     ui->groupBox_upgrade->setTitle(tr("升级"));
     ui->pushButton_browse->setText(tr("浏览"));
     ui->pushButton_upgrade->setText(tr("升级"));
+    ui->pushButton_upgrade_cancel->setText(tr("取消"));
     ui->groupBox_langune->setTitle(tr("语言"));
     ui->radioButton_upgrade_can->setText(tr("CAN口"));
     ui->radioButton_upgrade_serial->setText(tr("串口"));
@@ -137,8 +129,53 @@ void MainWindow::refreshLanguageTexts()
     ui->pushButton_modbus_enable->setText(tr("使能modbus"));
     ui->label_modbus_dev_addr->setText(tr("设备地址"));
 
+    // The form's text step put its own value in the field: it shows the
+    // range in use.
+    ui->timeRangeEdit->setText(QString::number(timeRange));
+    // The readout's tooltip in the new language.
+    ui->distLabel->setToolTip(QString());
+    showReadoutStale(ui->distLabel->property("stale").toBool());
+    // The form's text step put its own tooltip on the port chooser.
+    showPortToolTip();
+    // The last status message, composed again in the new language.
+    if (lastStatus && !ui->statusBar->currentMessage().isEmpty())
+        ui->statusBar->showMessage(lastStatus(), 0);
+    fitCommandTabs();
+    fitTopStrip();
     setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));
     axisX->setTitleText(tr("Time") + "(s)");
     axisY->setTitleText(tr("Distance") + "(m)");
     retranslateChartControls();
+}
+
+// The command tabs take the width their captions and pages need in this
+// language and no more; the chart takes the rest. Without a bound the tab
+// widget took its preferred width, more than the chart got in English.
+void MainWindow::fitCommandTabs()
+{
+    QTabWidget *tabs = ui->tabWidget_cmd;
+    tabs->setMaximumWidth(QWIDGETSIZE_MAX);
+    tabs->ensurePolished();
+    const int captions = tabs->tabBar()->sizeHint().width() + 2 * tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    tabs->setMaximumWidth(qMax(tabs->minimumSizeHint().width(), captions));
+}
+
+// The strip along the top keeps its width whether connected or not and
+// whatever the readouts show: the connect button is as wide as its wider
+// caption, each readout as wide as its widest value (655.35 m, the most 16
+// bits of centimetres carry; 11111 frames a second, the line's limit).
+// Otherwise connecting pushed the window past 1024 px in English.
+void MainWindow::fitTopStrip()
+{
+    QPushButton *button = ui->connectButton;
+    const QString shown = button->text();
+    int widest = 0;
+    for (const QString &caption : {tr("连接"), tr("断开")}) {
+        button->setText(caption);
+        widest = qMax(widest, button->sizeHint().width());
+    }
+    button->setText(shown);
+    button->setMinimumWidth(widest);
+    ui->distLabel->setMinimumWidth(ui->distLabel->fontMetrics().horizontalAdvance(QStringLiteral("655.35")));
+    ui->freqLabel->setMinimumWidth(ui->freqLabel->fontMetrics().horizontalAdvance(QStringLiteral("11111")));
 }

@@ -629,23 +629,23 @@
     </message>
     <message>
         <source>点数</source>
-        <translation>Points</translation>
+        <translation>n</translation>
     </message>
     <message>
         <source>峰峰值</source>
-        <translation>Peak-to-peak</translation>
+        <translation>p-p</translation>
     </message>
     <message>
         <source>平均</source>
-        <translation>Mean</translation>
+        <translation>mean</translation>
     </message>
     <message>
         <source>标准差</source>
-        <translation>Std dev</translation>
+        <translation>s.d.</translation>
     </message>
     <message>
         <source>帧率</source>
-        <translation>Frame rate</translation>
+        <translation>rate</translation>
     </message>
     <message>
         <source>PNG图片</source>
@@ -682,6 +682,178 @@
     <message>
         <source>(共%1行)</source>
         <translation>(%1 lines in all)</translation>
+    </message>
+    <message>
+        <source>文件无法读取</source>
+        <translation>file cannot be read</translation>
+    </message>
+    <message>
+        <source>文件为空</source>
+        <translation>file is empty</translation>
+    </message>
+    <message>
+        <source>文件过大</source>
+        <translation>file too large for the frame index</translation>
+    </message>
+    <message>
+        <source>串口未打开</source>
+        <translation>port not open</translation>
+    </message>
+    <message>
+        <source>第%1帧无应答</source>
+        <translation>no acknowledgement for frame %1</translation>
+    </message>
+    <message>
+        <source>串口断开</source>
+        <translation>port lost</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>确定升级固件吗？升级过程中请勿断开连接。</source>
+        <translation>Upgrade the firmware? Do not disconnect the sensor during the upgrade.</translation>
+    </message>
+    <message>
+        <source>确定恢复出厂设置吗？</source>
+        <translation>Restore the factory settings?</translation>
+    </message>
+    <message>
+        <source>文件不存在或不是普通文件</source>
+        <translation>file missing or not a regular file</translation>
+    </message>
+    <message>
+        <source>未选择串口</source>
+        <translation>No port chosen</translation>
+    </message>
+    <message>
+        <source>数据已过时：超过1秒未收到测量帧</source>
+        <translation>Out of date: no measurement frame for over a second</translation>
+    </message>
+    <message>
+        <source>最新测量距离（米）</source>
+        <translation>Latest measured distance (m)</translation>
+    </message>
+    <message>
+        <source>固件升级</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>传感器所在的串口</source>
+        <translation>Serial port the sensor is on</translation>
+    </message>
+    <message>
+        <source>串口波特率（bit/s），1~2147483647</source>
+        <translation>Baud rate of the serial port (bit/s), 1 to 2147483647</translation>
+    </message>
+    <message>
+        <source>图表显示的时间范围（秒），1~3600</source>
+        <translation>Time range the chart shows (s), 1 to 3600</translation>
+    </message>
+    <message>
+        <source>每批交给窗口的测距数量，1~1000</source>
+        <translation>Distances handed to the window per batch, 1 to 1000</translation>
+    </message>
+    <message>
+        <source>测量帧率（Hz），0~65535</source>
+        <translation>Measurement frame rate (Hz), 0 to 65535</translation>
+    </message>
+    <message>
+        <source>传感器通信所用的接口</source>
+        <translation>Interface the sensor communicates on</translation>
+    </message>
+    <message>
+        <source>传感器的输出格式</source>
+        <translation>The sensor's output format</translation>
+    </message>
+    <message>
+        <source>传感器串口波特率（bit/s），1~4294967295</source>
+        <translation>The sensor's serial baud rate (bit/s), 1 to 4294967295</translation>
+    </message>
+    <message>
+        <source>连续输出或每次触发输出一个距离</source>
+        <translation>Continuous output, or one distance per trigger</translation>
+    </message>
+    <message>
+        <source>命令帧的校验和</source>
+        <translation>Checksum of the command frames</translation>
+    </message>
+    <message>
+        <source>雨雾算法</source>
+        <translation>Rain and fog algorithm</translation>
+    </message>
+    <message>
+        <source>模拟输出的映射方向</source>
+        <translation>Direction of the analogue output's mapping</translation>
+    </message>
+    <message>
+        <source>自动增益控制</source>
+        <translation>Automatic gain control</translation>
+    </message>
+    <message>
+        <source>CAN帧格式</source>
+        <translation>CAN frame format</translation>
+    </message>
+    <message>
+        <source>CAN波特率（bit/s）</source>
+        <translation>CAN bit rate (bit/s)</translation>
+    </message>
+    <message>
+        <source>传感器接收的CAN ID，十进制或0x十六进制，0~0xFFFFFFFF</source>
+        <translation>CAN ID the sensor receives on, decimal or 0x hexadecimal, 0 to 0xFFFFFFFF</translation>
+    </message>
+    <message>
+        <source>传感器发送的CAN ID，十进制或0x十六进制，0~0xFFFFFFFF</source>
+        <translation>CAN ID the sensor sends with, decimal or 0x hexadecimal, 0 to 0xFFFFFFFF</translation>
+    </message>
+    <message>
+        <source>测距偏移（cm），-32768~32767</source>
+        <translation>Distance offset (cm), -32768 to 32767</translation>
+    </message>
+    <message>
+        <source>目标在近处时IO输出的电平</source>
+        <translation>IO output level while the target is near</translation>
+    </message>
+    <message>
+        <source>切换到近距离的延时（ms），0~65535</source>
+        <translation>Delay before switching to near (ms), 0 to 65535</translation>
+    </message>
+    <message>
+        <source>切换到远距离的延时（ms），0~65535</source>
+        <translation>Delay before switching to far (ms), 0 to 65535</translation>
+    </message>
+    <message>
+        <source>IO切换距离（cm），0~65535</source>
+        <translation>IO switching distance (cm), 0 to 65535</translation>
+    </message>
+    <message>
+        <source>IO切换的回差（cm），0~65535</source>
+        <translation>Hysteresis of the IO switching (cm), 0 to 65535</translation>
+    </message>
+    <message>
+        <source>用传感器协议设置的Modbus地址，1~247</source>
+        <translation>Modbus address, set in the sensor's own protocol, 1 to 247</translation>
+    </message>
+    <message>
+        <source>Modbus命令发往的设备地址，0~247</source>
+        <translation>Device address the Modbus commands go to, 0 to 247</translation>
+    </message>
+    <message>
+        <source>设备的新Modbus地址，1~247</source>
+        <translation>The device's new Modbus address, 1 to 247</translation>
+    </message>
+    <message>
+        <source>采样频率（Hz），1~10000</source>
+        <translation>Sampling frequency (Hz), 1 to 10000</translation>
+    </message>
+    <message>
+        <source>固件文件的路径</source>
+        <translation>Path of the firmware file</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>

@@ -162,6 +162,22 @@ public:
         QCOMPARE(this->status(), status);
         checkLanguage(this->status());
     }
+
+    // Clicks a button whose input must be refused: exactly the warning boxes
+    // `boxes` (none for a refusal in the status bar), nothing on the wire,
+    // and `status` in the status bar afterwards.
+    void clickAndExpectRefusal(const QString &buttonName, const QStringList &boxes, const QString &status)
+    {
+        QPushButton *b = button(buttonName);
+        QVERIFY(b);
+        ModalCatcher catcher;
+        b->click();
+        QCOMPARE(catcher.texts, boxes);
+        for (const QString &text : boxes)
+            checkLanguage(text);
+        QCOMPARE(received().toHex(' '), QByteArray());
+        QCOMPARE(this->status(), status);
+    }
 };
 
 // Runs the test class once per interface language.

@@ -5,6 +5,7 @@
 #include "tabfixture.h"
 
 #include <QLineEdit>
+#include <QMessageBox>
 
 class TstTabCanIo : public QObject
 {
@@ -183,6 +184,8 @@ void TstTabCanIo::fields_data()
     const QString delay = S(T("配置IO delay"), ok);
     const QString thr = S(T("配置IO dist阈值"), ok);
     const QString longText(100000, QLatin1Char('9'));
+    const QString illegal = T("警告：非法输入!");
+    const QString empty = T("警告：输入不能为空!");
     auto row = [&](const char *tag, const char *button, const char *f1, const QString &t1,
                    const char *f2, const QString &t2, const char *frame, const QString &status) {
         QTest::newRow(tag) << QString::fromLatin1(button) << QString::fromLatin1(f1) << t1
@@ -190,34 +193,48 @@ void TstTabCanIo::fields_data()
                            << hexBytes(QString::fromLatin1(frame)) << status;
     };
 
+    // Refused: no frame, the warning box instead of a status.
+    const char *none = "";
     row("rcv id 2047", "pushButton_can_rcv_id", "lineEdit_can_rcv_id", "2047", "", "",
         "5A 08 51 FF 07 00 00 B9", rcv);
-    row("rcv id hex text sends 0", "pushButton_can_rcv_id", "lineEdit_can_rcv_id", "7FF", "", "",
-        "5A 08 51 00 00 00 00 B3", rcv);
-    row("rcv id beyond 32 bits sends 0", "pushButton_can_rcv_id", "lineEdit_can_rcv_id",
-        "99999999999", "", "", "5A 08 51 00 00 00 00 B3", rcv);
-    row("rcv id very long text sends 0", "pushButton_can_rcv_id", "lineEdit_can_rcv_id",
-        longText, "", "", "5A 08 51 00 00 00 00 B3", rcv);
+    row("rcv id 0x7FF", "pushButton_can_rcv_id", "lineEdit_can_rcv_id", "0x7FF", "", "",
+        "5A 08 51 FF 07 00 00 B9", rcv);
+    row("rcv id 0x123", "pushButton_can_rcv_id", "lineEdit_can_rcv_id", "0x123", "", "",
+        "5A 08 51 23 01 00 00 D7", rcv);
+    row("rcv id hex without 0x refused", "pushButton_can_rcv_id", "lineEdit_can_rcv_id", "7FF", "", "", none,
+        illegal);
+    row("rcv id beyond 32 bits refused", "pushButton_can_rcv_id", "lineEdit_can_rcv_id",
+        "99999999999", "", "", none, illegal);
+    row("rcv id very long text refused", "pushButton_can_rcv_id", "lineEdit_can_rcv_id",
+        longText, "", "", none, illegal);
     row("snd id 0x1FFFFFFF", "pushButton_can_snd_id", "lineEdit_can_snd_id", "536870911", "", "",
         "5A 08 50 FF FF FF 1F CE", snd);
-    row("snd id -1 as 32 bits", "pushButton_can_snd_id", "lineEdit_can_snd_id", "-1", "", "",
+    row("snd id top of 32 bits", "pushButton_can_snd_id", "lineEdit_can_snd_id", "0xFFFFFFFF", "", "",
         "5A 08 50 FF FF FF FF AE", snd);
-    row("snd id spaces count as text", "pushButton_can_snd_id", "lineEdit_can_snd_id", "   ", "",
-        "", "5A 08 50 00 00 00 00 B2", snd);
-    row("offset abc sends 0", "pushButton_ofs_config", "lineEdit_ofs_config", "abc", "", "",
-        "5A 06 69 00 00 C9", ofs);
+    row("snd id -1 refused", "pushButton_can_snd_id", "lineEdit_can_snd_id", "-1", "", "", none, illegal);
+    row("snd id blanks only are empty", "pushButton_can_snd_id", "lineEdit_can_snd_id", "   ", "",
+        "", none, empty);
+    row("offset abc refused", "pushButton_ofs_config", "lineEdit_ofs_config", "abc", "", "", none, illegal);
     row("offset -10", "pushButton_ofs_config", "lineEdit_ofs_config", "-10", "", "",
         "5A 06 69 F6 FF BE", ofs);
-    row("offset 70000 keeps low 16 bits", "pushButton_ofs_config", "lineEdit_ofs_config",
-        "70000", "", "", "5A 06 69 70 11 4A", ofs);
+    row("offset lowest", "pushButton_ofs_config", "lineEdit_ofs_config", "-32768", "", "",
+        "5A 06 69 00 80 49", ofs);
+    row("offset highest", "pushButton_ofs_config", "lineEdit_ofs_config", "32767", "", "",
+        "5A 06 69 FF 7F 47", ofs);
+    row("offset 70000 refused", "pushButton_ofs_config", "lineEdit_ofs_config", "70000", "", "", none,
+        illegal);
+    row("offset 32768 refused", "pushButton_ofs_config", "lineEdit_ofs_config", "32768", "", "", none,
+        illegal);
     row("delay near 100 far 200", "pushButton_IO_delay", "lineEdit_IO_delay_near", "100",
         "lineEdit_IO_delay_far", "200", "5A 08 62 64 00 C8 00 F0", delay);
-    row("delay very long texts", "pushButton_IO_delay", "lineEdit_IO_delay_near", longText,
-        "lineEdit_IO_delay_far", longText, "5A 08 62 00 00 00 00 C4", delay);
+    row("delay very long texts refused", "pushButton_IO_delay", "lineEdit_IO_delay_near", longText,
+        "lineEdit_IO_delay_far", longText, none, illegal);
+    row("delay far 65536 refused", "pushButton_IO_delay", "lineEdit_IO_delay_near", "0",
+        "lineEdit_IO_delay_far", "65536", none, illegal);
     row("threshold 300 buffer 20", "pushButton_dist_threshold", "lineEdit_dist_threshold", "300",
         "lineEdit_dist_buffer", "20", "5A 08 63 2C 01 14 00 06", thr);
-    row("threshold -1 buffer abc", "pushButton_dist_threshold", "lineEdit_dist_threshold", "-1",
-        "lineEdit_dist_buffer", "abc", "5A 08 63 FF FF 00 00 C3", thr);
+    row("threshold -1 buffer abc refused", "pushButton_dist_threshold", "lineEdit_dist_threshold", "-1",
+        "lineEdit_dist_buffer", "abc", none, illegal);
 }
 
 void TstTabCanIo::fields()
@@ -242,7 +259,10 @@ void TstTabCanIo::fields()
         edit2->setText(text2);
         QCOMPARE(edit2->text(), text2);
     }
-    cw.clickAndExpect(button, frame, status);
+    if (frame.isEmpty())
+        cw.clickAndExpectRefusal(button, {status}, QStringLiteral("before"));
+    else
+        cw.clickAndExpect(button, frame, status);
 }
 
 void TstTabCanIo::emptyFieldWarns_data()
@@ -276,16 +296,25 @@ void TstTabCanIo::emptyFieldWarns()
     QCOMPARE(cw.status(), QStringLiteral("before"));
 }
 
+// The factory restore asks first (default no); the reset does not.
 void TstTabCanIo::actions_data()
 {
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QByteArray>("frame");   // empty: nothing may be sent
     QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<bool>("yes");   // false: No, or Return on the default button
+    QTest::addColumn<bool>("returnKey");
 
-    QTest::newRow("reset") << "pushButton_reset" << hexBytes("5A 04 02 60")
-                           << S(T("复位"), T("成功！"));
+    const QString restore = T("确定恢复出厂设置吗？");
+    QTest::newRow("reset") << "pushButton_reset" << hexBytes("5A 04 02 60") << S(T("复位"), T("成功！")) << QString()
+                           << true << false;
     QTest::newRow("factory") << "pushButton_recover_factory" << hexBytes("5A 04 10 6E")
-                             << S(T("恢复出厂设置"), T("成功！"));
+                             << S(T("恢复出厂设置"), T("成功！")) << restore << true << false;
+    QTest::newRow("factory, answered no") << "pushButton_recover_factory" << QByteArray()
+                                          << QStringLiteral("before") << restore << false << false;
+    QTest::newRow("factory, Return pressed") << "pushButton_recover_factory" << QByteArray()
+                                             << QStringLiteral("before") << restore << false << true;
 }
 
 void TstTabCanIo::actions()
@@ -293,7 +322,23 @@ void TstTabCanIo::actions()
     QFETCH(QString, button);
     QFETCH(QByteArray, frame);
     QFETCH(QString, status);
-    cw.clickAndExpect(button, frame, status);
+    QFETCH(QString, question);
+    QFETCH(bool, yes);
+    QFETCH(bool, returnKey);
+    if (question.isEmpty()) {
+        cw.clickAndExpect(button, frame, status);
+        return;
+    }
+    ModalCatcher catcher;
+    catcher.answer = yes ? QMessageBox::Yes : QMessageBox::No;
+    catcher.takeDefault = returnKey;
+    cw.button(button)->click();
+    QCOMPARE(catcher.texts, QStringList{question});
+    // A question that cannot be undone defaults to No.
+    QCOMPARE(catcher.defaults, QList<QMessageBox::StandardButton>{QMessageBox::No});
+    cw.checkLanguage(question);
+    QCOMPARE(cw.received().toHex(' '), frame.toHex(' '));
+    QCOMPARE(cw.status(), status);
 }
 
 void TstTabCanIo::noAnswer()

@@ -126,12 +126,14 @@ void TstTabModbus::operations_data()
     row("baud 9600", "pushButton_mb_baudrate_config",
         "01 06 00 83 00 00 78 22 01 06 00 84 25 80 D2 D3",
         S(T("设置串口波特率"), QStringLiteral("9600"), ok));
-    row("baud abc sends 0", "pushButton_mb_baudrate_config",
-        "01 06 00 83 00 00 78 22 01 06 00 84 00 00 C9 E3",
-        S(T("设置串口波特率"), QStringLiteral("0"), ok), 0, 0, QStringLiteral("abc"));
-    row("baud -5 as 32 bits", "pushButton_mb_baudrate_config",
-        "01 06 00 83 FF FF 79 92 01 06 00 84 FF FB C9 90",
-        S(T("设置串口波特率"), QStringLiteral("-5"), ok), 0, 0, QStringLiteral("-5"));
+    // Refused (nothing written, the warning box instead of a status).
+    row("baud abc refused", "pushButton_mb_baudrate_config", "", T("警告：非法输入!"), 0, 0,
+        QStringLiteral("abc"));
+    row("baud -5 refused", "pushButton_mb_baudrate_config", "", T("警告：非法输入!"), 0, 0, QStringLiteral("-5"));
+    row("baud empty refused", "pushButton_mb_baudrate_config", "", T("警告：输入不能为空!"), 0, 0, QString());
+    row("baud top of 32 bits", "pushButton_mb_baudrate_config",
+        "01 06 00 83 FF FF 79 92 01 06 00 84 FF FF C8 53",
+        S(T("设置串口波特率"), QStringLiteral("4294967295"), ok), 0, 0, QStringLiteral("4294967295"));
     row("new address 2", "pushButton_mb_addr_config", "01 06 00 85 00 02 19 E2",
         S(T("配置modbus地址"), QStringLiteral("2"), ok), 2);
     row("address by command frame", "pushButton_mb_addr", "5A 05 70 02 D1",
@@ -156,6 +158,10 @@ void TstTabModbus::operations()
     cw.ui()->comboBox_seri_baud_2->setEditText(baudText);
     cw.ui()->lineEdit_mb_fps->setText(fpsText);
 
+    if (written.isEmpty()) {
+        cw.clickAndExpectRefusal(button, {status}, QStringLiteral("before"));
+        return;
+    }
     ModalCatcher catcher;
     cw.button(button)->click();
     QVERIFY(catcher.texts.isEmpty());

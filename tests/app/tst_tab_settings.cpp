@@ -197,18 +197,24 @@ void TstTabSettings::outputModeWarningAppendsText()
     QCOMPARE(cw.status(), QStringLiteral("before"));
 }
 
+// A typed number goes out only when its command can carry it: anything
+// else is refused with the warning box and nothing is sent.
 void TstTabSettings::frameRate_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QByteArray>("frame");   // empty: refused
 
+    const QByteArray refused;
     QTest::newRow("100") << "100" << hexBytes("5A 06 03 64 00 C7");
     QTest::newRow("10") << "10" << hexBytes("5A 06 03 0A 00 6D");
-    QTest::newRow("not a number sends 0") << "abc" << hexBytes("5A 06 03 00 00 63");
-    QTest::newRow("70000 keeps low 16 bits") << "70000" << hexBytes("5A 06 03 70 11 E4");
-    QTest::newRow("beyond 32 bits sends 0") << "99999999999" << hexBytes("5A 06 03 00 00 63");
-    QTest::newRow("very long text sends 0") << QString(100000, QLatin1Char('7'))
-                                            << hexBytes("5A 06 03 00 00 63");
+    QTest::newRow("top of 16 bits") << "65535" << hexBytes("5A 06 03 FF FF 61");
+    QTest::newRow("blanks around") << " 100 " << hexBytes("5A 06 03 64 00 C7");
+    QTest::newRow("not a number refused") << "abc" << refused;
+    QTest::newRow("70000 refused") << "70000" << refused;
+    QTest::newRow("beyond 32 bits refused") << "99999999999" << refused;
+    QTest::newRow("very long text refused") << QString(100000, QLatin1Char('7')) << refused;
+    QTest::newRow("negative refused") << "-1" << refused;
+    QTest::newRow("fraction refused") << "2.5" << refused;
 }
 
 void TstTabSettings::frameRate()
@@ -219,30 +225,42 @@ void TstTabSettings::frameRate()
     cw.ui()->comboBox_fps_set->lineEdit()->setMaxLength(text.size() + 1);
     cw.ui()->comboBox_fps_set->setEditText(text);
     QCOMPARE(cw.ui()->comboBox_fps_set->currentText(), text);
-    cw.clickAndExpect(QStringLiteral("pushButton_fps"), frame, S(T("设置帧率"), T("成功！")));
+    if (frame.isEmpty())
+        cw.clickAndExpectRefusal(QStringLiteral("pushButton_fps"), {T("警告：非法输入!")}, QStringLiteral("before"));
+    else
+        cw.clickAndExpect(QStringLiteral("pushButton_fps"), frame, S(T("设置帧率"), T("成功！")));
 }
 
 void TstTabSettings::baudRate_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QByteArray>("frame");   // empty: refused
+    QTest::addColumn<QString>("box");
 
-    QTest::newRow("115200") << "115200" << hexBytes("5A 08 06 00 C2 01 00 2B");
-    QTest::newRow("9600") << "9600" << hexBytes("5A 08 06 80 25 00 00 0D");
-    QTest::newRow("empty item sends 0") << "" << hexBytes("5A 08 06 00 00 00 00 68");
-    QTest::newRow("not a number sends 0") << "abc" << hexBytes("5A 08 06 00 00 00 00 68");
-    QTest::newRow("-1 as 32 unsigned bits") << "-1" << hexBytes("5A 08 06 FF FF FF FF 64");
-    QTest::newRow("beyond 32 bits sends 0") << "4294967296" << hexBytes("5A 08 06 00 00 00 00 68");
+    const QString illegal = T("警告：非法输入!");
+    QTest::newRow("115200") << "115200" << hexBytes("5A 08 06 00 C2 01 00 2B") << QString();
+    QTest::newRow("9600") << "9600" << hexBytes("5A 08 06 80 25 00 00 0D") << QString();
+    QTest::newRow("top of 32 bits") << "4294967295" << hexBytes("5A 08 06 FF FF FF FF 64") << QString();
+    QTest::newRow("empty item refused") << "" << QByteArray() << T("警告：输入不能为空!");
+    QTest::newRow("not a number refused") << "abc" << QByteArray() << illegal;
+    QTest::newRow("0 refused") << "0" << QByteArray() << illegal;
+    QTest::newRow("-1 refused") << "-1" << QByteArray() << illegal;
+    QTest::newRow("beyond 32 bits refused") << "4294967296" << QByteArray() << illegal;
 }
 
 void TstTabSettings::baudRate()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, frame);
+    QFETCH(QString, box);
 
-    QComboBox *box = cw.ui()->comboBox_seri_baud;
-    box->setEditText(text); // "" reads as the empty first item does
-    QCOMPARE(box->currentText(), text);
+    QComboBox *combo = cw.ui()->comboBox_seri_baud;
+    combo->setEditText(text); // "" reads as the empty first item does
+    QCOMPARE(combo->currentText(), text);
+    if (frame.isEmpty()) {
+        cw.clickAndExpectRefusal(QStringLiteral("pushButton_baudrate"), {box}, QStringLiteral("before"));
+        return;
+    }
     // The typed text itself follows the prefix, untranslated.
     cw.clickAndExpect(QStringLiteral("pushButton_baudrate"), frame, S(T("配置波特率"), text, T("成功！")));
 }
@@ -289,7 +307,7 @@ void TstTabSettings::trigger()
 {
     cw.sensor.setDistanceCm(1234);
     WindowProbe probe = cw.probe();
-    probe.currentDistance() = -1.0;
+    QVERIFY(probe.currentDistance() != 12.34);
     cw.clickAndExpect(QStringLiteral("pushButton_trig"), hexBytes("5A 04 04 62"),
                    S(T("获取dist"), T("成功")));
     QCOMPARE(probe.currentDistance(), 12.34);

@@ -109,11 +109,18 @@ private slots:
     void result();
     void linkChoice();
     void windowKeepsProtocolBounds();
+    void imageRefused_data();
+    void imageRefused();
+    void confirmationNoSendsNothing_data();
+    void confirmationNoSendsNothing();
     void transferOverCan();
     void transferOverSerial();
+    void cancelStopsTransfer();
 
 private:
     QString writeImage(const QString &name, const QByteArray &content);
+    void startUpgrade(const QString &path);
+    void expectIdle();
 
     Lang lang;
     ConnectedWindow cw;
@@ -147,6 +154,36 @@ QString TstUpgradePanel::writeImage(const QString &name, const QByteArray &conte
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         return QString();
     return path;
+}
+
+// Starts a transfer as the operator does: the question is asked, and
+// answered yes; while it runs only the cancel button is offered.
+void TstUpgradePanel::startUpgrade(const QString &path)
+{
+    cw.ui()->lineEdit_image_full_path->setText(path);
+    ModalCatcher catcher;
+    catcher.answer = QMessageBox::Yes;
+    cw.ui()->pushButton_upgrade->click();
+    QCOMPARE(catcher.texts, QStringList{T("确定升级固件吗？升级过程中请勿断开连接。")});
+    cw.checkLanguage(catcher.texts.first());
+    QCOMPARE(cw.status(), T("正在升级..."));
+    for (QWidget *page : {cw.ui()->tab, cw.ui()->tab_2, cw.ui()->tab_3})
+        QVERIFY(!page->isEnabled());
+    QVERIFY(!cw.ui()->connectButton->isEnabled());
+    QVERIFY(!cw.ui()->pushButton_upgrade->isEnabled());
+    QVERIFY(!cw.ui()->pushButton_browse->isEnabled());
+    QVERIFY(cw.button(QStringLiteral("pushButton_upgrade_cancel"))->isEnabled());
+}
+
+// No transfer: everything offered again, the cancel button not.
+void TstUpgradePanel::expectIdle()
+{
+    for (QWidget *page : {cw.ui()->tab, cw.ui()->tab_2, cw.ui()->tab_3})
+        QVERIFY(page->isEnabled());
+    QVERIFY(cw.ui()->connectButton->isEnabled());
+    QVERIFY(cw.ui()->pushButton_upgrade->isEnabled());
+    QVERIFY(cw.ui()->pushButton_browse->isEnabled());
+    QVERIFY(!cw.button(QStringLiteral("pushButton_upgrade_cancel"))->isEnabled());
 }
 
 void TstUpgradePanel::browseCancelEmptiesPath()
@@ -230,14 +267,22 @@ void TstUpgradePanel::result_data()
 {
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("status");
-    QTest::newRow("success") << true << T("升级成功！");
-    QTest::newRow("failure") << false << T("升级失败！");
+    QTest::addColumn<int>("failure");   // -1: no reason given
+    QTest::newRow("success") << true << T("升级成功！") << -1;
+    QTest::newRow("failure") << false << T("升级失败！") << -1;
+    QTest::newRow("failure at frame 7") << false << S(T("升级失败！"), T("第%1帧无应答").arg(7))
+                                        << int(receiver::UpgradeFailure::NoAcknowledgement);
+    QTest::newRow("port lost") << false << S(T("升级失败！"), T("串口断开"))
+                               << int(receiver::UpgradeFailure::PortLost);
 }
 
 void TstUpgradePanel::result()
 {
     QFETCH(bool, ok);
     QFETCH(QString, status);
+    QFETCH(int, failure);
+    if (failure >= 0)
+        emit cw.worker()->signalUpgradeFailed(receiver::UpgradeFailure(failure), 7);
     emit cw.worker()->signalUpgradeResult(ok);
     QTRY_COMPARE(cw.status(), status);
     if (lang == Lang::English)
@@ -272,6 +317,96 @@ void TstUpgradePanel::windowKeepsProtocolBounds()
     QCOMPARE(timing.upgradeWaitStepMs, 1000);
 }
 
+// What cannot be sent is refused at once, with the reason, before the
+// question: nothing reaches the sensor.
+void TstUpgradePanel::imageRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("can");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "missing" << false << T("文件不存在或不是普通文件");
+    QTest::newRow("directory") << "directory" << false << T("文件不存在或不是普通文件");
+    QTest::newRow("empty") << "empty" << false << T("文件为空");
+    QTest::newRow("empty, CAN") << "empty" << true << T("文件为空");
+    QTest::newRow("too large for CAN frames") << "large" << true << T("文件过大");
+}
+
+void TstUpgradePanel::imageRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, can);
+    QFETCH(QString, reason);
+    QString path = tempDir.filePath(QStringLiteral("no-such-image.bin"));
+    if (kind == QLatin1String("directory"))
+        path = tempDir.path();
+    else if (kind == QLatin1String("empty"))
+        path = writeImage(QStringLiteral("empty.bin"), QByteArray());
+    else if (kind == QLatin1String("large"))   // 65536 frames of 2 bytes: one more than the index numbers
+        path = writeImage(QStringLiteral("large.bin"), QByteArray(131071, 'x'));
+    QVERIFY(!path.isEmpty());
+    (can ? cw.ui()->radioButton_upgrade_can : cw.ui()->radioButton_upgrade_serial)->click();
+    cw.ui()->lineEdit_image_full_path->setText(path);
+    const int framesBefore = cw.sensor.upgradeFramesReceived();
+
+    ModalCatcher catcher;
+    catcher.answer = QMessageBox::Yes;
+    cw.ui()->pushButton_upgrade->click();
+    cw.ui()->radioButton_upgrade_serial->click();
+    QCOMPARE(catcher.texts, QStringList());
+    QCOMPARE(cw.status(), S(T("升级失败！"), reason));
+    cw.checkLanguage(cw.status());
+    expectIdle();
+    // Queued behind anything the click could have started.
+    QVERIFY(cw.worker()->send_cmd_id_save_settings());
+    QCOMPARE(cw.received().toHex(' '), hexBytes("5A 04 11 6F").toHex(' '));
+    QCOMPARE(cw.sensor.upgradeFramesReceived(), framesBefore);
+}
+
+// Answered no, or with Return on the default (which is No), the question
+// leaves everything as it was.
+void TstUpgradePanel::confirmationNoSendsNothing_data()
+{
+    QTest::addColumn<bool>("returnKey");
+    QTest::newRow("No") << false;
+    QTest::newRow("Return") << true;
+}
+
+void TstUpgradePanel::confirmationNoSendsNothing()
+{
+    QFETCH(bool, returnKey);
+    const QString path = writeImage(QStringLiteral("no.bin"), QByteArray(100, 'n'));
+    cw.ui()->lineEdit_image_full_path->setText(path);
+    const int framesBefore = cw.sensor.upgradeFramesReceived();
+    ModalCatcher catcher;
+    catcher.answer = QMessageBox::No;
+    catcher.takeDefault = returnKey;
+    cw.ui()->pushButton_upgrade->click();
+    QCOMPARE(catcher.texts, QStringList{T("确定升级固件吗？升级过程中请勿断开连接。")});
+    QCOMPARE(catcher.defaults, QList<QMessageBox::StandardButton>{QMessageBox::No});
+    QCOMPARE(cw.status(), QStringLiteral("before"));
+    expectIdle();
+    QVERIFY(cw.worker()->send_cmd_id_save_settings());
+    QCOMPARE(cw.received().toHex(' '), hexBytes("5A 04 11 6F").toHex(' '));
+    QCOMPARE(cw.sensor.upgradeFramesReceived(), framesBefore);
+}
+
+// The cancel button stops a transfer that waits for an acknowledgement
+// within one wait step: one failure that says so, and the window is free.
+void TstUpgradePanel::cancelStopsTransfer()
+{
+    const QString path = writeImage(QStringLiteral("cancel.bin"), QByteArray(249 * 10, 'c'));
+    cw.sensor.setUpgradeFault(3, sim::UpgradeFault::StopAck);
+    startUpgrade(path);
+    // Frame 3 is in (the header counts as one) and will never be acknowledged.
+    QVERIFY(cw.sensor.waitForUpgradeFrames(4, 10000));
+    cw.button(QStringLiteral("pushButton_upgrade_cancel"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(cw.status(), S(T("升级失败！"), T("已取消")), 5000);
+    cw.checkLanguage(cw.status());
+    cw.sensor.setUpgradeFault(-1, sim::UpgradeFault::None);
+    QCOMPARE(cw.sensor.upgradeFramesReceived(), 4);
+    expectIdle();
+}
+
 void TstUpgradePanel::transferOverCan()
 {
     // 20 bytes at 2 per frame: header and ten data frames, no filler anywhere,
@@ -283,13 +418,12 @@ void TstUpgradePanel::transferOverCan()
     QVERIFY(!path.isEmpty());
 
     cw.ui()->radioButton_upgrade_can->click();
-    cw.ui()->lineEdit_image_full_path->setText(path);
     cw.ui()->progressBar->setValue(50);
-    cw.ui()->pushButton_upgrade->click();
-    QCOMPARE(cw.status(), T("正在升级..."));
+    startUpgrade(path);
     QVERIFY(cw.ui()->progressBar->value() < 0); // reset: no value shown yet
 
     QTRY_COMPARE_WITH_TIMEOUT(cw.status(), T("升级成功！"), 30000);
+    expectIdle();
     QCOMPARE(cw.ui()->progressBar->value(), 100);
 
     QByteArray expected = upgradeFrame(8, 0, QByteArray::fromHex("1400"));
@@ -311,10 +445,9 @@ void TstUpgradePanel::transferOverSerial()
     QVERIFY(!path.isEmpty());
 
     QVERIFY(cw.ui()->radioButton_upgrade_serial->isChecked());
-    cw.ui()->lineEdit_image_full_path->setText(path);
-    cw.ui()->pushButton_upgrade->click();
-    QCOMPARE(cw.status(), T("正在升级..."));
+    startUpgrade(path);
     QTRY_COMPARE_WITH_TIMEOUT(cw.status(), T("升级成功！"), 30000);
+    expectIdle();
     QCOMPARE(cw.ui()->progressBar->value(), 100);
 
     const QByteArray wire = cw.received();

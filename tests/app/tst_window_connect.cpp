@@ -5,9 +5,11 @@
 #include "mainwindow.h"
 #include "mycombobox.h"
 #include "receiver.h"
+#include "modalcatcher.h"
 #include "simsensor.h"
 #include "windowprobe.h"
 
+#include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -26,11 +28,12 @@ private:
     Ui::MainWindow *ui() const { return WindowProbe(*window).ui(); }
     WindowProbe probe() const { return WindowProbe(*window); }
 
-    static QStringList items(const QComboBox *box)
+    // The port names the chooser offers (its entries show descriptions).
+    static QStringList ports(const QComboBox *box)
     {
         QStringList list;
         for (int i = 0; i < box->count(); ++i)
-            list << box->itemText(i);
+            list << box->itemData(i).toString();
         return list;
     }
     static QStringList systemPorts()
@@ -44,7 +47,7 @@ private:
     void chooseSimulator()
     {
         ui()->serialComboBox->showPopup();
-        const int index = ui()->serialComboBox->findText(QString::fromStdString(sensor->linkPath()));
+        const int index = ui()->serialComboBox->findData(QString::fromStdString(sensor->linkPath()));
         ui()->serialComboBox->hidePopup();
         QVERIFY(index >= 0);
         ui()->serialComboBox->setCurrentIndex(index);
@@ -73,6 +76,8 @@ private slots:
     void chooserListsOnlyPrivateSimulators_data();
     void chooserListsOnlyPrivateSimulators();
     void connectAndDisconnect();
+    void connectChecksBaudRate_data();
+    void connectChecksBaudRate();
     void reconnectStartsAfresh();
     void recordingKeepsEveryDistanceOfTheWindow();
     void closingTheWindowClosesThePort();
@@ -102,12 +107,59 @@ void tst_window_connect::verifyDisconnectedPanel()
     QVERIFY(!probe().worker()->isPortOpen());
 }
 
+// The baud rate is typed: only a whole number of at least 1 opens the port
+// (a text that is no number read as 0, and the port was opened at 0 baud,
+// which on a terminal means hang up). Otherwise the illegal-input box, and
+// the port stays closed.
+void tst_window_connect::connectChecksBaudRate_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("opensAt");   // 0: refused
+    QTest::addColumn<QString>("box");
+    QTest::newRow("listed") << "460800" << 460800 << QString();
+    QTest::newRow("typed") << "57600" << 57600 << QString();
+    QTest::newRow("lowest") << "1" << 1 << QString();
+    QTest::newRow("blanks around") << " 9600 " << 9600 << QString();
+    QTest::newRow("letters") << "fast" << 0 << "警告：非法输入!";
+    QTest::newRow("zero") << "0" << 0 << "警告：非法输入!";
+    QTest::newRow("negative") << "-9600" << 0 << "警告：非法输入!";
+    QTest::newRow("fraction") << "9600.5" << 0 << "警告：非法输入!";
+    QTest::newRow("beyond 32 bits") << "99999999999" << 0 << "警告：非法输入!";
+    QTest::newRow("empty") << "" << 0 << "警告：输入不能为空!";
+}
+
+void tst_window_connect::connectChecksBaudRate()
+{
+    QFETCH(QString, text);
+    QFETCH(int, opensAt);
+    QFETCH(QString, box);
+    chooseSimulator();
+    ui()->baudrateComboBox->setCurrentText(text);
+    ui()->statusBar->showMessage("before", 0);
+    ModalCatcher catcher;
+    ui()->connectButton->click();
+    QCOMPARE(catcher.texts, box.isEmpty() ? QStringList() : QStringList{box});
+    if (opensAt == 0) {
+        verifyDisconnectedPanel();
+        QCOMPARE(ui()->statusBar->currentMessage(), QString("before"));
+        return;
+    }
+    verifyConnectedPanel();
+    qint32 rate = 0;
+    receiver *worker = probe().worker();
+    worker->runInWorkerThread([worker, &rate] { rate = worker->serialPort->baudRate(); });
+    QCOMPARE(rate, qint32(opensAt));
+    QCOMPARE(ui()->statusBar->currentMessage(),
+             QStringLiteral("连接成功 %1 %2").arg(QString::fromStdString(sensor->linkPath())).arg(opensAt));
+    ui()->connectButton->click();
+}
+
 void tst_window_connect::chooserListsSystemPortsThenSimulators()
 {
     const QString link = QString::fromStdString(sensor->linkPath());
     QVERIFY(!link.isEmpty());
     ui()->serialComboBox->showPopup();
-    const QStringList listed = items(ui()->serialComboBox);
+    const QStringList listed = ports(ui()->serialComboBox);
     ui()->serialComboBox->hidePopup();
 
     const QStringList system = systemPorts();
@@ -119,7 +171,7 @@ void tst_window_connect::chooserListsSystemPortsThenSimulators()
     // A stopped simulator disappears from the list.
     sensor->stop();
     ui()->serialComboBox->showPopup();
-    QVERIFY(!items(ui()->serialComboBox).contains(link));
+    QVERIFY(!ports(ui()->serialComboBox).contains(link));
     ui()->serialComboBox->hidePopup();
 }
 
@@ -258,7 +310,7 @@ void tst_window_connect::chooserListsOnlyPrivateSimulators()
     QCOMPARE(names.contains(name), listed);
     // The chooser itself offers the same names after the system's ports.
     ui()->serialComboBox->showPopup();
-    const QStringList shown = items(ui()->serialComboBox);
+    const QStringList shown = ports(ui()->serialComboBox);
     ui()->serialComboBox->hidePopup();
     QCOMPARE(shown.contains(name), listed);
     QCOMPARE(shown.mid(0, systemPorts().size()), systemPorts());

@@ -9,6 +9,7 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineSeries>
 #include <QStatusBar>
@@ -222,6 +223,8 @@ private slots:
     void peakLeavesTheWindow();
     void nonPositiveTimeRange();
     void readoutHoldsRateForTwoSeconds();
+    void readoutShowsStaleData_data();
+    void readoutShowsStaleData();
     void distanceReadoutFormat_data();
     void distanceReadoutFormat();
     void suspendAndResume();
@@ -414,17 +417,21 @@ void tst_window_display::peakLeavesTheWindow()
     QCOMPARE(probe().maxDistance(), 15.0);
 }
 
-// A time window of 0 or less keeps only the points of the newest batch.
+// A time window of 0 or less is refused (the chart went blank): the range
+// in use stays, and so do the points in it.
 void tst_window_display::nonPositiveTimeRange()
 {
     probe().display(ramp(40), 50);
+    const int range = probe().timeRange();
     probe().timeRange() = 0;
+    QCOMPARE(probe().timeRange(), range);
     probe().display(ramp(15, 300), 50);
-    QCOMPARE(probe().series()->count(), 15);
+    QCOMPARE(probe().series()->count(), 55);
     probe().timeRange() = -3;
+    QCOMPARE(probe().timeRange(), range);
+    QCOMPARE(ui()->timeRangeEdit->text(), QString::number(range));
     probe().display(ramp(12, 700), 50);
-    QCOMPARE(probe().series()->count(), 12);
-    QCOMPARE(probe().series()->at(0).y(), 7.0);
+    QCOMPARE(probe().series()->count(), 67);
 }
 
 void tst_window_display::readoutHoldsRateForTwoSeconds()
@@ -447,6 +454,50 @@ void tst_window_display::readoutHoldsRateForTwoSeconds()
     probe().display(ramp(20), 1000);
     probe().distUpdate();
     QCOMPARE(ui()->freqLabel->text(), QString("1000"));
+}
+
+void tst_window_display::readoutShowsStaleData_data()
+{
+    QTest::addColumn<bool>("english");
+    QTest::newRow("Chinese") << false;
+    QTest::newRow("English") << true;
+}
+
+// A distance that stopped coming must not pass for a current one: once no
+// batch has come for over a second the readout is greyed and its tooltip
+// says why; the next batch makes it current again.
+void tst_window_display::readoutShowsStaleData()
+{
+    QFETCH(bool, english);
+    if (english)
+        ui()->radioButton_english->setChecked(true);
+    const auto T = [](const char *source) { return QCoreApplication::translate("MainWindow", source); };
+    QLabel *readout = ui()->distLabel;
+    QElapsedTimer sinceBatch;
+    probe().display(ramp(20, 123), 100);
+    sinceBatch.start();
+    probe().distUpdate();
+    QVERIFY(readout->isEnabled());
+    QCOMPARE(readout->toolTip(), T("最新测量距离（米）"));
+    QCOMPARE(readout->text(), QString("1.42"));
+
+    // The refresh timer's own ticks mark it stale, not before a second.
+    QTRY_VERIFY_WITH_TIMEOUT(!readout->isEnabled(), 3000);
+    QVERIFY2(sinceBatch.elapsed() >= 1000, qPrintable(QString::number(sinceBatch.elapsed())));
+    QCOMPARE(readout->toolTip(), T("数据已过时：超过1秒未收到测量帧"));
+    QCOMPARE(readout->text(), QString("1.42"));
+    if (english)
+        QCOMPARE(readout->toolTip(), QString("Out of date: no measurement frame for over a second"));
+
+    // A batch without frames does not make it current; one with frames does.
+    probe().display({}, 100);
+    probe().distUpdate();
+    QVERIFY(!readout->isEnabled());
+    probe().display(ramp(5, 300), 100);
+    probe().distUpdate();
+    QVERIFY(readout->isEnabled());
+    QCOMPARE(readout->toolTip(), T("最新测量距离（米）"));
+    QCOMPARE(readout->text(), QString("3.04"));
 }
 
 void tst_window_display::distanceReadoutFormat_data()
@@ -610,11 +661,12 @@ void tst_window_display::timeRangeInput_data()
     QTest::newRow("3600") << "3600" << 3600 << "3600" << false;
     QTest::newRow("3601") << "3601" << 3600 << "3600" << false;
     QTest::newRow("5000") << "5000" << 3600 << "3600" << false;
-    QTest::newRow("0") << "0" << 0 << "0" << false;
-    QTest::newRow("-5") << "-5" << -5 << "-5" << false;
-    QTest::newRow("letters") << "abc" << 7 << "abc" << true;
-    QTest::newRow("empty") << "" << 7 << "" << true;
-    QTest::newRow("decimal") << "2.5" << 7 << "2.5" << true;
+    // Refused: the range in use stays, and the field shows it again.
+    QTest::newRow("0") << "0" << 7 << "7" << true;
+    QTest::newRow("-5") << "-5" << 7 << "7" << true;
+    QTest::newRow("letters") << "abc" << 7 << "7" << true;
+    QTest::newRow("empty") << "" << 7 << "7" << true;
+    QTest::newRow("decimal") << "2.5" << 7 << "7" << true;
 }
 
 void tst_window_display::timeRangeInput()
@@ -720,7 +772,9 @@ void tst_window_display::matchesReferenceUnderRandomUse()
             const int range = dense ? denseRanges[rng.bounded(int(std::size(denseRanges)))]
                                     : ranges[rng.bounded(int(std::size(ranges)))];
             probe().timeRange() = range;
-            ref.timeRange = range;
+            // Below a second is refused: the range in use stays.
+            if (range >= 1)
+                ref.timeRange = range;
             what = "time range " + QByteArray::number(range);
         }
         compareWith(ref, "step " + QByteArray::number(op) + ": " + what);
@@ -1110,7 +1164,7 @@ void tst_window_display::statisticsOfWhatIsShown()
     QLabel *stats = label("statsLabel");
     QVERIFY(stats);
     probe().distUpdate();
-    QCOMPARE(stats->text(), QString("点数 0  帧率 0 Hz"));
+    QCOMPARE(stats->text(), QString("点数 0\n帧率 0 Hz"));
     // 1, 2, 3, 4 m, each 25 times.
     QVector<uint16_t> v;
     for (int i = 0; i < 100; ++i)
@@ -1118,7 +1172,7 @@ void tst_window_display::statisticsOfWhatIsShown()
     probe().display(v, 100);
     probe().distUpdate();
     // Sample deviation of 25 x {1, 2, 3, 4}: sqrt(125 / 99).
-    QCOMPARE(stats->text(), QString("点数 100  最小 1.00  最大 4.00  峰峰值 3.00  平均 2.5000  标准差 %1 m  帧率 100 Hz")
+    QCOMPARE(stats->text(), QString("点数 100  最小 1.00  最大 4.00  峰峰值 3.00\n平均 2.5000  标准差 %1 m  帧率 100 Hz")
                                     .arg(std::sqrt(125.0 / 99), 0, 'f', 4));
 }
 

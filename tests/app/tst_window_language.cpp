@@ -6,6 +6,7 @@
 #include "modalcatcher.h"
 #include "receiver.h"
 #include "simsensor.h"
+#include "settings_table.h"
 #include "windowprobe.h"
 
 #include <QAbstractButton>
@@ -13,7 +14,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -123,6 +126,10 @@ private slots:
     void translationFilesAreClean();
     void statusTextsReadRight_data();
     void statusTextsReadRight();
+    void nothingCutShort_data();
+    void nothingCutShort();
+    void inputTooltipsGiveRange_data();
+    void inputTooltipsGiveRange();
 };
 
 void tst_window_language::chineseListsAtStart()
@@ -267,7 +274,8 @@ void tst_window_language::switchResetsInputsButNotState()
     ui()->distLabel->setText("4.5");
 
     ui()->radioButton_english->setChecked(true);
-    QCOMPARE(ui()->timeRangeEdit->text(), QString("10"));
+    // The time-range field shows the range in use, not the form's 10.
+    QCOMPARE(ui()->timeRangeEdit->text(), QString("55"));
     QCOMPARE(ui()->lineEdit_mb_fps->text(), QString("10000"));
     QCOMPARE(ui()->lineEdit_image_full_path->text(), QString());
     QCOMPARE(ui()->distLabel->text(), QString("0"));
@@ -369,12 +377,14 @@ void tst_window_language::translationFilesAreClean()
 // outcome: in English with one blank between the words and none at the
 // ends, in Chinese run together exactly as before. With no port open every
 // command fails at once, which shows the failure texts; connecting to a
-// simulated sensor shows the connection text.
+// simulated sensor shows the connection text. A language switch shows the
+// last message again in the new language (not possible while connected).
 void tst_window_language::statusTextsReadRight_data()
 {
     QTest::addColumn<bool>("english");
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("other");   // after a switch to the other language
     const struct { const char *action; const char *english; const char *chinese; } rows[] = {
         {"fog", "failed!", "失败！"},
         {"save", "Save configuration failed!", "保存配置失败！"},
@@ -384,11 +394,18 @@ void tst_window_language::statusTextsReadRight_data()
         {"mb version", "Read version failed!", "获取版本号失败！"},
         {"mb baud", "Set serial baud rate 115200 failed!", "设置串口波特率115200失败！"},
         {"mb address", "Configure Modbus address 3 failed!", "配置modbus地址3失败！"},
+        {"mb sample rate", "Invalid sampling rate! The valid range is 1 to 10000!",
+         "采样率设置错误！有效值区间为1~10000！"},
         {"connect", "Connected %1 115200", "连接成功 %1 115200"},
+        {"no port", "Connection failed! No port chosen", "连接失败!未选择串口"},
+        {"disconnect", "Disconnected", "断开成功"},
+        {"empty image", "Upgrade failed! file is empty", "升级失败！文件为空"},
     };
     for (const auto &r : rows) {
-        QTest::addRow("English %s", r.action) << true << r.action << QString::fromUtf8(r.english);
-        QTest::addRow("Chinese %s", r.action) << false << r.action << QString::fromUtf8(r.chinese);
+        const QString en = QString::fromUtf8(r.english);
+        const QString zh = QString::fromUtf8(r.chinese);
+        QTest::addRow("English %s", r.action) << true << r.action << en << zh;
+        QTest::addRow("Chinese %s", r.action) << false << r.action << zh << en;
     }
 }
 
@@ -397,6 +414,7 @@ void tst_window_language::statusTextsReadRight()
     QFETCH(bool, english);
     QFETCH(QString, action);
     QFETCH(QString, expected);
+    QFETCH(QString, other);
     if (english)
         ui()->radioButton_english->setChecked(true);
     const auto invoke = [this](const char *slot) {
@@ -425,16 +443,184 @@ void tst_window_language::statusTextsReadRight()
     } else if (action == QLatin1String("mb address")) {
         ui()->spinBox_mb_dev_addr_2->setValue(3);
         invoke("on_pushButton_mb_addr_config_clicked");
+    } else if (action == QLatin1String("mb sample rate")) {
+        ui()->lineEdit_mb_fps->setText("0");
+        invoke("on_pushButton_mb_set_fps_clicked");
     } else if (action == QLatin1String("connect")) {
         QVERIFY(sensor.start(10));
         const QString device = QString::fromStdString(sensor.devicePath());
         QVERIFY(probe().connectTo(device));
         expected = expected.arg(device);
+    } else if (action == QLatin1String("no port")) {
+        ui()->connectButton->click();
+    } else if (action == QLatin1String("disconnect")) {
+        QVERIFY(sensor.start(10));
+        QVERIFY(probe().connectTo(QString::fromStdString(sensor.devicePath())));
+        ui()->connectButton->click();
+        QVERIFY(!probe().worker()->isPortOpen());
+    } else if (action == QLatin1String("empty image")) {
+        QTemporaryDir dir;
+        QFile image(dir.filePath("empty.bin"));
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        image.close();
+        ui()->lineEdit_image_full_path->setText(image.fileName());
+        invoke("on_pushButton_upgrade_clicked");
     }
     if (QTest::currentTestFailed())
         return;
     QCOMPARE(ui()->statusBar->currentMessage(), expected);
+    if (action == QLatin1String("connect")) {
+        // Connected, the language cannot change.
+        QVERIFY(!ui()->groupBox_langune->isEnabled());
+    } else {
+        (english ? ui()->radioButton_chinese : ui()->radioButton_english)->setChecked(true);
+        QCOMPARE(ui()->statusBar->currentMessage(), other);
+        (english ? ui()->radioButton_english : ui()->radioButton_chinese)->setChecked(true);
+        QCOMPARE(ui()->statusBar->currentMessage(), expected);
+    }
     probe().disconnectAndStop();
+}
+
+// The window on a 1024 x 600 panel, and at its minimum size, in either
+// language: every text is shown whole. Each label, button, group box, combo
+// box and tab on every page has at least the size its text asks for (its
+// size hint); Qt would cut it short otherwise. The port chooser holds a
+// simulated sensor's entry, the longest there is; connected, the readouts
+// show the widest distance and a rate, the button its other caption.
+void tst_window_language::nothingCutShort_data()
+{
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<bool>("minimum");
+    QTest::addColumn<bool>("connected");
+    for (const bool english : {false, true}) {
+        const char *language = english ? "English" : "Chinese";
+        QTest::addRow("%s, 1024 x 600", language) << english << false << false;
+        QTest::addRow("%s, minimum size", language) << english << true << false;
+        QTest::addRow("%s, 1024 x 600, connected", language) << english << false << true;
+        QTest::addRow("%s, minimum size, connected", language) << english << true << true;
+    }
+}
+
+void tst_window_language::nothingCutShort()
+{
+    QFETCH(bool, english);
+    QFETCH(bool, minimum);
+    QFETCH(bool, connected);
+    sim::SimSensor sensor;
+    QVERIFY(sensor.start(100));
+    sensor.setDistanceCm(65535);
+    ui()->serialComboBox->showPopup();
+    const int entry = ui()->serialComboBox->findData(QString::fromStdString(sensor.linkPath()));
+    ui()->serialComboBox->hidePopup();
+    QVERIFY(entry >= 0);
+    ui()->serialComboBox->setCurrentIndex(entry);
+    if (english)
+        ui()->radioButton_english->setChecked(true);
+    // The status bar's longest message.
+    ui()->connectButton->click();
+    if (connected) {
+        QVERIFY(probe().worker()->isPortOpen());
+        QTRY_COMPARE(ui()->distLabel->text(), QString("655.35"));
+        // Some rate (the frames of one second, about 100).
+        QTRY_VERIFY(ui()->freqLabel->text().toInt() > 0);
+    } else {
+        ui()->connectButton->click();
+        QVERIFY(!probe().worker()->isPortOpen());
+    }
+
+    window->resize(1024, 600);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QSize least = window->minimumSizeHint();
+    QVERIFY2(least.width() <= 1024 && least.height() <= 600,
+             qPrintable(QStringLiteral("minimum %1 x %2").arg(least.width()).arg(least.height())));
+    if (minimum)
+        window->resize(least);
+    QTRY_COMPARE(window->size(), minimum ? least : QSize(1024, 600));
+
+    QStringList cut;
+    const auto check = [&cut](const QWidget *w, const QSize &hint, const QString &what) {
+        if (w->width() < hint.width() || w->height() < hint.height())
+            cut << QStringLiteral("%1 \"%2\": %3 x %4 < %5 x %6").arg(w->objectName(), what).arg(w->width())
+                       .arg(w->height()).arg(hint.width()).arg(hint.height());
+    };
+    QTabWidget *tabs = ui()->tabWidget_cmd;
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        window->layout()->activate();
+        QApplication::processEvents();
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            if (!w->isVisible() || w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            if (auto *label = qobject_cast<QLabel *>(w))
+                check(w, label->sizeHint(), label->text());
+            else if (auto *button = qobject_cast<QAbstractButton *>(w))
+                check(w, button->sizeHint(), button->text());
+            else if (auto *box = qobject_cast<QGroupBox *>(w))
+                check(w, box->minimumSizeHint(), box->title());
+            else if (auto *combo = qobject_cast<QComboBox *>(w))
+                check(w, combo->minimumSizeHint(), combo->currentText());
+        }
+        // The tabs side by side at their full width: none cut short, no
+        // scroll buttons.
+        QTabBar *bar = tabs->tabBar();
+        if (bar->width() < bar->sizeHint().width())
+            cut << QStringLiteral("tabs: %1 < %2").arg(bar->width()).arg(bar->sizeHint().width());
+    }
+    cut.removeDuplicates();
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+    // The chart takes the larger share of the width.
+    QVERIFY(probe().chartView()->width() > tabs->width());
+    probe().disconnectAndStop();
+}
+
+// Every field a number is typed into says in its tooltip what the number is
+// and which range is accepted, in either language: for the command fields
+// the range the command carries (the one the input check uses), for the
+// spin boxes their own, for the others the window's.
+void tst_window_language::inputTooltipsGiveRange_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("low");
+    QTest::addColumn<QString>("high");
+    using namespace settingstable;
+    QStringList seen;
+    for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
+        for (int i = 0; i < s->numberCount; ++i) {
+            const Number &n = s->numbers[i];
+            if (seen.contains(QLatin1String(n.control)))
+                continue;
+            seen << QLatin1String(n.control);
+            const QString high = n.hex ? QStringLiteral("0x") + QString::number(n.max, 16).toUpper()
+                                       : QString::number(n.max);
+            QTest::newRow(n.control) << QString::fromLatin1(n.control) << QString::number(n.min) << high;
+        }
+    }
+    QTest::newRow("timeRangeEdit") << "timeRangeEdit" << "1" << "3600";
+    QTest::newRow("baudrateComboBox") << "baudrateComboBox" << "1" << "2147483647";
+    for (const char *spin : {"spinBox_dist_num", "spinBox_mb_dev_addr"})
+        QTest::newRow(spin) << spin << QString() << QString();
+}
+
+void tst_window_language::inputTooltipsGiveRange()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, low);
+    QFETCH(QString, high);
+    QWidget *w = window->findChild<QWidget *>(field);
+    QVERIFY(w);
+    if (auto *spin = qobject_cast<QSpinBox *>(w)) {
+        // A spin box's tooltip says its own range.
+        if (!low.isEmpty()) {
+            QCOMPARE(QString::number(spin->minimum()), low);
+            QCOMPARE(QString::number(spin->maximum()), high);
+        }
+        low = QString::number(spin->minimum());
+        high = QString::number(spin->maximum());
+    }
+    QVERIFY2(w->toolTip().endsWith(low + QStringLiteral("~") + high), qPrintable(w->toolTip()));
+    ui()->radioButton_english->setChecked(true);
+    QVERIFY2(w->toolTip().endsWith(low + QStringLiteral(" to ") + high), qPrintable(w->toolTip()));
+    QVERIFY(!hasCjk(w->toolTip()));
 }
 
 QTEST_MAIN(tst_window_language)

@@ -5,10 +5,13 @@
 
 #include "ctl_fixture.h"
 
+#include "../app/tabfixture.h"
 #include "settings_table.h"
 
 #include <QDir>
 #include <QJsonArray>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -34,75 +37,104 @@ enum class Setup {
     Gone,           // the device has been unplugged
 };
 
-// One setting on the wire: what the operator types and the exact bytes the
-// sensor must receive. A second column, what the window sends for the same
-// choice, goes beside it once the window takes its values from the table.
+// One setting on the wire, by both front ends: what the operator gives
+// zn84ctl, what the operator enters in the window for the same choice, and
+// the exact bytes the sensor must receive from either.
 struct BytesRow
 {
     const char *setting;      // the table's name (Modbus operations: "modbus NAME")
     QStringList cli;          // zn84ctl's operands after "-p DEV"
     const char *expected;     // hex
+    QStringList window;       // "field=value": an item's source text, or the text typed
 };
 
 const QVector<BytesRow> &bytesRows()
 {
     static const QVector<BytesRow> rows = {
-        {"frame-rate", {"set", "frame-rate", "100"}, "5a06036400c7"},
-        {"frame-rate", {"set", "frame-rate", "0"}, "5a0603000063"},
-        {"frame-rate", {"set", "frame-rate", "65535"}, "5a0603ffff61"},
-        {"interface", {"set", "interface", "serial"}, "5a054501a5"},
-        {"interface", {"set", "interface", "can"}, "5a054502a6"},
-        {"output-format", {"set", "output-format", "ascii"}, "5a05050064"},
-        {"output-format", {"set", "output-format", "binary"}, "5a05050165"},
-        {"output-format", {"set", "output-format", "pix"}, "5a05050266"},
-        {"output-format", {"set", "output-format", "io"}, "5a05050569"},
-        {"output-format", {"set", "output-format", "rs485"}, "5a0505066a"},
-        {"output-format", {"set", "output-format", "4-20mA"}, "5a0505076b"},
-        {"baud-rate", {"set", "baud-rate", "115200"}, "5a080600c201002b"},
-        {"baud-rate", {"set", "baud-rate", "4294967295"}, "5a0806ffffffff64"},
-        {"output-mode", {"set", "output-mode", "trigger"}, "5a05070066"},
-        {"output-mode", {"set", "output-mode", "continuous"}, "5a05070167"},
-        {"checksum", {"set", "checksum", "disabled"}, "5a05080067"},
-        {"checksum", {"set", "checksum", "enabled"}, "5a05080168"},
-        {"fog-filter", {"set", "fog-filter", "enabled"}, "5a056400c3"},
-        {"fog-filter", {"set", "fog-filter", "disabled"}, "5a056401c4"},
-        {"dac-map", {"set", "dac-map", "forward"}, "5a057100d0"},
-        {"dac-map", {"set", "dac-map", "reverse"}, "5a057101d1"},
-        {"save", {"save"}, "5a04116f"},
-        {"save", {"set", "save"}, "5a04116f"},
-        {"reset", {"reset"}, "5a040260"},
-        {"factory-restore", {"factory-restore"}, "5a04106e"},
-        {"auto-gain", {"set", "auto-gain", "enabled"}, "5a054e00ad"},
-        {"auto-gain", {"set", "auto-gain", "disabled"}, "5a054e01ae"},
-        {"can-frame-type", {"set", "can-frame-type", "standard"}, "5a055d00bc"},
-        {"can-frame-type", {"set", "can-frame-type", "extended"}, "5a055d01bd"},
-        {"can-baud-rate", {"set", "can-baud-rate", "1m"}, "5a085240420f0045"},
-        {"can-baud-rate", {"set", "can-baud-rate", "500k"}, "5a085220a107007c"},
-        {"can-baud-rate", {"set", "can-baud-rate", "250k"}, "5a085290d0030017"},
-        {"can-baud-rate", {"set", "can-baud-rate", "125k"}, "5a085248e80100e5"},
-        {"can-receive-id", {"set", "can-receive-id", "0x7FF"}, "5a0851ff070000b9"},
-        {"can-receive-id", {"set", "can-receive-id", "291"}, "5a085123010000d7"},
-        {"can-send-id", {"set", "can-send-id", "0x1FFFFFFF"}, "5a0850ffffff1fce"},
-        {"offset", {"set", "offset", "-10"}, "5a0669f6ffbe"},
-        {"offset", {"set", "offset", "32767"}, "5a0669ff7f47"},
-        {"offset", {"set", "offset", "-32768"}, "5a0669008049"},
-        {"near-io-level", {"set", "near-io-level", "high"}, "5a056101c1"},
-        {"near-io-level", {"set", "near-io-level", "low"}, "5a056100c0"},
-        {"io-delay", {"set", "io-delay", "10", "20"}, "5a08620a001400e2"},
-        {"io-threshold", {"set", "io-threshold", "500", "50"}, "5a0863f4013200ec"},
-        {"modbus frame-rate", {"modbus", "frame-rate", "100"}, "01060086006469c8"},
-        {"modbus frame-rate", {"modbus", "frame-rate", "10000"}, "010600862710721f"},
-        {"modbus baud-rate", {"modbus", "baud-rate", "115200"}, "010600830001b9e201060084c2009883"},
-        {"modbus address", {"modbus", "address", "5"}, "0106008500055820"},
-        {"modbus save", {"modbus", "save"}, "0106008000008822"},
-        {"modbus save", {"modbus", "--address", "5", "save"}, "05060080000089a6"},
-        {"modbus reboot", {"modbus", "reboot"}, "0106008100011822"},
-        {"modbus shutdown", {"modbus", "shutdown"}, "010600810000d9e2"},
-        {"modbus disable", {"modbus", "disable"}, "010600820001e822"},
-        {"modbus enable", {"modbus", "enable"}, "5a056f00ce"},
-        {"modbus preset-address", {"modbus", "preset-address", "7"}, "5a057007d6"},
+        {"frame-rate", {"set", "frame-rate", "100"}, "5a06036400c7", {"comboBox_fps_set=100"}},
+        {"frame-rate", {"set", "frame-rate", "0"}, "5a0603000063", {"comboBox_fps_set=0"}},
+        {"frame-rate", {"set", "frame-rate", "65535"}, "5a0603ffff61", {"comboBox_fps_set=65535"}},
+        {"interface", {"set", "interface", "serial"}, "5a054501a5", {"comboBox_lidar_trans=串口"}},
+        {"interface", {"set", "interface", "can"}, "5a054502a6", {"comboBox_lidar_trans=CAN"}},
+        {"output-format", {"set", "output-format", "ascii"}, "5a05050064", {"comboBox_output_format=ASCII"}},
+        {"output-format", {"set", "output-format", "binary"}, "5a05050165", {"comboBox_output_format=BIN"}},
+        {"output-format", {"set", "output-format", "pix"}, "5a05050266", {"comboBox_output_format=PIX"}},
+        {"output-format", {"set", "output-format", "io"}, "5a05050569", {"comboBox_output_format=IO"}},
+        {"output-format", {"set", "output-format", "rs485"}, "5a0505066a", {"comboBox_output_format=RS485"}},
+        {"output-format", {"set", "output-format", "4-20mA"}, "5a0505076b", {"comboBox_output_format=4-20mA"}},
+        {"baud-rate", {"set", "baud-rate", "115200"}, "5a080600c201002b", {"comboBox_seri_baud=115200"}},
+        {"baud-rate", {"set", "baud-rate", "4294967295"}, "5a0806ffffffff64", {"comboBox_seri_baud=4294967295"}},
+        {"output-mode", {"set", "output-mode", "trigger"}, "5a05070066", {"comboBox_output_enable=触发模式"}},
+        {"output-mode", {"set", "output-mode", "continuous"}, "5a05070167", {"comboBox_output_enable=连续模式"}},
+        {"checksum", {"set", "checksum", "disabled"}, "5a05080067", {"comboBox_checksum=不使能"}},
+        {"checksum", {"set", "checksum", "enabled"}, "5a05080168", {"comboBox_checksum=使能"}},
+        {"fog-filter", {"set", "fog-filter", "enabled"}, "5a056400c3", {"comboBox_fog_feature=使能"}},
+        {"fog-filter", {"set", "fog-filter", "disabled"}, "5a056401c4", {"comboBox_fog_feature=不使能"}},
+        {"dac-map", {"set", "dac-map", "forward"}, "5a057100d0", {"comboBox_dac_map=正向"}},
+        {"dac-map", {"set", "dac-map", "reverse"}, "5a057101d1", {"comboBox_dac_map=反向"}},
+        {"save", {"save"}, "5a04116f", {}},
+        {"save", {"set", "save"}, "5a04116f", {}},
+        {"reset", {"reset"}, "5a040260", {}},
+        {"factory-restore", {"factory-restore"}, "5a04106e", {}},
+        {"auto-gain", {"set", "auto-gain", "enabled"}, "5a054e00ad", {"comboBox_gain_adjust=使能"}},
+        {"auto-gain", {"set", "auto-gain", "disabled"}, "5a054e01ae", {"comboBox_gain_adjust=不使能"}},
+        {"can-frame-type", {"set", "can-frame-type", "standard"}, "5a055d00bc", {"comboBox_can_type=标准帧"}},
+        {"can-frame-type", {"set", "can-frame-type", "extended"}, "5a055d01bd", {"comboBox_can_type=扩展帧"}},
+        {"can-baud-rate", {"set", "can-baud-rate", "1m"}, "5a085240420f0045", {"comboBox_can_baudrate=1000000"}},
+        {"can-baud-rate", {"set", "can-baud-rate", "500k"}, "5a085220a107007c", {"comboBox_can_baudrate=500k"}},
+        {"can-baud-rate", {"set", "can-baud-rate", "250k"}, "5a085290d0030017", {"comboBox_can_baudrate=250k"}},
+        {"can-baud-rate", {"set", "can-baud-rate", "125k"}, "5a085248e80100e5", {"comboBox_can_baudrate=125k"}},
+        {"can-receive-id", {"set", "can-receive-id", "0x7FF"}, "5a0851ff070000b9", {"lineEdit_can_rcv_id=0x7FF"}},
+        {"can-receive-id", {"set", "can-receive-id", "291"}, "5a085123010000d7", {"lineEdit_can_rcv_id=291"}},
+        {"can-send-id", {"set", "can-send-id", "0x1FFFFFFF"}, "5a0850ffffff1fce", {"lineEdit_can_snd_id=0x1FFFFFFF"}},
+        {"offset", {"set", "offset", "-10"}, "5a0669f6ffbe", {"lineEdit_ofs_config=-10"}},
+        {"offset", {"set", "offset", "32767"}, "5a0669ff7f47", {"lineEdit_ofs_config=32767"}},
+        {"offset", {"set", "offset", "-32768"}, "5a0669008049", {"lineEdit_ofs_config=-32768"}},
+        {"near-io-level", {"set", "near-io-level", "high"}, "5a056101c1", {"comboBox_io_level=高电平"}},
+        {"near-io-level", {"set", "near-io-level", "low"}, "5a056100c0", {"comboBox_io_level=低电平"}},
+        {"io-delay", {"set", "io-delay", "10", "20"}, "5a08620a001400e2",
+         {"lineEdit_IO_delay_near=10", "lineEdit_IO_delay_far=20"}},
+        {"io-threshold", {"set", "io-threshold", "500", "50"}, "5a0863f4013200ec",
+         {"lineEdit_dist_threshold=500", "lineEdit_dist_buffer=50"}},
+        {"modbus frame-rate", {"modbus", "frame-rate", "100"}, "01060086006469c8", {"lineEdit_mb_fps=100"}},
+        {"modbus frame-rate", {"modbus", "frame-rate", "10000"}, "010600862710721f", {"lineEdit_mb_fps=10000"}},
+        {"modbus baud-rate", {"modbus", "baud-rate", "115200"}, "010600830001b9e201060084c2009883",
+         {"comboBox_seri_baud_2=115200"}},
+        {"modbus address", {"modbus", "address", "5"}, "0106008500055820", {"spinBox_mb_dev_addr_2=5"}},
+        {"modbus save", {"modbus", "save"}, "0106008000008822", {}},
+        {"modbus save", {"modbus", "--address", "5", "save"}, "05060080000089a6", {"spinBox_mb_dev_addr=5"}},
+        {"modbus reboot", {"modbus", "reboot"}, "0106008100011822", {}},
+        {"modbus shutdown", {"modbus", "shutdown"}, "010600810000d9e2", {}},
+        {"modbus disable", {"modbus", "disable"}, "010600820001e822", {}},
+        {"modbus enable", {"modbus", "enable"}, "5a056f00ce", {}},
+        {"modbus preset-address", {"modbus", "preset-address", "7"}, "5a057007d6", {"spinBox_mb_dev_addr_3=7"}},
     };
     return rows;
+}
+
+// Enters `value` in the window's field `name` as the operator would: picks
+// the item showing that (translated) text, types the number, or sets the
+// spin box.
+void enterInWindow(MainWindow &w, const QString &name, const QString &value)
+{
+    QWidget *field = w.findChild<QWidget *>(name);
+    QVERIFY2(field, qPrintable(name));
+    if (auto *box = qobject_cast<QComboBox *>(field)) {
+        if (box->isEditable()) {
+            box->setEditText(value);
+            return;
+        }
+        const int index = box->findText(T(value.toUtf8().constData()));
+        QVERIFY2(index > 0, qPrintable(name + QLatin1Char(' ') + value));
+        box->setCurrentIndex(index);
+    } else if (auto *edit = qobject_cast<QLineEdit *>(field)) {
+        edit->setText(value);
+    } else if (auto *spin = qobject_cast<QSpinBox *>(field)) {
+        spin->setValue(value.toInt());
+        QCOMPARE(spin->value(), value.toInt());
+    } else {
+        QFAIL(qPrintable(name));
+    }
 }
 
 QString rowName(const BytesRow &row)
@@ -407,6 +439,56 @@ private slots:
         QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
         QCOMPARE(r.outLines(), QStringList{output});
         QCOMPARE(receivedBeforeMarker(*sensor).toHex(' '), expected.toHex(' '));
+    }
+
+    // The window, given the same choice as the operator makes it there (the
+    // item with that text, the number typed), writes exactly the bytes
+    // zn84ctl writes.
+    void windowWritesTheSameBytes_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QStringList>("window");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<int>("modbusAddress");   // 0: Modbus off
+        for (const BytesRow &row : bytesRows()) {
+            const bool modbus = row.cli.first() == QLatin1String("modbus") && !row.cli.contains(QStringLiteral("enable"))
+                    && !row.cli.contains(QStringLiteral("preset-address"));
+            QTest::newRow(qPrintable(rowName(row)))
+                << QString::fromLatin1(row.setting) << row.window << QByteArray::fromHex(row.expected)
+                << (modbus ? (row.cli.contains(QStringLiteral("--address")) ? 5 : 1) : 0);
+        }
+    }
+
+    void windowWritesTheSameBytes()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QStringList, window);
+        QFETCH(QByteArray, expected);
+        QFETCH(int, modbusAddress);
+        const bool modbus = setting.startsWith(QLatin1String("modbus "));
+        const settingstable::Setting *s = settingstable::findSetting(
+            modbus ? settingstable::Group::Modbus : settingstable::Group::Sensor, setting.mid(modbus ? 7 : 0));
+        QVERIFY(s);
+
+        // A window of its own for every row: a setting may leave the
+        // simulator in a state the next one does not expect.
+        ConnectedWindow cw;
+        QVERIFY(cw.open(Lang::Chinese));
+        cw.quiet();
+        if (modbusAddress != 0) {
+            cw.sensor.setModbusEnabled(true);
+            cw.sensor.setModbusAddress(uint8_t(modbusAddress));
+        }
+        cw.ui()->spinBox_mb_dev_addr->setValue(1);
+        for (const QString &entry : window)
+            enterInWindow(*cw.window, entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+        cw.sensor.clearReceived();
+        ModalCatcher catcher;
+        catcher.answer = QMessageBox::Yes;   // a confirmation is answered yes
+        cw.button(QLatin1String(s->button))->click();
+        QCOMPARE(cw.received().toHex(' '), expected.toHex(' '));
+        QCOMPARE(cw.status().endsWith(T("成功！")), true);
+        cw.close();
     }
 
     // The bytes table reaches every entry of the shared settings table.
@@ -851,5 +933,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_zn84ctl)
+QTEST_MAIN(tst_zn84ctl)
 #include "tst_zn84ctl.moc"

@@ -1,7 +1,9 @@
 #include "modalcatcher.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 ModalCatcher::ModalCatcher(QObject *parent) : QObject(parent)
 {
@@ -16,5 +18,11 @@ void ModalCatcher::poll()
         return;
     texts << box->text();
     titles << box->windowTitle();
-    box->done(QMessageBox::Ok);
+    defaults << (box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton);
+    if (takeDefault && box->defaultButton())
+        box->defaultButton()->click();
+    else if (QAbstractButton *b = box->button(answer))
+        b->click();
+    else
+        box->done(answer);
 }

@@ -4,6 +4,7 @@
 // Watches for modal message boxes while a handler runs, records their texts
 // and closes them, so that tests can assert on a warning without a user.
 
+#include <QMessageBox>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -15,6 +16,12 @@ public:
     explicit ModalCatcher(QObject *parent = nullptr);
     QStringList texts;   // text of every box seen, in order
     QStringList titles;  // window title of every box seen
+    // The button a box is closed with (a question box answered with any
+    // other than Yes is a No).
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+    // Closes each box with its default button instead, as Return would.
+    bool takeDefault = false;
+    QList<QMessageBox::StandardButton> defaults;   // each box's default button
 private slots:
     void poll();
 private:

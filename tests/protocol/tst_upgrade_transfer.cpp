@@ -65,13 +65,24 @@ class TransferListener : public QObject
 public:
     explicit TransferListener(receiver *worker)
     {
+        connectAcrossThreads(worker, &receiver::signalUpgradeFailed, this, &TransferListener::onFailure);
         connectAcrossThreads(worker, &receiver::signalUpgradeResult, this, &TransferListener::onResult);
         connectAcrossThreads(worker, &receiver::sigUpdateProcessbar, this, &TransferListener::onProgress);
     }
     QList<bool> results;
     QList<float> progress;
+    // The reason and the frame of every failure, in order; a failure's
+    // reason comes before its result.
+    QList<QPair<receiver::UpgradeFailure, uint>> failures;
+    int failuresBeforeResults = 0;
 
 public slots:
+    void onFailure(receiver::UpgradeFailure reason, uint frame)
+    {
+        failures.append({reason, frame});
+        if (failures.size() == results.count(false) + 1)
+            ++failuresBeforeResults;
+    }
     void onResult(bool ok) { results.append(ok); }
     void onProgress(float value) { progress.append(value); }
 };
@@ -111,6 +122,13 @@ private:
         QCoreApplication::sendPostedEvents();
     }
 
+    // The reasons of the failures so far, each given before its result.
+    QList<QPair<receiver::UpgradeFailure, uint>> failures() const
+    {
+        return listener->failuresBeforeResults == listener->failures.size() ? listener->failures
+                                                                            : QList<QPair<receiver::UpgradeFailure, uint>>();
+    }
+
     // A refused or failed start: one false result and not a byte on the line.
     void expectRefused(const QString &path, unsigned length)
     {
@@ -118,6 +136,7 @@ private:
         QVERIFY(waitForResults(1, 10000));
         settle();
         QCOMPARE(listener->results, QList<bool>{ false });
+        QCOMPARE(failures().size(), 1);
         // The worker handles its calls in order: any upgrade frame written
         // would reach the sensor before this command does (on a port opened
         // again, where the start found it closed). The stream pauses, so
@@ -299,10 +318,10 @@ private slots:
         QTest::addColumn<int>("frames");
         QTest::newRow("1000, serial") << 1000 << 255u << 5;
         QTest::newRow("996, serial") << 996 << 255u << 4;
-        QTest::newRow("empty, serial") << 0 << 255u << 0;
+        QTest::newRow("empty, serial, refused") << 0 << 255u << 0;
         QTest::newRow("1000, CAN") << 1000 << 8u << 500;
         QTest::newRow("996, CAN") << 996 << 8u << 498;
-        QTest::newRow("empty, CAN") << 0 << 8u << 0;
+        QTest::newRow("empty, CAN, refused") << 0 << 8u << 0;
         QTest::newRow("25 frames") << 25 * 249 << 255u << 25;
         QTest::newRow("odd length 100") << 1000 << 100u << 11;
     }
@@ -316,9 +335,18 @@ private slots:
         const QString path = writeFile(QStringLiteral("image.bin"), image);
         QVERIFY(!path.isEmpty());
 
+        // An empty image is refused before anything is sent: a header
+        // announcing 0 bytes would leave the sensor without firmware.
+        if (size == 0) {
+            expectRefused(path, length);
+            QCOMPARE(failures().first().first, receiver::UpgradeFailure::FileEmpty);
+            QCOMPARE(sensor->upgradeFramesReceived(), 0);
+            return;
+        }
         worker()->upgrade(path, length);
         QVERIFY(waitForResults(1));
         QCOMPARE(listener->results, QList<bool>{ true });
+        QVERIFY(listener->failures.isEmpty());
 
         // Header and data frames, each written once at the full length.
         QVERIFY(QTest::qWaitFor([&] { return sensor->upgradeFramesReceived() == frames + 1; }, 5000));
@@ -394,8 +422,10 @@ private slots:
         worker()->upgrade(writeFile(QStringLiteral("stop.bin"), randomImage(size, 3)), 255);
         QVERIFY(waitForResults(1, 20000));
         settle();
-        // Reported once.
+        // Reported once, with the frame that got no acknowledgement.
         QCOMPARE(listener->results, QList<bool>{ false });
+        QCOMPARE(failures(), (QList<QPair<receiver::UpgradeFailure, uint>>{
+                                 {receiver::UpgradeFailure::NoAcknowledgement, uint(stopAt)}}));
         // Frames 0..stopAt went out once each; no frame is re-sent, none follows.
         QCOMPARE(sensor->upgradeFramesReceived(), stopAt + 1);
         QCOMPARE(sensor->receivedCount(), size_t(stopAt + 1) * 255);
@@ -414,6 +444,8 @@ private slots:
         QVERIFY(waitForResults(1, 20000));
         settle();
         QCOMPARE(listener->results, QList<bool>{ false });
+        QCOMPARE(failures(), (QList<QPair<receiver::UpgradeFailure, uint>>{
+                                 {receiver::UpgradeFailure::NoAcknowledgement, 0u}}));
         QCOMPARE(sensor->upgradeFramesReceived(), 1);   // only the header
         QVERIFY(parserAttached(*harness));
     }
@@ -449,6 +481,7 @@ private slots:
         QVERIFY2(took < 10000, qPrintable(QStringLiteral("the transfer took %1 ms").arg(took)));
         settle();
         QCOMPARE(listener->results, QList<bool>{ false });
+        QCOMPARE(failures(), (QList<QPair<receiver::UpgradeFailure, uint>>{{receiver::UpgradeFailure::PortLost, 3u}}));
         QCOMPARE(sensor->upgradeFramesReceived(), 4);   // frames 0..3, the last one unanswered
         QVERIFY(parserAttached(*harness));
     }
@@ -471,6 +504,8 @@ private slots:
         QVERIFY2(waitForResults(2, 10000), "the cancel was not seen within the wait");
         settle();
         QCOMPARE(listener->results, (QList<bool>{ false, false }));
+        QCOMPARE(failures(), (QList<QPair<receiver::UpgradeFailure, uint>>{
+                                 {receiver::UpgradeFailure::Cancelled, 5u}, {receiver::UpgradeFailure::Cancelled, 0u}}));
         // Nothing after frame 5, and not a byte of the second transfer.
         QCOMPARE(sensor->receivedCount(), size_t(6 * 255));
         QCOMPARE(listener->progress, progressFor(4, 10));

@@ -143,13 +143,17 @@ private:
 
     // Clicks the handler; it must come back within its bound with a failure
     // text, without a warning box, after writing something to the sensor.
+    // The factory restore asks first: answered yes, that is the one box.
     void clickExpectingFailure(const QString &button, const QStringList &setup, qint64 boundMs)
     {
         applySetup(fw.window, setup);
         ModalCatcher catcher;
+        catcher.answer = QMessageBox::Yes;
         const qint64 took = fw.clickTimed(button);
         QVERIFY(took >= 0);
-        QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(QLatin1Char('|'))));
+        const QStringList asked = button == QLatin1String("pushButton_recover_factory")
+                ? QStringList{T("确定恢复出厂设置吗？")} : QStringList();
+        QVERIFY2(catcher.texts == asked, qPrintable(catcher.texts.join(QLatin1Char('|'))));
         // The handler may give up before the sensor has read the request.
         QTRY_VERIFY2_WITH_TIMEOUT(!fw.received().isEmpty(), "nothing was sent", 5000);
         QVERIFY2(took < boundMs + kMarginMs, qPrintable(QStringLiteral("handler took %1 ms").arg(took)));

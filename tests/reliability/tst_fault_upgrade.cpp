@@ -11,6 +11,8 @@
 
 #include "fault_fixture.h"
 
+#include <QMessageBox>
+
 #include "cross_thread.h"
 
 #include <QDir>
@@ -124,9 +126,11 @@ private:
     {
         (serial ? fw.ui()->radioButton_upgrade_serial : fw.ui()->radioButton_upgrade_can)->setChecked(true);
         fw.ui()->lineEdit_image_full_path->setText(path);
+        // The operator confirms the question, and nothing else is asked.
         ModalCatcher catcher;
+        catcher.answer = QMessageBox::Yes;
         fw.ui()->pushButton_upgrade->click();
-        QVERIFY2(catcher.texts.isEmpty(), qPrintable(catcher.texts.join(QLatin1Char('|'))));
+        QCOMPARE(catcher.texts, QStringList{T("确定升级固件吗？升级过程中请勿断开连接。")});
     }
 
     // Once the worker has run a call queued behind the transfer, the transfer
@@ -139,12 +143,13 @@ private:
     }
 
     // Waits for the first result, then makes sure no second one follows.
-    void expectOneFailure(ResultLog &log, qint64 boundMs)
+    // One failure, and the status bar says why.
+    void expectOneFailure(ResultLog &log, qint64 boundMs, const QString &reason)
     {
         QTRY_VERIFY_WITH_TIMEOUT(!log.results.isEmpty(), int(boundMs + kMarginMs));
         settle();
         QCOMPARE(log.results, QVector<bool>{false});
-        QCOMPARE(fw.status(), T("升级失败！"));
+        QCOMPARE(fw.status(), T("升级失败！") + reason);
     }
 
 private slots:
@@ -175,16 +180,19 @@ void tst_fault_upgrade::interruptedHalfWay_data()
 {
     QTest::addColumn<int>("fault");
     QTest::addColumn<bool>("realBound");
+    QTest::addColumn<QString>("reason");
+    const QString noAck = T("第%1帧无应答").arg(50);
     // The window's own bound, three seconds for the frame, waited out once.
-    QTest::newRow("sensor stops acknowledging") << int(sim::UpgradeFault::StopAck) << true;
-    QTest::newRow("wrong acknowledgement") << int(sim::UpgradeFault::WrongAck) << false;
-    QTest::newRow("device unplugged") << int(sim::UpgradeFault::Vanish) << false;
+    QTest::newRow("sensor stops acknowledging") << int(sim::UpgradeFault::StopAck) << true << noAck;
+    QTest::newRow("wrong acknowledgement") << int(sim::UpgradeFault::WrongAck) << false << noAck;
+    QTest::newRow("device unplugged") << int(sim::UpgradeFault::Vanish) << false << T("串口断开");
 }
 
 void tst_fault_upgrade::interruptedHalfWay()
 {
     QFETCH(int, fault);
     QFETCH(bool, realBound);
+    QFETCH(QString, reason);
 
     // 101 data frames of 249 bytes; the fault strikes when frame 50 arrives.
     const QString path = writeImage(QStringLiteral("image.bin"), 25000);
@@ -201,7 +209,7 @@ void tst_fault_upgrade::interruptedHalfWay()
 
     ResultLog log(fw.worker());
     startUpgrade(path, true);
-    expectOneFailure(log, timing.upgradeAckBoundMs + 10000);
+    expectOneFailure(log, timing.upgradeAckBoundMs + 10000, reason);
 
     // It stopped at the fault: frames 0..50 went out, nothing after them, and
     // progress counts the acknowledged data frames 1..49 only.
@@ -283,19 +291,23 @@ void tst_fault_upgrade::closeDuringTransfer()
 void tst_fault_upgrade::imagePathIsNoImage_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("directory") << "directory";
-    QTest::newRow("fifo") << "fifo";
-    QTest::newRow("link to a fifo") << "fifolink";
-    QTest::newRow("unreadable file") << "unreadable";
-    QTest::newRow("file whose read fails") << "readerror";
-    QTest::newRow("character device") << "device";
-    QTest::newRow("missing file") << "missing";
-    QTest::newRow("dangling link") << "dangling";
+    QTest::addColumn<QString>("reason");
+    const QString missing = T("文件不存在或不是普通文件");
+    const QString unreadable = T("文件无法读取");
+    QTest::newRow("directory") << "directory" << missing;
+    QTest::newRow("fifo") << "fifo" << missing;
+    QTest::newRow("link to a fifo") << "fifolink" << missing;
+    QTest::newRow("unreadable file") << "unreadable" << unreadable;
+    QTest::newRow("file whose read fails") << "readerror" << unreadable;
+    QTest::newRow("character device") << "device" << missing;
+    QTest::newRow("missing file") << "missing" << missing;
+    QTest::newRow("dangling link") << "dangling" << missing;
 }
 
 void tst_fault_upgrade::imagePathIsNoImage()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, reason);
 
     QString path;
     bool dropCaps = false;
@@ -339,7 +351,9 @@ void tst_fault_upgrade::imagePathIsNoImage()
 
     ResultLog log(w);
     fw.sensor.clearReceived();
-    startUpgrade(path, true);
+    // The worker itself is asked (the window refuses what it can see from
+    // outside before it asks the worker).
+    w->upgrade(path, 255);
     // Refusals happen before anything is sent, so they are quick. A worker
     // stuck in open() on a fifo is released by opening the other end, so a
     // failure here does not hang the whole suite.
@@ -352,7 +366,7 @@ void tst_fault_upgrade::imagePathIsNoImage()
     if (dropCaps)
         runBlocking(w, [] { setDacOverride(true); });
     QVERIFY2(answered, "no result within 5 s: the worker hangs on the image file");
-    expectOneFailure(log, 0);
+    expectOneFailure(log, 0, reason);
 
     // No upgrade frame went out.
     QVERIFY2(!fw.received().contains(QByteArray("\x5A\xFF\x49", 3)), qPrintable(fw.received().toHex()));

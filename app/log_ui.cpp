@@ -1,0 +1,3 @@
+#include "log_ui.h"
+
+Q_LOGGING_CATEGORY(lcUi, "zn84.ui", QtDebugMsg)

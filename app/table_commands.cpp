@@ -1,0 +1,164 @@
+// The command pages run on the shared settings table: the combo boxes of
+// choices are filled from it (the item text, the wire value as item data), and
+// a button finds its entry by its object name, reads the value (the item data,
+// or the typed numbers checked against the range their command carries),
+// calls the worker and shows the table's status prefix with the outcome. A
+// value the command cannot carry is refused before anything is sent.
+
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "log_ui.h"
+#include "receiver.h"
+#include "settings_table.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QSpinBox>
+
+using namespace settingstable;
+
+namespace {
+
+// The window's translation of a source text of the table.
+QString windowText(const char *source)
+{
+    return QCoreApplication::translate("MainWindow", source);
+}
+
+// A field's text as typed, blanks around it dropped; a spin box's value.
+QString fieldText(const QWidget *field)
+{
+    if (const auto *box = qobject_cast<const QComboBox *>(field))
+        return box->currentText().trimmed();
+    if (const auto *edit = qobject_cast<const QLineEdit *>(field))
+        return edit->text().trimmed();
+    if (const auto *spin = qobject_cast<const QSpinBox *>(field))
+        return QString::number(spin->value());
+    return QString();
+}
+
+} // namespace
+
+void MainWindow::fillChoiceCombos()
+{
+    for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
+        auto *box = s->kind == Kind::Choice ? findChild<QComboBox *>(QLatin1String(s->control)) : nullptr;
+        if (!box)
+            continue;
+        box->clear();
+        // The first item is "no choice": it carries no value and is refused.
+        box->addItem(QString());
+        for (int i = 0; i < s->choiceCount; ++i)
+            box->addItem(itemText(s->choices[i]), s->choices[i].wire);
+    }
+}
+
+void MainWindow::runTableButton(const QObject *button)
+{
+    const QString name = button->objectName();
+    for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
+        if (name == QLatin1String(s->button))
+            return runSetting(*s);
+    }
+    for (const Reading *r = readingsBegin(); r != readingsEnd(); ++r) {
+        if (name == QLatin1String(r->button))
+            return runReading(*r);
+    }
+    qCWarning(lcUi) << "MainWindow: no command for" << name;
+}
+
+// Modbus RTU goes to the device address chosen on the Modbus page.
+uint8_t MainWindow::modbusAddress() const
+{
+    return uint8_t(ui->spinBox_mb_dev_addr->value() & 0xFF);
+}
+
+void MainWindow::runSetting(const Setting &s)
+{
+    Values values;
+    QString typed;
+    if (!readSettingValues(s, values, typed))
+        return;
+    if (QLatin1String(s.name) == QLatin1String("factory-restore") && !confirm(tr("确定恢复出厂设置吗？")))
+        return;
+    const bool ok = s.apply(*worker, modbusAddress(), values);
+    const Setting *setting = &s;   // the table lives as long as the program
+    showOutcome([setting, values, typed] {
+        const QString prefix = windowText(statusPrefix(*setting, values));
+        if (setting->statusValue == StatusValue::Text)
+            return joinStatus(prefix, typed);
+        if (setting->statusValue == StatusValue::Number)
+            return joinStatus(prefix, QString::number(values.first));
+        return prefix;
+    }, ok);
+}
+
+// The value of a setting as its fields give it; false (and the operator told
+// why) when there is none the command can carry. `typed` is the first
+// field's text.
+bool MainWindow::readSettingValues(const Setting &s, Values &values, QString &typed)
+{
+    if (s.kind == Kind::Action)
+        return true;
+    if (s.kind == Kind::Choice) {
+        const auto *box = findChild<QComboBox *>(QLatin1String(s.control));
+        const QVariant data = box ? box->currentData() : QVariant();
+        if (!data.isValid()) {
+            showWarning(tr("警告：非法输入!") + (box ? box->currentText() : QString()));
+            return false;
+        }
+        values.first = data.toUInt();
+        return true;
+    }
+    QStringList texts;
+    for (int i = 0; i < s.numberCount; ++i)
+        texts << fieldText(findChild<QWidget *>(QLatin1String(s.numbers[i].control)));
+    QString why;
+    if (texts.contains(QString()) || !parseValues(s, texts, values, why)) {
+        qCDebug(lcUi) << "MainWindow: refused" << s.name << texts << why;
+        refuseInput(s, texts.contains(QString()));
+        return false;
+    }
+    typed = texts.first();
+    return true;
+}
+
+void MainWindow::refuseInput(const Setting &s, bool empty)
+{
+    if (s.group == Group::Modbus && QLatin1String(s.name) == QLatin1String("frame-rate"))
+        showStatus([] { return tr("采样率设置错误！有效值区间为1~10000！"); });
+    else if (empty)
+        showWarning(tr("警告：输入不能为空!"));
+    else
+        showWarning(tr("警告：非法输入!"));
+}
+
+// The sensor's own readings show the answer itself, the Modbus ones the
+// outcome followed by the value; a triggered distance becomes the readout's.
+void MainWindow::runReading(const Reading &r)
+{
+    QString text;
+    uint16_t cm = 0;
+    const bool ok = r.read(*worker, modbusAddress(), text, cm);
+    const char *prefix = r.status;
+    const bool distance = r.kind == ReadingKind::DistanceCm;
+    if (r.group == Group::Sensor) {
+        if (distance && ok)
+            currentDistance = cm / 100.0;
+        if (distance)
+            showStatus([prefix, ok] { return joinStatus(windowText(prefix), ok ? tr("成功") : tr("失败")); });
+        else
+            showStatus([prefix, ok, text] { return ok ? text : windowText(prefix); });
+        return;
+    }
+    if (!ok) {
+        showStatus([prefix] { return joinStatus(windowText(prefix), tr("失败！")); });
+        return;
+    }
+    showStatus([prefix, distance, cm, text] {
+        const QString head = joinStatus(windowText(prefix), (distance ? tr("成功！dist = ") : tr("成功: ")).trimmed());
+        return head + QLatin1Char(' ') + (distance ? QString::number(cm) : text);
+    });
+}
