@@ -145,6 +145,10 @@ void ChartModel::addToColumns(const QPointF &p, qint64 seq) const
         columns.push_back(Column{index, seq, seq, seq, seq});
         return;
     }
+    // The newest column may be the oldest too, its first points cut off
+    // with the window: it is found again before the point is weighed.
+    if (oldestStale && columns.size() == 1)
+        rescanOldestColumn();
     Column &c = columns.back();
     c.last = seq;
     if (p.y() < pointAt(c.low).y())

@@ -7,6 +7,6 @@
 #include "table_slots.h"
 #include "ui_mainwindow.h"
 
-ZN84_TABLE_SLOTS4(pushButton_version, pushButton_full_version, pushButton_save_config, pushButton_trig)
-ZN84_TABLE_SLOTS4(pushButton_fps, pushButton_trans, pushButton_output_format, pushButton_baudrate)
-ZN84_TABLE_SLOTS4(pushButton_output_enable, pushButton_checksum, pushButton_fog_feature, pushButton_dac_map)
+ZN84_BUTTON_HANDLERS4(pushButton_version, pushButton_full_version, pushButton_save_config, pushButton_trig)
+ZN84_BUTTON_HANDLERS4(pushButton_fps, pushButton_trans, pushButton_output_format, pushButton_baudrate)
+ZN84_BUTTON_HANDLERS4(pushButton_output_enable, pushButton_checksum, pushButton_fog_feature, pushButton_dac_map)

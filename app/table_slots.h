@@ -6,9 +6,9 @@
 // button (MainWindow::runTableButton). These macros define them, up to four
 // to a line, so that a page lists its buttons instead of repeating a body.
 
-#define ZN84_TABLE_SLOT(b) void MainWindow::on_##b##_clicked() { runTableButton(ui->b); }
-#define ZN84_TABLE_SLOTS2(a, b) ZN84_TABLE_SLOT(a) ZN84_TABLE_SLOT(b)
-#define ZN84_TABLE_SLOTS3(a, b, c) ZN84_TABLE_SLOTS2(a, b) ZN84_TABLE_SLOT(c)
-#define ZN84_TABLE_SLOTS4(a, b, c, d) ZN84_TABLE_SLOTS2(a, b) ZN84_TABLE_SLOTS2(c, d)
+#define ZN84_BUTTON_HANDLER(b) void MainWindow::on_##b##_clicked() { runTableButton(ui->b); }
+#define ZN84_BUTTON_HANDLERS2(a, b) ZN84_BUTTON_HANDLER(a) ZN84_BUTTON_HANDLER(b)
+#define ZN84_BUTTON_HANDLERS3(a, b, c) ZN84_BUTTON_HANDLERS2(a, b) ZN84_BUTTON_HANDLER(c)
+#define ZN84_BUTTON_HANDLERS4(a, b, c, d) ZN84_BUTTON_HANDLERS2(a, b) ZN84_BUTTON_HANDLERS2(c, d)
 
 #endif // TABLE_SLOTS_H

@@ -296,6 +296,14 @@ void tst_chart_model::plotResize()
     }
     // Another time range is another grid too.
     compareDrawings(model, 30, 700, "range 30 s");
+
+    // A column wider than the window: the oldest column is often the newest
+    // too, losing points at its front while new ones join it at its back.
+    for (int i = 0; i < 300; ++i) {
+        next();
+        const QVector<QPointF> all = model.windowPoints();
+        QCOMPARE(model.windowCurve(120, 1), ChartModel::envelope(all.constData(), all.size(), 120.0));
+    }
 }
 
 void tst_chart_model::fewPointsAreAllDrawn()
