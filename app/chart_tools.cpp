@@ -8,16 +8,12 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QGraphicsEllipseItem>
-#include <QFileInfo>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -29,38 +25,12 @@
 // under the chart (the command tabs beside them reach down to the bottom).
 void MainWindow::setUpChartControls()
 {
+    createChartControls();
     auto *panel = new QWidget(this);
     panel->setObjectName("chartToolPanel");
     auto *rows = new QVBoxLayout(panel);
     rows->setContentsMargins(4, 2, 4, 2);
     auto *tools = new QHBoxLayout;
-    liveViewButton = new QPushButton(this);
-    liveViewButton->setObjectName("liveViewButton");
-    liveViewButton->setEnabled(false);
-    autoScaleBox = new QCheckBox(this);
-    autoScaleBox->setObjectName("autoScaleCheckBox");
-    autoScaleBox->setChecked(true);
-    yMinLabel = new QLabel(this);
-    yMinLabel->setObjectName("label_y_min");
-    yMaxLabel = new QLabel(this);
-    yMaxLabel->setObjectName("label_y_max");
-    yMinSpin = new QDoubleSpinBox(this);
-    yMinSpin->setObjectName("yMinSpinBox");
-    yMaxSpin = new QDoubleSpinBox(this);
-    yMaxSpin->setObjectName("yMaxSpinBox");
-    for (QDoubleSpinBox *spin : {yMinSpin, yMaxSpin}) {
-        spin->setDecimals(2);
-        spin->setRange(-1000, 1000);
-        spin->setSuffix(" m");
-        spin->setEnabled(false);
-    }
-    yMaxSpin->setValue(50);
-    exportImageButton = new QPushButton(this);
-    exportImageButton->setObjectName("exportImageButton");
-    exportCsvButton = new QPushButton(this);
-    exportCsvButton->setObjectName("exportCsvButton");
-    openRecordingButton = new QPushButton(this);
-    openRecordingButton->setObjectName("openRecordingButton");
     tools->addWidget(liveViewButton);
     tools->addWidget(autoScaleBox);
     tools->addWidget(yMinLabel);
@@ -97,8 +67,45 @@ void MainWindow::setUpChartControls()
     hoverMark->setZValue(6);
     hoverMark->hide();
 
-    // Left drag: the chart view's rubber band (its time range is taken);
-    // wheel: zoom about the cursor; shift + wheel or middle drag: pan.
+    connectChartControls();
+    setUpChartDialogs();
+}
+
+void MainWindow::createChartControls()
+{
+    liveViewButton = new QPushButton(this);
+    liveViewButton->setObjectName("liveViewButton");
+    liveViewButton->setEnabled(false);
+    autoScaleBox = new QCheckBox(this);
+    autoScaleBox->setObjectName("autoScaleCheckBox");
+    autoScaleBox->setChecked(true);
+    yMinLabel = new QLabel(this);
+    yMinLabel->setObjectName("label_y_min");
+    yMaxLabel = new QLabel(this);
+    yMaxLabel->setObjectName("label_y_max");
+    yMinSpin = new QDoubleSpinBox(this);
+    yMinSpin->setObjectName("yMinSpinBox");
+    yMaxSpin = new QDoubleSpinBox(this);
+    yMaxSpin->setObjectName("yMaxSpinBox");
+    for (QDoubleSpinBox *spin : {yMinSpin, yMaxSpin}) {
+        spin->setDecimals(2);
+        spin->setRange(-1000, 1000);
+        spin->setSuffix(" m");
+        spin->setEnabled(false);
+    }
+    yMaxSpin->setValue(50);
+    exportImageButton = new QPushButton(this);
+    exportImageButton->setObjectName("exportImageButton");
+    exportCsvButton = new QPushButton(this);
+    exportCsvButton->setObjectName("exportCsvButton");
+    openRecordingButton = new QPushButton(this);
+    openRecordingButton->setObjectName("openRecordingButton");
+}
+
+// Left drag: the chart view's rubber band (its time range is taken); wheel:
+// zoom about the cursor; shift + wheel or middle drag: pan.
+void MainWindow::connectChartControls()
+{
     chartView->viewport()->setMouseTracking(true);
     chartView->viewport()->installEventFilter(this);
     connect(axisX, &QValueAxis::rangeChanged, this, &MainWindow::chartXRangeChanged);
@@ -112,18 +119,6 @@ void MainWindow::setUpChartControls()
     connect(recordCsvBox, &QCheckBox::toggled, this, [this](bool csv) {
         recordFormat = csv ? recordformat::Format::Csv : recordformat::Format::Plain;
     });
-
-    chooseSaveFile = [this](const QString &caption, const QString &filter) {
-        return QFileDialog::getSaveFileName(this, caption, QDir::currentPath(), filter);
-    };
-    chooseOpenFile = [this](const QString &caption, const QString &filter) {
-        return QFileDialog::getOpenFileName(this, caption, QDir::currentPath() + "/Data", filter);
-    };
-    askReplayRate = [this](int suggested) {
-        bool ok = false;
-        const int rate = QInputDialog::getInt(this, tr("回放"), tr("录制时的帧率(Hz):"), suggested, 1, 100000, 1, &ok);
-        return ok ? rate : 0;
-    };
 }
 
 void MainWindow::retranslateChartControls()
@@ -399,105 +394,4 @@ void MainWindow::updateStatistics()
     }
     second += tr("帧率") + " " + ui->freqLabel->text() + " Hz";
     statsLabel->setText(text + "\n" + second);
-}
-
-// The chart as on screen.
-bool MainWindow::exportChartImage(const QString &path)
-{
-    const QImage image = chartView->grab().toImage();
-    return !image.isNull() && image.save(path, "PNG");
-}
-
-// The points on screen, one line each: seconds and metres, '.' as the
-// decimal point whatever the locale.
-bool MainWindow::exportVisibleCsv(const QString &path)
-{
-    const QVector<QPointF> points = liveChart.shownPoints(axisX->min(), axisX->max());
-    QByteArray out = recordformat::csvHeader();
-    out.reserve(out.size() + points.size() * 20);
-    for (const QPointF &p : points) {
-        recordformat::appendSeconds(out, p.x());
-        out += ',';
-        recordformat::appendMetres(out, uint16_t(std::lround(p.y() * 100)));
-        out += '\n';
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(out);
-    return file.commit();
-}
-
-void MainWindow::exportImageClicked()
-{
-    const QString path = chooseSaveFile(tr("导出图片"), tr("PNG图片") + " (*.png)");
-    if (path.isEmpty())
-        return;
-    const bool ok = exportChartImage(path);
-    showStatus([ok] { return joinStatus(tr("导出图片"), ok ? tr("成功！") : tr("失败！")); });
-}
-
-void MainWindow::exportCsvClicked()
-{
-    const QString path = chooseSaveFile(tr("导出CSV"), tr("CSV文件") + " (*.csv)");
-    if (path.isEmpty())
-        return;
-    const bool ok = exportVisibleCsv(path);
-    showStatus([ok] { return joinStatus(tr("导出CSV"), ok ? tr("成功！") : tr("失败！")); });
-}
-
-// A recording of either format shown in the chart as a frozen picture (as
-// if suspended on it): zoom, statistics and export work on it; resume goes
-// back to the live chart. Lines that are not a reading are skipped, the
-// first of them reported by its line number.
-bool MainWindow::openRecording(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showStatus([] { return tr("打开录制文件失败!"); });
-        return false;
-    }
-    const QByteArray data = file.readAll();
-    file.close();
-    int rate = 0;
-    if (!data.startsWith(recordformat::csvHeader().trimmed())) {
-        const int suggested = recordformat::estimateRate(path, QFileInfo(path).lastModified(), int(data.count('\n')));
-        rate = askReplayRate(suggested > 0 ? suggested : 100);
-        if (rate <= 0)
-            return false;
-    }
-    const recordformat::Replay replay = recordformat::readRecording(data, rate);
-
-    // The recording takes the chart's place like a suspended picture.
-    chartRefreshTimer->stop();
-    liveChart.showRecording(replay.points);
-    shownRevision = liveChart.revision();
-    zoomed = false;
-    liveViewButton->setEnabled(false);
-    ui->suspendButton->setText(tr("恢复"));
-    const double first = replay.points.isEmpty() ? 0.0 : replay.points.first().x();
-    const double last = replay.points.isEmpty() ? 10.0 : replay.points.last().x();
-    const double range = last > first ? last - first : 10.0;
-    frozenAxisMin = alignedAxisStart(first, range, plotWidth(), replay.points.size());
-    frozenAxisMax = frozenAxisMin + range;
-    setAxis(axisX, frozenAxisMin, frozenAxisMax);
-    applyShownYAxis(liveChart.shownStats(-qInf(), qInf()).max);
-    showCurve(liveChart.frozenCurve(range, plotWidth()), range);
-    updateStatistics();
-
-    showStatus([name = QFileInfo(path).fileName(), good = replay.lines - replay.badLines,
-                bad = replay.badLines, firstBad = replay.firstBadLine] {
-        QString status = tr("回放") + " " + name + ": " + QString::number(good) + " " + tr("个读数");
-        if (bad > 0)
-            status += ", " + tr("第%1行无法读取").arg(firstBad) + (bad > 1 ? " " + tr("(共%1行)").arg(bad) : QString());
-        return status;
-    });
-    return true;
-}
-
-void MainWindow::openRecordingClicked()
-{
-    const QString path = chooseOpenFile(tr("回放录制"), tr("录制文件") + " (*.txt *.csv)");
-    if (!path.isEmpty())
-        openRecording(path);
 }

@@ -21,6 +21,23 @@ enum HealthRow { Good, Bad, Stray, Resync };
 
 LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
 {
+    createWidgets();
+    layOut();
+    // The traffic view docked under the window's panels (it can float),
+    // hidden until asked for.
+    trafficDock = new QDockWidget(window);
+    trafficDock->setObjectName(QStringLiteral("dockWidget_traffic"));
+    traffic = new TrafficPanel(trafficDock);
+    trafficDock->setWidget(traffic);
+    window->addDockWidget(Qt::BottomDockWidgetArea, trafficDock);
+    trafficDock->hide();
+
+    connectSignals();
+    retranslate();
+}
+
+void LinkPanel::createWidgets()
+{
     setObjectName(QStringLiteral("groupBox_link"));
     autoReconnect = new QCheckBox(this);
     autoReconnect->setObjectName(QStringLiteral("checkBox_auto_reconnect"));
@@ -48,9 +65,12 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
     showTraffic = new QPushButton(this);
     showTraffic->setObjectName(QStringLiteral("pushButton_show_traffic"));
     showTraffic->setCheckable(true);
+}
 
-    // Under the chart, beside its statistics: two rows, so that the window
-    // still fits a 1024 x 600 panel.
+// Under the chart, beside its statistics: two rows, so that the window
+// still fits a 1024 x 600 panel.
+void LinkPanel::layOut()
+{
     auto *rows = new QVBoxLayout(this);
     rows->setSpacing(2);
     rows->setContentsMargins(6, 2, 6, 2);
@@ -77,16 +97,10 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
     rows->addWidget(poorLine);
     rows->addWidget(state);
     window->ui->gridLayout_5->addWidget(this, 3, 0);
+}
 
-    // The traffic view docked under the window's panels (it can float),
-    // hidden until asked for.
-    trafficDock = new QDockWidget(window);
-    trafficDock->setObjectName(QStringLiteral("dockWidget_traffic"));
-    traffic = new TrafficPanel(trafficDock);
-    trafficDock->setWidget(traffic);
-    window->addDockWidget(Qt::BottomDockWidgetArea, trafficDock);
-    trafficDock->hide();
-
+void LinkPanel::connectSignals()
+{
     receiver *worker = window->worker;
     connect(autoReconnect, &QCheckBox::toggled, this, [worker](bool on) { worker->setAutoReconnect(on); });
     connect(showTraffic, &QPushButton::toggled, trafficDock, &QWidget::setVisible);
@@ -105,7 +119,6 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
     connectAcrossThreads(worker, &receiver::signalReconnectStopped, this, &LinkPanel::onReconnectStopped);
     connectAcrossThreads(worker, &receiver::signalLineHealth, this, &LinkPanel::onLineHealth);
     connectAcrossThreads(worker, &receiver::signalTraffic, this, &LinkPanel::onTraffic);
-    retranslate();
 }
 
 QString LinkPanel::failureText(const QString &failed, OpenFailure why)

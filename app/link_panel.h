@@ -57,6 +57,9 @@ public:
     LineHealth shownHealth() const { return health; }
 
 private:
+    void createWidgets();
+    void layOut();
+    void connectSignals();
     void onDeviceLost(bool waiting);
     void onReconnected(int count);
     void onReconnectStopped();

@@ -51,6 +51,56 @@ MainWindow::MainWindow(QWidget *parent)
 
     qCDebug(lcUi) << "main thread ID: " << QThread::currentThreadId();
 
+    setUpWorker();
+    setUpChart();
+
+    // Reconnect, line health, find and command traffic (before any port opens).
+    linkPanel = new LinkPanel(this);
+
+    chartRefreshTimer = new QTimer(this);
+    chartRefreshTimer->setObjectName(QStringLiteral("chartRefreshTimer"));
+    chartRefreshTimer->setSingleShot(true);
+    connect(chartRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshChart);
+    connect(chart, &QChart::plotAreaChanged, this, &MainWindow::chartPlotAreaChanged);
+    setUpChartTools();
+    setUpChartControls();
+    // Every tab's caption in full, in either language: no scroll buttons.
+    ui->tabWidget_cmd->setUsesScrollButtons(false);
+
+    workerThread->start();
+    updateTimer->start(200);
+
+    rateHistory.resize(10);
+    rateHistory.fill(0);
+    rateHistoryPos = 0;
+
+    fillChoiceLists();
+
+    translator = new QTranslator();
+    ui->radioButton_chinese->setChecked(true);
+
+    ui->groupBox_upgrade->setEnabled(false);
+    ui->groupBox_ctrl->setEnabled(false);
+    ui->tabWidget_cmd->setEnabled(false);
+
+    upgrade_frame_length = 255;
+    upgrade_payload_length = 249;
+    ui->radioButton_upgrade_serial->setChecked(true);
+    ui->pushButton_upgrade_cancel->setEnabled(false);
+
+    ui->progressBar->setRange(0, 100);
+    ui->progressBar->setMinimum(0);
+    ui->progressBar->setMaximum(100);
+
+    latestRate = 0;
+
+    restoreSettings();
+}
+
+// The worker and its thread; what it reports reaches the window's thread
+// through the inbox of connectAcrossThreads.
+void MainWindow::setUpWorker()
+{
     worker = new receiver();
     workerThread = new QThread();
     updateTimer = new QTimer(this);
@@ -65,7 +115,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(updateTimer, &QTimer::timeout, this, &MainWindow::slotDistUpdate);
     connectAcrossThreads(worker, &receiver::signalUpgradeFailed, this, &MainWindow::slotUpgradeFailed);
     connectAcrossThreads(worker, &receiver::signalUpgradeResult, this, &MainWindow::slotUpgradeResult);
+}
 
+// The live chart: a line series on two value axes in a chart view.
+void MainWindow::setUpChart()
+{
     chart = new QChart();
     chartView = new QChartView(chart);
     chartView->setObjectName(QStringLiteral("chartView"));
@@ -96,27 +150,11 @@ MainWindow::MainWindow(QWidget *parent)
     chart->legend()->hide();
 
     ui->dispalyLayout->addWidget(chartView, 0, Qt::Alignment());
+}
 
-    // Reconnect, line health, find and command traffic (before any port opens).
-    linkPanel = new LinkPanel(this);
-
-    chartRefreshTimer = new QTimer(this);
-    chartRefreshTimer->setObjectName(QStringLiteral("chartRefreshTimer"));
-    chartRefreshTimer->setSingleShot(true);
-    connect(chartRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshChart);
-    connect(chart, &QChart::plotAreaChanged, this, &MainWindow::chartPlotAreaChanged);
-    setUpChartTools();
-    setUpChartControls();
-    // Every tab's caption in full, in either language: no scroll buttons.
-    ui->tabWidget_cmd->setUsesScrollButtons(false);
-
-    workerThread->start();
-    updateTimer->start(200);
-
-    rateHistory.resize(10);
-    rateHistory.fill(0);
-    rateHistoryPos = 0;
-
+// The offered baud rates and frame rates (both boxes also take a typed value).
+void MainWindow::fillChoiceLists()
+{
     const QStringList baudRates = {"9600", "115200", "460800", "921600", "1000000"};
     for (const QString &rate : baudRates)
         ui->baudrateComboBox->insertItem(ui->baudrateComboBox->count(), rate);
@@ -127,26 +165,6 @@ MainWindow::MainWindow(QWidget *parent)
     for (const QString &rate : frameRates)
         ui->comboBox_fps_set->insertItem(ui->comboBox_fps_set->count(), rate);
     ui->comboBox_fps_set->setEditable(true);
-
-    translator = new QTranslator();
-    ui->radioButton_chinese->setChecked(true);
-
-    ui->groupBox_upgrade->setEnabled(false);
-    ui->groupBox_ctrl->setEnabled(false);
-    ui->tabWidget_cmd->setEnabled(false);
-
-    upgrade_frame_length = 255;
-    upgrade_payload_length = 249;
-    ui->radioButton_upgrade_serial->setChecked(true);
-    ui->pushButton_upgrade_cancel->setEnabled(false);
-
-    ui->progressBar->setRange(0, 100);
-    ui->progressBar->setMinimum(0);
-    ui->progressBar->setMaximum(100);
-
-    latestRate = 0;
-
-    restoreSettings();
 }
 
 MainWindow::~MainWindow()

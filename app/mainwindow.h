@@ -226,6 +226,11 @@ private:
     void showOutcome(StatusText prefix, bool ok);
     static QString joinStatus(const QString &head, const QString &tail);
 
+    // Parts of the constructor (mainwindow.cpp).
+    void setUpWorker();
+    void setUpChart();
+    void fillChoiceLists();
+
     // Live display (live_display.cpp). Tests reach the marked ones through
     // the meta-object (QMetaObject::invokeMethod).
     Q_INVOKABLE void resetLiveDisplay();
@@ -250,6 +255,9 @@ private:
     // Chart tools (chart_tools.cpp): a zoom that holds, the vertical range,
     // the value under the cursor, statistics of what is on screen, export.
     void setUpChartControls();
+    void createChartControls();
+    void connectChartControls();
+    void setUpChartDialogs();
     void retranslateChartControls();
     void chartXRangeChanged(double min, double max);
     void showZoomedChart(bool force);

@@ -71,6 +71,7 @@ struct SimSensor::Impl {
     std::vector<Scheduled> scheduled;
     Clock::time_point stalledSince{};
     bool stalled = false;
+    int queuedAfterWrite = 0;   // the line's queue when the last pass had written
 
     // measurement stream
     int rate = 100;

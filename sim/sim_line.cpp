@@ -73,6 +73,11 @@ void SimSensor::Impl::releaseDue(Clock::time_point now)
 
 void SimSensor::Impl::flushOut(Clock::time_point now)
 {
+    // A reader that took anything since the last pass is reading, however
+    // full the line is after each write (a fast stream fills it every pass).
+    int queuedBefore = 0;
+    if (slave >= 0 && ioctl(slave, TIOCINQ, &queuedBefore) == 0 && queuedBefore < queuedAfterWrite)
+        stalled = false;
     // Bytes that leave while the host listens at another rate arrive as
     // noise, whenever they were made.
     if (master >= 0 && outPos < out.size() && !hostRateMatches()) {
@@ -104,7 +109,9 @@ void SimSensor::Impl::flushOut(Clock::time_point now)
     }
 
     int queued = 0;
-    if (slave >= 0 && ioctl(slave, TIOCINQ, &queued) == 0 && queued >= kStallQueue) {
+    const bool measured = slave >= 0 && ioctl(slave, TIOCINQ, &queued) == 0;
+    queuedAfterWrite = measured ? queued : 0;
+    if (measured && queued >= kStallQueue) {
         if (!stalled) {
             stalled = true;
             stalledSince = now;

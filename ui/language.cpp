@@ -4,6 +4,7 @@
 #include "link_panel.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QStyle>
 #include <QTabBar>
 #include <QDir>
@@ -176,6 +177,13 @@ void MainWindow::fitTopStrip()
     }
     button->setText(shown);
     button->setMinimumWidth(widest);
-    ui->distLabel->setMinimumWidth(ui->distLabel->fontMetrics().horizontalAdvance(QStringLiteral("655.35")));
-    ui->freqLabel->setMinimumWidth(ui->freqLabel->fontMetrics().horizontalAdvance(QStringLiteral("11111")));
+    // As wide as a label of the readout's font needs for its widest value
+    // (the advance of the digits alone is a pixel short with Qt 6).
+    const auto widthFor = [](const QLabel *readout, const QString &widest) {
+        QLabel sample(widest);
+        sample.setFont(readout->font());
+        return sample.sizeHint().width();
+    };
+    ui->distLabel->setMinimumWidth(widthFor(ui->distLabel, QStringLiteral("655.35")));
+    ui->freqLabel->setMinimumWidth(widthFor(ui->freqLabel, QStringLiteral("11111")));
 }

@@ -144,7 +144,8 @@ void tst_window_settings::unusableFile_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("empty") << QByteArray();
-    QTest::newRow("binary garbage") << QByteArray("\xff\xfe\x00\x01[[[\n=\n\x80\x81\x82", 15);
+    static const char garbage[] = "\xff\xfe\x00\x01[[[\n=\n\x80\x81\x82";
+    QTest::newRow("binary garbage") << QByteArray(garbage, int(sizeof garbage) - 1);
     QTest::newRow("text that is no INI file") << QByteArray("<?xml version=\"1.0\"?><settings/>\n");
     QTest::newRow("values out of range")
         << QByteArray("[connection]\nport=/dev/zn84-no-such-port\nbaudRate=0\n"

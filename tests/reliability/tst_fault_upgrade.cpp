@@ -50,6 +50,10 @@ public:
     {
         connectAcrossThreads(worker, &receiver::signalUpgradeResult, this, &ResultLog::onResult);
         connectAcrossThreads(worker, &receiver::sigUpdateProcessbar, this, &ResultLog::onProgress);
+        // The worker's thread already runs: a call through its mailbox (a
+        // std::mutex) puts these connections before its next emission, where
+        // ThreadSanitizer sees it too (Qt's own lock is hidden from it).
+        worker->runInWorkerThread([] {});
     }
     QVector<bool> results;
     QVector<float> progress;
