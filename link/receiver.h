@@ -379,32 +379,7 @@ private:
     int frameRate;
 };
 
-template <typename Fn>
-void receiver::runInWorkerThread(Fn fn)
-{
-    QThread *owner = thread();
-    if (QThread::currentThread() == owner) {
-        fn();
-        return;
-    }
-    if (!owner || !owner->isRunning()) {
-        qDebug() << "receiver::runInWorkerThread" << "worker thread not running";
-        return;
-    }
-    std::function<void()> call(std::ref(fn));
-    std::lock_guard<std::mutex> oneAtATime(callerMutex);
-    {
-        std::lock_guard<std::mutex> lock(callMutex);
-        pendingCall = &call;
-        pendingCallDone = false;
-    }
-    emit signalWorkerCall(QPrivateSignal());
-    std::lock_guard<std::mutex> lock(callMutex);
-    if (!pendingCallDone) {
-        // The thread stopped before it took the call.
-        pendingCall = nullptr;
-        qDebug() << "receiver::runInWorkerThread" << "worker thread not running";
-    }
-}
+// runInWorkerThread, the one way into the worker's thread that waits.
+#include "receiver_calls.h"
 
 #endif // RECEIVER_H
