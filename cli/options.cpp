@@ -12,14 +12,14 @@ namespace cli {
 
 namespace {
 
-struct OptionSpec
+struct OptionDef
 {
     const char *longName;
     char shortName;     // 0: none
     bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionDef kOptions[] = {
     {"port", 'p', true},
     {"baud", 'b', true},
     {"address", 0, true},
@@ -33,18 +33,18 @@ constexpr OptionSpec kOptions[] = {
     {"help", 'h', false},
 };
 
-const OptionSpec *byLong(const QString &name)
+const OptionDef *byLong(const QString &name)
 {
-    for (const OptionSpec &o : kOptions) {
+    for (const OptionDef &o : kOptions) {
         if (name == QLatin1String(o.longName))
             return &o;
     }
     return nullptr;
 }
 
-const OptionSpec *byShort(QChar c)
+const OptionDef *byShort(QChar c)
 {
-    for (const OptionSpec &o : kOptions) {
+    for (const OptionDef &o : kOptions) {
         if (o.shortName && c == QLatin1Char(o.shortName))
             return &o;
     }
@@ -76,9 +76,9 @@ bool toSeconds(const QString &text, double &value)
     return value > 0 && std::isfinite(value);
 }
 
-bool setValue(const OptionSpec &spec, const QString &value, Options &o, QString &why)
+bool setValue(const OptionDef &option, const QString &value, Options &o, QString &why)
 {
-    const QString name = QLatin1String(spec.longName);
+    const QString name = QLatin1String(option.longName);
     auto bad = [&](const QString &what) {
         why = QStringLiteral("--%1: \"%2\" is not %3").arg(name, value, what);
         return false;
@@ -111,9 +111,9 @@ bool setValue(const OptionSpec &spec, const QString &value, Options &o, QString 
     return true;
 }
 
-void setFlag(const OptionSpec &spec, Options &o)
+void setFlag(const OptionDef &option, Options &o)
 {
-    const QString name = QLatin1String(spec.longName);
+    const QString name = QLatin1String(option.longName);
     if (name == QLatin1String("json"))
         o.json = true;
     else if (name == QLatin1String("csv"))
@@ -145,46 +145,46 @@ bool parseOptions(const QStringList &argv, Options &o, QString &why)
             optionsEnded = true;
             continue;
         }
-        const OptionSpec *spec = nullptr;
+        const OptionDef *option = nullptr;
         QString value;
         bool inlineValue = false;
         if (arg.startsWith(QLatin1String("--"))) {
             const int eq = arg.indexOf(QLatin1Char('='));
             const QString name = arg.mid(2, eq < 0 ? -1 : eq - 2);
-            spec = byLong(name);
+            option = byLong(name);
             if (eq >= 0) {
                 value = arg.mid(eq + 1);
                 inlineValue = true;
             }
         } else if (arg.size() >= 2) {
-            spec = byShort(arg.at(1));
-            if (spec && arg.size() > 2) {
+            option = byShort(arg.at(1));
+            if (option && arg.size() > 2) {
                 // -p/dev/ttyUSB0, -b9600
                 value = arg.mid(2);
                 inlineValue = true;
             }
         }
-        if (!spec) {
+        if (!option) {
             why = QStringLiteral("unknown option %1").arg(arg);
             return false;
         }
-        if (inlineValue && !spec->takesValue) {
-            why = QStringLiteral("option --%1 takes no value").arg(QLatin1String(spec->longName));
+        if (inlineValue && !option->takesValue) {
+            why = QStringLiteral("option --%1 takes no value").arg(QLatin1String(option->longName));
             return false;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (option->takesValue && !inlineValue) {
             if (i + 1 >= argv.size()) {
-                why = QStringLiteral("option --%1 needs a value").arg(QLatin1String(spec->longName));
+                why = QStringLiteral("option --%1 needs a value").arg(QLatin1String(option->longName));
                 return false;
             }
             value = argv.at(++i);
         }
-        o.given << QLatin1String(spec->longName);
-        if (spec->takesValue) {
-            if (!setValue(*spec, value, o, why))
+        o.given << QLatin1String(option->longName);
+        if (option->takesValue) {
+            if (!setValue(*option, value, o, why))
                 return false;
         } else {
-            setFlag(*spec, o);
+            setFlag(*option, o);
         }
     }
     if (!operands.isEmpty())

@@ -8,6 +8,7 @@
 #include "link_panel.h"
 #include "mainwindow.h"
 #include "mycombobox.h"
+#include "link_events.h"
 #include "receiver.h"
 #include "cross_thread.h"
 #include "simsensor.h"
@@ -67,28 +68,6 @@ QByteArray frameBytes(uint16_t cm)
 }
 
 } // namespace
-
-// The worker's link signals, received in the test's thread through the same
-// hand-over the window uses (a signal spy would record them in the worker's
-// thread, unordered with the test's reads).
-class LinkEvents : public QObject
-{
-    Q_OBJECT
-public:
-    explicit LinkEvents(receiver *worker)
-    {
-        connectAcrossThreads(worker, &receiver::signalDeviceLost, this, &LinkEvents::onLost);
-        connectAcrossThreads(worker, &receiver::signalReconnected, this, &LinkEvents::onBack);
-        connectAcrossThreads(worker, &receiver::signalReconnectStopped, this, &LinkEvents::onStopped);
-    }
-    int lost = 0;
-    int back = 0;
-    int stopped = 0;
-    int lastCount = 0;
-    void onLost(bool) { ++lost; }
-    void onBack(int count) { ++back; lastCount = count; }
-    void onStopped() { ++stopped; }
-};
 
 class tst_window_link : public QObject
 {
