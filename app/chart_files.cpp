@@ -62,22 +62,27 @@ bool MainWindow::exportVisibleCsv(const QString &path)
     return file.commit();
 }
 
-void MainWindow::exportImageClicked()
+// Asks for a file with `filter`, writes it with `write` and says how it went
+// under `title` (a source text: the status is translated again when the
+// language changes); nothing happens when the operator cancels.
+void MainWindow::exportWith(const char *title, const QString &filter,
+                            bool (MainWindow::*write)(const QString &))
 {
-    const QString path = chooseSaveFile(tr("导出图片"), tr("PNG图片") + " (*.png)");
+    const QString path = chooseSaveFile(tr(title), filter);
     if (path.isEmpty())
         return;
-    const bool ok = exportChartImage(path);
-    showStatus([ok] { return joinStatus(tr("导出图片"), ok ? tr("成功！") : tr("失败！")); });
+    const bool ok = (this->*write)(path);
+    showStatus([title, ok] { return joinStatus(tr(title), ok ? tr("成功！") : tr("失败！")); });
+}
+
+void MainWindow::exportImageClicked()
+{
+    exportWith(QT_TR_NOOP("导出图片"), tr("PNG图片") + " (*.png)", &MainWindow::exportChartImage);
 }
 
 void MainWindow::exportCsvClicked()
 {
-    const QString path = chooseSaveFile(tr("导出CSV"), tr("CSV文件") + " (*.csv)");
-    if (path.isEmpty())
-        return;
-    const bool ok = exportVisibleCsv(path);
-    showStatus([ok] { return joinStatus(tr("导出CSV"), ok ? tr("成功！") : tr("失败！")); });
+    exportWith(QT_TR_NOOP("导出CSV"), tr("CSV文件") + " (*.csv)", &MainWindow::exportVisibleCsv);
 }
 
 // A recording of either format shown in the chart as a frozen picture (as

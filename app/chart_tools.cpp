@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "curve_item.h"
+#include "named_widget.h"
 #include "record_format.h"
 
 #include <QChart>
@@ -20,6 +21,21 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <initializer_list>
+
+namespace {
+
+// `widgets` side by side at the left of a row.
+QHBoxLayout *leftAlignedRow(std::initializer_list<QWidget *> widgets)
+{
+    auto *row = new QHBoxLayout;
+    for (QWidget *widget : widgets)
+        row->addWidget(widget);
+    row->addStretch(1);
+    return row;
+}
+
+} // namespace
 
 // The chart tools, the readouts of what is on screen and the record format,
 // under the chart (the command tabs beside them reach down to the bottom).
@@ -30,31 +46,14 @@ void MainWindow::setUpChartControls()
     panel->setObjectName("chartToolPanel");
     auto *rows = new QVBoxLayout(panel);
     rows->setContentsMargins(4, 2, 4, 2);
-    auto *tools = new QHBoxLayout;
-    tools->addWidget(liveViewButton);
-    tools->addWidget(autoScaleBox);
-    tools->addWidget(yMinLabel);
-    tools->addWidget(yMinSpin);
-    tools->addWidget(yMaxLabel);
-    tools->addWidget(yMaxSpin);
-    tools->addStretch(1);
-    rows->addLayout(tools);
-    auto *files = new QHBoxLayout;
-    recordCsvBox = new QCheckBox(this);
-    recordCsvBox->setObjectName("recordCsvCheckBox");
-    files->addWidget(recordCsvBox);
-    files->addWidget(exportImageButton);
-    files->addWidget(exportCsvButton);
-    files->addWidget(openRecordingButton);
-    files->addStretch(1);
-    rows->addLayout(files);
+    rows->addLayout(leftAlignedRow({liveViewButton, autoScaleBox, yMinLabel, yMinSpin, yMaxLabel, yMaxSpin}));
+    recordCsvBox = namedWidget<QCheckBox>("recordCsvCheckBox", this);
+    rows->addLayout(leftAlignedRow({recordCsvBox, exportImageButton, exportCsvButton, openRecordingButton}));
 
     auto *readouts = new QHBoxLayout;
-    statsLabel = new QLabel(this);
-    statsLabel->setObjectName("statsLabel");
+    statsLabel = namedWidget<QLabel>("statsLabel", this);
     statsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    hoverLabel = new QLabel(this);
-    hoverLabel->setObjectName("hoverLabel");
+    hoverLabel = namedWidget<QLabel>("hoverLabel", this);
     readouts->addWidget(statsLabel, 1);
     readouts->addWidget(hoverLabel);
     rows->addLayout(readouts);
@@ -73,20 +72,14 @@ void MainWindow::setUpChartControls()
 
 void MainWindow::createChartControls()
 {
-    liveViewButton = new QPushButton(this);
-    liveViewButton->setObjectName("liveViewButton");
+    liveViewButton = namedWidget<QPushButton>("liveViewButton", this);
     liveViewButton->setEnabled(false);
-    autoScaleBox = new QCheckBox(this);
-    autoScaleBox->setObjectName("autoScaleCheckBox");
+    autoScaleBox = namedWidget<QCheckBox>("autoScaleCheckBox", this);
     autoScaleBox->setChecked(true);
-    yMinLabel = new QLabel(this);
-    yMinLabel->setObjectName("label_y_min");
-    yMaxLabel = new QLabel(this);
-    yMaxLabel->setObjectName("label_y_max");
-    yMinSpin = new QDoubleSpinBox(this);
-    yMinSpin->setObjectName("yMinSpinBox");
-    yMaxSpin = new QDoubleSpinBox(this);
-    yMaxSpin->setObjectName("yMaxSpinBox");
+    yMinLabel = namedWidget<QLabel>("label_y_min", this);
+    yMaxLabel = namedWidget<QLabel>("label_y_max", this);
+    yMinSpin = namedWidget<QDoubleSpinBox>("yMinSpinBox", this);
+    yMaxSpin = namedWidget<QDoubleSpinBox>("yMaxSpinBox", this);
     for (QDoubleSpinBox *spin : {yMinSpin, yMaxSpin}) {
         spin->setDecimals(2);
         spin->setRange(-1000, 1000);
@@ -94,12 +87,9 @@ void MainWindow::createChartControls()
         spin->setEnabled(false);
     }
     yMaxSpin->setValue(50);
-    exportImageButton = new QPushButton(this);
-    exportImageButton->setObjectName("exportImageButton");
-    exportCsvButton = new QPushButton(this);
-    exportCsvButton->setObjectName("exportCsvButton");
-    openRecordingButton = new QPushButton(this);
-    openRecordingButton->setObjectName("openRecordingButton");
+    exportImageButton = namedWidget<QPushButton>("exportImageButton", this);
+    exportCsvButton = namedWidget<QPushButton>("exportCsvButton", this);
+    openRecordingButton = namedWidget<QPushButton>("openRecordingButton", this);
 }
 
 // Left drag: the chart view's rubber band (its time range is taken); wheel:

@@ -1,6 +1,7 @@
 #include "find_dialog.h"
 
 #include "cross_thread.h"
+#include "named_widget.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,22 +18,17 @@ FindDialog::FindDialog(QWidget *parent, std::function<bool(const QString &, int)
 {
     setObjectName(QStringLiteral("findDialog"));
     scanner = new PortScanner(this);
-    queryVersion = new QCheckBox(this);
-    queryVersion->setObjectName(QStringLiteral("checkBox_find_query_version"));
-    startButton = new QPushButton(this);
-    startButton->setObjectName(QStringLiteral("pushButton_find_start"));
-    connectButton = new QPushButton(this);
-    connectButton->setObjectName(QStringLiteral("pushButton_find_connect"));
+    queryVersion = namedWidget<QCheckBox>("checkBox_find_query_version", this);
+    startButton = namedWidget<QPushButton>("pushButton_find_start", this);
+    connectButton = namedWidget<QPushButton>("pushButton_find_connect", this);
     connectButton->setEnabled(false);
-    table = new QTableWidget(0, 3, this);
-    table->setObjectName(QStringLiteral("tableWidget_find_hits"));
+    table = namedWidget<QTableWidget>("tableWidget_find_hits", 0, 3, this);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->hide();
-    status = new QLabel(this);
-    status->setObjectName(QStringLiteral("label_find_status"));
+    status = namedWidget<QLabel>("label_find_status", this);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(startButton);

@@ -4,6 +4,7 @@
 #include "find_dialog.h"
 #include "mainwindow.h"
 #include "mycombobox.h"
+#include "named_widget.h"
 #include "receiver.h"
 #include "traffic_panel.h"
 #include "ui_mainwindow.h"
@@ -39,31 +40,24 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
 void LinkPanel::createWidgets()
 {
     setObjectName(QStringLiteral("groupBox_link"));
-    autoReconnect = new QCheckBox(this);
-    autoReconnect->setObjectName(QStringLiteral("checkBox_auto_reconnect"));
+    autoReconnect = namedWidget<QCheckBox>("checkBox_auto_reconnect", this);
     autoReconnect->setChecked(true);
     reconnectCaption = new QLabel(this);
-    reconnectValue = new QLabel(QStringLiteral("0"), this);
-    reconnectValue->setObjectName(QStringLiteral("label_reconnect_count"));
+    reconnectValue = namedWidget<QLabel>("label_reconnect_count", QStringLiteral("0"), this);
     static const char *const valueNames[4] = {"label_good_frames", "label_bad_checksums", "label_stray_bytes",
                                              "label_resyncs"};
     for (int i = 0; i < 4; ++i) {
         healthCaption[i] = new QLabel(this);
-        healthValue[i] = new QLabel(QStringLiteral("0"), this);
-        healthValue[i]->setObjectName(QString::fromLatin1(valueNames[i]));
+        healthValue[i] = namedWidget<QLabel>(valueNames[i], QStringLiteral("0"), this);
     }
-    poorLine = new QLabel(this);
-    poorLine->setObjectName(QStringLiteral("label_poor_line"));
+    poorLine = namedWidget<QLabel>("label_poor_line", this);
     poorLine->setStyleSheet(QStringLiteral("color: red"));
     poorLine->hide();
-    state = new QLabel(this);
-    state->setObjectName(QStringLiteral("label_link_state"));
+    state = namedWidget<QLabel>("label_link_state", this);
     state->hide();
     state->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
-    findButton = new QPushButton(this);
-    findButton->setObjectName(QStringLiteral("pushButton_find_sensor"));
-    showTraffic = new QPushButton(this);
-    showTraffic->setObjectName(QStringLiteral("pushButton_show_traffic"));
+    findButton = namedWidget<QPushButton>("pushButton_find_sensor", this);
+    showTraffic = namedWidget<QPushButton>("pushButton_show_traffic", this);
     showTraffic->setCheckable(true);
 }
 

@@ -270,6 +270,8 @@ private:
     bool exportVisibleCsv(const QString &path);
     void exportImageClicked();
     void exportCsvClicked();
+    void exportWith(const char *title, const QString &filter,
+                    bool (MainWindow::*write)(const QString &));
     void openRecordingClicked();
 
     // Recording (recording.cpp)
@@ -360,18 +362,12 @@ private:
     double panMin = 0, panMax = 0;
     QPoint hoverPos;                   // the cursor over the plot (viewport pixels)
     bool hovering = false;
-    QPushButton *liveViewButton = nullptr;
-    QCheckBox *autoScaleBox = nullptr;
-    QLabel *yMinLabel = nullptr;
-    QLabel *yMaxLabel = nullptr;
-    QDoubleSpinBox *yMinSpin = nullptr;
-    QDoubleSpinBox *yMaxSpin = nullptr;
-    QPushButton *exportImageButton = nullptr;
-    QPushButton *exportCsvButton = nullptr;
-    QPushButton *openRecordingButton = nullptr;
-    QLabel *hoverLabel = nullptr;
-    QLabel *statsLabel = nullptr;
-    QCheckBox *recordCsvBox = nullptr;
+    // The chart tools' widgets (chart_tools.cpp).
+    QPushButton *liveViewButton = nullptr, *exportImageButton = nullptr, *exportCsvButton = nullptr,
+                *openRecordingButton = nullptr;
+    QCheckBox *autoScaleBox = nullptr, *recordCsvBox = nullptr;
+    QLabel *yMinLabel = nullptr, *yMaxLabel = nullptr, *hoverLabel = nullptr, *statsLabel = nullptr;
+    QDoubleSpinBox *yMinSpin = nullptr, *yMaxSpin = nullptr;
     QGraphicsEllipseItem *hoverMark = nullptr;
 };
 

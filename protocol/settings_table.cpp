@@ -4,42 +4,51 @@
 
 namespace settingstable {
 
-const Setting *findSetting(Group group, const QString &name)
+namespace {
+
+// The row of `group` called `name` in [begin, end), or null.
+template <typename Row>
+const Row *rowNamed(const Row *begin, const Row *end, Group group, const QString &name)
 {
-    for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
-        if (s->group == group && name == QLatin1String(s->name))
-            return s;
+    for (const Row *row = begin; row != end; ++row) {
+        if (row->group == group && name == QLatin1String(row->name))
+            return row;
     }
     return nullptr;
+}
+
+// The names of the rows of `group` in [begin, end), in table order.
+template <typename Row>
+QStringList rowNames(const Row *begin, const Row *end, Group group)
+{
+    QStringList names;
+    for (const Row *row = begin; row != end; ++row) {
+        if (row->group == group)
+            names << QLatin1String(row->name);
+    }
+    return names;
+}
+
+} // namespace
+
+const Setting *findSetting(Group group, const QString &name)
+{
+    return rowNamed(settingsBegin(), settingsEnd(), group, name);
 }
 
 const Reading *findReading(Group group, const QString &name)
 {
-    for (const Reading *r = readingsBegin(); r != readingsEnd(); ++r) {
-        if (r->group == group && name == QLatin1String(r->name))
-            return r;
-    }
-    return nullptr;
+    return rowNamed(readingsBegin(), readingsEnd(), group, name);
 }
 
 QStringList settingNames(Group group)
 {
-    QStringList names;
-    for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
-        if (s->group == group)
-            names << QLatin1String(s->name);
-    }
-    return names;
+    return rowNames(settingsBegin(), settingsEnd(), group);
 }
 
 QStringList readingNames(Group group)
 {
-    QStringList names;
-    for (const Reading *r = readingsBegin(); r != readingsEnd(); ++r) {
-        if (r->group == group)
-            names << QLatin1String(r->name);
-    }
-    return names;
+    return rowNames(readingsBegin(), readingsEnd(), group);
 }
 
 const Choice *choiceNamed(const Setting &s, const QString &name)

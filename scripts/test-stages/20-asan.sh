@@ -8,13 +8,14 @@
 # curve loads under Xvfb, is preloaded so that it stays mapped at exit: its
 # own allocations are then reachable instead of reported from an unloaded,
 # unnamed module.
-# Built at -O1 with line tables only (what the reports need), without the
-# benchmarks.
+# Built at -O1 with line tables only (what the reports need; the tests' own
+# code at -O0), each library as one unit, without the benchmarks.
 asan_dir=${ZN84_ASAN_BUILD:-build-asan}
 asan_start=$(date +%s); asan_cpu=$(cpu_s)
 gl_driver=$(ls /usr/lib/*/dri/swrast_dri.so 2>/dev/null | head -n 1)
 if build "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
-     -DZN84_SANITIZE=address,undefined -DZN84_BUILD_BENCH=OFF; then
+     -DZN84_SANITIZE=address,undefined -DZN84_BUILD_BENCH=OFF -DZN84_TEST_CXX_FLAGS=-O0 \
+     -DZN84_UNITY_LIBRARIES=ON; then
   echo "asan: build took $(took "$asan_start") s, $(( $(cpu_s) - asan_cpu )) processor s"
   start_ctest asan \
     LD_PRELOAD="$gl_driver" \

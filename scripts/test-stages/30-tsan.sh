@@ -17,7 +17,8 @@ for name in "${tsan_names[@]}"; do
 done
 tsan_build() {
   cmake -S "$ROOT" -B "$tsan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
-        -DZN84_SANITIZE=thread -DZN84_BUILD_BENCH=OFF >/dev/null || return 1
+        -DZN84_SANITIZE=thread -DZN84_BUILD_BENCH=OFF -DZN84_TEST_CXX_FLAGS=-O0 \
+        -DZN84_UNITY_LIBRARIES=ON >/dev/null || return 1
   cmake --build "$tsan_dir" -j"$JOBS" --target "${tsan_names[@]}" 2>&1 | grep -E 'warning|error|Error'
   return "${PIPESTATUS[0]}"
 }
