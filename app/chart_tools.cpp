@@ -259,33 +259,37 @@ static QPoint eventPoint(const QMouseEvent *mouse)
 #endif
 }
 
+// A wheel over the plot: with shift (or sideways) a pan, else a zoom about
+// the time under the cursor.
+void MainWindow::chartWheel(QWheelEvent *wheel)
+{
+    const QPoint delta = wheel->angleDelta();
+    const double min = axisX->min(), max = axisX->max();
+    const double span = max - min;
+    if (!(span > 0))
+        return;
+    if ((wheel->modifiers() & Qt::ShiftModifier) || delta.x() != 0) {
+        // A notch pans a tenth of the range (back in time: wheel up).
+        const double notches = (delta.x() != 0 ? delta.x() : delta.y()) / 120.0;
+        zoomTo(min - notches * span / 10, max - notches * span / 10);
+    } else if (delta.y() != 0) {
+        // A notch up zooms in by a fifth, about the time under the cursor.
+        const double factor = std::pow(0.8, delta.y() / 120.0);
+        const QPointF scenePos = chartView->mapToScene(wheel->position().toPoint());
+        const double cursorTime = chart->mapToValue(chart->mapFromScene(scenePos), series).x();
+        const double at = qBound(min, cursorTime, max);
+        zoomTo(at - (at - min) * factor, at + (max - at) * factor);
+    }
+}
+
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (!chartView || watched != chartView->viewport())
         return QMainWindow::eventFilter(watched, event);
-    const auto valueAt = [this](const QPointF &viewportPos) {
-        return chart->mapToValue(chart->mapFromScene(chartView->mapToScene(viewportPos.toPoint())), series);
-    };
     switch (event->type()) {
-    case QEvent::Wheel: {
-        auto *wheel = static_cast<QWheelEvent *>(event);
-        const QPoint delta = wheel->angleDelta();
-        const double min = axisX->min(), max = axisX->max();
-        const double span = max - min;
-        if (!(span > 0))
-            return true;
-        if ((wheel->modifiers() & Qt::ShiftModifier) || delta.x() != 0) {
-            // A notch pans a tenth of the range (back in time: wheel up).
-            const double notches = (delta.x() != 0 ? delta.x() : delta.y()) / 120.0;
-            zoomTo(min - notches * span / 10, max - notches * span / 10);
-        } else if (delta.y() != 0) {
-            // A notch up zooms in by a fifth, about the time under the cursor.
-            const double factor = std::pow(0.8, delta.y() / 120.0);
-            const double at = qBound(min, valueAt(wheel->position()).x(), max);
-            zoomTo(at - (at - min) * factor, at + (max - at) * factor);
-        }
+    case QEvent::Wheel:
+        chartWheel(static_cast<QWheelEvent *>(event));
         return true;
-    }
     case QEvent::MouseButtonPress: {
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() != Qt::MiddleButton)

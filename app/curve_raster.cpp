@@ -138,44 +138,64 @@ QVector<QRect> CurveRaster::update(const QVector<QPointF> &points, const Geometr
     dirty.clear();
     if (shift != 0)
         scroll(shift);
+    markChangedColumns(pix, fresh);
+    drawn = pix;
+    runs = fresh;
+    const QVector<QRect> changed = redrawDirty();
+    // A scrolled picture moved as a whole.
+    if (shift != 0)
+        return {picture.rect()};
+    return changed;
+}
 
-    // Column by column, old against new; a changed column needs the pixels
-    // of the segments to its neighbours (in both curves) redrawn. With the
-    // chart's pen a column's pixels are its span of rows and the ends of the
-    // segments to its neighbours: the newest point moving inside the span of
-    // the newest column changes no pixel, and nothing is redrawn.
-    const bool fast = fastPen(g.pen);
-    const auto spanRows = [](const QVector<QPointF> &pts, const Run &r) {
-        double top = pts.at(r.begin).y(), bottom = top;
-        for (int k = r.begin + 1; k < r.end; ++k) {
-            top = std::min(top, pts.at(k).y());
-            bottom = std::max(bottom, pts.at(k).y());
-        }
-        return qMakePair(int(std::floor(top - 1.5)) + 1, int(std::floor(bottom + 0.5)));
-    };
-    const auto sameRun = [&](int i, int j) {
-        const Run &a = runs.at(i);
-        const Run &b = fresh.at(j);
-        if (fast) {
-            if ((a.end - a.begin > 1) != (b.end - b.begin > 1))
-                return false;
-            if (a.end - a.begin > 1 && spanRows(drawn, a) != spanRows(pix, b))
-                return false;
-            if ((i > 0 || j > 0) && drawn.at(a.begin).y() != pix.at(b.begin).y())
-                return false;
-            if ((i + 1 < runs.size() || j + 1 < fresh.size()) && drawn.at(a.end - 1).y() != pix.at(b.end - 1).y())
-                return false;
-            return true;
-        }
-        if (a.end - a.begin != b.end - b.begin)
+namespace {
+
+// The rows the points of a column cover with the chart's pen.
+QPair<int, int> spanRows(const QVector<QPointF> &pts, int begin, int end)
+{
+    double top = pts.at(begin).y(), bottom = top;
+    for (int k = begin + 1; k < end; ++k) {
+        top = std::min(top, pts.at(k).y());
+        bottom = std::max(bottom, pts.at(k).y());
+    }
+    return qMakePair(int(std::floor(top - 1.5)) + 1, int(std::floor(bottom + 0.5)));
+}
+
+} // namespace
+
+bool CurveRaster::sameRun(const QVector<QPointF> &pix, const QVector<Run> &fresh, int i, int j, bool fast) const
+{
+    const Run &a = runs.at(i);
+    const Run &b = fresh.at(j);
+    if (fast) {
+        if ((a.end - a.begin > 1) != (b.end - b.begin > 1))
             return false;
-        for (int k = 0; k < a.end - a.begin; ++k)
-            if (drawn.at(a.begin + k).y() != pix.at(b.begin + k).y())
-                return false;
+        if (a.end - a.begin > 1 && spanRows(drawn, a.begin, a.end) != spanRows(pix, b.begin, b.end))
+            return false;
+        if ((i > 0 || j > 0) && drawn.at(a.begin).y() != pix.at(b.begin).y())
+            return false;
+        if ((i + 1 < runs.size() || j + 1 < fresh.size()) && drawn.at(a.end - 1).y() != pix.at(b.end - 1).y())
+            return false;
         return true;
-    };
+    }
+    if (a.end - a.begin != b.end - b.begin)
+        return false;
+    for (int k = 0; k < a.end - a.begin; ++k)
+        if (drawn.at(a.begin + k).y() != pix.at(b.begin + k).y())
+            return false;
+    return true;
+}
+
+// Column by column, old against new; a changed column needs the pixels of the
+// segments to its neighbours (in both curves) redrawn. With the chart's pen a
+// column's pixels are its span of rows and the ends of the segments to its
+// neighbours: the newest point moving inside the span of the newest column
+// changes no pixel, and nothing is redrawn.
+void CurveRaster::markChangedColumns(const QVector<QPointF> &pix, const QVector<Run> &fresh)
+{
+    const bool fast = fastPen(geo.pen);
+    // index: the run itself when present, else the first run after the column.
     const auto neighbours = [](const QVector<Run> &list, int index, bool present, qint64 &lo, qint64 &hi) {
-        // index: the run itself when present, else the first run after the column.
         if (index > 0)
             lo = std::min(lo, list.at(index - 1).column);
         const int next = present ? index + 1 : index;
@@ -188,7 +208,7 @@ QVector<QRect> CurveRaster::update(const QVector<QPointF> &points, const Geometr
         const qint64 co = i < runs.size() ? runs.at(i).column : none;
         const qint64 cn = j < fresh.size() ? fresh.at(j).column : none;
         const qint64 c = std::min(co, cn);
-        if (co == cn && sameRun(i, j)) {
+        if (co == cn && sameRun(pix, fresh, i, j, fast)) {
             ++i;
             ++j;
             continue;
@@ -202,10 +222,11 @@ QVector<QRect> CurveRaster::update(const QVector<QPointF> &points, const Geometr
         if (cn == c)
             ++j;
     }
-    drawn = pix;
-    runs = fresh;
+}
 
-    // Merge the ranges and redraw them.
+// Merges the ranges marked dirty, redraws them and returns them.
+QVector<QRect> CurveRaster::redrawDirty()
+{
     std::sort(dirty.begin(), dirty.end());
     QVector<QRect> changed;
     int k = 0;
@@ -218,9 +239,6 @@ QVector<QRect> CurveRaster::update(const QVector<QPointF> &points, const Geometr
         columnsDrawn += to - from + 1;
         changed.append(QRect(from, 0, to - from + 1, picture.height()));
     }
-    // A scrolled picture moved as a whole.
-    if (shift != 0)
-        return {picture.rect()};
     return changed;
 }
 

@@ -85,6 +85,11 @@ private:
     void drawRuns(QPainter &painter, int from, int to, int shift) const;
     void scroll(qint64 by);
     void addDirty(qint64 fromColumn, qint64 toColumn);
+    // The incremental update: marks the columns whose pixels change from the
+    // drawn points to `pix` (grouped in `fresh`), then redraws them.
+    bool sameRun(const QVector<QPointF> &pix, const QVector<Run> &fresh, int i, int j, bool fast) const;
+    void markChangedColumns(const QVector<QPointF> &pix, const QVector<Run> &fresh);
+    QVector<QRect> redrawDirty();
 
     QImage picture;
     QImage scratch;

@@ -46,6 +46,7 @@ class QPushButton;
 class QThread;
 class QTimer;
 class QTranslator;
+class QWheelEvent;
 class LinkPanel;
 
 namespace settingstable {
@@ -265,6 +266,7 @@ private:
     void yRangeChanged();
     void updateHover();
     void hideHover();
+    void chartWheel(QWheelEvent *wheel);
     void updateStatistics();
     bool exportChartImage(const QString &path);
     bool exportVisibleCsv(const QString &path);

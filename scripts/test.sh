@@ -97,11 +97,11 @@ echo "== build =="
 stage_start=$(date +%s); stage_cpu=$(cpu_s)
 # Line tables are all a failing test's backtrace needs. The tests' own code
 # is compiled without optimisation (they wait on the sensor, not on their
-# code). This build compiles every file on its own; the later stages compile
-# each library as one unit (ZN84_UNITY_LIBRARIES), which parses the shared
-# headers once.
+# code), and each library as one unit (ZN84_UNITY_LIBRARIES), which parses
+# the headers its files share once; every stage builds this way. The
+# ordinary build (the README's, the package's) compiles every file on its own.
 if ! build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
-     -DZN84_TEST_CXX_FLAGS=-O0; then
+     -DZN84_TEST_CXX_FLAGS=-O0 -DZN84_UNITY_LIBRARIES=ON; then
   echo "build failed"; echo "tests: 0 passed, 1 failed"; exit 1
 fi
 echo "build: took $(took "$stage_start") s, $(( $(cpu_s) - stage_cpu )) processor s"

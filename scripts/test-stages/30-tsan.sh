@@ -15,10 +15,16 @@ tsan_missing=()
 for name in "${tsan_names[@]}"; do
   compgen -G "tests/*/$name.cpp" >/dev/null || tsan_missing+=("$name")
 done
+# The tests' own code is optimised here like the product's (the other stages
+# compile it at -O0). A blocking queued call hands the slot the signal's
+# argument array under Qt's own semaphore, which ThreadSanitizer cannot see;
+# Qt's inline slot-call template reads that array's return slot, a load that
+# optimisation removes. The linker keeps one copy of each such template, and
+# a test compiled at -O0 can supply it to the worker's own connections, which
+# then read the array where ThreadSanitizer sees no order.
 tsan_build() {
   cmake -S "$ROOT" -B "$tsan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
-        -DZN84_SANITIZE=thread -DZN84_BUILD_BENCH=OFF -DZN84_TEST_CXX_FLAGS=-O0 \
-        -DZN84_UNITY_LIBRARIES=ON >/dev/null || return 1
+        -DZN84_SANITIZE=thread -DZN84_BUILD_BENCH=OFF -DZN84_UNITY_LIBRARIES=ON >/dev/null || return 1
   cmake --build "$tsan_dir" -j"$JOBS" --target "${tsan_names[@]}" 2>&1 | grep -E 'warning|error|Error'
   return "${PIPESTATUS[0]}"
 }

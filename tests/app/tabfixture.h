@@ -18,7 +18,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 

@@ -9,7 +9,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <QtTest>
+#include <QTest>
 
 #include <algorithm>
 

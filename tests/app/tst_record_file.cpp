@@ -4,8 +4,8 @@
 
 #include "record_format.h"
 
+#include <QTest>
 #include <QTextStream>
-#include <QtTest>
 
 #include <clocale>
 

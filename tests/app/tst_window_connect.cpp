@@ -9,11 +9,12 @@
 #include "simsensor.h"
 #include "windowprobe.h"
 
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 #include "sliding_curve.h"
 
 #include <QRandomGenerator>
-#include <QtTest>
+#include <QTest>
 
 class tst_window_curve : public QObject
 {

@@ -12,14 +12,14 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineSeries>
-#include <QStatusBar>
-#include <QTemporaryDir>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QSpinBox>
-#include <QValueAxis>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>

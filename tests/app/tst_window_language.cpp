@@ -19,8 +19,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QXmlStreamReader>
-#include <QtTest>
 
 namespace {
 

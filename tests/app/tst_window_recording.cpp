@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 class tst_window_recording : public QObject
 {

@@ -10,9 +10,9 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QFileInfo>
-#include <QChart>
 #include <QBoxLayout>
+#include <QChart>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLegend>
 #include <QMetaMethod>
@@ -22,9 +22,9 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
-#include <QtTest>
 
 class tst_window_spine : public QObject
 {

@@ -11,7 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
-#include <QtTest>
+#include <QTest>
 
 #include <fcntl.h>
 #include <unistd.h>

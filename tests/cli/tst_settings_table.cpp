@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
+#include <QTest>
 #include <QXmlStreamReader>
-#include <QtTest>
 
 using namespace settingstable;
 

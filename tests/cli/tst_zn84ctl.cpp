@@ -11,11 +11,12 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QLineEdit>
-#include <QSpinBox>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include <QSpinBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 #include <cmath>

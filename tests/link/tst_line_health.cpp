@@ -8,7 +8,7 @@
 #include "simsensor.h"
 #include "workerharness.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

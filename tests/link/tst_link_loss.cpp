@@ -10,8 +10,7 @@
 #include "workerharness.h"
 
 #include <QSerialPort>
-#include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 #include <cerrno>

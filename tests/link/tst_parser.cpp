@@ -6,7 +6,7 @@
 #include "testutil.h"
 #include "workerharness.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <random>
 

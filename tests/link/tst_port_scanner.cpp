@@ -10,7 +10,7 @@
 #include "simsensor.h"
 #include "workerharness.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <QSerialPort>
 #include <QTemporaryFile>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 
 #include <chrono>
 #include <ctime>

@@ -11,7 +11,7 @@
 #include "worker_probe.h"
 
 #include <QSerialPort>
-#include <QtTest>
+#include <QTest>
 
 #include <QElapsedTimer>
 

@@ -7,7 +7,7 @@
 #include "reply_search.h"
 #include "testutil.h"
 
-#include <QtTest>
+#include <QTest>
 
 class tst_command_frames : public QObject
 {

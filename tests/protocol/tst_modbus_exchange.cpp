@@ -11,7 +11,8 @@
 #include "worker_probe.h"
 
 #include <QSerialPort>
-#include <QtTest>
+#include <QTest>
+#include <QTimer>
 
 #include <functional>
 

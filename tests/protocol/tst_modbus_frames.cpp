@@ -6,7 +6,7 @@
 #include "testutil.h"
 
 #include <QRandomGenerator>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

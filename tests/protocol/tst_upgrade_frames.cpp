@@ -6,7 +6,7 @@
 #include "upgrade_frame.h"
 
 #include <QRandomGenerator>
-#include <QtTest>
+#include <QTest>
 
 class tst_upgrade_frames : public QObject
 {

@@ -8,7 +8,7 @@
 #include "workerharness.h"
 
 #include <QSerialPort>
-#include <QtTest>
+#include <QTest>
 
 // True when readyRead() is connected to slotReceiver(). Probed in the worker's
 // thread by disconnecting and connecting again.

@@ -16,7 +16,7 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QtTest>
+#include <QTest>
 
 #include <ctime>
 
