@@ -25,8 +25,7 @@ done
 tsan_build() {
   cmake -S "$ROOT" -B "$tsan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
         -DZN84_SANITIZE=thread -DZN84_BUILD_BENCH=OFF -DZN84_UNITY_LIBRARIES=ON >/dev/null || return 1
-  cmake --build "$tsan_dir" -j"$JOBS" --target "${tsan_names[@]}" 2>&1 | grep -E 'warning|error|Error'
-  return "${PIPESTATUS[0]}"
+  build_showing_warnings "$tsan_dir" -j"$JOBS" --target "${tsan_names[@]}"
 }
 if [ ${#tsan_missing[@]} -gt 0 ]; then
   echo "tsan: no test named ${tsan_missing[*]}"; failed=$((failed + ${#tsan_missing[@]}))
