@@ -42,18 +42,13 @@ QHBoxLayout *leftAlignedRow(std::initializer_list<QWidget *> widgets)
 void MainWindow::setUpChartControls()
 {
     createChartControls();
-    auto *panel = new QWidget(this);
-    panel->setObjectName("chartToolPanel");
+    auto *panel = namedWidget<QWidget>("chartToolPanel", this);
     auto *rows = new QVBoxLayout(panel);
     rows->setContentsMargins(4, 2, 4, 2);
     rows->addLayout(leftAlignedRow({liveViewButton, autoScaleBox, yMinLabel, yMinSpin, yMaxLabel, yMaxSpin}));
-    recordCsvBox = namedWidget<QCheckBox>("recordCsvCheckBox", this);
     rows->addLayout(leftAlignedRow({recordCsvBox, exportImageButton, exportCsvButton, openRecordingButton}));
 
     auto *readouts = new QHBoxLayout;
-    statsLabel = namedWidget<QLabel>("statsLabel", this);
-    statsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    hoverLabel = namedWidget<QLabel>("hoverLabel", this);
     readouts->addWidget(statsLabel, 1);
     readouts->addWidget(hoverLabel);
     rows->addLayout(readouts);
@@ -90,6 +85,10 @@ void MainWindow::createChartControls()
     exportImageButton = namedWidget<QPushButton>("exportImageButton", this);
     exportCsvButton = namedWidget<QPushButton>("exportCsvButton", this);
     openRecordingButton = namedWidget<QPushButton>("openRecordingButton", this);
+    recordCsvBox = namedWidget<QCheckBox>("recordCsvCheckBox", this);
+    statsLabel = namedWidget<QLabel>("statsLabel", this);
+    statsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    hoverLabel = namedWidget<QLabel>("hoverLabel", this);
 }
 
 // Left drag: the chart view's rubber band (its time range is taken); wheel:

@@ -26,8 +26,7 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
     layOut();
     // The traffic view docked under the window's panels (it can float),
     // hidden until asked for.
-    trafficDock = new QDockWidget(window);
-    trafficDock->setObjectName(QStringLiteral("dockWidget_traffic"));
+    trafficDock = namedWidget<QDockWidget>("dockWidget_traffic", window);
     traffic = new TrafficPanel(trafficDock);
     trafficDock->setWidget(traffic);
     window->addDockWidget(Qt::BottomDockWidgetArea, trafficDock);

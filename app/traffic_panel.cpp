@@ -1,5 +1,7 @@
 #include "traffic_panel.h"
 
+#include "named_widget.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QHBoxLayout>
@@ -10,17 +12,14 @@
 TrafficPanel::TrafficPanel(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("trafficPanel"));
-    view = new QPlainTextEdit(this);
-    view->setObjectName(QStringLiteral("plainTextEdit_traffic"));
+    view = namedWidget<QPlainTextEdit>("plainTextEdit_traffic", this);
     view->setReadOnly(true);
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
     // The oldest lines go once 1,000 are kept.
     view->setMaximumBlockCount(kKeptEntries);
     view->setFont(QFont(QStringLiteral("monospace")));
-    copyAllButton = new QPushButton(this);
-    copyAllButton->setObjectName(QStringLiteral("pushButton_traffic_copy_all"));
-    clearButton = new QPushButton(this);
-    clearButton->setObjectName(QStringLiteral("pushButton_traffic_clear"));
+    copyAllButton = namedWidget<QPushButton>("pushButton_traffic_copy_all", this);
+    clearButton = namedWidget<QPushButton>("pushButton_traffic_clear", this);
     connect(copyAllButton, &QPushButton::clicked, this, &TrafficPanel::copyAll);
     connect(clearButton, &QPushButton::clicked, this, &TrafficPanel::clear);
 
