@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "curve_item.h"
+#include "grid_item.h"
 #include "receiver.h"
 
 #include <QChart>
@@ -27,6 +28,20 @@ void MainWindow::setUpChartTools()
     // series rasterises every segment for every picture, which for a dense
     // window (an hour's band) took 30 to 45 ms a picture. The curve item
     // keeps the picture and redraws only the columns that change.
+    // The grid is drawn by an item of its own (grid_item.h), on the pixels
+    // of the axes' grid.
+    axisX->setGridLineVisible(false);
+    axisY->setGridLineVisible(false);
+    gridItem = new GridItem(chart);
+    gridItem->setZValue(2);   // Qt Charts: grid 2, axes 3
+    for (QValueAxis *axis : {axisX, axisY}) {
+        connect(axis, &QValueAxis::rangeChanged, this, &MainWindow::updateGrid);
+        connect(axis, &QValueAxis::tickIntervalChanged, this, &MainWindow::updateGrid);
+        connect(axis, &QValueAxis::tickAnchorChanged, this, &MainWindow::updateGrid);
+        connect(axis, &QValueAxis::tickTypeChanged, this, &MainWindow::updateGrid);
+        connect(axis, &QValueAxis::tickCountChanged, this, &MainWindow::updateGrid);
+    }
+    updateGrid();
     curveItem = new CurveItem(chart);
     curveItem->setZValue(4.5);   // over the grid and axes, under the legend (Qt Charts: series 4, legend 5)
     series->setVisible(false);
@@ -187,6 +202,11 @@ void MainWindow::refreshChart()
         showZoomedChart(false);
         return;
     }
+    // The series' own item, though hidden, outlines all the series' points
+    // for every new range of an axis (a third of a refresh in the default
+    // view): while the axes move it holds none, and takes the new picture's
+    // points after them (its signals are blocked, so that costs a copy).
+    series->clear();
     double width = plotWidth();
     // Labels of another width lay the chart out anew at once (coming back
     // from a zoom to other times, say): the picture is for the plot's width
@@ -314,6 +334,17 @@ void MainWindow::setAxis(QValueAxis *axis, double min, double max)
     settingAxes = outer;
 }
 
+// The grid's lines where the axes' ticks are now (the window's ranges, the
+// operator's rubber band, a new plot size).
+void MainWindow::updateGrid()
+{
+    if (!gridItem)
+        return;
+    const QRectF plot = chart->plotArea();
+    gridItem->setGrid(plot, {GridItem::linePositions(axisX, plot.left(), plot.right()), axisX->gridLineColor()},
+                      {GridItem::linePositions(axisY, plot.bottom(), plot.top()), axisY->gridLineColor()});
+}
+
 static void setTickInterval(QValueAxis *axis, double interval)
 {
     if (axis->tickType() == QValueAxis::TicksDynamic && axis->tickInterval() == interval)
@@ -327,6 +358,7 @@ static void setTickInterval(QValueAxis *axis, double interval)
 // refresh when live, at once when suspended.
 void MainWindow::chartPlotAreaChanged()
 {
+    updateGrid();
     if (zoomed) {
         showZoomedChart(true);
         return;

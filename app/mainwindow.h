@@ -38,6 +38,7 @@ QT_CHARTS_USE_NAMESPACE
 #endif
 
 class CurveItem;
+class GridItem;
 class QCheckBox;
 class QDoubleSpinBox;
 class QGraphicsEllipseItem;
@@ -247,6 +248,7 @@ private:
     void setUpChartTools();
     double plotWidth() const;
     void setAxis(QValueAxis *axis, double min, double max);
+    void updateGrid();
     void showReadoutStale(bool stale);
     void chartPlotAreaChanged();
     double alignedAxisStart(double start, double range, double width, int count) const;
@@ -338,6 +340,7 @@ private:
     qint64 lastChartRefresh = -1;
     quint64 shownRevision;    // the model's revision the live chart shows
     CurveItem *curveItem = nullptr;  // draws the series' points (curve_item.h)
+    GridItem *gridItem = nullptr;    // draws the axes' grid (grid_item.h)
 
     // The operator's zoom: the time range shown instead of the live window
     // (kept while data arrives, until "back to live").

@@ -1,6 +1,7 @@
 // The live chart and the readouts: decimation, the moving time window, the
 // axes, suspend and resume, clear, the time-range input and the batch size.
 
+#include "grid_item.h"
 #include "mainwindow.h"
 #include "modalcatcher.h"
 #include "receiver.h"
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
+#include <QGraphicsScene>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
@@ -247,6 +249,8 @@ private slots:
     void zoomWithNothingShown();
     void verticalRange_data();
     void verticalRange();
+    void gridOnTheAxesPixels_data();
+    void gridOnTheAxesPixels();
     void hoverReadsNearestPoint_data();
     void hoverReadsNearestPoint();
     void statisticsOfWhatIsShown();
@@ -1115,6 +1119,79 @@ void tst_window_display::verticalRange()
     autoScale->setChecked(true);
     QCOMPARE(probe().axisY()->min(), 0.0);
     QCOMPARE(probe().axisY()->max(), probe().visibleStats().max / 0.9);
+}
+
+void tst_window_display::gridOnTheAxesPixels_data()
+{
+    QTest::addColumn<double>("xMin");
+    QTest::addColumn<double>("xMax");
+    QTest::addColumn<double>("yMin");
+    QTest::addColumn<double>("yMax");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("first ten seconds") << 0.0 << 10.0 << 0.0 << 44.4 << QSize(1024, 600);
+    QTest::newRow("scrolled") << 3.37 << 13.37 << 0.0 << 350.0 << QSize(1024, 600);
+    QTest::newRow("late, odd start") << 1234.5678 << 1244.5678 << 1.25 << 3.75 << QSize(1024, 600);
+    QTest::newRow("an hour") << 0.0 << 3600.0 << 0.0 << 0.7 << QSize(1024, 600);
+    QTest::newRow("half a second, negative distances") << 17.25 << 17.75 << -5.0 << 5.0 << QSize(1024, 600);
+    QTest::newRow("larger window") << 41.1 << 101.1 << 12.5 << 17.0 << QSize(1280, 960);
+}
+
+// The window draws the grid itself (cheaper than the axes' line items); it
+// must land on the pixels of the axes' own grid, for any ranges and sizes.
+void tst_window_display::gridOnTheAxesPixels()
+{
+    QFETCH(double, xMin);
+    QFETCH(double, xMax);
+    QFETCH(double, yMin);
+    QFETCH(double, yMax);
+    QFETCH(QSize, size);
+    window->resize(size);
+    probe().display(ramp(100, 1000, 10), 100);
+    window->zoomTo(xMin, xMax);
+    auto *autoScale = tool<QCheckBox>("autoScaleCheckBox");
+    auto *low = tool<QDoubleSpinBox>("yMinSpinBox");
+    auto *high = tool<QDoubleSpinBox>("yMaxSpinBox");
+    QVERIFY(autoScale && low && high);
+    autoScale->setChecked(false);
+    low->setValue(yMin);
+    high->setValue(yMax);
+    emit high->editingFinished();
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(probe().axisX()->min(), xMin);
+    QCOMPARE(probe().axisY()->max(), yMax);
+
+    QChartView *view = probe().chartView();
+    GridItem *grid = nullptr;
+    for (QGraphicsItem *item : view->scene()->items())
+        if (item->type() == GridItem::Type)
+            grid = static_cast<GridItem *>(item);
+    QVERIFY(grid && grid->isVisible());
+    QVERIFY(!probe().axisX()->isGridLineVisible() && !probe().axisY()->isGridLineVisible());
+    const QImage drawn = view->grab().toImage();
+
+    // The same chart with the axes' own grid instead.
+    grid->hide();
+    probe().axisX()->setGridLineVisible(true);
+    probe().axisY()->setGridLineVisible(true);
+    QCoreApplication::sendPostedEvents();
+    const QImage axes = view->grab().toImage();
+    grid->show();
+    probe().axisX()->setGridLineVisible(false);
+    probe().axisY()->setGridLineVisible(false);
+
+    // Both grids are there: a column of the axes' grid colour across the plot.
+    const QRgb gridColour = probe().axisX()->gridLineColor().rgb();
+    const int middle = axes.height() / 2;
+    int gridPixels = 0;
+    for (int x = 0; x < axes.width(); ++x)
+        gridPixels += axes.pixel(x, middle) == gridColour;
+    QVERIFY2(gridPixels >= 2, qPrintable(QString::number(gridPixels)));
+    QCOMPARE(drawn.size(), axes.size());
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            if (drawn.pixel(x, y) != axes.pixel(x, y))
+                QFAIL(qPrintable(QString("differs at %1,%2: %3 drawn, %4 by the axes")
+                                         .arg(x).arg(y).arg(drawn.pixel(x, y), 0, 16).arg(axes.pixel(x, y), 0, 16)));
 }
 
 void tst_window_display::hoverReadsNearestPoint_data()
