@@ -8,6 +8,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsScene>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLineSeries>
@@ -124,6 +125,10 @@ void MainWindow::setUpChart()
     chartView = new QChartView(chart);
     chartView->setObjectName(QStringLiteral("chartView"));
     chartView->setRubberBand(QChartView::RectangleRubberBand);
+    // Some ninety items, most of which move at every picture (the ticks,
+    // labels, grid and the curve's tiles): a search tree of their places
+    // costs more to keep up than a walk over them.
+    chartView->scene()->setItemIndexMethod(QGraphicsScene::NoIndex);
     series = new QLineSeries();
     chart->addSeries(series);
     // The curve is drawn with QPainter, not OpenGL: it holds at most about

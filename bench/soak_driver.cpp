@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QChart>
 #include <QChartView>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -69,7 +70,10 @@ public:
             const double gapMs = (now - last) / 1e6;
             last = now;
             maxGapMs = std::max(maxGapMs, gapMs);
-            maxLateMs = std::max(maxLateMs, (now - due) / 1e6);
+            const double lateMs = (now - due) / 1e6;
+            maxLateMs = std::max(maxLateMs, lateMs);
+            if (lateMs > 16.0)
+                ++lateOver16;
             due += kTickNs;
             if (due < now)
                 due = now + kTickNs;
@@ -99,6 +103,7 @@ public:
     qint64 last = 0;
     qint64 due = 0;
     double maxLateMs = 0;
+    long lateOver16 = 0;
     double maxGapMs = 0;
     double maxLagMs = 0;
     long gapsOver50 = 0;
@@ -120,16 +125,30 @@ public:
 
     bool notify(QObject *receiver, QEvent *event) override
     {
+        // Every thread's events come through here: the worker's (its port's
+        // notifier) are not the GUI thread's, and the counters are the GUI
+        // thread's own.
+        if (QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
         if (!measuring || depth > 0) {
             ++depth;
             const bool r = QApplication::notify(receiver, event);
             --depth;
             return r;
         }
-        const Kind kind = kindOf(event->type());
+        const QEvent::Type type = event->type();
+        const Kind kind = kindOf(type);
+        if (!sinceStart.isValid())
+            sinceStart.start();
+        // Taken before the event: it may delete its receiver.
+        const QString receiverName = QString::fromLatin1(receiver->metaObject()->className());
         QElapsedTimer wall;
         wall.start();
+        timespec mono;
+        clock_gettime(CLOCK_MONOTONIC, &mono);
+        const qint64 startedAt = qint64(mono.tv_sec) * 1000000000 + mono.tv_nsec;
         const double cpu0 = threadCpuMs();
+        openEvent = QString("%1 to %2").arg(int(type)).arg(receiverName);
         ++depth;
         const bool r = QApplication::notify(receiver, event);
         --depth;
@@ -137,7 +156,15 @@ public:
         const double wallMs = wall.nsecsElapsed() / 1e6;
         cpuTotalMs[kind] += cpuMs;
         cpuMaxMs[kind] = std::max(cpuMaxMs[kind], cpuMs);
-        wallMaxMs[kind] = std::max(wallMaxMs[kind], wallMs);
+        if (wallMs > wallMaxMs[kind]) {
+            wallMaxMs[kind] = wallMs;
+            // When: since the measuring began, and on the monotonic clock
+            // (as `perf record -k CLOCK_MONOTONIC` stamps its samples).
+            longest[kind] = QString("%1 to %2 at %3 s, monotonic %4 s").arg(int(type)).arg(receiverName)
+                    .arg(sinceStart.elapsed() / 1000.0, 0, 'f', 1).arg(startedAt / 1e9, 0, 'f', 3);
+        }
+        if (wallMs > 16)
+            ++over16[kind];
         ++count[kind];
         return r;
     }
@@ -147,6 +174,9 @@ public:
     double cpuMaxMs[KindCount] = {};
     double wallMaxMs[KindCount] = {};
     long count[KindCount] = {};
+    long over16[KindCount] = {};
+    QString longest[KindCount];   // event type, receiver's class, when
+    QElapsedTimer sinceStart;
 
 private:
     // CPU time of the calling thread: unlike wall time, not stretched when
@@ -174,7 +204,9 @@ private:
         }
     }
 
+public:
     int depth = 0;
+    QString openEvent;   // the outermost event being handled
 };
 
 // Counts the chart's paints: the pictures a second the operator sees.
@@ -347,10 +379,15 @@ int main(int argc, char **argv)
     const double measuredS = run.elapsed() / 1000.0;
     for (int k = 0; k < TimingApp::KindCount; ++k)
         say(QString("gui_%1").arg(TimingApp::kNames[k]),
-            QString("%1 % of one core (%2 ms CPU in %3 events, longest %4 ms CPU, %5 ms wall)")
+            QString("%1 % of one core (%2 ms CPU in %3 events, longest %4 ms CPU, %5 ms wall: event %6; %7 over 16 ms)")
                 .arg(app.cpuTotalMs[k] / measuredS / 10.0, 0, 'f', 1).arg(app.cpuTotalMs[k], 0, 'f', 0)
-                .arg(app.count[k]).arg(app.cpuMaxMs[k], 0, 'f', 1).arg(app.wallMaxMs[k], 0, 'f', 1));
+                .arg(app.count[k]).arg(app.cpuMaxMs[k], 0, 'f', 1).arg(app.wallMaxMs[k], 0, 'f', 1)
+                .arg(app.longest[k]).arg(app.over16[k]));
     say("stream_ended", QString::number(run.elapsed() / 1000.0, 'f', 1));
+    // Events handled inside another event's nested loop count with it: say
+    // so when the run ended inside one.
+    if (app.depth > 0)
+        say("nested_in", app.openEvent);
 
     // Let the window take every batch still queued for it. The catch-up is
     // the time from the worker's last batch to the window having taken it.
@@ -371,6 +408,7 @@ int main(int argc, char **argv)
     say("series_points", QString::number(probe.series()->count()));
     say("stall_max_ms", QString::number(monitor.maxLateMs, 'f', 1));
     say("tick_gap_max_ms", QString::number(monitor.maxGapMs, 'f', 1));
+    say("stalls_over_16ms", QString::number(monitor.lateOver16));
     say("stalls_over_50ms", QString::number(monitor.gapsOver50));
     say("timer_ticks", QString::number(monitor.ticks));
     say("queue_lag_max_ms", QString::number(monitor.maxLagMs, 'f', 1));
