@@ -110,9 +110,12 @@ void CurveItem::clearCurve()
     layOutTiles();
 }
 
-void CurveItem::paintPart(QPainter *painter, const QRect &part) const
+void CurveItem::paintPart(QPainter *painter, const QRect &asked) const
 {
-    if (empty || part.isEmpty())
+    // Only the rows the curve can reach: the rest of the picture is clear,
+    // and composing it costs as much as composing the curve.
+    const QRect part = empty ? QRect() : curve.inkIn(asked);
+    if (part.isEmpty())
         return;
     const QRectF where = pictureRect();
     const QTransform toDevice = painter->worldTransform();

@@ -56,6 +56,10 @@ public:
     void invalidate();
 
     const QImage &image() const { return picture; }
+    // The part of `part` (picture pixels) where the curve may have pixels:
+    // its columns, and the rows from the highest to the lowest that the
+    // segments reaching them can cover. Outside it the picture is clear.
+    QRect inkIn(const QRect &part) const;
     const Geometry &geometry() const { return geo; }
     qint64 columnOf(double x) const { return columnOf(x, geo); }
     // Where a point is drawn in the picture.
@@ -83,6 +87,7 @@ private:
     void drawRange(int from, int to);
     void drawAll();
     void drawRuns(QPainter &painter, int from, int to, int shift) const;
+    void markInk(int first, int last, int from, int to);
     void scroll(qint64 by);
     void addDirty(qint64 fromColumn, qint64 toColumn);
     // The incremental update: marks the columns whose pixels change from the
@@ -97,6 +102,9 @@ private:
     QVector<QPointF> drawn;       // the points in the picture
     QVector<QPointF> ys;          // their pixels, y snapped (x: column)
     QVector<Run> runs;
+    // Per picture column, the first and last row that may hold ink (first
+    // greater than last: none), kept with the picture.
+    QVector<QPair<int, int>> ink;
     bool valid = false;
     bool monotonic = true;        // columns never go back along the curve
     QVector<QPair<int, int>> dirty;

@@ -17,17 +17,14 @@
 
 #include <cmath>
 
-// The chart's own parts beside the form: the item that draws the curve.
+// The chart's own parts beside the form: the items that draw the grid and
+// the curve.
 void MainWindow::setUpChartTools()
 {
     QElapsedTimer steady;
     steady.start();
     chartClock = [steady] { return steady.elapsed(); };
 
-    // The series holds the points shown and is not drawn itself: a line
-    // series rasterises every segment for every picture, which for a dense
-    // window (an hour's band) took 30 to 45 ms a picture. The curve item
-    // keeps the picture and redraws only the columns that change.
     // The grid is drawn by an item of its own (grid_item.h), on the pixels
     // of the axes' grid.
     axisX->setGridLineVisible(false);
@@ -42,6 +39,11 @@ void MainWindow::setUpChartTools()
         connect(axis, &QValueAxis::tickCountChanged, this, &MainWindow::updateGrid);
     }
     updateGrid();
+
+    // The series holds the points shown and is not drawn itself: a line
+    // series rasterises every segment for every picture, which for a dense
+    // window (an hour's band) took 30 to 45 ms a picture. The curve item
+    // keeps the picture and redraws only the columns that change.
     curveItem = new CurveItem(chart);
     curveItem->setZValue(4.5);   // over the grid and axes, under the legend (Qt Charts: series 4, legend 5)
     series->setVisible(false);
