@@ -43,6 +43,15 @@ qint64 monotonicNs()
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
+// CPU time of the calling thread in milliseconds: unlike wall time, not
+// stretched when other processes share the cores.
+double threadCpuMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
 // When the worker handed over the first of the simulator's end markers (0:
 // not yet). They read 655.35 m, so the vertical axis jumps and the chart is
 // laid out anew: what the window does after them is not the stream's, and
@@ -82,6 +91,7 @@ public:
     void start()
     {
         clock.start();
+        lastCpuMs = threadCpuMs();
         last = monotonicNs();
         due = last + kTickNs;
         tick.setTimerType(Qt::PreciseTimer);
@@ -91,12 +101,19 @@ public:
             const bool counts = !afterStreamEnd(due);
             last = now;
             const double lateMs = (now - due) / 1e6;
+            const double cpuNow = threadCpuMs();
+            const double busyMs = cpuNow - lastCpuMs;   // the thread's own CPU time since the last tick
+            lastCpuMs = cpuNow;
             due += kTickNs;
             if (due < now)
                 due = now + kTickNs;
             if (!counts)
                 return;
-            maxLateMs = std::max(maxLateMs, lateMs);
+            if (lateMs > maxLateMs) {
+                maxLateMs = lateMs;
+                busyInLongestMs = busyMs;
+                longestGapMs = gapMs;
+            }
             if (lateMs > 16.0)
                 ++lateOver16;
             maxGapMs = std::max(maxGapMs, gapMs);
@@ -126,6 +143,11 @@ public:
     qint64 last = 0;
     qint64 due = 0;
     double maxLateMs = 0;
+    // Of the gap before the latest tick: how long the GUI thread itself ran
+    // (the rest it waited: for a core, or blocked outside the event loop).
+    double busyInLongestMs = 0;
+    double longestGapMs = 0;
+    double lastCpuMs = 0;
     long lateOver16 = 0;
     double maxGapMs = 0;
     double maxLagMs = 0;
@@ -200,15 +222,6 @@ public:
     QElapsedTimer sinceStart;
 
 private:
-    // CPU time of the calling thread: unlike wall time, not stretched when
-    // other processes share the cores.
-    static double threadCpuMs()
-    {
-        timespec ts;
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-    }
-
     static Kind kindOf(QEvent::Type type)
     {
         switch (type) {
@@ -441,6 +454,8 @@ int main(int argc, char **argv)
     say("stall_max_ms", QString::number(monitor.maxLateMs, 'f', 1));
     say("tick_gap_max_ms", QString::number(monitor.maxGapMs, 'f', 1));
     say("stalls_over_16ms", QString::number(monitor.lateOver16));
+    say("longest_stall_busy", QString("%1 ms of the thread's CPU in the %2 ms before that tick")
+                                  .arg(monitor.busyInLongestMs, 0, 'f', 1).arg(monitor.longestGapMs, 0, 'f', 1));
     say("stalls_over_50ms", QString::number(monitor.gapsOver50));
     say("timer_ticks", QString::number(monitor.ticks));
     say("queue_lag_max_ms", QString::number(monitor.maxLagMs, 'f', 1));
