@@ -317,7 +317,7 @@ void CurveRaster::drawRange(int from, int to)
         painter.translate(0, kRowMargin);
         drawRuns(painter, first, last, margin - from);
     }
-    markInk(first, last, from, to);
+    markInk(first, last, from, to, reachOf(geo.pen));
     for (int y = 0; y < picture.height(); ++y)
         std::memcpy(picture.scanLine(y) + from * 4, scratch.constScanLine(y + kRowMargin) + margin * 4,
                     size_t(to - from + 1) * 4);
@@ -356,54 +356,4 @@ void CurveRaster::drawRuns(QPainter &painter, int first, int last, int shift) co
             painter.drawLine(at(run.end - 1, run.column), at(next.begin, next.column));
         }
     }
-}
-
-// The rows runs first..last can cover in picture columns from..to, which
-// they alone draw: every segment's rows and columns, widened by the pen's
-// reach.
-void CurveRaster::markInk(int first, int last, int from, int to)
-{
-    const QPair<int, int> none(std::numeric_limits<int>::max(), std::numeric_limits<int>::min());
-    std::fill(ink.begin() + from, ink.begin() + to + 1, none);
-    const int reach = reachOf(geo.pen);
-    const auto mark = [&](qint64 columnA, qint64 columnB, double yA, double yB) {
-        const qint64 lo = std::max<qint64>(std::min(columnA, columnB) - geo.firstColumn - reach, from);
-        const qint64 hi = std::min<qint64>(std::max(columnA, columnB) - geo.firstColumn + reach, to);
-        const int top = int(std::floor(std::min(yA, yB))) - reach;
-        const int bottom = int(std::ceil(std::max(yA, yB))) + reach;
-        for (qint64 x = lo; x <= hi; ++x) {
-            QPair<int, int> &rows = ink[int(x)];
-            rows.first = std::min(rows.first, top);
-            rows.second = std::max(rows.second, bottom);
-        }
-    };
-    for (int r = first; r <= last; ++r) {
-        const Run &run = runs.at(r);
-        double top = drawn.at(run.begin).y(), bottom = top;
-        for (int k = run.begin + 1; k < run.end; ++k) {
-            top = std::min(top, drawn.at(k).y());
-            bottom = std::max(bottom, drawn.at(k).y());
-        }
-        mark(run.column, run.column, top, bottom);
-        if (r < last) {
-            const Run &next = runs.at(r + 1);
-            mark(run.column, next.column, drawn.at(run.end - 1).y(), drawn.at(next.begin).y());
-        }
-    }
-}
-
-QRect CurveRaster::inkIn(const QRect &part) const
-{
-    const QRect inside = part & picture.rect();
-    if (inside.isEmpty() || ink.size() != picture.width())
-        return QRect();
-    int top = std::numeric_limits<int>::max();
-    int bottom = std::numeric_limits<int>::min();
-    for (int x = inside.left(); x <= inside.right(); ++x) {
-        top = std::min(top, ink.at(x).first);
-        bottom = std::max(bottom, ink.at(x).second);
-    }
-    if (top > bottom)
-        return QRect();
-    return QRect(inside.left(), top, inside.width(), bottom - top + 1) & inside;
 }

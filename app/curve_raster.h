@@ -87,7 +87,7 @@ private:
     void drawRange(int from, int to);
     void drawAll();
     void drawRuns(QPainter &painter, int from, int to, int shift) const;
-    void markInk(int first, int last, int from, int to);
+    void markInk(int first, int last, int from, int to, int reach);
     void scroll(qint64 by);
     void addDirty(qint64 fromColumn, qint64 toColumn);
     // The incremental update: marks the columns whose pixels change from the

@@ -246,6 +246,7 @@ private:
     void showCurve(const QVector<QPointF> &points, double range);
     void drawCurve(const QVector<QPointF> &points, double range);
     void setUpChartTools();
+    void setUpGrid();
     double plotWidth() const;
     void setAxis(QValueAxis *axis, double min, double max);
     void updateGrid();
