@@ -21,9 +21,9 @@ int reachOf(const QPen &pen)
     return int(std::ceil(std::max(pen.widthF(), 1.0))) + 1;
 }
 
-// Vertical positions on a grid of 1/64 px: the rasteriser works in fixed
-// point, and on this grid its rounding and the row rule below agree exactly.
-double snapY(double y)
+} // namespace
+
+double CurveRaster::snapY(double y)
 {
     // Far outside the picture a line's pixels inside it do not depend on
     // where exactly it ends; fixed point does not reach that far.
@@ -31,7 +31,15 @@ double snapY(double y)
     return std::round(y * 64.0) / 64.0;
 }
 
-} // namespace
+QPair<double, double> CurveRaster::yExtent(const QVector<QPointF> &pts, int begin, int end)
+{
+    double top = pts.at(begin).y(), bottom = top;
+    for (int k = begin + 1; k < end; ++k) {
+        top = std::min(top, pts.at(k).y());
+        bottom = std::max(bottom, pts.at(k).y());
+    }
+    return qMakePair(top, bottom);
+}
 
 bool CurveRaster::Geometry::sameGrid(const Geometry &o) const
 {
@@ -154,12 +162,8 @@ namespace {
 // The rows the points of a column cover with the chart's pen.
 QPair<int, int> spanRows(const QVector<QPointF> &pts, int begin, int end)
 {
-    double top = pts.at(begin).y(), bottom = top;
-    for (int k = begin + 1; k < end; ++k) {
-        top = std::min(top, pts.at(k).y());
-        bottom = std::max(bottom, pts.at(k).y());
-    }
-    return qMakePair(int(std::floor(top - 1.5)) + 1, int(std::floor(bottom + 0.5)));
+    const QPair<double, double> y = CurveRaster::yExtent(pts, begin, end);
+    return qMakePair(int(std::floor(y.first - 1.5)) + 1, int(std::floor(y.second + 0.5)));
 }
 
 } // namespace
@@ -337,15 +341,9 @@ void CurveRaster::drawRuns(QPainter &painter, int first, int last, int shift) co
         const Run &run = runs.at(r);
         if (run.end - run.begin > 1) {
             if (fast) {
-                double top = drawn.at(run.begin).y(), bottom = top;
-                for (int k = run.begin + 1; k < run.end; ++k) {
-                    top = std::min(top, drawn.at(k).y());
-                    bottom = std::max(bottom, drawn.at(k).y());
-                }
                 const int x = int(run.column - geo.firstColumn) + shift;
-                const int row0 = int(std::floor(top - 1.5)) + 1;
-                const int row1 = int(std::floor(bottom + 0.5));
-                painter.fillRect(QRect(x - 1, row0, 2, row1 - row0 + 1), color);
+                const QPair<int, int> rows = spanRows(drawn, run.begin, run.end);
+                painter.fillRect(QRect(x - 1, rows.first, 2, rows.second - rows.first + 1), color);
             } else {
                 for (int k = run.begin + 1; k < run.end; ++k)
                     painter.drawLine(at(k - 1, run.column), at(k, run.column));

@@ -66,6 +66,12 @@ public:
     QPointF pixelOf(const QPointF &p) const { return pixelOf(p, geo); }
 
     static qint64 columnOf(double x, const Geometry &g);
+    // Vertical positions on a grid of 1/64 px: the rasteriser works in fixed
+    // point, and on this grid its rounding and the pixel rules here agree
+    // exactly.
+    static double snapY(double y);
+    // The smallest and largest y of points begin..end - 1.
+    static QPair<double, double> yExtent(const QVector<QPointF> &pts, int begin, int end);
     static QPointF pixelOf(const QPointF &p, const Geometry &g);
     // Draws the curve through `points` into `image` with one QPainter line
     // per pair of neighbours (the reference the picture must equal).

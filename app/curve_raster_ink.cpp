@@ -27,12 +27,8 @@ void CurveRaster::markInk(int first, int last, int from, int to, int reach)
     };
     for (int r = first; r <= last; ++r) {
         const Run &run = runs.at(r);
-        double top = drawn.at(run.begin).y(), bottom = top;
-        for (int k = run.begin + 1; k < run.end; ++k) {
-            top = std::min(top, drawn.at(k).y());
-            bottom = std::max(bottom, drawn.at(k).y());
-        }
-        mark(run.column, run.column, top, bottom);
+        const QPair<double, double> y = yExtent(drawn, run.begin, run.end);
+        mark(run.column, run.column, y.first, y.second);
         if (r < last) {
             const Run &next = runs.at(r + 1);
             mark(run.column, next.column, drawn.at(run.end - 1).y(), drawn.at(next.begin).y());

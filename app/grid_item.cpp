@@ -1,5 +1,7 @@
 #include "grid_item.h"
 
+#include "curve_raster.h"
+
 #include <QPainter>
 #include <QValueAxis>
 
@@ -39,7 +41,7 @@ int GridItem::pixelOf(double v)
 {
     // The pixel that holds v (pixel k spans k to k + 1), v taken to the
     // 1/64 pixel the paint engine's line drawing works in.
-    return int(std::floor(std::round(v * 64) / 64));
+    return int(std::floor(CurveRaster::snapY(v)));
 }
 
 void GridItem::setGrid(const QRectF &area, const Lines &vertical, const Lines &horizontal)

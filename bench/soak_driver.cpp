@@ -90,7 +90,6 @@ class LoopMonitor : public QObject
 public:
     void start()
     {
-        clock.start();
         lastCpuMs = threadCpuMs();
         last = monotonicNs();
         due = last + kTickNs;
@@ -123,9 +122,9 @@ public:
         });
         tick.start(int(kTickNs / 1000000));
         connect(&probeTimer, &QTimer::timeout, this, [this] {
-            const qint64 posted = clock.nsecsElapsed();
+            const qint64 posted = monotonicNs();
             QMetaObject::invokeMethod(this, [this, posted] {
-                maxLagMs = std::max(maxLagMs, (clock.nsecsElapsed() - posted) / 1e6);
+                maxLagMs = std::max(maxLagMs, (monotonicNs() - posted) / 1e6);
             }, Qt::QueuedConnection);
         });
         probeTimer.start(1000);
@@ -137,7 +136,6 @@ public:
     }
 
     static constexpr qint64 kTickNs = 10000000;
-    QElapsedTimer clock;
     QTimer tick;
     QTimer probeTimer;
     qint64 last = 0;
@@ -181,30 +179,24 @@ public:
             --depth;
             return r;
         }
-        const QEvent::Type type = event->type();
-        const Kind kind = kindOf(type);
-        if (!sinceStart.isValid())
-            sinceStart.start();
-        // Taken before the event: it may delete its receiver.
-        const QString receiverName = QString::fromLatin1(receiver->metaObject()->className());
-        QElapsedTimer wall;
-        wall.start();
-        const qint64 startedAt = monotonicNs();
+        // Taken before the event (it may delete its receiver), and without
+        // allocating: this runs for every event of the measured thread.
+        const Event now{int(event->type()), receiver->metaObject()->className(), monotonicNs()};
+        const Kind kind = kindOf(event->type());
+        if (firstNs == 0)
+            firstNs = now.startedNs;
         const double cpu0 = threadCpuMs();
-        openEvent = QString("%1 to %2").arg(int(type)).arg(receiverName);
+        open = now;
         ++depth;
         const bool r = QApplication::notify(receiver, event);
         --depth;
         const double cpuMs = threadCpuMs() - cpu0;
-        const double wallMs = wall.nsecsElapsed() / 1e6;
+        const double wallMs = (monotonicNs() - now.startedNs) / 1e6;
         cpuTotalMs[kind] += cpuMs;
         cpuMaxMs[kind] = std::max(cpuMaxMs[kind], cpuMs);
         if (wallMs > wallMaxMs[kind]) {
             wallMaxMs[kind] = wallMs;
-            // When: since the measuring began, and on the monotonic clock
-            // (as `perf record -k CLOCK_MONOTONIC` stamps its samples).
-            longest[kind] = QString("%1 to %2 at %3 s, monotonic %4 s").arg(int(type)).arg(receiverName)
-                    .arg(sinceStart.elapsed() / 1000.0, 0, 'f', 1).arg(startedAt / 1e9, 0, 'f', 3);
+            longest[kind] = now;
         }
         if (wallMs > 16)
             ++over16[kind];
@@ -218,8 +210,23 @@ public:
     double wallMaxMs[KindCount] = {};
     long count[KindCount] = {};
     long over16[KindCount] = {};
-    QString longest[KindCount];   // event type, receiver's class, when
-    QElapsedTimer sinceStart;
+    // An event handled at the top level: its type, its receiver's class, when
+    // it began on the monotonic clock.
+    struct Event {
+        int type = 0;
+        const char *receiverClass = "";
+        qint64 startedNs = 0;
+    };
+    Event longest[KindCount];
+    qint64 firstNs = 0;   // the first measured event's start
+
+    // When: since the measuring began, and on the monotonic clock (as
+    // `perf record -k CLOCK_MONOTONIC` stamps its samples).
+    QString describe(const Event &e) const
+    {
+        return QString("%1 to %2 at %3 s, monotonic %4 s").arg(e.type).arg(QLatin1String(e.receiverClass))
+                .arg((e.startedNs - firstNs) / 1e9, 0, 'f', 1).arg(e.startedNs / 1e9, 0, 'f', 3);
+    }
 
 private:
     static Kind kindOf(QEvent::Type type)
@@ -240,7 +247,7 @@ private:
 
 public:
     int depth = 0;
-    QString openEvent;   // the outermost event being handled
+    Event open;   // the outermost event being handled
 };
 
 // Counts the chart's paints: the pictures a second the operator sees.
@@ -312,8 +319,6 @@ int main(int argc, char **argv)
     std::atomic<long long> framesEmitted{0};
     std::atomic<long long> batchesEmitted{0};
     std::atomic<qint64> lastEmitNs{0};
-    QElapsedTimer clock;
-    clock.start();
     std::atomic<long long> framesReal{0};
     std::atomic<long long> markersSeen{0};
     QObject::connect(probe.worker(), &receiver::signalDistance, probe.worker(),
@@ -333,7 +338,7 @@ int main(int argc, char **argv)
                          if (markers > 0)
                              streamEndNs.compare_exchange_strong(notYet, monotonicNs());
                          batchesEmitted.fetch_add(1, std::memory_order_relaxed);
-                         lastEmitNs.store(clock.nsecsElapsed(), std::memory_order_relaxed);
+                         lastEmitNs.store(monotonicNs(), std::memory_order_relaxed);
                      },
                      Qt::DirectConnection);
 
@@ -427,12 +432,12 @@ int main(int argc, char **argv)
             QString("%1 % of one core (%2 ms CPU in %3 events, longest %4 ms CPU, %5 ms wall: event %6; %7 over 16 ms)")
                 .arg(app.cpuTotalMs[k] / measuredS / 10.0, 0, 'f', 1).arg(app.cpuTotalMs[k], 0, 'f', 0)
                 .arg(app.count[k]).arg(app.cpuMaxMs[k], 0, 'f', 1).arg(app.wallMaxMs[k], 0, 'f', 1)
-                .arg(app.longest[k]).arg(app.over16[k]));
+                .arg(app.describe(app.longest[k])).arg(app.over16[k]));
     say("stream_ended", QString::number(run.elapsed() / 1000.0, 'f', 1));
     // Events handled inside another event's nested loop count with it: say
     // so when the run ended inside one.
     if (app.depth > 0)
-        say("nested_in", app.openEvent);
+        say("nested_in", app.describe(app.open));
 
     // Let the window take every batch still queued for it. The catch-up is
     // the time from the worker's last batch to the window having taken it.
@@ -440,7 +445,7 @@ int main(int argc, char **argv)
     QMetaObject::invokeMethod(&w, [&drained] { drained = true; }, Qt::QueuedConnection);
     while (!drained)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-    const double catchUpMs = (clock.nsecsElapsed() - lastEmitNs.load()) / 1e6;
+    const double catchUpMs = (monotonicNs() - lastEmitNs.load()) / 1e6;
     say("catch_up_ms", QString::number(catchUpMs, 'f', 0));
 
     if (record)
