@@ -216,6 +216,11 @@ void receiver::slotOpen(QString _serialSelected, int _baudRate, bool &_result)
 
     if (openSerial(_serialSelected, _baudRate)) {
         qCDebug(lcLink) << "receiver::slotOpen" << "opened success";
+        // Bytes that waited in the line before the operator opened it are
+        // readings of the past, however fresh the batch would make them
+        // look: the first reading and the first second's rate are of now.
+        // (A reopen after a read fault keeps them: that stream goes on.)
+        serialPort->clear(QSerialPort::Input);
         openedName = _serialSelected;
         openedBaud = _baudRate;
         openFailure.store(OpenFailure::None);

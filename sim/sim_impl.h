@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <random>
 #include <utility>
@@ -18,9 +19,12 @@ namespace sim {
 
 using Clock = std::chrono::steady_clock;
 
-// Bytes that may wait to be written before stream frames are dropped: a real
+// Bytes that may wait to be written before new stream frames are dropped,
+// about 0.6 s of the fastest stream: a host that reads, however slowly on a
+// busy machine, gets every frame, as from an adapter's driver buffer. A
+// reader that takes nothing at all is another matter (see flushOut): a real
 // sensor's UART does not queue, it transmits into the void when nobody reads.
-constexpr size_t kMaxBacklog = 8192;
+constexpr size_t kMaxBacklog = 65536;
 // Distances kept for sentDistances(): hours of a fast stream would otherwise
 // fill the memory of a soak run.
 constexpr size_t kMaxSentLog = 4000000;
@@ -47,10 +51,19 @@ struct SimSensor::Impl {
     // counts `passes` and notifies `passDone`, so callers can wait for the
     // thread to have acted on what they changed.
     bool manualClock = false;
-    Clock::time_point manualNow{};
+    mutable Clock::time_point manualNow{};
+    // A stopped clock may also step on by this much at every reading, as a
+    // running clock does between two readings in one pass.
+    Clock::duration manualStep{0};
     uint64_t passes = 0;
     std::condition_variable passDone;
-    Clock::time_point clock() const { return manualClock ? manualNow : Clock::now(); }
+    Clock::time_point clock() const
+    {
+        if (!manualClock)
+            return Clock::now();
+        manualNow += manualStep;
+        return manualNow;
+    }
     bool waitForPass(int timeoutMs, const std::function<bool()> &done, bool needNewPass);
 
     // pty and thread
@@ -68,6 +81,23 @@ struct SimSensor::Impl {
     // outgoing bytes, in line order; `outPos` bytes of `out` are already written
     Bytes out;
     size_t outPos = 0;
+    // Bytes ever put into `out`, and ever taken from it (written or dropped):
+    // the positions of queued stream frames are counted on these.
+    uint64_t queuedTotal = 0;
+    uint64_t takenTotal = 0;
+    // Good stream frames in `out` that have not reached the line yet, with
+    // their bytes [start, end) on the counts above. A frame counts as sent
+    // (framesSent, the logs) once its last byte is written.
+    struct QueuedFrame {
+        uint64_t start;
+        uint64_t end;
+        uint16_t cm;
+        bool binary;   // a 9-byte frame; else a text line (only logged)
+    };
+    std::deque<QueuedFrame> queuedFrames;
+    // The reader took nothing while the line was full for kStallLimit: new
+    // stream frames are dropped (counted) until it reads again.
+    bool notReading = false;
     std::vector<Scheduled> scheduled;
     Clock::time_point stalledSince{};
     bool stalled = false;
@@ -82,6 +112,10 @@ struct SimSensor::Impl {
     int countingCm = -1;           // next distance of the counting profile; -1 off
     bool frameLogOn = false;
     std::vector<uint16_t> frameLog;
+    // Good frames made but never put on the line (backlog full, nobody
+    // reading, line gone), counted always and logged with the frame log.
+    uint64_t framesDropped = 0;
+    std::vector<uint16_t> dropLog;
     StreamFaults faults;
     uint64_t framesSent = 0;
     uint64_t badFramesSent = 0;
@@ -154,6 +188,14 @@ struct SimSensor::Impl {
     void flushOut(Clock::time_point now);
     void releaseDue(Clock::time_point now);
     void readFromLine(Clock::time_point now);
+    // Bytes leave `out`: `count` written to the line, or all that wait dropped.
+    void taken(size_t count);
+    void dropWaiting();
+    // Drops the queued stream frames that have not begun to leave, keeping
+    // answers and a frame already partly written.
+    void dropQueuedFrames();
+    void frameSent(uint16_t cm, bool binary = true);
+    void frameDropped(uint16_t cm);
     int pollTimeoutMs(Clock::time_point now) const;
     void resetSession();
     void vanish();

@@ -3,6 +3,7 @@
 // the non-blocking pty master.
 
 #include "sim_impl.h"
+#include "sim_pacing.h"
 #include "sim_pty.h"
 
 #include <cerrno>
@@ -14,9 +15,13 @@
 namespace sim {
 
 namespace {
-// A reader that leaves the line discipline full this long is not reading;
-// its stale input is discarded like the bytes on an unplugged cable.
-constexpr auto kStallLimit = std::chrono::milliseconds(500);
+// A reader that leaves the line discipline full this long, taking nothing,
+// is not reading (the port is closed, or the program hangs): the stream's
+// frames then go into the void, as a sensor's UART sends them, instead of
+// queueing up as stale readings for whoever opens the port next. Long
+// enough that a reader starved of the processor on a busy machine still
+// counts as reading.
+constexpr auto kStallLimit = std::chrono::milliseconds(1000);
 constexpr int kStallQueue = 3072;
 
 int msUntil(Clock::time_point now, Clock::time_point when)
@@ -44,6 +49,73 @@ void SimSensor::Impl::enqueue(const Bytes &bytes)
         outPos = 0;
     }
     out.insert(out.end(), bytes.begin(), bytes.end());
+    queuedTotal += bytes.size();
+}
+
+void SimSensor::Impl::frameSent(uint16_t cm, bool binary)
+{
+    if (frameLogOn)
+        frameLog.push_back(cm);
+    if (!binary)
+        return;
+    ++framesSent;
+    if (sentLog.size() < kMaxSentLog)
+        sentLog.push_back(cm);
+}
+
+void SimSensor::Impl::frameDropped(uint16_t cm)
+{
+    ++framesDropped;
+    if (frameLogOn)
+        dropLog.push_back(cm);
+}
+
+void SimSensor::Impl::taken(size_t count)
+{
+    outPos += count;
+    takenTotal += count;
+    while (!queuedFrames.empty() && queuedFrames.front().end <= takenTotal) {
+        frameSent(queuedFrames.front().cm, queuedFrames.front().binary);
+        queuedFrames.pop_front();
+    }
+}
+
+void SimSensor::Impl::dropWaiting()
+{
+    for (const QueuedFrame &f : queuedFrames)
+        frameDropped(f.cm);
+    queuedFrames.clear();
+    takenTotal = queuedTotal;
+    out.clear();
+    outPos = 0;
+}
+
+void SimSensor::Impl::dropQueuedFrames()
+{
+    // The frames are in `out` in order; the first may have begun to leave.
+    Bytes kept(out.begin() + static_cast<long>(outPos), out.end());
+    std::deque<QueuedFrame> keptFrames;
+    uint64_t removed = 0;
+    Bytes rest;
+    rest.reserve(kept.size());
+    uint64_t pos = takenTotal;   // position of kept[0]
+    size_t i = 0;
+    for (const QueuedFrame &f : queuedFrames) {
+        if (f.start < takenTotal) {
+            keptFrames.push_back(f);
+            continue;
+        }
+        const size_t from = static_cast<size_t>(f.start - pos);
+        rest.insert(rest.end(), kept.begin() + static_cast<long>(i), kept.begin() + static_cast<long>(from));
+        i = static_cast<size_t>(f.end - pos);
+        removed += f.end - f.start;
+        frameDropped(f.cm);
+    }
+    rest.insert(rest.end(), kept.begin() + static_cast<long>(i), kept.end());
+    out.swap(rest);
+    outPos = 0;
+    queuedTotal -= removed;
+    queuedFrames.swap(keptFrames);
 }
 
 void SimSensor::Impl::schedule(int delayMs, const Bytes &bytes)
@@ -76,11 +148,17 @@ void SimSensor::Impl::flushOut(Clock::time_point now)
     // A reader that took anything since the last pass is reading, however
     // full the line is after each write (a fast stream fills it every pass).
     int queuedBefore = 0;
-    if (slave >= 0 && ioctl(slave, TIOCINQ, &queuedBefore) == 0 && queuedBefore < queuedAfterWrite)
+    if (slave >= 0 && ioctl(slave, TIOCINQ, &queuedBefore) == 0 && queuedBefore < queuedAfterWrite) {
         stalled = false;
+        notReading = false;
+    }
     // Bytes that leave while the host listens at another rate arrive as
     // noise, whenever they were made.
     if (master >= 0 && outPos < out.size() && !hostRateMatches()) {
+        // No frame reaches a host that listens at another rate.
+        for (const QueuedFrame &f : queuedFrames)
+            frameDropped(f.cm);
+        queuedFrames.clear();
         std::uniform_int_distribution<int> anyByte(0, 255);
         for (size_t i = outPos; i < out.size(); ++i) {
             const int b = anyByte(rng);
@@ -90,13 +168,13 @@ void SimSensor::Impl::flushOut(Clock::time_point now)
     while (master >= 0 && outPos < out.size()) {
         const ssize_t n = ::write(master, out.data() + outPos, out.size() - outPos);
         if (n > 0) {
-            outPos += static_cast<size_t>(n);
+            taken(static_cast<size_t>(n));
             bytesWritten += static_cast<uint64_t>(n);
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else {
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-                outPos = out.size(); // line gone: drop what waits
+                dropWaiting(); // line gone
             break;
         }
     }
@@ -115,12 +193,15 @@ void SimSensor::Impl::flushOut(Clock::time_point now)
         if (!stalled) {
             stalled = true;
             stalledSince = now;
-        } else if (now - stalledSince >= kStallLimit) {
-            tcflush(slave, TCIFLUSH);
-            stalled = false;
+        } else if (!notReading && now - stalledSince >= kStallLimit) {
+            // What is on the line stays there (the host discards it when it
+            // opens the port); what waits here never leaves.
+            notReading = true;
+            dropQueuedFrames();
         }
     } else {
         stalled = false;
+        notReading = false;
     }
 }
 
@@ -144,11 +225,11 @@ void SimSensor::Impl::readFromLine(Clock::time_point now)
 int SimSensor::Impl::pollTimeoutMs(Clock::time_point now) const
 {
     int timeout = 200;
-    if (streaming() && rate > 0) {
-        const double next = static_cast<double>(framesSinceEpoch + 1) / rate;
-        const auto due = epoch + std::chrono::microseconds(static_cast<long long>(next * 1e6));
+    if (streaming()) {
+        const pacing::Duration after = pacing::dueAfter(framesSinceEpoch + 1, rate);
         // At least 1 ms: high rates are written in batches, never spun for.
-        timeout = std::min(timeout, std::max(1, msUntil(now, due)));
+        if (after <= Clock::time_point::max() - epoch)
+            timeout = std::min(timeout, std::max(1, msUntil(now, epoch + after)));
     }
     for (const Scheduled &s : scheduled)
         timeout = std::min(timeout, msUntil(now, s.due));
@@ -156,7 +237,7 @@ int SimSensor::Impl::pollTimeoutMs(Clock::time_point now) const
         timeout = std::min(timeout, std::max(1, msUntil(now, nextPiece)));
     if (!rx.empty())
         timeout = std::min(timeout, std::max(1, msUntil(now, lastRx + kRxIdleLimit)));
-    if (stalled)
+    if (stalled && !notReading)
         timeout = std::min(timeout, std::max(1, msUntil(now, stalledSince + kStallLimit)));
     return timeout;
 }
@@ -226,8 +307,7 @@ void SimSensor::Impl::vanish()
         *fd = -1;
     }
     removeLink(link);
-    out.clear();
-    outPos = 0;
+    dropWaiting();
     scheduled.clear();
     splitQueue.clear();
     heldAnswers.clear();
@@ -238,12 +318,12 @@ void SimSensor::Impl::vanish()
 void SimSensor::Impl::resetSession()
 {
     vanishing = false;
-    out.clear();
-    outPos = 0;
+    dropWaiting();
     scheduled.clear();
     splitQueue.clear();
     rx.clear();
     stalled = false;
+    notReading = false;
     mbEnabled = false;
     // A sensor that restarts forgets a transfer in progress.
     upgActive = false;

@@ -2,6 +2,7 @@
 // format) paced by a steady clock, with the faults the tests ask for.
 
 #include "sim_impl.h"
+#include "sim_pacing.h"
 #include "sim_pty.h"
 
 #include <cmath>
@@ -84,8 +85,9 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
 {
     if (!streaming())
         return;
-    const double elapsed = std::chrono::duration<double>(now - epoch).count();
-    const uint64_t due = static_cast<uint64_t>(elapsed * rate);
+    // A pacing period restarted during this pass may begin after `now`:
+    // nothing is due then.
+    const uint64_t due = pacing::framesDue(now - epoch, rate);
     if (due <= framesSinceEpoch)
         return;
     uint64_t n = due - framesSinceEpoch;
@@ -96,7 +98,7 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
         n = cap;
     }
     const size_t backlog = (out.size() - outPos) + splitQueue.size();
-    const bool drop = backlog > kMaxBacklog;
+    const bool drop = notReading || backlog > kMaxBacklog;
     const double epochOffset = std::chrono::duration<double>(epoch - startTime).count();
 
     Bytes batch;
@@ -113,6 +115,10 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
         enqueue(batch);
         return;
     }
+    // Frames whose bytes go through `out` count as sent once written; those
+    // cut into pieces first count when made.
+    const bool tracked = !faults.splitFrames;
+    std::deque<QueuedFrame> made;
     for (uint64_t k = 0; k < n; ++k) {
         const double t = epochOffset + static_cast<double>(framesSinceEpoch + k + 1) / rate;
         uint16_t cm = distanceAt(t);
@@ -120,13 +126,19 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
             cm = static_cast<uint16_t>(countingCm);
             countingCm = (countingCm + 1) & 0xFFFF;
         }
-        if (drop)
+        if (drop) {
+            frameDropped(cm);
             continue;
+        }
+        const uint64_t start = queuedTotal + batch.size();
         if (outputFormat == 0) {
             const Bytes line = textLine(cm);
             batch.insert(batch.end(), line.begin(), line.end());
-            if (frameLogOn)
+            if (tracked) {
+                made.push_back({start, queuedTotal + batch.size(), cm, false});
+            } else if (frameLogOn) {
                 frameLog.push_back(cm);
+            }
             continue;
         }
         if (faults.strayByteShare > 0.0 && share(rng) < faults.strayByteShare) {
@@ -138,25 +150,26 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
             ++strayBytesSent;
         }
         const bool good = !(faults.badChecksumShare > 0.0 && share(rng) < faults.badChecksumShare);
+        const uint64_t frameStart = queuedTotal + batch.size();
         const Bytes f = measurementFrame(cm, good);
         batch.insert(batch.end(), f.begin(), f.end());
-        if (good) {
-            ++framesSent;
-            if (frameLogOn)
-                frameLog.push_back(cm);
-            if (sentLog.size() < kMaxSentLog)
-                sentLog.push_back(cm);
-        } else {
+        if (!good) {
             ++badFramesSent;
+        } else if (tracked) {
+            made.push_back({frameStart, queuedTotal + batch.size(), cm, true});
+        } else {
+            frameSent(cm);
         }
     }
     framesSinceEpoch += n;
     if (batch.empty())
         return;
-    if (faults.splitFrames)
+    if (faults.splitFrames) {
         splitQueue.insert(splitQueue.end(), batch.begin(), batch.end());
-    else
-        enqueue(batch);
+        return;
+    }
+    enqueue(batch);
+    queuedFrames.insert(queuedFrames.end(), made.begin(), made.end());
 }
 
 } // namespace sim

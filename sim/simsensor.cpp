@@ -131,6 +131,12 @@ void SimSensor::advanceClock(long long us)
                          [&] { return d->passes != seen || d->quit.load() || !d->isRunning.load(); });
 }
 
+void SimSensor::setClockStep(long long us)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->manualStep = std::chrono::microseconds(std::max(0LL, us));
+}
+
 // Waits for `done` after each pass of the thread; with `needNewPass` the
 // first check comes only after a pass that began after the call.
 bool SimSensor::Impl::waitForPass(int timeoutMs, const std::function<bool()> &done, bool needNewPass)
@@ -221,12 +227,25 @@ void SimSensor::setFrameLog(bool on)
     std::lock_guard<std::mutex> lock(d->m);
     d->frameLogOn = on;
     d->frameLog.clear();
+    d->dropLog.clear();
 }
 
 std::vector<uint16_t> SimSensor::frameLog() const
 {
     std::lock_guard<std::mutex> lock(d->m);
     return d->frameLog;
+}
+
+uint64_t SimSensor::framesDropped() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->framesDropped;
+}
+
+std::vector<uint16_t> SimSensor::dropLog() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->dropLog;
 }
 
 uint64_t SimSensor::badFramesSent() const
@@ -252,6 +271,7 @@ void SimSensor::clearSentLog()
     std::lock_guard<std::mutex> lock(d->m);
     d->sentLog.clear();
     d->framesSent = 0;
+    d->framesDropped = 0;
     d->badFramesSent = 0;
     d->strayBytesSent = 0;
 }

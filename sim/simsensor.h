@@ -77,10 +77,18 @@ public:
     // -1 goes back to the fixed or moving distance.
     void setCountingDistance(int startCm);
     // Keeps the distance of every good frame put on the line from now on,
-    // in line order (a frame dropped for a reader that does not read is not
-    // in it); false stops and empties the log.
+    // in line order (a frame counts once its last byte is written); false
+    // stops and empties the log and the drop log.
     void setFrameLog(bool on);
     std::vector<uint16_t> frameLog() const;
+    // Good frames made but never put on the line: more than about 0.6 s of
+    // the stream waiting for a slow reader, a reader that took nothing for a
+    // second while the line was full (the frames then go into the void, as a
+    // sensor's do when nobody listens), a line that went away. Counted since
+    // the start (or clearSentLog()); their distances, in order, in the drop
+    // log while the frame log is on. A frame is in exactly one of the logs.
+    uint64_t framesDropped() const;
+    std::vector<uint16_t> dropLog() const;
     // Faults injected into the stream so far (StreamFaults): frames sent with
     // a wrong checksum, and stray bytes put before frames.
     uint64_t badFramesSent() const;
@@ -162,6 +170,9 @@ public:
     // Moves a stopped clock on by `us` microseconds in one step (at most a
     // quarter of a second counts for the stream: a longer step is a stall).
     void advanceClock(long long us);
+    // A stopped clock that also steps on by `us` at every reading of it, as a
+    // running clock moves between two readings of one pass (0: still).
+    void setClockStep(long long us);
     // Waits until the simulator's thread has finished a pass that began
     // after this call (so it has read and answered what reached it before).
     // False if the simulator is not running or `timeoutMs` passed.

@@ -19,6 +19,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+
 class tst_window_connect : public QObject
 {
     Q_OBJECT
@@ -80,6 +83,7 @@ private slots:
     void connectChecksBaudRate_data();
     void connectChecksBaudRate();
     void reconnectStartsAfresh();
+    void staleLineIsNotShownAsNew();
     void recordingKeepsEveryDistanceOfTheWindow();
     void closingTheWindowClosesThePort();
 };
@@ -340,6 +344,28 @@ void tst_window_connect::connectAndDisconnect()
     verifyDisconnectedPanel();
     // The chart stays as it was.
     QVERIFY(probe().series()->count() > 20);
+}
+
+// The sensor streamed before the port was opened: what waited in the line
+// is neither drawn as readings of the first moment nor counted in the first
+// second's rate.
+void tst_window_connect::staleLineIsNotShownAsNew()
+{
+    sensor->setCountingDistance(100);
+    sensor->setFrameLog(true);
+    QTRY_VERIFY_WITH_TIMEOUT(sensor->bytesUnreadByHost() >= 150 * 9, 20000);
+    const size_t waiting = sensor->frameLog().size();
+    chooseSimulator();
+    ui()->connectButton->click();
+    verifyConnectedPanel();
+    QTRY_VERIFY_WITH_TIMEOUT(probe().series()->count() > 0, 10000);
+    const std::vector<uint16_t> sent = sensor->frameLog();
+    const auto first = std::find(sent.begin(), sent.end(), uint16_t(std::lround(probe().series()->at(0).y() * 100)));
+    QVERIFY(first != sent.end());
+    QVERIFY2(size_t(first - sent.begin()) >= waiting,
+             qPrintable(QString("first point: frame %1 of %2 waiting").arg(first - sent.begin()).arg(waiting)));
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->freqLabel->text().toInt() > 0, 10000);
+    QVERIFY2(ui()->freqLabel->text().toInt() <= 110, qPrintable(ui()->freqLabel->text()));
 }
 
 void tst_window_connect::reconnectStartsAfresh()

@@ -1,6 +1,7 @@
 // The simulated sensor answers as the viewer expects a sensor to: checked from
 // the other end of its pty with plain POSIX reads and writes, no Qt port.
 
+#include "sim_pacing.h"
 #include "simsensor.h"
 #include "testutil.h"
 
@@ -11,7 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -192,6 +195,11 @@ private slots:
     void movingDistanceStaysInRange();
     void rateIsPaced_data();
     void rateIsPaced();
+    void pacingInClockTime_data();
+    void pacingInClockTime();
+    void restartBetweenClockReadings();
+    void everyFrameSentOrDropped_data();
+    void everyFrameSentOrDropped();
     void badChecksumsAndStrayBytes();
     void splitFramesStayIntact();
     void pauseAndRateZeroStopTheStream();
@@ -447,6 +455,128 @@ void tst_simsensor::rateIsPaced()
     QVERIFY2(std::abs(firstHalf - fps / 2) <= 1, qPrintable(QString::number(firstHalf)));
     QVERIFY2(std::abs(whole - fps) <= 1, qPrintable(QString::number(whole)));
     QCOMPARE(int(s.framesSent() - sent0), whole);
+}
+
+void tst_simsensor::pacingInClockTime_data()
+{
+    using namespace std::chrono;
+    QTest::addColumn<qint64>("elapsedNs");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<quint64>("frames");
+    // A restart read the clock after the pass that paces did: no frame, and
+    // nothing that converts a negative time into a count.
+    QTest::newRow("1 us before the start") << qint64(-1000) << 1000 << quint64(0);
+    QTest::newRow("a day before the start") << -qint64(duration_cast<nanoseconds>(hours(24)).count()) << 11111 << quint64(0);
+    QTest::newRow("at the start") << qint64(0) << 11111 << quint64(0);
+    QTest::newRow("rate 0") << qint64(1000000000) << 0 << quint64(0);
+    QTest::newRow("negative rate") << qint64(1000000000) << -5 << quint64(0);
+    // 1 / 11111 s is 90,000.9 ns.
+    QTest::newRow("one frame's time less 1 ns") << qint64(90000) << 11111 << quint64(0);
+    QTest::newRow("one frame's time at 11111") << qint64(90001) << 11111 << quint64(1);
+    QTest::newRow("1 s at 11111") << qint64(1000000000) << 11111 << quint64(11111);
+    QTest::newRow("1 s less 1 ns at 100") << qint64(999999999) << 100 << quint64(99);
+    QTest::newRow("ten days at 11111") << qint64(duration_cast<nanoseconds>(hours(240)).count()) << 11111
+                                       << quint64(240ULL * 3600ULL * 11111ULL);
+    QTest::newRow("the clock's end at 11111") << std::numeric_limits<qint64>::max() << 11111
+                                              << quint64(9223372036ULL * 11111ULL + 854775807ULL * 11111ULL / 1000000000ULL);
+}
+
+void tst_simsensor::pacingInClockTime()
+{
+    QFETCH(qint64, elapsedNs);
+    QFETCH(int, rate);
+    QFETCH(quint64, frames);
+    using sim::pacing::Duration;
+    const Duration elapsed = std::chrono::duration_cast<Duration>(std::chrono::nanoseconds(elapsedNs));
+    QCOMPARE(quint64(sim::pacing::framesDue(elapsed, rate)), frames);
+    if (rate <= 0) {
+        QVERIFY(sim::pacing::dueAfter(1, rate) == Duration::max());
+        return;
+    }
+    // Frame n falls due at the first tick at which n frames are due.
+    for (const quint64 n : {quint64(1), frames, frames + 1}) {
+        if (n == 0)
+            continue;
+        const Duration at = sim::pacing::dueAfter(n, rate);
+        if (at == Duration::max())
+            continue;   // beyond what the clock counts
+        QVERIFY2(sim::pacing::framesDue(at, rate) >= n, qPrintable(QString::number(n)));
+        QVERIFY2(sim::pacing::framesDue(at - Duration(1), rate) < n, qPrintable(QString::number(n)));
+    }
+}
+
+// A command that restarts the pacing reads the clock after the pass that
+// handles it did: the stream goes on at the new rate from the restart, no
+// burst of frames and no end of the stream.
+void tst_simsensor::restartBetweenClockReadings()
+{
+    sim::SimSensor s;
+    s.useManualClock();
+    QVERIFY(s.start(100));
+    Line line(s.devicePath());
+    line.drain(s);
+    s.setClockStep(1000);
+    const QByteArray fps1000 = commandFrame(hexBytes("5A 06 03 E8 03"));
+    line.write(fps1000);
+    QVERIFY(s.waitForReceived(size_t(fps1000.size())));
+    s.setClockStep(0);
+    const QByteArray echo = line.upToMarker(s);
+    QVERIFY(echo.endsWith(fps1000));
+    QVERIFY2(frameStarts(echo.left(echo.size() - fps1000.size())).size() <= 2, qPrintable(echo.toHex()));
+    QCOMPARE(s.rate(), 1000);
+    const int frames = frameStarts(line.runFor(s, 1000)).size();
+    QVERIFY2(frames >= 995 && frames <= 1005, qPrintable(QString::number(frames)));
+}
+
+void tst_simsensor::everyFrameSentOrDropped_data()
+{
+    QTest::addColumn<int>("fps");
+    QTest::addColumn<int>("unreadMs");
+    // A reader that pauses for less than the stall limit, with less than the
+    // line and the backlog hold, loses nothing; one that takes nothing for
+    // longer than both hold loses what could not be put on the line.
+    QTest::newRow("11111, reader away 0.3 s") << 11111 << 300;
+    QTest::newRow("11111, reader away 2 s") << 11111 << 2000;
+    QTest::newRow("1000, reader away 20 s") << 1000 << 20000;
+}
+
+// Every frame made is either on the line, in order and complete (the frame
+// log is exactly what the reader gets), or counted as dropped: nothing that
+// was put on the line is taken away again.
+void tst_simsensor::everyFrameSentOrDropped()
+{
+    QFETCH(int, fps);
+    QFETCH(int, unreadMs);
+    sim::SimSensor s;
+    s.useManualClock();
+    QVERIFY(s.start(fps));
+    Line line(s.devicePath());
+    line.drain(s);
+    s.setCountingDistance(1000);
+    s.setFrameLog(true);
+    const uint64_t dropped0 = s.framesDropped();
+    for (int t = 0; t < unreadMs; t += 10)
+        s.advanceClock(10000);
+    QByteArray got = line.upToMarker(s);
+    got += line.runFor(s, 200);
+    QVector<uint16_t> read;
+    for (const int pos : frameStarts(got))
+        read.append(frameDistance(got, pos));
+    const std::vector<uint16_t> sent = s.frameLog();
+    const std::vector<uint16_t> dropped = s.dropLog();
+    QVERIFY(read == QVector<uint16_t>(sent.begin(), sent.end()));
+    QCOMPARE(s.framesDropped() - dropped0, uint64_t(dropped.size()));
+    if (unreadMs < 1000)
+        QCOMPARE(dropped.size(), size_t(0));
+    else
+        QVERIFY(!dropped.empty());
+    // Sent and dropped together are every distance made, each once.
+    std::vector<uint16_t> all(sent);
+    all.insert(all.end(), dropped.begin(), dropped.end());
+    std::sort(all.begin(), all.end());
+    QVERIFY(!all.empty());
+    for (size_t i = 0; i < all.size(); ++i)
+        QCOMPARE(int(all[i]), 1000 + int(i));
 }
 
 void tst_simsensor::badChecksumsAndStrayBytes()
