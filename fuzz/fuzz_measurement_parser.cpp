@@ -4,9 +4,10 @@
 // Input: seed word, chunk mode byte, stream.
 //
 // Reference model, over the whole stream S: a header is any position h with
-// S[h] = S[h+1] = 0x59. Once c bytes have arrived, exactly the headers with
-// h + 11 <= c have been examined (the frame and two more bytes), each once, in
-// order; those whose byte h+8 equals the low byte of the sum of bytes h..h+7
+// S[h] = S[h+1] = 0x59 that does not lie inside a good frame (one examined
+// before it, h' < h < h' + 9, whose checksum holds). Once c bytes have
+// arrived, exactly the headers with h + 11 <= c have been examined (the frame
+// and two more bytes), each once, in order; those whose byte h+8 equals the low byte of the sum of bytes h..h+7
 // gave the distance S[h+3]*256 + S[h+2]. The parser's buffer is then S from
 // the first header not yet examined, or, when there is none, only a trailing
 // 0x59 (half a header) or nothing: never more than 10 bytes.
@@ -64,14 +65,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fz::Chunker chunks(in.rest(), seed, mode);
     const QByteArray &stream = chunks.stream();
 
-    const std::vector<Header> headers = modelHeaders(stream);
+    const std::vector<Header> allHeaders = modelHeaders(stream);
+    // Those the parser examines: none inside a good frame.
+    std::vector<Header> headers;
+    int goodEnd = 0;
+    for (const Header &h : allHeaders) {
+        if (h.at < goodEnd)
+            continue;
+        headers.push_back(h);
+        if (h.good)
+            goodEnd = h.at + 9;
+    }
 
     // The header search itself, from the starts the parser uses (0 and one
     // byte after each header) and from a few others, against the model.
     auto firstFrom = [&](int from) {
-        const auto it = std::lower_bound(headers.begin(), headers.end(), from,
+        const auto it = std::lower_bound(allHeaders.begin(), allHeaders.end(), from,
                                          [](const Header &h, int f) { return h.at < f; });
-        return it == headers.end() ? -1 : it->at;
+        return it == allHeaders.end() ? -1 : it->at;
     };
     auto checkSearch = [&](int from) {
         fz::check(findMeasurementHeader(stream.constData(), stream.size(), from) == firstFrom(from),
@@ -81,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkSearch(stream.size() / 2);
     checkSearch(stream.size());
     for (const Header &h : headers)
-        checkSearch(h.at + 1);
+        checkSearch(h.at + (h.good ? 9 : 1));
 
     QByteArray buffer;
     QVector<uint16_t> out;

@@ -110,7 +110,11 @@ int parseFrames(QByteArray &buffer, QVector<uint16_t> &out, LineHealth *health, 
         if (good)
             w[found++] = static_cast<uint16_t>(f[3] << 8 | f[2]);
         countHeader(health, pos, good, covered);
-        pos = findMeasurementHeader(data, size, pos + 1);
+        // Two 0x59 among a good frame's bytes are no header: were their
+        // "frame" to reach a fitting checksum in the next frame's first
+        // byte, it would be a reading the sensor never sent. After a bad
+        // frame the next one may begin inside it (bytes were lost).
+        pos = findMeasurementHeader(data, size, good ? pos + 9 : pos + 1);
     }
     out.resize(base + found);
 

@@ -17,8 +17,8 @@ int findMeasurementHeader(const char *data, int size, int from);
 // Parses the frames in `buffer`, appends the distances (cm) of those with a
 // good checksum to `out` and returns how many it appended. A frame is examined
 // only when 11 bytes are present from its first header byte on (the frame and
-// two more); after each frame, good or bad, the search resumes one byte after
-// its header. Afterwards `buffer` begins at the first byte that may still
+// two more); the search resumes after a good frame's nine bytes (two 0x59
+// among them are no header) and one byte after a bad frame's header. Afterwards `buffer` begins at the first byte that may still
 // start an unparsed frame, so no frame is parsed twice, a trailing 0x59 (half
 // a header) is kept, and the buffer never holds more than 10 bytes.
 int parseMeasurementFrames(QByteArray &buffer, QVector<uint16_t> &out);
@@ -29,10 +29,11 @@ int parseMeasurementFrames(QByteArray &buffer, QVector<uint16_t> &out);
 // Every header examined (as above) either counts or is passed over. A frame
 // "covers" its nine bytes. A header at or after the end of the last counted
 // frame counts: as a good frame or as a bad checksum. A header inside a
-// counted frame (two 0x59 among its bytes) is passed over unless its own
+// counted bad frame (two 0x59 among its bytes) is passed over unless its own
 // checksum is good: then the stream really jumped back into the middle of the
 // frame before, and it counts as a good frame (the parser returns its
-// distance) and as a resynchronisation. Bytes that leave the buffer without
+// distance) and as a resynchronisation. No header inside a good frame is
+// examined. Bytes that leave the buffer without
 // being covered by a counted frame are stray bytes; a run of them between two
 // counted frames is one resynchronisation (a run before the first frame, as
 // at connect time, is none).

@@ -653,18 +653,21 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("count");
-        QTest::newRow("stream") << "stream" << 1000;
-        QTest::newRow("record") << "record" << 1000;
-        QTest::newRow("record into a directory") << "record-dir" << 300;
+        QTest::addColumn<int>("rate");
+        QTest::newRow("stream") << "stream" << 1000 << 11111;
+        QTest::newRow("stream at 1000 frames/s") << "stream" << 500 << 1000;
+        QTest::newRow("record") << "record" << 1000 << 11111;
+        QTest::newRow("record into a directory") << "record-dir" << 300 << 11111;
     }
 
     void streamCountIsExact()
     {
         QFETCH(QString, command);
         QFETCH(int, count);
+        QFETCH(int, rate);
         sensor->setCountingDistance(100);
         sensor->setFrameLog(true);
-        sensor->setRate(11111);
+        sensor->setRate(rate);
 
         const QString dir = scratch.filePath(QStringLiteral("records-") + QString::number(count));
         const QString file = scratch.filePath(QStringLiteral("record-%1.txt").arg(count));

@@ -14,11 +14,11 @@ namespace {
 
 // 59 59, distance, strength C4 09, temperature 02 0A, checksum: no 0x59
 // beyond the header for the distances used here.
-QByteArray frame(uint16_t cm, bool good = true)
+QByteArray frame(uint16_t cm, bool good = true, const QByteArray &middle = QByteArray("\xC4\x09\x02\x0A", 4))
 {
     QByteArray f;
     f.append(char(0x59)).append(char(0x59)).append(char(cm & 0xFF)).append(char(cm >> 8));
-    f.append(char(0xC4)).append(char(0x09)).append(char(0x02)).append(char(0x0A));
+    f.append(middle.left(4));
     unsigned sum = 0;
     for (char c : f)
         sum += uint8_t(c);
@@ -78,6 +78,11 @@ void tst_line_health::countsExactly_data()
     QTest::newRow("false header in noise")
             << A + bytes({0x01, 0x59, 0x59, 0x02, 0x03}) + B + C + end << Counts{3, 1, 3, 2};
     QTest::newRow("cut frame") << A + A.left(5) + B + end << Counts{2, 1, 2, 1};
+    // Bytes 1 to 8 of a good frame of 9817 cm and the next frame's first byte
+    // would pass for a good frame: no frame, no resynchronisation.
+    QTest::newRow("good frame's bytes pass for another")
+            << frame(9817, true, bytes({0x94, 0x01, 0x09, 0x0A})) + frame(9818, true, bytes({0x94, 0x01, 0x0A, 0x0A})) + end
+            << Counts{2, 0, 2, 0};
     QTest::newRow("noise only") << bytes({0x10, 0x20, 0x30, 0x40, 0x50}) << Counts{0, 0, 5, 0};
 }
 

@@ -44,7 +44,8 @@ QByteArray frames(const QList<int> &cms)
 const QByteArray kTwo("\x00\x00", 2);
 
 // The rules applied to a whole stream at once: every 0x59 0x59 pair with ten
-// more bytes after its first byte is examined, and counts when its checksum holds.
+// more bytes after its first byte, and not inside a good frame, is examined,
+// and counts when its checksum holds.
 QList<int> referenceDistances(const QByteArray &s)
 {
     QList<int> out;
@@ -55,8 +56,10 @@ QList<int> referenceDistances(const QByteArray &s)
         unsigned sum = 0;
         for (int i = 0; i < 8; ++i)
             sum += d[p + i];
-        if ((sum & 0xFF) == d[p + 8])
+        if ((sum & 0xFF) == d[p + 8]) {
             out.append(d[p + 3] << 8 | d[p + 2]);
+            p += 8;
+        }
     }
     return out;
 }
@@ -167,6 +170,10 @@ void tst_parser::chunkedStreams_data()
         {"59 59 inside the distance", frame(0x5959) + frame(1000) + kTwo, {0x5959, 1000}, QByteArray()},
         {"59 59 inside the middle", frame(700, true, hexBytes("59 59 59 59")) + frame(800) + kTwo,
          {700, 800}, QByteArray()},
+        // 9817 cm (59 59 59 26 ...): bytes 1 to 8 with the next frame's first
+        // byte pass for a frame of 379.26 m.
+        {"a good frame's bytes pass for another", frame(9817, true, hexBytes("94 01 09 0A"))
+             + frame(9818, true, hexBytes("94 01 0A 0A")) + kTwo, {9817, 9818}, QByteArray()},
         {"each middle byte counts", frame(1, true, hexBytes("01 00 00 00")) + frame(2, true, hexBytes("00 01 00 00"))
              + frame(3, true, hexBytes("00 00 01 00")) + frame(4, true, hexBytes("00 00 00 01"))
              + frame(5, true, hexBytes("FF FF FF FF")) + kTwo,
