@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "link_panel.h"
+#include "zn84_version.h"
 
 #include <QCoreApplication>
 #include <QLabel>
