@@ -39,6 +39,9 @@ endif()
 foreach(component IN LISTS zn84_components)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${ZN84_COMPRESSED}/changelog.Debian.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${ZN84_PACKAGE_${component}} COMPONENT ${component})
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${ZN84_PACKAGE_${component}}
+          COMPONENT ${component})
 endforeach()
 
 install(TARGETS zn84-viewer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT viewer)
@@ -62,6 +65,11 @@ set(CPACK_PACKAGE_NAME zn84-viewer)
 set(CPACK_PACKAGE_VENDOR "ZN84 Viewer developers")
 set(CPACK_PACKAGE_CONTACT "ZN84 Viewer developers <zn84-viewer@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+# Each package's description below starts with its own synopsis line. CPack
+# puts the summary above in front of a component's description unless the
+# summary is its "default" one: declared so, so that zn84ctl's synopsis is
+# its own and the viewer's is not repeated.
+set(CPACK_DEFAULT_PACKAGE_DESCRIPTION_SUMMARY "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_INSTALL_DIRECTORY zn84-viewer)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -78,11 +86,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_VIEWER_PACKAGE_NAME ${ZN84_PACKAGE_viewer})
 set(CPACK_DEBIAN_VIEWER_DESCRIPTION
-    "Host tool for a laser rangefinder on a serial port\n Watches the distance live (readouts and a scrolling chart), records\n readings to text files, configures the sensor through its own protocol\n and over Modbus RTU, and writes new firmware into it. Chinese and\n English interface.")
+    "Host tool for a laser rangefinder on a serial port\nWatches the distance live (readouts and a scrolling chart), records\nreadings to text files, configures the sensor through its own protocol\nand over Modbus RTU, and writes new firmware into it. Chinese and\nEnglish interface.")
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME ${ZN84_PACKAGE_cli})
 set(CPACK_DEBIAN_CLI_DESCRIPTION
-    "Command-line tool for a laser rangefinder on a serial port\n Configures the sensor, reads it, streams and records distances and\n writes new firmware into it from a script, with exit codes and JSON\n output. Needs no window system.")
+    "Command-line tool for a laser rangefinder on a serial port\nConfigures the sensor, reads it, streams and records distances and\nwrites new firmware into it from a script, with exit codes and JSON\noutput. Needs no window system.")
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_NAME ${ZN84_PACKAGE_simulator})
 set(CPACK_DEBIAN_SIMULATOR_DESCRIPTION
-    "Simulated laser rangefinder for ZN84 Viewer\n Streams measurement frames on a pseudo-terminal and answers the\n sensor's command protocol, Modbus RTU and firmware transfer, for\n demonstrations and tests without hardware.")
+    "Simulated laser rangefinder for ZN84 Viewer\nStreams measurement frames on a pseudo-terminal and answers the\nsensor's command protocol, Modbus RTU and firmware transfer, for\ndemonstrations and tests without hardware.")
 include(CPack)

@@ -148,6 +148,7 @@ void MainWindow::refreshLanguageTexts()
     axisX->setTitleText(tr("Time") + "(s)");
     axisY->setTitleText(tr("Distance") + "(m)");
     retranslateChartControls();
+    retranslateShortcuts();
 }
 
 // The command tabs take the width their captions and pages need in this
