@@ -65,11 +65,9 @@ set(CPACK_PACKAGE_NAME zn84-viewer)
 set(CPACK_PACKAGE_VENDOR "ZN84 Viewer developers")
 set(CPACK_PACKAGE_CONTACT "ZN84 Viewer developers <zn84-viewer@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-# Each package's description below starts with its own synopsis line. CPack
-# puts the summary above in front of a component's description unless the
-# summary is its "default" one: declared so, so that zn84ctl's synopsis is
-# its own and the viewer's is not repeated.
-set(CPACK_DEFAULT_PACKAGE_DESCRIPTION_SUMMARY "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}")
+# Each package's description below starts with its own synopsis line (see
+# this file).
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack_project_config.cmake)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_INSTALL_DIRECTORY zn84-viewer)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
