@@ -65,6 +65,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(chart, &QChart::plotAreaChanged, this, &MainWindow::chartPlotAreaChanged);
     setUpChartTools();
     setUpChartControls();
+    setUpShortcuts();
     // Every tab's caption in full, in either language: no scroll buttons.
     ui->tabWidget_cmd->setUsesScrollButtons(false);
 

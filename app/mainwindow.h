@@ -39,6 +39,7 @@ QT_CHARTS_USE_NAMESPACE
 
 class CurveItem;
 class GridItem;
+class QAbstractButton;
 class QCheckBox;
 class QDoubleSpinBox;
 class QGraphicsEllipseItem;
@@ -263,6 +264,10 @@ private:
     void connectChartControls();
     void setUpChartDialogs();
     void retranslateChartControls();
+    // Keyboard shortcuts of the main actions (shortcuts.cpp).
+    void setUpShortcuts();
+    void retranslateShortcuts();
+    QVector<QAbstractButton *> shortcutButtons() const;
     void chartXRangeChanged(double min, double max);
     void showZoomedChart(bool force);
     void backToLive();

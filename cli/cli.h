@@ -39,6 +39,7 @@ struct Options
     int address = 1;          // --address (Modbus)
     bool json = false;
     bool help = false;
+    bool version = false;     // --version
     bool verbose = false;
     double timeoutS = -1;     // --timeout; -1 when not given
     qint64 count = -1;        // --count

@@ -65,7 +65,8 @@ const char *kCommonOptions =
     "                     listen at each port and baud rate (default 1 s).\n"
     "                     Acknowledgements wait for the protocol's own bounds.\n"
     "  -v, --verbose      the worker's log on standard error\n"
-    "  -h, --help         help (also: zn84ctl COMMAND --help)\n";
+    "  -h, --help         help (also: zn84ctl COMMAND --help)\n"
+    "  --version          the program's version\n";
 
 const char *kExitCodes =
     "Exit codes:\n"

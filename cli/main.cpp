@@ -2,6 +2,7 @@
 // machine-readable output. See cli.h and zn84ctl(1).
 
 #include "cli.h"
+#include "zn84_version.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -62,6 +63,11 @@ int main(int argc, char **argv)
     if (!o.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
 
+    // Before the command checks: "zn84ctl set --version" answers too.
+    if (o.version) {
+        std::printf("zn84ctl %s\n", ZN84_VERSION);
+        return ExitOk;
+    }
     if (o.command.isEmpty()) {
         printText(topLevelHelp(), o.help ? stdout : stderr);
         return o.help ? ExitOk : ExitUsage;

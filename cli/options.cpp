@@ -31,6 +31,7 @@ constexpr OptionDef kOptions[] = {
     {"can", 0, false},
     {"verbose", 'v', false},
     {"help", 'h', false},
+    {"version", 0, false},
 };
 
 const OptionDef *byLong(const QString &name)
@@ -124,6 +125,8 @@ void setFlag(const OptionDef &option, Options &o)
         o.verbose = true;
     else if (name == QLatin1String("help"))
         o.help = true;
+    else if (name == QLatin1String("version"))
+        o.version = true;
 }
 
 } // namespace

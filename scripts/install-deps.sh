@@ -7,7 +7,8 @@ PKGS=(build-essential cmake pkg-config
       xvfb xauth x11-utils imagemagick
       libmodbus-dev socat libbenchmark-dev
       clang-14 libclang-rt-14-dev procps
-      qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev)
+      qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+      dpkg-dev lintian desktop-file-utils appstream)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

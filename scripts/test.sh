@@ -2,8 +2,8 @@
 # Installs what is missing, builds everything (the benchmarks are compiled, not
 # run) and runs every test under a virtual X server: the Qt Test suite with
 # Qt 5 and with Qt 6, the same suite built with AddressSanitizer and
-# UndefinedBehaviorSanitizer, the cross-thread tests under ThreadSanitizer, and
-# a short run of each fuzz target.
+# UndefinedBehaviorSanitizer, the cross-thread tests under ThreadSanitizer, a
+# short run of each fuzz target, and the Debian packages' checks.
 # ZN84_QUICK=1 runs the plain suite (Qt 5) only.
 #
 # The test programs mostly wait on the simulated sensor, the builds use every

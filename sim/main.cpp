@@ -1,6 +1,7 @@
 // zn84-sim: runs a simulated sensor on a pseudo-terminal until SIGINT/SIGTERM.
 
 #include "simsensor.h"
+#include "zn84_version.h"
 
 #include <csignal>
 #include <cstdio>
@@ -14,11 +15,13 @@ void usage(const char *argv0)
 {
     std::fprintf(stderr,
                  "usage: %s [--rate N] [--distance CM] [--baud N]\n"
+                 "       %s --version\n"
                  "  --rate N       measurement frames per second, 1..11111 (default 100)\n"
                  "  --distance CM  fixed distance in centimetres (default: a slowly moving target)\n"
                  "  --baud N       the line's baud rate: a host listening at another rate reads\n"
-                 "                 noise, as on a real line (default: any rate is heard)\n",
-                 argv0);
+                 "                 noise, as on a real line (default: any rate is heard)\n"
+                 "  --version      the program's version\n",
+                 argv0, argv0);
 }
 
 bool parseInt(const char *text, long min, long max, long &value)
@@ -47,6 +50,9 @@ int main(int argc, char **argv)
                 return 2;
             }
             (arg == "--rate" ? rate : arg == "--baud" ? baud : distance) = value;
+        } else if (arg == "--version") {
+            std::printf("zn84-sim %s\n", ZN84_VERSION);
+            return 0;
         } else if (arg == "-h" || arg == "--help") {
             usage(argv[0]);
             return 0;

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "link_panel.h"
+#include "zn84_version.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -147,6 +148,7 @@ void MainWindow::refreshLanguageTexts()
     axisX->setTitleText(tr("Time") + "(s)");
     axisY->setTitleText(tr("Distance") + "(m)");
     retranslateChartControls();
+    retranslateShortcuts();
 }
 
 // The command tabs take the width their captions and pages need in this

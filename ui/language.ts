@@ -596,6 +596,26 @@
         <translation>Back to live</translation>
     </message>
     <message>
+        <source>连接或断开串口</source>
+        <translation>Connect to the port or disconnect</translation>
+    </message>
+    <message>
+        <source>暂停或恢复显示</source>
+        <translation>Pause or resume the display</translation>
+    </message>
+    <message>
+        <source>清除曲线</source>
+        <translation>Clear the chart</translation>
+    </message>
+    <message>
+        <source>开始或停止录制</source>
+        <translation>Start or stop recording</translation>
+    </message>
+    <message>
+        <source>缩放后回到实时曲线</source>
+        <translation>Back to the live chart after a zoom</translation>
+    </message>
+    <message>
         <source>自动量程</source>
         <translation>Autoscale</translation>
     </message>

@@ -596,6 +596,26 @@
         <translation>回到实时</translation>
     </message>
     <message>
+        <source>连接或断开串口</source>
+        <translation>连接或断开串口</translation>
+    </message>
+    <message>
+        <source>暂停或恢复显示</source>
+        <translation>暂停或恢复显示</translation>
+    </message>
+    <message>
+        <source>清除曲线</source>
+        <translation>清除曲线</translation>
+    </message>
+    <message>
+        <source>开始或停止录制</source>
+        <translation>开始或停止录制</translation>
+    </message>
+    <message>
+        <source>缩放后回到实时曲线</source>
+        <translation>缩放后回到实时曲线</translation>
+    </message>
+    <message>
         <source>自动量程</source>
         <translation>自动量程</translation>
     </message>

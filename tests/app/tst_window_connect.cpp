@@ -1,6 +1,7 @@
 // The connection panel against a simulated sensor on a pseudo-terminal: the
 // port chooser, connect and disconnect states, live data reaching the chart
-// and the record file, and closing the window while connected.
+// and the record file, the keyboard shortcuts of the main actions, and
+// closing the window while connected.
 
 #include "mainwindow.h"
 #include "mycombobox.h"
@@ -9,6 +10,7 @@
 #include "simsensor.h"
 #include "windowprobe.h"
 
+#include <QAbstractButton>
 #include <QScopeGuard>
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -85,6 +87,8 @@ private slots:
     void reconnectStartsAfresh();
     void staleLineIsNotShownAsNew();
     void recordingKeepsEveryDistanceOfTheWindow();
+    void shortcutsPressTheirButtons_data();
+    void shortcutsPressTheirButtons();
     void closingTheWindowClosesThePort();
 };
 
@@ -450,6 +454,80 @@ void tst_window_connect::recordingKeepsEveryDistanceOfTheWindow()
     for (int i = 0; i + 2 < lines.size(); ++i)
         QCOMPARE(lines.at(i), QByteArray("12.34"));
     QCOMPARE(lines.at(lines.size() - 2), QByteArray("56.78"));
+}
+
+// Each main action has a shortcut, named in its button's tooltip; pressed,
+// it does what the button does (twice: the toggles go back), and nothing
+// while the button is disabled.
+void tst_window_connect::shortcutsPressTheirButtons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("action");
+    QTest::newRow("connect") << "connectButton" << QKeySequence("Ctrl+O") << "connect";
+    QTest::newRow("pause") << "suspendButton" << QKeySequence("Ctrl+P") << "pause";
+    QTest::newRow("clear") << "chartClearButton" << QKeySequence("Ctrl+L") << "clear";
+    QTest::newRow("record") << "saveButton" << QKeySequence("Ctrl+R") << "record";
+    QTest::newRow("back to live") << "liveViewButton" << QKeySequence("Ctrl+G") << "live";
+    QTest::newRow("pause before connecting") << "suspendButton" << QKeySequence("Ctrl+P") << "disabled";
+    QTest::newRow("record before connecting") << "saveButton" << QKeySequence("Ctrl+R") << "disabled";
+}
+
+void tst_window_connect::shortcutsPressTheirButtons()
+{
+    QFETCH(QString, button);
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, action);
+    // A recording goes to Data/ under the working directory.
+    QTemporaryDir scratch;
+    const QString startDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(scratch.path()));
+    const auto restoreDir = qScopeGuard([&] { QDir::setCurrent(startDir); });
+
+    auto *pressed = window->findChild<QAbstractButton *>(button);
+    QVERIFY(pressed);
+    const QString named = QStringLiteral(" (%1)").arg(keys.toString(QKeySequence::NativeText));
+    QVERIFY2(pressed->toolTip().endsWith(named), qPrintable(pressed->toolTip()));
+    QVERIFY(pressed->toolTip().size() > named.size());
+
+    chooseSimulator();
+    if (action != "connect" && action != "disabled") {
+        ui()->connectButton->click();
+        verifyConnectedPanel();
+        QTRY_VERIFY_WITH_TIMEOUT(probe().series()->count() > 20, 10000);
+    }
+    if (action == "live") {
+        window->zoomTo(0.2, 0.4);
+        QVERIFY(window->isZoomed());
+    }
+    // A window shortcut answers in the active window only.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+
+    QTest::keySequence(window, keys);
+    if (action == "connect") {
+        verifyConnectedPanel();
+        QTest::keySequence(window, keys);
+        verifyDisconnectedPanel();
+    } else if (action == "pause") {
+        QCOMPARE(ui()->suspendButton->text(), QString("恢复"));
+        QTest::keySequence(window, keys);
+        QCOMPARE(ui()->suspendButton->text(), QString("暂停"));
+    } else if (action == "clear") {
+        QCOMPARE(probe().series()->count(), 0);
+    } else if (action == "record") {
+        QVERIFY(probe().recording());
+        QCOMPARE(ui()->saveButton->text(), QString("停止"));
+        QTest::keySequence(window, keys);
+        QVERIFY(!probe().recording());
+    } else if (action == "live") {
+        QVERIFY(!window->isZoomed());
+    } else {
+        QVERIFY(!pressed->isEnabled());
+        QCOMPARE(ui()->suspendButton->text(), QString("暂停"));
+        QVERIFY(!probe().recording());
+        QVERIFY(!QDir(scratch.filePath("Data")).exists());
+    }
 }
 
 void tst_window_connect::closingTheWindowClosesThePort()

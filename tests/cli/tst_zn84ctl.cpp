@@ -270,6 +270,9 @@ private slots:
         const Setup on = Setup::Streaming;
         QTest::newRow("help") << QStringList{"--help"} << on << 0 << true;
         QTest::newRow("help of set") << QStringList{"set", "--help"} << on << 0 << true;
+        QTest::newRow("version") << QStringList{"--version"} << on << 0 << true;
+        QTest::newRow("version beside a command")
+            << QStringList{"set", "-p", "%DEV%", "--version", "frame-rate", "100"} << on << 0 << true;
         QTest::newRow("set frame-rate") << QStringList{"set", "-p", "%DEV%", "frame-rate", "100"} << on << 0 << false;
         QTest::newRow("no command") << QStringList{} << on << 1 << true;
         QTest::newRow("unknown command") << QStringList{"-p", "%DEV%", "blink"} << on << 1 << true;
