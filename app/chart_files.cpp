@@ -13,8 +13,8 @@
 #include <QInputDialog>
 #include <QLineSeries>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QSaveFile>
+#include <QStatusBar>
 #include <QTimer>
 #include <QValueAxis>
 

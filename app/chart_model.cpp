@@ -71,7 +71,8 @@ int ChartModel::liveIndex() const
 
 void ChartModel::holdFrom(double x)
 {
-    holding = std::isfinite(x);
+    // A zoom into a recording shows none of the window's points.
+    holding = !replaying && std::isfinite(x);
     holdX = x;
 }
 

@@ -90,7 +90,8 @@ public:
     // live picture, its axis and its maximum still follow the time range
     // alone. Holding from a later x lets the points before it go with the
     // next batch; a release drops at once what the time range no longer
-    // covers, and a clear releases too (its times start again at 0).
+    // covers, and a clear releases too (its times start again at 0). A zoom
+    // into a replayed recording holds nothing of the window.
     void holdFrom(double x);
     void releaseHold();
     bool isHolding() const { return holding; }
