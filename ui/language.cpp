@@ -90,7 +90,7 @@ void MainWindow::refreshLanguageTexts()
     ui->label_freq->setText(tr("帧率:"));
     ui->groupBox_ctrl->setTitle(tr("控制"));
     ui->saveButton->setText(tr("录制"));
-    ui->suspendButton->setText(liveChart.isSuspended() ? tr("恢复") : tr("暂停"));
+    ui->suspendButton->setText(tr("暂停"));
     ui->chartClearButton->setText(tr("清空图像"));
     ui->label_tim_range->setText(tr("时间范围:"));
     ui->label_distnum->setText(tr("测距数量:"));
