@@ -248,6 +248,7 @@ private slots:
     void zoomHoldsWhileBatchesArrive();
     void zoomKeepsItsPointsPastTheTimeRange_data();
     void zoomKeepsItsPointsPastTheTimeRange();
+    void backToLiveAfterSuspendingAZoom();
     void zoomWithNothingShown_data();
     void zoomWithNothingShown();
     void verticalRange_data();
@@ -1137,6 +1138,35 @@ void tst_window_display::zoomKeepsItsPointsPastTheTimeRange()
     QCOMPARE(probe().axisX()->max() - probe().axisX()->min(), 10.0);
     QCOMPARE(seriesPoints(probe().series()),
              probe().chart().windowCurve(10, probe().chartView()->chart()->plotArea().width()));
+}
+
+// Zoomed, then suspended: "back to live" shows the frozen picture on the
+// live axes of the moment of the freeze (not those of an earlier pause).
+void tst_window_display::backToLiveAfterSuspendingAZoom()
+{
+    probe().timeRange() = 10;
+    for (int i = 0; i < 15; ++i)
+        probe().display(ramp(1000, 1000), 1000);
+    settleChart();
+    const double liveMin = probe().axisX()->min(), liveMax = probe().axisX()->max();
+    QVERIFY(liveMin > 4);
+    window->zoomTo(liveMin + 2, liveMin + 4);
+    QVERIFY(probe().zoomed());
+    ui()->suspendButton->click();
+    for (int i = 0; i < 15; ++i)
+        probe().display(ramp(1000, 3000), 1000);
+    tool<QPushButton>("liveViewButton")->click();
+    QVERIFY(!probe().zoomed());
+    QVERIFY(probe().suspended());
+    QCOMPARE(probe().axisX()->min(), liveMin);
+    QCOMPARE(probe().axisX()->max(), liveMax);
+    const QVector<QPointF> frozen = probe().frozenPoints();
+    QVERIFY(!frozen.isEmpty());
+    QCOMPARE(seriesPoints(probe().series()),
+             probe().chart().frozenCurve(10, probe().chartView()->chart()->plotArea().width()));
+    QCOMPARE(probe().visibleStats().count,
+             int(std::count_if(frozen.begin(), frozen.end(),
+                               [&](const QPointF &p) { return p.x() >= liveMin && p.x() <= liveMax; })));
 }
 
 void tst_window_display::zoomWithNothingShown_data()
