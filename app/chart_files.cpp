@@ -14,6 +14,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QStatusBar>
 #include <QTimer>
 #include <QValueAxis>
 
@@ -64,33 +65,44 @@ bool MainWindow::exportVisibleCsv(const QString &path)
 
 // Asks for a file with `filter`, writes it with `write` and says how it went
 // under `title` (a source text: the status is translated again when the
-// language changes); nothing happens when the operator cancels.
-void MainWindow::exportWith(const char *title, const QString &filter,
+// language changes); nothing happens when the operator cancels. A name typed
+// without an extension gets `suffix`, so that the file opens as what it is;
+// an existing file of the completed name is overwritten only when the
+// operator says so (the dialog asked about the name as typed).
+void MainWindow::exportWith(const char *title, const QString &filter, const QString &suffix,
                             bool (MainWindow::*write)(const QString &))
 {
-    const QString path = chooseSaveFile(tr(title), filter);
+    QString path = chooseSaveFile(tr(title), filter);
     if (path.isEmpty())
         return;
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += path.endsWith('.') ? suffix : "." + suffix;
+        if (QFileInfo::exists(path) && !confirm(tr("%1 已存在，是否覆盖？").arg(QDir::toNativeSeparators(path))))
+            return;
+    }
     const bool ok = (this->*write)(path);
     showStatus([title, ok] { return joinStatus(tr(title), ok ? tr("成功！") : tr("失败！")); });
 }
 
 void MainWindow::exportImageClicked()
 {
-    exportWith(QT_TR_NOOP("导出图片"), tr("PNG图片") + " (*.png)", &MainWindow::exportChartImage);
+    exportWith(QT_TR_NOOP("导出图片"), tr("PNG图片") + " (*.png)", "png", &MainWindow::exportChartImage);
 }
 
 void MainWindow::exportCsvClicked()
 {
-    exportWith(QT_TR_NOOP("导出CSV"), tr("CSV文件") + " (*.csv)", &MainWindow::exportVisibleCsv);
+    exportWith(QT_TR_NOOP("导出CSV"), tr("CSV文件") + " (*.csv)", "csv", &MainWindow::exportVisibleCsv);
 }
 
 // A recording of either format shown in the chart as a frozen picture (as
-// if suspended on it): zoom, statistics and export work on it; resume goes
-// back to the live chart. Lines that are not a reading are skipped, the
-// first of them reported by its line number.
+// if suspended on it): zoom, statistics and export work on it; the live
+// window goes on meanwhile, and resume goes back to it on its own time axis.
+// Lines that are not a reading are skipped and counted, the first of them
+// reported by its line number. A file without a reading is refused and
+// the chart stays as it was.
 bool MainWindow::openRecording(const QString &path)
 {
+    const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         showStatus([] { return tr("打开录制文件失败!"); });
@@ -98,6 +110,11 @@ bool MainWindow::openRecording(const QString &path)
     }
     const QByteArray data = file.readAll();
     file.close();
+    // Nothing to ask a rate for.
+    if (data.trimmed().isEmpty()) {
+        showStatus([name] { return tr("回放失败: %1 是空文件").arg(name); });
+        return false;
+    }
     int rate = 0;
     if (!data.startsWith(recordformat::csvHeader().trimmed())) {
         const int suggested = recordformat::estimateRate(path, QFileInfo(path).lastModified(), int(data.count('\n')));
@@ -106,6 +123,15 @@ bool MainWindow::openRecording(const QString &path)
             return false;
     }
     const recordformat::Replay replay = recordformat::readRecording(data, rate);
+    const int lines = replay.lines, good = replay.lines - replay.badLines;
+    const int bad = replay.badLines, firstBad = replay.firstBadLine;
+    const auto skipped = [bad, firstBad] {
+        return bad > 0 ? ", " + tr("跳过%1行, 第一个无法读取的是第%2行").arg(bad).arg(firstBad) : QString();
+    };
+    if (good <= 0) {
+        showStatus([name, skipped] { return tr("回放失败: %1 中没有读数").arg(name) + skipped(); });
+        return false;
+    }
 
     // The recording takes the chart's place like a suspended picture.
     chartRefreshTimer->stop();
@@ -124,14 +150,31 @@ bool MainWindow::openRecording(const QString &path)
     showCurve(liveChart.frozenCurve(range, plotWidth()), range);
     updateStatistics();
 
-    showStatus([name = QFileInfo(path).fileName(), good = replay.lines - replay.badLines,
-                bad = replay.badLines, firstBad = replay.firstBadLine] {
-        QString status = tr("回放") + " " + name + ": " + QString::number(good) + " " + tr("个读数");
-        if (bad > 0)
-            status += ", " + tr("第%1行无法读取").arg(firstBad) + (bad > 1 ? " " + tr("(共%1行)").arg(bad) : QString());
-        return status;
-    });
+    replayStatus = [name, lines, good, skipped] {
+        return tr("回放 %1: 读取%2行, %3个读数").arg(name).arg(lines).arg(good) + skipped();
+    };
+    showStatus(replayStatus);
     return true;
+}
+
+// Back from a recording to the live chart: the live axes at once (not
+// those of the recording until the next batch), and its message goes.
+void MainWindow::leaveRecording()
+{
+    if (replayStatus && ui->statusBar->currentMessage() == replayStatus())
+        ui->statusBar->clearMessage();
+    replayStatus = nullptr;
+    zoomed = false;
+    liveViewButton->setEnabled(false);
+    liveChart.releaseHold();
+    if (liveChart.state() == ChartModel::State::Live) {
+        shownRevision = liveChart.revision() - 1;
+        refreshChart();
+    } else {
+        setAxis(axisX, 0, timeRange);
+        showCurve(QVector<QPointF>(), timeRange);
+    }
+    updateStatistics();
 }
 
 void MainWindow::openRecordingClicked()

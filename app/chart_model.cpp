@@ -27,10 +27,15 @@ int ChartModel::addBatch(const QVector<uint16_t> &dist, int freq, int timeRange)
     // live time axis starts where the window began before this cut.
     const double batchStart = cursor;
     const double windowStart = batchStart + double(n) / freq - timeRange;
-    if (current != State::Suspended)
-        liveAxisStart = window.isEmpty() ? 0.0 : window.first().x();
-    if (windowStart >= 0)
-        dropOldest(window.firstIndexAtLeast(windowStart));
+    if (current != State::Suspended) {
+        const int live = liveIndex();
+        liveAxisStart = live < window.size() ? window.at(live).x() : 0.0;
+    }
+    if (windowStart >= 0) {
+        const int cut = window.firstIndexAtLeast(windowStart);
+        liveSeq = std::max(liveSeq, dropped + cut);
+        dropOldest(holding ? std::min(cut, std::max(window.firstIndexAtLeast(holdX) - 1, 0)) : cut);
+    }
 
     int plotted = 0;
     window.prepareAppend(skip < n ? (n - skip + step - 1) / step : 0);
@@ -43,7 +48,9 @@ int ChartModel::addBatch(const QVector<uint16_t> &dist, int freq, int timeRange)
     }
     skip = k - n;
     cursor = batchStart + double(n) / freq;
-    peak = window.maxY(0.0);
+    // Points a zoom holds are no part of the live window's maximum.
+    const int live = liveIndex();
+    peak = live == 0 ? window.maxY(0.0) : windowStats.stats(live, windowStats.size()).max;
     if (current == State::Cleared)
         current = State::Live;
     ++changes;
@@ -54,6 +61,32 @@ void ChartModel::skipTime(double seconds)
 {
     if (seconds > 0)
         cursor += seconds;
+}
+
+int ChartModel::liveIndex() const
+{
+    // Without a zoom's hold every point before the cut is gone already.
+    return int(std::min<qint64>(std::max<qint64>(liveSeq - dropped, 0), window.size()));
+}
+
+void ChartModel::holdFrom(double x)
+{
+    // A zoom into a recording shows none of the window's points.
+    holding = !replaying && std::isfinite(x);
+    holdX = x;
+}
+
+void ChartModel::releaseHold()
+{
+    if (!holding)
+        return;
+    holding = false;
+    const int live = liveIndex();
+    if (live == 0)
+        return;
+    dropOldest(live);
+    peak = window.maxY(0.0);
+    ++changes;
 }
 
 void ChartModel::suspend()
@@ -72,6 +105,7 @@ void ChartModel::resume()
         return;
     frozen = QVector<QPointF>();
     frozenStats.clear();
+    replaying = false;
     current = window.isEmpty() ? State::Cleared : State::Live;
     ++changes;
 }
@@ -98,17 +132,20 @@ void ChartModel::reset()
 
 void ChartModel::showRecording(const QVector<QPointF> &points)
 {
-    clear();
+    releaseHold();
     frozen = points;
     frozenStats.clear();
     for (const QPointF &p : points)
         frozenStats.append(uint16_t(std::lround(p.y() * 100)));
     current = State::Suspended;
+    replaying = true;
     ++changes;
 }
 
 void ChartModel::emptyWindow()
 {
+    holding = false;
+    liveSeq = 0;
     window.clear();
     windowStats.clear();
     dropped = 0;
@@ -334,20 +371,24 @@ ChartStats ChartModel::shownStats(double xMin, double xMax) const
     return index.stats(shownLowerIndex(xMin), shownUpperIndex(xMax));
 }
 
-bool ChartModel::nearestShown(double x, double y, double xPerPixel, double yPerPixel, QPointF &found) const
+bool ChartModel::nearestShown(double x, double y, double xPerPixel, double yPerPixel, QPointF &found,
+                              double xMin, double xMax) const
 {
-    const int n = shownCount();
-    if (n == 0)
+    // Only what lies on the visible time axis: a point beside it would be
+    // read out where nothing is drawn.
+    const int first = shownLowerIndex(xMin);
+    const int end = shownUpperIndex(xMax);
+    if (first >= end)
         return false;
     if (!(xPerPixel > 0) || !(yPerPixel > 0)) {
-        const int i = std::min(shownLowerIndex(x), n - 1);
+        const int i = qBound(first, shownLowerIndex(x), end - 1);
         found = shownAt(i);
         return true;
     }
     // Points within a few pixels of the cursor's time, nearest on screen.
     const double reach = 4 * xPerPixel;
-    const int from = shownLowerIndex(x - reach);
-    const int to = shownUpperIndex(x + reach);
+    const int from = qBound(first, shownLowerIndex(x - reach), end);
+    const int to = qBound(from, shownUpperIndex(x + reach), end);
     double best = -1;
     for (int i = from; i < to; ++i) {
         const double dx = (shownAt(i).x() - x) / xPerPixel;
@@ -361,8 +402,8 @@ bool ChartModel::nearestShown(double x, double y, double xPerPixel, double yPerP
     if (best >= 0)
         return true;
     // None that close: the nearest in time.
-    const int after = std::min(from, n - 1);
-    const int before = std::max(from - 1, 0);
+    const int after = std::min(from, end - 1);
+    const int before = std::max(from - 1, first);
     found = std::abs(shownAt(before).x() - x) <= std::abs(shownAt(after).x() - x) ? shownAt(before) : shownAt(after);
     return true;
 }

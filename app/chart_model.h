@@ -6,6 +6,7 @@
 
 #include <QPointF>
 #include <QVector>
+#include <QtNumeric>
 #include <cstdint>
 #include <deque>
 
@@ -47,6 +48,8 @@ public:
 
     State state() const { return current; }
     bool isSuspended() const { return current == State::Suspended; }
+    // The frozen picture is a recording (until resume).
+    bool isReplaying() const { return replaying; }
 
     // Seconds of frames received since the last clear (the newest frame's time).
     double timeCursor() const { return cursor; }
@@ -61,7 +64,10 @@ public:
     // Frames to skip before the next plotted one.
     int decimationPhase() const { return skip; }
 
+    // Points of the window, including those a held zoom keeps.
     int pointCount() const { return window.size(); }
+    // Points of the time range alone (what the live picture shows).
+    int livePointCount() const { return window.size() - liveIndex(); }
     QVector<QPointF> windowPoints() const;
     // While suspended, the window as it was when the picture was frozen.
     QVector<QPointF> frozenPoints() const { return frozen; }
@@ -78,6 +84,18 @@ public:
     // shows on the time axis.
     void skipTime(double seconds);
 
+    // An operator's zoom holds its points: while held, the window keeps every
+    // point from `x` on (and the one before, so that the line runs on to the
+    // plot's left edge) even after they have aged out of the time range. The
+    // live picture, its axis and its maximum still follow the time range
+    // alone. Holding from a later x lets the points before it go with the
+    // next batch; a release drops at once what the time range no longer
+    // covers, and a clear releases too (its times start again at 0). A zoom
+    // into a replayed recording holds nothing of the window.
+    void holdFrom(double x);
+    void releaseHold();
+    bool isHolding() const { return holding; }
+
     void suspend();
     void resume();
     // The chart empties and the time restarts at 0; a suspended chart stays
@@ -85,9 +103,9 @@ public:
     void clear();
     // A new connection: cleared, and the maximum forgotten too.
     void reset();
-    // A recording to look at: the window empties (its time restarts at 0)
-    // and `points` (in time order) become the frozen picture, as if the
-    // chart had been suspended on them; resume goes back to live.
+    // A recording to look at: `points` (in time order) become the frozen
+    // picture, as if the chart had been suspended on them; the window goes
+    // on in the background on its own time, and resume goes back to it.
     void showRecording(const QVector<QPointF> &points);
 
     // Width of a pixel column in seconds for `range` seconds over `plotWidth`
@@ -102,7 +120,8 @@ public:
     // (each point once). Points must be in time order.
     static QVector<QPointF> envelope(const QPointF *points, int count, double columnWidth);
 
-    // The live window's points to draw: all of them, or their envelope.
+    // The live window's points to draw: all of them, or their envelope (of
+    // the time range alone; not while a zoom holds older points).
     QVector<QPointF> windowCurve(double range, double plotWidth) const;
     // The frozen picture's points to draw.
     QVector<QPointF> frozenCurve(double range, double plotWidth) const;
@@ -126,9 +145,11 @@ public:
     ChartStats shownStats(double xMin, double xMax) const;
     // The shown point nearest to (x, y), distances measured in pixels:
     // `xPerPixel` seconds and `yPerPixel` metres a pixel. Searched among the
-    // points within a few pixels of x, else the nearest in time. False when
-    // nothing is shown.
-    bool nearestShown(double x, double y, double xPerPixel, double yPerPixel, QPointF &found) const;
+    // points within a few pixels of x, else the nearest in time, and only
+    // among those from `xMin` to `xMax` (the visible time axis). False when
+    // nothing is shown there.
+    bool nearestShown(double x, double y, double xPerPixel, double yPerPixel, QPointF &found,
+                      double xMin = -qInf(), double xMax = qInf()) const;
 
 private:
     struct Column {
@@ -140,6 +161,8 @@ private:
     };
 
     void emptyWindow();
+    // Index of the first point of the time range (0 unless a zoom holds older ones).
+    int liveIndex() const;
     void dropOldest(int count);
     void appendPoint(const QPointF &p);
     void addToColumns(const QPointF &p, qint64 seq) const;
@@ -163,6 +186,12 @@ private:
     double liveAxisStart = 0;
     int skip = 0;
     quint64 changes = 0;
+    // Sequence number of the time range's first point (as `dropped`
+    // counts): points before it are kept only for a held zoom.
+    qint64 liveSeq = 0;
+    bool holding = false;
+    double holdX = 0;
+    bool replaying = false;
 
     // The column grid of the last picture (a cache: pictures are const).
     mutable std::deque<Column> columns;

@@ -176,6 +176,8 @@ void MainWindow::showZoomedChart(bool force)
     // Autoscale follows the largest distance in the range (a change of the
     // operator's fixed range forces a picture).
     key.yTop = to > from ? liveChart.shownStats(zoomMin, zoomMax).max : 0.0;
+    // What the zoom shows stays while it is held, however old it grows.
+    liveChart.holdFrom(start);
     if (!force && key == zoomShown) {
         shownRevision = liveChart.revision();
         return;
@@ -194,6 +196,7 @@ void MainWindow::showZoomedChart(bool force)
     key.min = start;
     key.max = start + range;
     zoomShown = key;
+    liveChart.holdFrom(start);
     showCurve(liveChart.shownCurve(start, start + range, width), range);
 }
 
@@ -213,6 +216,8 @@ void MainWindow::backToLive()
         return;
     zoomed = false;
     liveViewButton->setEnabled(false);
+    // The live window is the time range again.
+    liveChart.releaseHold();
     if (liveChart.isSuspended()) {
         setAxis(axisX, frozenAxisMin, frozenAxisMax);
         applyShownYAxis(liveChart.shownStats(-qInf(), qInf()).max);
@@ -343,7 +348,7 @@ void MainWindow::updateHover()
     const QPointF value = chart->mapToValue(chartPos, series);
     const double xPerPixel = (axisX->max() - axisX->min()) / plot.width();
     const double yPerPixel = (axisY->max() - axisY->min()) / plot.height();
-    if (!liveChart.nearestShown(value.x(), value.y(), xPerPixel, yPerPixel, found)) {
+    if (!liveChart.nearestShown(value.x(), value.y(), xPerPixel, yPerPixel, found, axisX->min(), axisX->max())) {
         hideHover();
         return;
     }

@@ -83,11 +83,20 @@ void MainWindow::on_suspendButton_clicked()
         if (!zoomed) {
             frozenAxisMin = axisX->min();
             frozenAxisMax = axisX->max();
+        } else {
+            // "Back to live" goes to the live axes of the moment of the freeze.
+            frozenAxisMin = alignedAxisStart(liveChart.axisStart(), timeRange, plotWidth(), liveChart.livePointCount());
+            frozenAxisMax = frozenAxisMin + timeRange;
         }
         ui->suspendButton->setText(tr("恢复"));
     } else {
+        const bool fromRecording = liveChart.isReplaying();
         liveChart.resume();
         ui->suspendButton->setText(tr("暂停"));
+        if (fromRecording) {
+            leaveRecording();
+            return;
+        }
         // The chart shows the window at once, on the axes it has; the axes
         // follow with the next batch.
         cancelChartRefresh();
@@ -200,7 +209,7 @@ void MainWindow::refreshChart()
     // from a zoom to other times, say): the picture is for the plot's width
     // after that.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const double start = alignedAxisStart(liveChart.axisStart(), timeRange, width, liveChart.pointCount());
+        const double start = alignedAxisStart(liveChart.axisStart(), timeRange, width, liveChart.livePointCount());
         setAxis(axisX, start, start + timeRange);
         applyYAxis(liveChart.maxDistance());
         if (plotWidth() == width)

@@ -280,9 +280,10 @@ private:
     bool exportVisibleCsv(const QString &path);
     void exportImageClicked();
     void exportCsvClicked();
-    void exportWith(const char *title, const QString &filter,
+    void exportWith(const char *title, const QString &filter, const QString &suffix,
                     bool (MainWindow::*write)(const QString &));
     void openRecordingClicked();
+    void leaveRecording();
 
     // Recording (recording.cpp)
     bool openRecordFile(const QString &stamp);
@@ -367,6 +368,8 @@ private:
     // The live axes when the picture was frozen, to go back to from a zoom.
     double frozenAxisMin = 0;
     double frozenAxisMax = 10;
+    // The replayed recording's status text (empty when none is shown).
+    StatusText replayStatus;
     bool settingAxes = false;          // the window itself sets the axes
     bool panning = false;
     QPoint panFrom;

@@ -692,16 +692,24 @@
         <translation>Recordings</translation>
     </message>
     <message>
-        <source>个读数</source>
-        <translation>readings</translation>
+        <source>回放 %1: 读取%2行, %3个读数</source>
+        <translation>Replay %1: %2 lines read, %3 readings</translation>
     </message>
     <message>
-        <source>第%1行无法读取</source>
-        <translation>line %1 could not be read</translation>
+        <source>跳过%1行, 第一个无法读取的是第%2行</source>
+        <translation>%1 lines skipped, the first unreadable is line %2</translation>
     </message>
     <message>
-        <source>(共%1行)</source>
-        <translation>(%1 lines in all)</translation>
+        <source>回放失败: %1 是空文件</source>
+        <translation>Replay refused: %1 is empty</translation>
+    </message>
+    <message>
+        <source>回放失败: %1 中没有读数</source>
+        <translation>Replay refused: no reading in %1</translation>
+    </message>
+    <message>
+        <source>%1 已存在，是否覆盖？</source>
+        <translation>%1 already exists. Overwrite it?</translation>
     </message>
     <message>
         <source>文件无法读取</source>

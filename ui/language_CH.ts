@@ -692,16 +692,24 @@
         <translation>录制文件</translation>
     </message>
     <message>
-        <source>个读数</source>
-        <translation>个读数</translation>
+        <source>回放 %1: 读取%2行, %3个读数</source>
+        <translation>回放 %1: 读取%2行, %3个读数</translation>
     </message>
     <message>
-        <source>第%1行无法读取</source>
-        <translation>第%1行无法读取</translation>
+        <source>跳过%1行, 第一个无法读取的是第%2行</source>
+        <translation>跳过%1行, 第一个无法读取的是第%2行</translation>
     </message>
     <message>
-        <source>(共%1行)</source>
-        <translation>(共%1行)</translation>
+        <source>回放失败: %1 是空文件</source>
+        <translation>回放失败: %1 是空文件</translation>
+    </message>
+    <message>
+        <source>回放失败: %1 中没有读数</source>
+        <translation>回放失败: %1 中没有读数</translation>
+    </message>
+    <message>
+        <source>%1 已存在，是否覆盖？</source>
+        <translation>%1 已存在，是否覆盖？</translation>
     </message>
     <message>
         <source>文件无法读取</source>

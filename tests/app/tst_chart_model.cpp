@@ -118,6 +118,8 @@ private slots:
     void zoomedCurveDrawsLikeAllPoints();
     void nearestShownPoint_data();
     void nearestShownPoint();
+    void heldZoomKeepsItsPoints_data();
+    void heldZoomKeepsItsPoints();
 };
 
 void tst_chart_model::feed(ChartModel &model, const Scenario &s, qint64 &frame, qint64 frames)
@@ -819,36 +821,178 @@ void tst_chart_model::zoomedCurveDrawsLikeAllPoints()
 }
 
 // The point under the cursor: the nearest on screen among those a few
-// pixels from the cursor's time, else the nearest in time.
+// pixels from the cursor's time, else the nearest in time; only points on
+// the visible time axis count. Where the axes' pixels differ (seconds a pixel
+// across, metres a pixel up), each distance is weighed by its own axis.
 void tst_chart_model::nearestShownPoint_data()
 {
     QTest::addColumn<double>("x");
     QTest::addColumn<double>("y");
-    QTest::addColumn<QPointF>("expected");
-    // Points every 0.01 s (100 fps): 1 m, with 5 m at 0.50 s; 0.1 s a pixel
-    // across, 0.1 m a pixel up.
-    QTest::newRow("on the curve") << 0.3 << 1.0 << QPointF(0.3, 1.0);
-    QTest::newRow("above the spike, a pixel beside it") << 0.51 << 5.0 << QPointF(0.5, 5.0);
-    QTest::newRow("at the spike's time, low") << 0.5 << 1.0 << QPointF(0.49, 1.0);
-    QTest::newRow("before the first point") << -3.0 << 1.0 << QPointF(0.01, 1.0);
-    QTest::newRow("after the last point") << 9.0 << 0.0 << QPointF(1.0, 1.0);
+    QTest::addColumn<double>("xPerPixel");
+    QTest::addColumn<double>("yPerPixel");
+    QTest::addColumn<double>("xMin");   // the visible time axis
+    QTest::addColumn<double>("xMax");
+    QTest::addColumn<QPointF>("expected");   // (-1, -1): none
+    const double inf = qInf();
+    // Points every 0.01 s (100 fps): 1 m, with 5 m at 0.50 s.
+    // 0.1 s a pixel across, 0.1 m a pixel up:
+    QTest::newRow("on the curve") << 0.3 << 1.0 << 0.1 << 0.1 << -inf << inf << QPointF(0.3, 1.0);
+    QTest::newRow("above the spike, a pixel beside it") << 0.51 << 5.0 << 0.1 << 0.1 << -inf << inf << QPointF(0.5, 5.0);
+    QTest::newRow("at the spike's time, low") << 0.5 << 1.0 << 0.1 << 0.1 << -inf << inf << QPointF(0.49, 1.0);
+    QTest::newRow("before the first point") << -3.0 << 1.0 << 0.1 << 0.1 << -inf << inf << QPointF(0.01, 1.0);
+    QTest::newRow("after the last point") << 9.0 << 0.0 << 0.1 << 0.1 << -inf << inf << QPointF(1.0, 1.0);
+    // 4 pixels between points, a metre a pixel up: 0.4 px from the spike in
+    // time and 3 px below it is nearer than 3.6 px and 1 px from the next
+    // point. Weighing the metres by the seconds' pixels (or the other way
+    // round) picks the next point.
+    QTest::newRow("scales differ, x fine") << 0.501 << 2.0 << 0.0025 << 1.0 << -inf << inf << QPointF(0.5, 5.0);
+    QTest::newRow("scales differ, x fine, nearer the line")
+            << 0.509 << 2.0 << 0.0025 << 1.0 << -inf << inf << QPointF(0.51, 1.0);
+    // A second a pixel across, a centimetre a pixel up: everything within
+    // reach in time, the spike 100 px above the line.
+    QTest::newRow("scales differ, y fine") << 0.2 << 4.5 << 1.0 << 0.01 << -inf << inf << QPointF(0.5, 5.0);
+    QTest::newRow("scales differ, y fine, on the line") << 0.9 << 1.2 << 1.0 << 0.01 << -inf << inf << QPointF(0.9, 1.0);
+    // The visible axis: a point beside it is never read out.
+    QTest::newRow("spike just past the axis")
+            << 0.45 << 5.0 << 0.1 << 0.1 << 0.2 << 0.45 << QPointF(0.45, 1.0);
+    QTest::newRow("axis past the last point") << 1.5 << 1.0 << 0.1 << 0.1 << 0.6 << 2.0 << QPointF(1.0, 1.0);
+    QTest::newRow("axis before the first point, cursor right")
+            << -0.2 << 1.0 << 0.001 << 0.1 << -1.0 << 0.3 << QPointF(0.01, 1.0);
+    QTest::newRow("far from any point, nearest in time inside")
+            << 0.7 << 1.0 << 0.001 << 0.1 << 0.2 << 0.4 << QPointF(0.4, 1.0);
+    QTest::newRow("no point on the axis") << 2.5 << 1.0 << 0.1 << 0.1 << 2.0 << 3.0 << QPointF(-1, -1);
+    QTest::newRow("no point on the axis, no scale") << 2.5 << 1.0 << 0.0 << 0.0 << 2.0 << 3.0 << QPointF(-1, -1);
+    QTest::newRow("no scale: the first point at the cursor's time") << 0.505 << 1.0 << 0.0 << 0.0 << 0.2 << 0.6
+                                                                     << QPointF(0.51, 1.0);
 }
 
 void tst_chart_model::nearestShownPoint()
 {
     QFETCH(double, x);
     QFETCH(double, y);
+    QFETCH(double, xPerPixel);
+    QFETCH(double, yPerPixel);
+    QFETCH(double, xMin);
+    QFETCH(double, xMax);
     QFETCH(QPointF, expected);
     ChartModel model;
     QVector<uint16_t> batch(100, 100);
     batch[49] = 500;
     model.addBatch(batch, 100, 10);
     QPointF found;
-    QVERIFY(model.nearestShown(x, y, 0.1, 0.1, found));
-    QCOMPARE(found.x(), expected.x());
-    QCOMPARE(found.y(), expected.y());
+    const bool any = model.nearestShown(x, y, xPerPixel, yPerPixel, found, xMin, xMax);
+    QCOMPARE(any, expected.x() >= 0);
+    if (any) {
+        QCOMPARE(found.x(), expected.x());
+        QCOMPARE(found.y(), expected.y());
+    }
+    // The same while suspended (the frozen picture).
+    model.suspend();
+    model.addBatch(QVector<uint16_t>(100, 300), 100, 10);
+    QPointF frozenFound;
+    QCOMPARE(model.nearestShown(x, y, xPerPixel, yPerPixel, frozenFound, xMin, xMax), any);
+    if (any)
+        QCOMPARE(frozenFound, found);
     ChartModel empty;
-    QVERIFY(!empty.nearestShown(x, y, 0.1, 0.1, found));
+    QVERIFY(!empty.nearestShown(x, y, xPerPixel, yPerPixel, found, xMin, xMax));
+}
+
+void tst_chart_model::heldZoomKeepsItsPoints_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("batch");
+    QTest::addColumn<double>("holdFrom");
+    QTest::addColumn<QString>("during");   // "": live, "s": suspended then resumed, "t": time range widened
+    QTest::newRow("100 fps, batches of 10") << 100 << 10 << 12.345 << "";
+    QTest::newRow("11111 fps, batches of 1111") << 11111 << 1111 << 87.3 << "";
+    QTest::newRow("999 fps, odd batches") << 999 << 37 << 40.0 << "";
+    QTest::newRow("held while suspended") << 1000 << 100 << 20.0 << "s";
+    QTest::newRow("time range widened while held") << 1000 << 100 << 20.0 << "t";
+    QTest::newRow("held before any point") << 100 << 10 << -5.0 << "";
+}
+
+// While a zoom holds from x on, the window keeps every point from x on (and
+// the one before it) however far the time range moves past them, and the
+// live picture (its points, axis, maximum and envelope) is the one a model
+// without the hold has. A release leaves the two alike.
+void tst_chart_model::heldZoomKeepsItsPoints()
+{
+    QFETCH(int, rate);
+    QFETCH(int, batch);
+    QFETCH(double, holdFrom);
+    QFETCH(QString, during);
+    ChartModel held, plain;
+    QRandomGenerator rng(5);
+    int timeRange = 10;
+    qint64 frames = 0;
+    auto feed = [&](double seconds) {
+        const qint64 until = frames + qint64(seconds * rate);
+        while (frames < until) {
+            QVector<uint16_t> v(batch);
+            for (uint16_t &d : v)
+                d = uint16_t(rng.bounded(1000, 9000));
+            // A spike (a whole batch, so that plotted frames carry it) that
+            // must leave the live maximum once it is old.
+            if (frames <= qint64(rate) * 14 && qint64(rate) * 14 < frames + batch)
+                v.fill(60000);
+            held.addBatch(v, rate, timeRange);
+            plain.addBatch(v, rate, timeRange);
+            frames += batch;
+        }
+    };
+    // The hold starts in the middle of the window: the points before it go.
+    feed(std::max(holdFrom, 0.0) + 5);
+    const QVector<QPointF> before = held.windowPoints();
+    QVector<QPointF> kept;
+    for (int i = 0; i < before.size(); ++i)
+        if (before.at(i).x() >= holdFrom || (i + 1 < before.size() && before.at(i + 1).x() >= holdFrom))
+            kept << before.at(i);
+    held.holdFrom(holdFrom);
+    QVERIFY(held.isHolding());
+    if (during == "s") {
+        held.suspend();
+        plain.suspend();
+    }
+    if (during == "t")
+        timeRange = 30;
+    // Three times the time range: the held points are far out of it.
+    feed(30);
+    if (during == "s") {
+        held.resume();
+        plain.resume();
+    }
+    const QVector<QPointF> all = held.windowPoints();
+    QVERIFY(all.size() >= kept.size());
+    QCOMPARE(all.mid(0, kept.size()), kept);
+    // The newest points are the time range's, as without the hold.
+    const QVector<QPointF> live = plain.windowPoints();
+    QCOMPARE(held.livePointCount(), live.size());
+    QCOMPARE(all.mid(all.size() - live.size()), live);
+    QCOMPARE(held.axisStart(), plain.axisStart());
+    QCOMPARE(held.maxDistance(), plain.maxDistance());
+    QVERIFY(held.maxDistance() < 600);   // the old spike is out of the live maximum
+    // What the zoom shows: statistics of the held points, the spike among them.
+    const double xMin = holdFrom, xMax = std::max(holdFrom, 0.0) + 5;
+    int inRange = 0;
+    double top = 0;
+    for (const QPointF &p : all)
+        if (p.x() >= xMin && p.x() <= xMax) {
+            ++inRange;
+            top = std::max(top, p.y());
+        }
+    QVERIFY(inRange > 0);
+    QCOMPARE(held.shownStats(xMin, xMax).count, inRange);
+    QCOMPARE(held.shownStats(xMin, xMax).max, top);
+
+    held.releaseHold();
+    QVERIFY(!held.isHolding());
+    QCOMPARE(held.windowPoints(), live);
+    QCOMPARE(held.pointCount(), plain.pointCount());
+    QCOMPARE(held.maxDistance(), plain.maxDistance());
+    QCOMPARE(held.windowCurve(10, 800), plain.windowCurve(10, 800));
+    feed(1);
+    QCOMPARE(held.windowPoints(), plain.windowPoints());
+    QCOMPARE(held.axisStart(), plain.axisStart());
 }
 
 QTEST_MAIN(tst_chart_model)

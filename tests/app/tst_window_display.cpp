@@ -16,6 +16,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -245,6 +246,9 @@ private slots:
     void pendingRefreshAndOperator();
     void zoomHoldsWhileBatchesArrive_data();
     void zoomHoldsWhileBatchesArrive();
+    void zoomKeepsItsPointsPastTheTimeRange_data();
+    void zoomKeepsItsPointsPastTheTimeRange();
+    void backToLiveAfterSuspendingAZoom();
     void zoomWithNothingShown_data();
     void zoomWithNothingShown();
     void verticalRange_data();
@@ -256,6 +260,8 @@ private slots:
     void statisticsOfWhatIsShown();
     void exportRoundTrips_data();
     void exportRoundTrips();
+    void exportAddsTheExtension_data();
+    void exportAddsTheExtension();
     void recordFormatChoice();
     void replayOfARecording_data();
     void replayOfARecording();
@@ -1034,6 +1040,135 @@ void tst_window_display::zoomHoldsWhileBatchesArrive()
     QVERIFY(probe().axisX()->min() > before);
 }
 
+void tst_window_display::zoomKeepsItsPointsPastTheTimeRange_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("suspendMeanwhile");
+    QTest::newRow("rubber band") << "band" << false;
+    QTest::newRow("wheel up") << "wheel" << false;
+    QTest::newRow("middle drag pans") << "pan" << false;
+    QTest::newRow("rubber band, suspended and resumed meanwhile") << "band" << true;
+}
+
+// A zoom held while more than the time range of data arrives keeps every
+// point it shows: the curve, the statistics and the value under the cursor
+// stay those of the zoomed range (at 11,111 frames a second, the operator's
+// case). "Back to live" gives the window back its time range.
+void tst_window_display::zoomKeepsItsPointsPastTheTimeRange()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, suspendMeanwhile);
+    probe().timeRange() = 10;
+    QRandomGenerator rng(23);
+    auto tenth = [&] {
+        QVector<uint16_t> v(1111);
+        for (uint16_t &d : v)
+            d = uint16_t(1000 + rng.bounded(3000));
+        probe().display(v, 11111);
+    };
+    for (int i = 0; i < 150; ++i)
+        tenth();
+    settleChart();
+    const double liveMin = probe().axisX()->min();
+    QWidget *viewport = probe().chartView()->viewport();
+    const QPoint mid = plotPoint(0.5, 0.5);
+    if (how == "band") {
+        const QPoint a = plotPoint(0.3, 0.3), b = plotPoint(0.6, 0.6);
+        sendMouse(QEvent::MouseButtonPress, a, Qt::LeftButton, Qt::LeftButton);
+        sendMouse(QEvent::MouseMove, b, Qt::NoButton, Qt::LeftButton);
+        sendMouse(QEvent::MouseButtonRelease, b, Qt::LeftButton, Qt::NoButton);
+    } else if (how == "wheel") {
+        QWheelEvent wheel(plotPoint(0.3, 0.5), viewport->mapToGlobal(plotPoint(0.3, 0.5)), QPoint(), QPoint(0, 360),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+    } else {
+        sendMouse(QEvent::MouseButtonPress, mid, Qt::MiddleButton, Qt::MiddleButton);
+        sendMouse(QEvent::MouseMove, mid + QPoint(150, 0), Qt::NoButton, Qt::MiddleButton);
+        sendMouse(QEvent::MouseButtonRelease, mid + QPoint(150, 0), Qt::MiddleButton, Qt::NoButton);
+    }
+    QTRY_VERIFY(probe().zoomed());
+    QCoreApplication::processEvents();
+    const double zoomMin = probe().axisX()->min(), zoomMax = probe().axisX()->max();
+    QVERIFY2(zoomMin < liveMin + 5 && zoomMax < probe().timeCursor(),
+             qPrintable(QString("%1 .. %2 at %3").arg(zoomMin).arg(zoomMax).arg(probe().timeCursor())));
+    QVector<QPointF> shown;
+    for (const QPointF &p : probe().displayPoints())
+        if (p.x() >= zoomMin && p.x() <= zoomMax)
+            shown << p;
+    QVERIFY(shown.size() > 100);
+    const QVector<QPointF> curve = seriesPoints(probe().series());
+
+    // Twice the time range more (a point every 0.01 s).
+    if (suspendMeanwhile)
+        ui()->suspendButton->click();
+    for (int i = 0; i < 200; ++i)
+        tenth();
+    if (suspendMeanwhile)
+        ui()->suspendButton->click();
+    settleChart();
+    QVERIFY(probe().zoomed());
+    QCOMPARE(probe().axisX()->min(), zoomMin);
+    QCOMPARE(probe().axisX()->max(), zoomMax);
+    QVector<QPointF> still;
+    for (const QPointF &p : probe().displayPoints())
+        if (p.x() >= zoomMin && p.x() <= zoomMax)
+            still << p;
+    QCOMPARE(still, shown);
+    QCOMPARE(seriesPoints(probe().series()), curve);
+    probe().distUpdate();
+    QCOMPARE(probe().visibleStats().count, shown.size());
+    QVERIFY(label("statsLabel")->text().startsWith(QString("点数 %1 ").arg(shown.size())));
+    // The value under the cursor, near either end of the plot, is one of the
+    // zoomed range's points.
+    QLabel *hover = label("hoverLabel");
+    for (const double share : {0.01, 0.5, 0.99}) {
+        sendMouse(QEvent::MouseMove, plotPoint(share, 0.5), Qt::NoButton, Qt::NoButton);
+        const QStringList parts = hover->text().split(' ');
+        QVERIFY2(parts.size() == 6, qPrintable(hover->text()));
+        const double t = parts.at(1).toDouble();
+        QVERIFY2(t >= zoomMin - 0.0005 && t <= zoomMax + 0.0005,
+                 qPrintable(QString("%1 outside %2 .. %3").arg(hover->text()).arg(zoomMin).arg(zoomMax)));
+    }
+
+    // Back to live: the window holds its time range again.
+    tool<QPushButton>("liveViewButton")->click();
+    QVERIFY(!probe().zoomed());
+    const QVector<QPointF> window = probe().displayPoints();
+    QVERIFY(window.first().x() >= probe().timeCursor() - 10);
+    QCOMPARE(probe().axisX()->max() - probe().axisX()->min(), 10.0);
+    QCOMPARE(seriesPoints(probe().series()),
+             probe().chart().windowCurve(10, probe().chartView()->chart()->plotArea().width()));
+}
+
+// Zoomed, then suspended: "back to live" shows the frozen picture on the
+// live axes of the moment of the freeze (not those of an earlier pause).
+void tst_window_display::backToLiveAfterSuspendingAZoom()
+{
+    probe().timeRange() = 10;
+    for (int i = 0; i < 15; ++i)
+        probe().display(ramp(1000, 1000), 1000);
+    settleChart();
+    const double liveMin = probe().axisX()->min(), liveMax = probe().axisX()->max();
+    QVERIFY(liveMin > 4);
+    window->zoomTo(liveMin + 2, liveMin + 4);
+    QVERIFY(probe().zoomed());
+    ui()->suspendButton->click();
+    for (int i = 0; i < 15; ++i)
+        probe().display(ramp(1000, 3000), 1000);
+    tool<QPushButton>("liveViewButton")->click();
+    QVERIFY(!probe().zoomed());
+    QVERIFY(probe().suspended());
+    QCOMPARE(probe().axisX()->min(), liveMin);
+    QCOMPARE(probe().axisX()->max(), liveMax);
+    const QVector<QPointF> frozen = probe().frozenPoints();
+    QVERIFY(!frozen.isEmpty());
+    QCOMPARE(seriesPoints(probe().series()),
+             probe().chart().frozenCurve(10, probe().chartView()->chart()->plotArea().width()));
+    QCOMPARE(probe().visibleStats().count,
+             int(std::count_if(frozen.begin(), frozen.end(),
+                               [&](const QPointF &p) { return p.x() >= liveMin && p.x() <= liveMax; })));
+}
+
 void tst_window_display::zoomWithNothingShown_data()
 {
     QTest::addColumn<QString>("before");
@@ -1337,6 +1472,76 @@ void tst_window_display::exportRoundTrips()
     QCOMPARE(ui()->statusBar->currentMessage(), QString());
 }
 
+void tst_window_display::exportAddsTheExtension_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("existing");   // a file already there ("": none)
+    QTest::addColumn<bool>("overwrite");     // the answer when asked
+    QTest::addColumn<QString>("written");    // "": nothing written
+    QTest::addColumn<QString>("status");
+    QTest::newRow("chart") << "exportImageButton" << "chart" << "" << false << "chart.png" << "导出图片成功！";
+    QTest::newRow("points") << "exportCsvButton" << "points" << "" << false << "points.csv" << "导出CSV成功！";
+    QTest::newRow("points, a dot typed") << "exportCsvButton" << "points." << "" << false << "points.csv"
+                                         << "导出CSV成功！";
+    QTest::newRow("an extension of its own") << "exportCsvButton" << "points.txt" << "" << false << "points.txt"
+                                             << "导出CSV成功！";
+    QTest::newRow("a dot in the folder's name") << "exportImageButton" << "v1.2/chart" << "" << false
+                                                << "v1.2/chart.png" << "导出图片成功！";
+    QTest::newRow("completed name exists, kept") << "exportCsvButton" << "points" << "points.csv" << false << ""
+                                                 << "";
+    QTest::newRow("completed name exists, overwritten") << "exportCsvButton" << "points" << "points.csv" << true
+                                                        << "points.csv" << "导出CSV成功！";
+    // Typed with the extension, the dialog asked already.
+    QTest::newRow("typed name exists") << "exportImageButton" << "chart.png" << "chart.png" << false << "chart.png"
+                                       << "导出图片成功！";
+}
+
+// A file name typed without an extension gets the export's own (.png,
+// .csv); a file of the completed name is replaced only when the operator
+// says so.
+void tst_window_display::exportAddsTheExtension()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, typed);
+    QFETCH(QString, existing);
+    QFETCH(bool, overwrite);
+    QFETCH(QString, written);
+    QFETCH(QString, status);
+    probe().display(ramp(100, 500), 100);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("v1.2"));
+    if (!existing.isEmpty()) {
+        QFile old(dir.filePath(existing));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
+    probe().chooseSaveFile() = [&](const QString &, const QString &) { return dir.filePath(typed); };
+    ModalCatcher catcher;
+    catcher.answer = overwrite ? QMessageBox::Yes : QMessageBox::No;
+    tool<QPushButton>(button.toLatin1().constData())->click();
+    QCOMPARE(ui()->statusBar->currentMessage(), status);
+    const bool asked = !existing.isEmpty() && existing != typed;
+    QCOMPARE(catcher.texts.size(), asked ? 1 : 0);
+    if (asked)
+        QCOMPARE(catcher.texts.first(),
+                 QString("%1 已存在，是否覆盖？").arg(QDir::toNativeSeparators(dir.filePath(existing))));
+    // Only the file named is there (and the folder made for the test).
+    QStringList files = QDir(dir.path()).entryList(QDir::Files);
+    files += QDir(dir.filePath("v1.2")).entryList(QDir::Files).replaceInStrings(QRegularExpression("^"), "v1.2/");
+    const QString expected = written.isEmpty() ? existing : written;
+    QCOMPARE(files, QStringList{expected});
+    QFile file(dir.filePath(expected));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    if (written.isEmpty())
+        QCOMPARE(content, QByteArray("old"));
+    else if (button == "exportCsvButton")
+        QVERIFY(content.startsWith("time_s,distance_m\n0.010000,5\n"));
+    else
+        QVERIFY(content.startsWith("\x89PNG"));
+}
+
 // The record format beside the record button: plain by default, CSV when
 // chosen, and not changed within a recording.
 void tst_window_display::recordFormatChoice()
@@ -1366,26 +1571,50 @@ void tst_window_display::recordFormatChoice()
 
 // A recording of either format opened in the chart: shown as a frozen
 // picture with its statistics, zoomable, exported back to the same values;
-// resume returns to the live chart; a bad line is reported by its number.
+// the status says how many lines were read and skipped and the first bad
+// one. A file without readings is refused before anything is asked, and
+// the chart stays live. Resume returns to the live window on its own time
+// axis (it went on meanwhile) and the replay's message goes.
 void tst_window_display::replayOfARecording_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("rate");          // answered when asked (0: not asked)
-    QTest::addColumn<int>("readings");
+    QTest::addColumn<int>("readings");      // 0: refused
+    QTest::addColumn<double>("top");
     QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("english");   // the status in English ("": not checked)
+    QTest::addColumn<bool>("exportHalf");   // zoom into the second half and export it before resuming
     QByteArray plain, csv = "time_s,distance_m\n";
     for (int i = 1; i <= 1000; ++i) {
         plain += QByteArray::number(1 + i % 7) + "\n";
         csv += QByteArray::number(i / 100.0, 'f', 6) + "," + QByteArray::number(1 + i % 7) + "\n";
     }
-    QTest::newRow("plain at 100 fps") << plain << "20261207_101500.txt" << 100 << 1000
-                                      << "回放 20261207_101500.txt: 1000 个读数";
-    QTest::newRow("csv") << csv << "20261207_101500.csv" << 0 << 1000 << "回放 20261207_101500.csv: 1000 个读数";
+    QTest::newRow("plain at 100 fps") << plain << "20261207_101500.txt" << 100 << 1000 << 7.0
+                                      << "回放 20261207_101500.txt: 读取1000行, 1000个读数" << "" << true;
+    QTest::newRow("csv") << csv << "20261207_101500.csv" << 0 << 1000 << 7.0
+                         << "回放 20261207_101500.csv: 读取1000行, 1000个读数"
+                         << "Replay 20261207_101500.csv: 1000 lines read, 1000 readings" << false;
     QByteArray broken = plain;
     broken.replace("\n3\n", "\n3,0\n");   // the first "3" is line 2
-    QTest::newRow("plain with bad lines") << broken << "distances.txt" << 100 << 1000 - 143
-                                          << "回放 distances.txt: 857 个读数, 第2行无法读取 (共143行)";
+    QTest::newRow("plain with bad lines")
+            << broken << "distances.txt" << 100 << 1000 - 143 << 7.0
+            << "回放 distances.txt: 读取1000行, 857个读数, 跳过143行, 第一个无法读取的是第2行" << "" << true;
+    // Nine lines, five of them no reading (the third the first).
+    QTest::newRow("nine lines, five bad")
+            << QByteArray("1.5\n2.5\nbad\n3,5\n\n4.5\nabc\n5.5\n-1\n") << "nine.txt" << 100 << 4 << 5.5
+            << "回放 nine.txt: 读取9行, 4个读数, 跳过5行, 第一个无法读取的是第3行"
+            << "Replay nine.txt: 9 lines read, 4 readings, 5 lines skipped, the first unreadable is line 3" << true;
+    QTest::newRow("empty file") << QByteArray() << "empty.txt" << 0 << 0 << 0.0 << "回放失败: empty.txt 是空文件"
+                                << "Replay refused: empty.txt is empty" << false;
+    QTest::newRow("blank lines only") << QByteArray("\n \n\n") << "blank.txt" << 0 << 0 << 0.0
+                                      << "回放失败: blank.txt 是空文件" << "" << false;
+    QTest::newRow("no reading in it") << QByteArray("abc\ndef\n") << "words.txt" << 100 << 0 << 0.0
+                                      << "回放失败: words.txt 中没有读数, 跳过2行, 第一个无法读取的是第1行"
+                                      << "Replay refused: no reading in words.txt, 2 lines skipped, the first unreadable is line 1"
+                                      << false;
+    QTest::newRow("csv header only") << QByteArray("time_s,distance_m\n") << "header.csv" << 0 << 0 << 0.0
+                                     << "回放失败: header.csv 中没有读数" << "" << false;
 }
 
 void tst_window_display::replayOfARecording()
@@ -1394,9 +1623,14 @@ void tst_window_display::replayOfARecording()
     QFETCH(QString, name);
     QFETCH(int, rate);
     QFETCH(int, readings);
+    QFETCH(double, top);
     QFETCH(QString, status);
+    QFETCH(QString, english);
+    QFETCH(bool, exportHalf);
     // Live data first: the recording takes its place.
     probe().display(ramp(300, 500), 100);
+    settleChart();
+    const QVector<QPointF> liveCurve = seriesPoints(probe().series());
     QTemporaryDir dir;
     const QString path = dir.filePath(name);
     QFile file(path);
@@ -1412,13 +1646,36 @@ void tst_window_display::replayOfARecording()
     tool<QPushButton>("openRecordingButton")->click();
     QCOMPARE(asked, rate > 0 ? 1 : 0);
     QCOMPARE(ui()->statusBar->currentMessage(), status);
+    const auto inEnglishToo = [&] {
+        if (english.isEmpty())
+            return;
+        ui()->radioButton_english->setChecked(true);
+        QCOMPARE(ui()->statusBar->currentMessage(), english);
+        ui()->radioButton_chinese->setChecked(true);
+        QCOMPARE(ui()->statusBar->currentMessage(), status);
+    };
+    if (readings == 0) {
+        inEnglishToo();
+        if (QTest::currentTestFailed())
+            return;
+        // Refused: the live chart as it was.
+        QVERIFY(!probe().suspended());
+        QCOMPARE(probe().displayPointCount(), 300);
+        QCOMPARE(seriesPoints(probe().series()), liveCurve);
+        return;
+    }
     QVERIFY(probe().suspended());
     QCOMPARE(ui()->suspendButton->text(), QString("恢复"));
+    inEnglishToo();
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(probe().suspended());
     QCOMPARE(int(probe().frozenPoints().size()), readings);
-    QCOMPARE(probe().displayPointCount(), 0);
+    // The live window goes on behind the recording.
+    QCOMPARE(probe().displayPointCount(), 300);
     QCOMPARE(probe().frozenPoints().first().x(), 0.01);
     QCOMPARE(probe().visibleStats().count, readings);
-    QCOMPARE(probe().visibleStats().max, 7.0);
+    QCOMPARE(probe().visibleStats().max, top);
     QCOMPARE(seriesPoints(probe().series()),
              probe().chart().frozenCurve(probe().axisX()->max() - probe().axisX()->min(),
                                          probe().chartView()->chart()->plotArea().width()));
@@ -1426,26 +1683,40 @@ void tst_window_display::replayOfARecording()
     probe().display(ramp(100, 900), 100);
     QCOMPARE(int(probe().frozenPoints().size()), readings);
 
-    // Zoomed into its second half and exported: the readings of that half.
-    QWheelEvent wheel(plotPoint(0.75, 0.5), QPoint(), QPoint(), QPoint(0, 120 * 3), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    QApplication::sendEvent(probe().chartView()->viewport(), &wheel);
-    QVERIFY(probe().zoomed());
-    probe().chooseSaveFile() = [&](const QString &, const QString &) { return dir.filePath("half.csv"); };
-    tool<QPushButton>("exportCsvButton")->click();
-    QFile half(dir.filePath("half.csv"));
-    QVERIFY(half.open(QIODevice::ReadOnly));
-    int shown = 0;
-    for (const QPointF &p : probe().frozenPoints())
-        shown += p.x() >= probe().axisX()->min() && p.x() <= probe().axisX()->max();
-    QVERIFY(shown > 0 && shown < readings);
-    QCOMPARE(int(half.readAll().count('\n')), shown + 1);
-    QCOMPARE(probe().visibleStats().count, shown);
-
-    // Resume: live again, the recording gone.
+    if (exportHalf) {
+        // Zoomed into its second half and exported: the readings of that half.
+        QWheelEvent wheel(plotPoint(0.75, 0.5), QPoint(), QPoint(), QPoint(0, 120 * 3), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(probe().chartView()->viewport(), &wheel);
+        QVERIFY(probe().zoomed());
+        // The zoom is on the recording: nothing of the live window is held for it.
+        QVERIFY(!probe().chart().isHolding());
+        probe().chooseSaveFile() = [&](const QString &, const QString &) { return dir.filePath("half.csv"); };
+        tool<QPushButton>("exportCsvButton")->click();
+        QFile half(dir.filePath("half.csv"));
+        QVERIFY(half.open(QIODevice::ReadOnly));
+        int shown = 0;
+        for (const QPointF &p : probe().frozenPoints())
+            shown += p.x() >= probe().axisX()->min() && p.x() <= probe().axisX()->max();
+        QVERIFY(shown > 0 && shown < readings);
+        QCOMPARE(int(half.readAll().count('\n')), shown + 1);
+        QCOMPARE(probe().visibleStats().count, shown);
+    }
+    // Resume: live again on the live window's time (4 s of frames), the
+    // recording and its message gone (a later message stays).
+    const QString before = ui()->statusBar->currentMessage();
     ui()->suspendButton->click();
     QVERIFY(!probe().suspended());
+    QVERIFY(!probe().zoomed());
     QCOMPARE(probe().frozenPoints().size(), 0);
+    QCOMPARE(ui()->statusBar->currentMessage(), exportHalf ? before : QString());
+    if (exportHalf)
+        QCOMPARE(before, QString("导出CSV成功！"));
+    QCOMPARE(probe().timeCursor(), 4.0);
+    QCOMPARE(probe().displayPoints().last().x(), 4.0);
+    QCOMPARE(probe().axisX()->min(), 0.0);
+    QCOMPARE(probe().axisX()->max(), 10.0);
+    QCOMPARE(seriesPoints(probe().series()), probe().displayPoints());
 }
 
 QTEST_MAIN(tst_window_display)
