@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -130,6 +131,8 @@ private slots:
     void nothingCutShort();
     void inputTooltipsGiveRange_data();
     void inputTooltipsGiveRange();
+    void qtOwnTextsFollowLanguage_data();
+    void qtOwnTextsFollowLanguage();
 };
 
 void tst_window_language::chineseListsAtStart()
@@ -621,6 +624,49 @@ void tst_window_language::inputTooltipsGiveRange()
     ui()->radioButton_english->setChecked(true);
     QVERIFY2(w->toolTip().endsWith(low + QStringLiteral(" to ") + high), qPrintable(w->toolTip()));
     QVERIFY(!hasCjk(w->toolTip()));
+}
+
+// The dialogs Qt builds itself (choosing a file, a question's Yes and No)
+// and the chart's axis titles speak the interface's language, also after
+// switching back and forth.
+void tst_window_language::qtOwnTextsFollowLanguage_data()
+{
+    QTest::addColumn<QStringList>("switches");
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("timeAxis");
+    QTest::addColumn<QString>("distanceAxis");
+    QTest::newRow("Chinese at start") << QStringList() << false << "时间(s)" << "距离(m)";
+    QTest::newRow("English") << QStringList{"en"} << true << "Time(s)" << "Distance(m)";
+    QTest::newRow("English, then Chinese") << QStringList{"en", "zh"} << false << "时间(s)" << "距离(m)";
+}
+
+void tst_window_language::qtOwnTextsFollowLanguage()
+{
+    QFETCH(QStringList, switches);
+    QFETCH(bool, english);
+    QFETCH(QString, timeAxis);
+    QFETCH(QString, distanceAxis);
+    for (const QString &language : switches)
+        (language == QLatin1String("en") ? ui()->radioButton_english : ui()->radioButton_chinese)->setChecked(true);
+
+    QMessageBox question(QMessageBox::Question, window->windowTitle(), QStringLiteral("?"),
+                         QMessageBox::Yes | QMessageBox::No);
+    QFileDialog save(window, QStringLiteral("save"));
+    save.setOption(QFileDialog::DontUseNativeDialog);
+    save.setAcceptMode(QFileDialog::AcceptSave);
+    QFileDialog open(window, QStringLiteral("open"));
+    open.setOption(QFileDialog::DontUseNativeDialog);
+    const QStringList texts = {
+        question.button(QMessageBox::Yes)->text(), question.button(QMessageBox::No)->text(),
+        save.labelText(QFileDialog::LookIn), save.labelText(QFileDialog::FileName),
+        save.labelText(QFileDialog::FileType), save.labelText(QFileDialog::Accept),
+        save.labelText(QFileDialog::Reject), open.labelText(QFileDialog::Accept)};
+    for (const QString &text : texts) {
+        QVERIFY(!text.isEmpty());
+        QVERIFY2(hasCjk(text) != english, qPrintable(texts.join(QLatin1Char('|'))));
+    }
+    QCOMPARE(probe().axisX()->titleText(), timeAxis);
+    QCOMPARE(probe().axisY()->titleText(), distanceAxis);
 }
 
 QTEST_MAIN(tst_window_language)
