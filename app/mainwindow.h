@@ -250,6 +250,7 @@ private:
     double plotWidth() const;
     void setAxis(QValueAxis *axis, double min, double max);
     void updateGrid();
+    void fitChartHeight();
     void showReadoutStale(bool stale);
     void chartPlotAreaChanged();
     double alignedAxisStart(double start, double range, double width, int count) const;
