@@ -218,8 +218,9 @@ void LinkPanel::showTrafficPanel(bool show)
         const QRect frame = window->frameGeometry();
         QRect area = window->screen() ? window->screen()->availableGeometry() : frame;
         area = area.intersected(frame).isEmpty() ? area : area.intersected(frame);
-        const QSize size(qMin(area.width(), qMax(wanted.width(), area.width() * 2 / 3)),
-                         qMin(area.height(), wanted.height()));
+        // A third of the screen's height: the chart above stays in sight.
+        const int height = qMax(trafficDock->minimumSizeHint().height(), qMin(wanted.height(), area.height() / 3));
+        const QSize size(qMin(area.width(), qMax(wanted.width(), area.width() * 2 / 3)), qMin(area.height(), height));
         // Above the status line, which keeps showing each command's outcome.
         const int bottom = area.bottom() - window->statusBar()->height();
         trafficDock->setGeometry(QRect(QPoint(area.right() - size.width() + 1, bottom - size.height() + 1), size)
