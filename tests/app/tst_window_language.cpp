@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabBar>
@@ -566,9 +567,10 @@ void tst_window_language::nothingCutShort()
     QTRY_COMPARE(window->size(), minimum ? least : QSize(1024, 600));
 
     // The widest values: 655.35 m (16 bits of centimetres), 11111 frames a
-    // second (the line's limit), and counts of 9,999,999.
+    // second (the line's limit), counts of 9,999,999 and an upgrade at 100 %.
     ui()->distLabel->setText(QStringLiteral("655.35"));
     ui()->freqLabel->setText(QStringLiteral("11111"));
+    ui()->progressBar->setValue(100);
     LineHealth widest;
     widest.goodFrames = widest.badChecksums = widest.strayBytes = widest.resyncs = LinkPanel::kWidestExactCount;
     emit worker->signalLineHealth(widest);
@@ -603,6 +605,9 @@ void tst_window_language::nothingCutShort()
                 check(w, box->minimumSizeHint(), box->title());
             else if (auto *combo = qobject_cast<QComboBox *>(w))
                 check(w, combo->minimumSizeHint(), combo->currentText());
+            else if (auto *bar = qobject_cast<QProgressBar *>(w))
+                check(w, QSize(bar->fontMetrics().horizontalAdvance(bar->text()), bar->minimumSizeHint().height()),
+                      bar->text());
         }
         // The tabs side by side at their full width: none cut short, no
         // scroll buttons.
