@@ -3,6 +3,8 @@
 #include "grid_item.h"
 
 #include <QChart>
+#include <QChartView>
+#include <QFontMetricsF>
 #include <QValueAxis>
 
 #include <cmath>
@@ -10,12 +12,12 @@
 // The chart's axes: their ranges, their ticks on round values, and the grid
 // drawn at the ticks.
 
-// Ticks on round values: a 1-2-5 interval giving about eight of them,
+// Ticks on round values: a 1-2-5 interval giving about `ticks` of them,
 // anchored at 0, so the labels are short and keep their width while the axis
 // scrolls.
-static double tickInterval(double span)
+static double tickInterval(double span, int ticks)
 {
-    const double raw = span / 8;
+    const double raw = span / ticks;
     const double decade = std::pow(10.0, std::floor(std::log10(raw)));
     for (const double m : {1.0, 2.0, 5.0})
         if (m * decade >= raw * (1 - 1e-9))
@@ -23,17 +25,30 @@ static double tickInterval(double span)
     return 10 * decade;
 }
 
+// About eight ticks; on the distance axis no more than its height has room
+// for, a label and a half each. The chart cuts a label to "..." when the
+// labels stand closer than their height: on a short plot (a 1024 x 600
+// panel with the traffic panel open) all of them would be.
+static int tickBudget(const QValueAxis *axis, const QRectF &plot)
+{
+    if (axis->orientation() != Qt::Vertical || plot.height() <= 0)
+        return 8;
+    const double room = 1.5 * QFontMetricsF(axis->labelsFont()).height();
+    return qBound(2, int(plot.height() / room), 8);
+}
+
 static void setTickInterval(QValueAxis *axis, double interval);
 
 void MainWindow::setAxis(QValueAxis *axis, double min, double max)
 {
-    if (axis->min() == min && axis->max() == max)
+    const double span = max - min;
+    const double interval = span > 0 && std::isfinite(span) ? tickInterval(span, tickBudget(axis, chart->plotArea()))
+                                                           : 0.0;
+    if (axis->min() == min && axis->max() == max && (interval <= 0 || interval == axis->tickInterval()))
         return;
     // Range changes that do not come from here are the operator's zoom.
     const bool outer = settingAxes;
     settingAxes = true;
-    const double span = max - min;
-    const double interval = span > 0 && std::isfinite(span) ? tickInterval(span) : 0.0;
     // The axis makes a tick item for every interval of its range: a wider
     // interval goes in before a wider range, a narrower one after a narrower
     // range, so that no step in between has thousands of ticks.
@@ -82,4 +97,21 @@ void MainWindow::setUpGrid()
         connect(axis, &QValueAxis::tickCountChanged, this, &MainWindow::updateGrid);
     }
     updateGrid();
+    // A new plot height may hold more or fewer distance labels.
+    connect(chart, &QChart::plotAreaChanged, this, [this] { setAxis(axisY, axisY->min(), axisY->max()); });
+    connect(chart, &QChart::plotAreaChanged, this, &MainWindow::fitChartHeight);
+}
+
+// The chart is never so short that the distance axis's title, which runs
+// along the plot's height, is cut ("Dista..." in English at the window's
+// least size): at least what lies around the plot (margins, the time axis's
+// labels and title) and the title's length.
+void MainWindow::fitChartHeight()
+{
+    const QRectF plot = chart->plotArea();
+    if (plot.height() <= 0 || chartView->height() <= plot.height())
+        return;
+    const int around = chartView->height() - int(std::floor(plot.height()));
+    const int title = QFontMetrics(axisY->titleFont()).horizontalAdvance(axisY->titleText());
+    chartView->setMinimumHeight(around + title + QFontMetrics(axisY->titleFont()).height());
 }

@@ -1,6 +1,7 @@
 #include "find_dialog.h"
 
 #include "cross_thread.h"
+#include "mycombobox.h"
 #include "named_widget.h"
 
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -26,7 +28,9 @@ FindDialog::FindDialog(QWidget *parent, std::function<bool(const QString &, int)
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->horizontalHeader()->setStretchLastSection(true);
+    // Each column as wide as its widest cell or caption, none cut short.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(false);
     table->verticalHeader()->hide();
     status = namedWidget<QLabel>("label_find_status", this);
 
@@ -97,15 +101,32 @@ void FindDialog::onPortScanned(PortScanResult result)
         found.append(hit);
         const int row = table->rowCount();
         table->insertRow(row);
-        table->setItem(row, 0, new QTableWidgetItem(hit.port));
+        // The port as the port chooser shows it, its full path in the tooltip.
+        auto *port = new QTableWidgetItem(myCombobox::shownName(hit.port));
+        port->setToolTip(hit.port);
+        table->setItem(row, 0, port);
         table->setItem(row, 1, new QTableWidgetItem(QString::number(hit.baud)));
         table->setItem(row, 2, new QTableWidgetItem(QString::number(hit.goodFrames)));
-        table->resizeColumnsToContents();
         if (row == 0)
             table->selectRow(0);
         connectButton->setEnabled(true);
     }
     retranslate();
+}
+
+// Wide enough to show every column whole, within the screen.
+void FindDialog::fitTable()
+{
+    QHeaderView *header = table->horizontalHeader();
+    header->resizeSections(QHeaderView::ResizeToContents);
+    if (!isVisible())
+        return;
+    layout()->activate();
+    const int extra = header->length() - table->viewport()->width();
+    if (extra <= 0)
+        return;
+    const int most = screen() ? screen()->availableGeometry().width() : width() + extra;
+    resize(qMin(most, width() + extra), height());
 }
 
 void FindDialog::onFinished()
@@ -120,7 +141,12 @@ bool FindDialog::connectRow(int row)
 {
     if (row < 0 || row >= found.size() || !connectTo)
         return false;
-    return connectTo(found.at(row).port, found.at(row).baud);
+    if (!connectTo(found.at(row).port, found.at(row).baud))
+        return false;
+    // Found and connected: the dialog has done its work (a scan still
+    // running on other ports stops with it).
+    close();
+    return true;
 }
 
 void FindDialog::closeEvent(QCloseEvent *event)
@@ -152,4 +178,5 @@ void FindDialog::retranslate()
     if (!unreachable.isEmpty())
         text += QLatin1Char(' ') + tr("无法打开：%1").arg(unreachable.join(QStringLiteral(", ")));
     status->setText(text);
+    fitTable();
 }

@@ -49,6 +49,7 @@ protected:
 private:
     void onPortScanned(PortScanResult result);
     void onFinished();
+    void fitTable();
 
     std::function<bool(const QString &, int)> connectTo;
     std::function<QStringList()> listPorts;

@@ -11,9 +11,12 @@
 
 #include <QCheckBox>
 #include <QDockWidget>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -34,6 +37,8 @@ LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
 
     connectSignals();
     retranslate();
+    fitCounters();
+    showCounts();
 }
 
 void LinkPanel::createWidgets()
@@ -60,8 +65,10 @@ void LinkPanel::createWidgets()
     showTraffic->setCheckable(true);
 }
 
-// Under the chart, beside its statistics: two rows, so that the window
-// still fits a 1024 x 600 panel.
+// Under the chart, beside its statistics: the switch and the actions on one
+// row, the four line-health counters two by two below (each counter as wide
+// as its widest count: four side by side would not fit a 1024 x 600 panel
+// in English).
 void LinkPanel::layOut()
 {
     auto *rows = new QVBoxLayout(this);
@@ -76,19 +83,29 @@ void LinkPanel::layOut()
     top->addWidget(findButton);
     top->addWidget(showTraffic);
     rows->addLayout(top);
-    auto *health = new QHBoxLayout;
+    auto *health = new QGridLayout;
+    health->setHorizontalSpacing(6);
+    health->setVerticalSpacing(0);
     for (int i = 0; i < 4; ++i) {
-        if (i > 0)
-            health->addSpacing(12);
-        health->addWidget(healthCaption[i]);
-        health->addWidget(healthValue[i]);
+        const int row = i / 2;
+        const int column = (i % 2) * 3;
+        health->addWidget(healthCaption[i], row, column);
+        health->addWidget(healthValue[i], row, column + 1);
     }
-    health->addStretch(1);
-    rows->addLayout(health);
+    health->setColumnMinimumWidth(2, 6);
+    health->setColumnMinimumWidth(5, 12);
+    // The warnings beside the counters, in the room on their right: a
+    // warning that comes up does not make the window taller (at its least
+    // size it would have to grow).
+    auto *warnings = new QVBoxLayout;
+    warnings->setSpacing(0);
     poorLine->setWordWrap(true);
     state->setWordWrap(true);
-    rows->addWidget(poorLine);
-    rows->addWidget(state);
+    warnings->addWidget(poorLine);
+    warnings->addWidget(state);
+    health->addLayout(warnings, 0, 6, 2, 1);
+    health->setColumnStretch(6, 1);
+    rows->addLayout(health);
     window->ui->gridLayout_5->addWidget(this, 3, 0);
 }
 
@@ -96,7 +113,7 @@ void LinkPanel::connectSignals()
 {
     receiver *worker = window->worker;
     connect(autoReconnect, &QCheckBox::toggled, this, [worker](bool on) { worker->setAutoReconnect(on); });
-    connect(showTraffic, &QPushButton::toggled, trafficDock, &QWidget::setVisible);
+    connect(showTraffic, &QPushButton::toggled, this, &LinkPanel::showTrafficPanel);
     // Closing the dock unticks its switch.
     connect(trafficDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
         if (!visible && !trafficDock->isVisible())
@@ -171,14 +188,45 @@ bool LinkPanel::connectTo(const QString &port, int baud)
     if (window->worker->isPortOpen() || window->ui->tabWidget_cmd->isEnabled())
         window->ui->connectButton->click();   // disconnect first
     window->ui->serialComboBox->setEnabled(true);
-    if (window->ui->serialComboBox->findText(port) < 0)
-        window->ui->serialComboBox->addItem(port);
-    window->ui->serialComboBox->setCurrentText(port);
+    // Shown as when the operator picks it from the list.
+    window->ui->serialComboBox->choosePort(port);
     window->serialSelected = port;
     window->ui->baudrateComboBox->setCurrentText(QString::number(baud));
     window->baudRate = baud;
     window->ui->connectButton->click();
     return window->worker->isPortOpen();
+}
+
+// Docked under the window when the window has the height for it; on a small
+// screen (a 1024 x 600 panel) docking would squeeze the chart until its
+// labels are cut and push the panel's buttons and the status line off the
+// screen, so the panel floats over the window's lower right corner instead,
+// inside the screen. The operator may dock or move it from there.
+void LinkPanel::showTrafficPanel(bool show)
+{
+    if (!show) {
+        trafficDock->hide();
+        return;
+    }
+    if (trafficDock->isVisible())
+        return;
+    const QSize wanted = trafficDock->sizeHint().expandedTo(QSize(0, kTrafficRows * fontMetrics().height()));
+    QWidget *central = window->centralWidget();
+    const bool room = central->height() - wanted.height() >= central->sizeHint().height();
+    trafficDock->setFloating(!room);
+    if (!room) {
+        const QRect frame = window->frameGeometry();
+        QRect area = window->screen() ? window->screen()->availableGeometry() : frame;
+        area = area.intersected(frame).isEmpty() ? area : area.intersected(frame);
+        // A third of the screen's height: the chart above stays in sight.
+        const int height = qMax(trafficDock->minimumSizeHint().height(), qMin(wanted.height(), area.height() / 3));
+        const QSize size(qMin(area.width(), qMax(wanted.width(), area.width() * 2 / 3)), qMin(area.height(), height));
+        // Above the status line, which keeps showing each command's outcome.
+        const int bottom = area.bottom() - window->statusBar()->height();
+        trafficDock->setGeometry(QRect(QPoint(area.right() - size.width() + 1, bottom - size.height() + 1), size)
+                                         .intersected(area));
+    }
+    trafficDock->show();
 }
 
 // Said in the panel, not in the status line: the outcome of what was running
@@ -232,13 +280,55 @@ void LinkPanel::setState(const QString &text)
     state->setVisible(!text.isEmpty());
 }
 
+// A count as a counter shows it: in full up to 9,999,999 (fifteen minutes
+// of the line's top rate), beyond that in millions, billions, ... with one
+// decimal ("12.3M"), never wider; the tooltip has the exact number.
+QString LinkPanel::countText(quint64 count)
+{
+    if (count <= kWidestExactCount)
+        return QString::number(count);
+    static const char units[] = "MGTPE";
+    double value = double(count) / 1e6;
+    int unit = 0;
+    // 999.95 would be shown as 1000.0: the next unit instead.
+    while (value >= 999.95 && unit < 4) {
+        value /= 1000.0;
+        ++unit;
+    }
+    return QString::number(value, 'f', 1) + QLatin1Char(units[unit]);
+}
+
+// Each counter as wide as its widest text, so that a count growing while
+// the window keeps its size is never cut short (the layout does not make
+// room for a wider text when the window is at its least size).
+void LinkPanel::fitCounters()
+{
+    const QStringList widest = {countText(kWidestExactCount), countText(999'940'000ULL),
+                                countText(999'940'000'000ULL)};
+    QLabel *counters[] = {reconnectValue, healthValue[Good], healthValue[Bad], healthValue[Stray],
+                          healthValue[Resync]};
+    for (QLabel *counter : counters) {
+        int width = 0;
+        for (const QString &text : widest) {
+            QLabel sample(text);
+            sample.setFont(counter->font());
+            width = qMax(width, sample.sizeHint().width());
+        }
+        counter->setMinimumWidth(width);
+    }
+}
+
 void LinkPanel::showCounts()
 {
-    reconnectValue->setText(QString::number(reconnects));
-    healthValue[Good]->setText(QString::number(health.goodFrames));
-    healthValue[Bad]->setText(QString::number(health.badChecksums));
-    healthValue[Stray]->setText(QString::number(health.strayBytes));
-    healthValue[Resync]->setText(QString::number(health.resyncs));
+    const auto show = [](QLabel *counter, quint64 count) {
+        counter->setText(countText(count));
+        counter->setToolTip(QString::number(count));
+    };
+    show(reconnectValue, quint64(qMax(reconnects, 0)));
+    show(healthValue[Good], health.goodFrames);
+    show(healthValue[Bad], health.badChecksums);
+    show(healthValue[Stray], health.strayBytes);
+    show(healthValue[Resync], health.resyncs);
     poorLine->setVisible(health.poor());
 }
 

@@ -52,6 +52,10 @@ public:
     // choosing them and pressing connect (disconnecting first if needed).
     bool connectTo(const QString &port, int baud);
 
+    // The text of a counter showing `count`.
+    static QString countText(quint64 count);
+    static constexpr quint64 kWidestExactCount = 9'999'999;
+
     // Shown values (tests read them).
     int shownReconnects() const { return reconnects; }
     LineHealth shownHealth() const { return health; }
@@ -66,6 +70,10 @@ private:
     void onLineHealth(LineHealth health);
     void onTraffic(TrafficEntry entry);
     void showCounts();
+    void fitCounters();
+    void showTrafficPanel(bool show);
+    // Lines of traffic the floating panel shows at least.
+    static constexpr int kTrafficRows = 8;
     void setState(const QString &text);
 
     MainWindow *window;

@@ -145,10 +145,10 @@ void MainWindow::setUpChart()
     axisX = new QValueAxis();
     setAxis(axisX, 0, 10);
     axisX->setLabelFormat("%g");
-    axisX->setTitleText(tr("Time") + "(s)");
+    axisX->setTitleText(tr("时间") + "(s)");
     axisY = new QValueAxis();
     setAxis(axisY, 0, 350);
-    axisY->setTitleText(tr("Distance") + "(m)");
+    axisY->setTitleText(tr("距离") + "(m)");
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
     chart->addAxis(axisY, Qt::AlignLeft);

@@ -219,7 +219,7 @@ private:
     void refreshLanguageTexts();
     void fitCommandTabs();
     void fitTopStrip();
-    bool switchLanguage(const QString &fileName);
+    bool switchLanguage(const QString &fileName, const QString &qtCatalog);
     QString selectImageFile();
     void showWarning(const QString &text);
     // A status text is kept as the way to compose it, so that a language
@@ -251,6 +251,7 @@ private:
     double plotWidth() const;
     void setAxis(QValueAxis *axis, double min, double max);
     void updateGrid();
+    void fitChartHeight();
     void showReadoutStale(bool stale);
     void chartPlotAreaChanged();
     double alignedAxisStart(double start, double range, double width, int count) const;
@@ -328,6 +329,9 @@ private:
     unsigned int upgradeFailureFrame = 0;
     StatusText lastStatus;    // how the status bar's message was composed
     QTranslator *translator;
+    // Qt's own texts (file dialogs, message box buttons) in the interface's
+    // language; made on first use.
+    QTranslator *qtTranslator = nullptr;
     QVector<unsigned int> rateHistory;
     int rateHistoryPos;
 

@@ -19,6 +19,12 @@ public:
 
     // Rebuilds the list (what opening it does).
     void refreshPorts();
+    // Rebuilds the list and makes `name` (a name openPort takes) the current
+    // entry, shown as the list shows it; a port the list does not offer gets
+    // an entry of the same kind.
+    void choosePort(const QString &name);
+    // What an entry shows of the port `name`: a path's file name.
+    static QString shownName(const QString &name);
     // The port name of the current entry (what openPort takes); empty when
     // none is chosen.
     QString currentPort() const;
@@ -30,6 +36,14 @@ public:
     // else $XDG_RUNTIME_DIR/zn84-sim, else <temporary dir>/zn84-sim-<uid>.
     // Listed only while it is the user's own and no one else may write it.
     static QString simulatorDirectory();
+
+    // Wide enough for the longest port name there is, a simulated sensor's.
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
+private:
+    int widestNameWidth() const;
+    void addPort(const QString &name, const QString &description, const QString &path);
 };
 
 #endif // MYCOMBOBOX_H

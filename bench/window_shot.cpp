@@ -14,7 +14,8 @@
 //
 // ZN84_SHOT_SIZE=WxH (e.g. 1024x600) takes the picture of a window of that
 // size instead of the full screen; ZN84_SHOT_LANGUAGE=en shows the window in
-// English.
+// English; ZN84_SHOT_TRAFFIC=1 opens the command traffic panel and reads the
+// version once, so that the panel has a line.
 
 #include "receiver.h"
 #include "simsensor.h"
@@ -116,6 +117,10 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "window_shot: cannot connect\n");
             rc = 1;
         } else {
+            if (qEnvironmentVariableIsSet("ZN84_SHOT_TRAFFIC")) {
+                w.findChild<QPushButton *>(QStringLiteral("pushButton_show_traffic"))->click();
+                p.ui()->pushButton_version->click();
+            }
             QTest::qWait(seconds * 1000);
             if (zoom) {
                 const double newest = p.timeCursor();

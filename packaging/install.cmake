@@ -83,6 +83,13 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_VIEWER_PACKAGE_NAME ${ZN84_PACKAGE_viewer})
+# Qt's own translations: the file dialogs and the buttons of message boxes
+# in the Chinese interface (the libraries themselves come from shlibdeps).
+if(ZN84_QT_MAJOR EQUAL 6)
+  set(CPACK_DEBIAN_VIEWER_PACKAGE_DEPENDS "qt6-translations-l10n")
+else()
+  set(CPACK_DEBIAN_VIEWER_PACKAGE_DEPENDS "qttranslations5-l10n")
+endif()
 set(CPACK_DEBIAN_VIEWER_DESCRIPTION
     "Host tool for a laser rangefinder on a serial port\nWatches the distance live (readouts and a scrolling chart), records\nreadings to text files, configures the sensor through its own protocol\nand over Modbus RTU, and writes new firmware into it. Chinese and\nEnglish interface.")
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME ${ZN84_PACKAGE_cli})

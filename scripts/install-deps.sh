@@ -3,11 +3,11 @@
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 PKGS=(build-essential cmake pkg-config
-      qtbase5-dev libqt5serialport5-dev libqt5charts5-dev qttools5-dev qttools5-dev-tools
+      qtbase5-dev libqt5serialport5-dev libqt5charts5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n
       xvfb xauth x11-utils imagemagick
       libmodbus-dev socat libbenchmark-dev
       clang-14 libclang-rt-14-dev procps
-      qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+      qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n libgl-dev
       dpkg-dev lintian desktop-file-utils appstream)
 missing=()
 for p in "${PKGS[@]}"; do

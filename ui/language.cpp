@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "link_panel.h"
+#include "log_ui.h"
 #include "zn84_version.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QTranslator>
 #include <QValueAxis>
 
@@ -28,22 +30,34 @@ void MainWindow::on_radioButton_chinese_toggled(bool checked)
     // Switching languages unchecks the other button; that notification is ignored.
     if (!checked)
         return;
-    switchLanguage(QStringLiteral("language_CH.qm"));
+    switchLanguage(QStringLiteral("language_CH.qm"), QStringLiteral("qtbase_zh_CN"));
 }
 
 void MainWindow::on_radioButton_english_toggled(bool checked)
 {
     if (!checked)
         return;
-    switchLanguage(QStringLiteral("language.qm"));
+    switchLanguage(QStringLiteral("language.qm"), QString());
+}
+
+// Where this Qt keeps its own translations (on Debian those of
+// qttranslations5-l10n or qt6-translations-l10n).
+static QString qtTranslationsPath()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+#else
+    return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+#endif
 }
 
 // Loads a translation file into the one translator and re-captions the window.
 // The file is taken from the working directory (".\name" on Windows), then
 // from where an installation puts it beside the program, and otherwise from
 // the copy built into the program, so that a viewer started from anywhere
-// gets its texts and command lists.
-bool MainWindow::switchLanguage(const QString &fileName)
+// gets its texts and command lists. `qtCatalog` names Qt's own translation
+// for the language (empty: Qt's English source texts).
+bool MainWindow::switchLanguage(const QString &fileName, const QString &qtCatalog)
 {
     // Non-null empty strings: load exactly this name, without the loader's
     // fallbacks (which could pick "language.qm" for a missing "language_CH.qm").
@@ -60,6 +74,19 @@ bool MainWindow::switchLanguage(const QString &fileName)
     // Installed once, at the front of the application's translators.
     QCoreApplication::removeTranslator(translator);
     QCoreApplication::installTranslator(translator);
+    // The dialogs Qt builds itself (choosing a file, the Yes and No of a
+    // question) speak the interface's language too. Without the system's Qt
+    // translations they stay in English; the window's own texts do not
+    // depend on them.
+    if (!qtTranslator)
+        qtTranslator = new QTranslator(this);
+    QCoreApplication::removeTranslator(qtTranslator);
+    if (!qtCatalog.isEmpty()) {
+        if (qtTranslator->load(qtCatalog, qtTranslationsPath()))
+            QCoreApplication::installTranslator(qtTranslator);
+        else
+            qCDebug(lcUi) << "MainWindow: no Qt translation" << qtCatalog << "in" << qtTranslationsPath();
+    }
     ui->retranslateUi(this);
     refreshLanguageTexts();
     if (linkPanel)
@@ -145,8 +172,8 @@ void MainWindow::refreshLanguageTexts()
     fitCommandTabs();
     fitTopStrip();
     setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));
-    axisX->setTitleText(tr("Time") + "(s)");
-    axisY->setTitleText(tr("Distance") + "(m)");
+    axisX->setTitleText(tr("时间") + "(s)");
+    axisY->setTitleText(tr("距离") + "(m)");
     retranslateChartControls();
     retranslateShortcuts();
 }

@@ -404,14 +404,6 @@
         <translation>Resume</translation>
     </message>
     <message>
-        <source>Time</source>
-        <translation>Time</translation>
-    </message>
-    <message>
-        <source>Distance</source>
-        <translation>Distance</translation>
-    </message>
-    <message>
         <source>成功！</source>
         <translation>succeeded!</translation>
     </message>

@@ -404,14 +404,6 @@
         <translation>恢复</translation>
     </message>
     <message>
-        <source>Time</source>
-        <translation>Time</translation>
-    </message>
-    <message>
-        <source>Distance</source>
-        <translation>Distance</translation>
-    </message>
-    <message>
         <source>成功！</source>
         <translation>成功！</translation>
     </message>

@@ -2,8 +2,10 @@
 // lists, the captions, the title and axis titles, and where the translation
 // files are found.
 
+#include "link_panel.h"
 #include "mainwindow.h"
 #include "modalcatcher.h"
+#include "mycombobox.h"
 #include "receiver.h"
 #include "simsensor.h"
 #include "settings_table.h"
@@ -11,9 +13,16 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QScreen>
+#include <QStyleOptionComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabBar>
@@ -130,6 +139,8 @@ private slots:
     void nothingCutShort();
     void inputTooltipsGiveRange_data();
     void inputTooltipsGiveRange();
+    void qtOwnTextsFollowLanguage_data();
+    void qtOwnTextsFollowLanguage();
 };
 
 void tst_window_language::chineseListsAtStart()
@@ -485,19 +496,27 @@ void tst_window_language::statusTextsReadRight()
 // language: every text is shown whole. Each label, button, group box, combo
 // box and tab on every page has at least the size its text asks for (its
 // size hint); Qt would cut it short otherwise. The port chooser holds a
-// simulated sensor's entry, the longest there is; connected, the readouts
-// show the widest distance and a rate, the button its other caption.
+// simulated sensor's entry, the longest there is, and shows its name whole;
+// connected, the button shows its other caption. The readouts and the link's
+// counters show their widest values once the window has its size (as they
+// would after running a while): a text that grows must not need a size the
+// window no longer gives. With the command traffic panel open the window
+// still fits the panel, the traffic panel lies on the screen, and no label of
+// the chart is cut to "…".
 void tst_window_language::nothingCutShort_data()
 {
     QTest::addColumn<bool>("english");
     QTest::addColumn<bool>("minimum");
     QTest::addColumn<bool>("connected");
+    QTest::addColumn<bool>("traffic");
     for (const bool english : {false, true}) {
         const char *language = english ? "English" : "Chinese";
-        QTest::addRow("%s, 1024 x 600", language) << english << false << false;
-        QTest::addRow("%s, minimum size", language) << english << true << false;
-        QTest::addRow("%s, 1024 x 600, connected", language) << english << false << true;
-        QTest::addRow("%s, minimum size, connected", language) << english << true << true;
+        QTest::addRow("%s, 1024 x 600", language) << english << false << false << false;
+        QTest::addRow("%s, minimum size", language) << english << true << false << false;
+        QTest::addRow("%s, 1024 x 600, connected", language) << english << false << true << false;
+        QTest::addRow("%s, minimum size, connected", language) << english << true << true << false;
+        QTest::addRow("%s, 1024 x 600, traffic panel", language) << english << false << false << true;
+        QTest::addRow("%s, 1024 x 600, connected, traffic panel", language) << english << false << true << true;
     }
 }
 
@@ -506,6 +525,7 @@ void tst_window_language::nothingCutShort()
     QFETCH(bool, english);
     QFETCH(bool, minimum);
     QFETCH(bool, connected);
+    QFETCH(bool, traffic);
     sim::SimSensor sensor;
     QVERIFY(sensor.start(100));
     sensor.setDistanceCm(65535);
@@ -518,24 +538,48 @@ void tst_window_language::nothingCutShort()
         ui()->radioButton_english->setChecked(true);
     // The status bar's longest message.
     ui()->connectButton->click();
+    receiver *worker = probe().worker();
     if (connected) {
-        QVERIFY(probe().worker()->isPortOpen());
+        QVERIFY(worker->isPortOpen());
         QTRY_COMPARE(ui()->distLabel->text(), QString("655.35"));
-        // Some rate (the frames of one second, about 100).
         QTRY_VERIFY(ui()->freqLabel->text().toInt() > 0);
+        // From here on the test alone writes the readouts and the counters:
+        // the window's refresh and the worker's once-a-second counts stop.
+        probe().updateTimer()->stop();
+        worker->runInWorkerThread([worker] { worker->freqTimer->stop(); });
     } else {
         ui()->connectButton->click();
-        QVERIFY(!probe().worker()->isPortOpen());
+        QVERIFY(!worker->isPortOpen());
+    }
+    if (traffic) {
+        window->findChild<QAbstractButton *>("pushButton_show_traffic")->click();
+        QTRY_VERIFY(window->findChild<QWidget *>("dockWidget_traffic")->isVisible());
     }
 
     window->resize(1024, 600);
     QVERIFY(QTest::qWaitForWindowExposed(window));
+    QApplication::processEvents();
     const QSize least = window->minimumSizeHint();
     QVERIFY2(least.width() <= 1024 && least.height() <= 600,
              qPrintable(QStringLiteral("minimum %1 x %2").arg(least.width()).arg(least.height())));
     if (minimum)
         window->resize(least);
     QTRY_COMPARE(window->size(), minimum ? least : QSize(1024, 600));
+
+    // The widest values: 655.35 m (16 bits of centimetres), 11111 frames a
+    // second (the line's limit), counts of 9,999,999 and an upgrade at 100 %.
+    ui()->distLabel->setText(QStringLiteral("655.35"));
+    ui()->freqLabel->setText(QStringLiteral("11111"));
+    ui()->progressBar->setValue(100);
+    LineHealth widest;
+    widest.goodFrames = widest.badChecksums = widest.strayBytes = widest.resyncs = LinkPanel::kWidestExactCount;
+    emit worker->signalLineHealth(widest);
+    emit worker->signalReconnected(int(LinkPanel::kWidestExactCount));
+    const QString widestCount = LinkPanel::countText(LinkPanel::kWidestExactCount);
+    for (const char *counter : {"label_good_frames", "label_bad_checksums", "label_stray_bytes", "label_resyncs",
+                                "label_reconnect_count"})
+        QTRY_COMPARE(window->findChild<QLabel *>(counter)->text(), widestCount);
+    QCOMPARE(window->size(), minimum ? least : QSize(1024, 600));
 
     QStringList cut;
     const auto check = [&cut](const QWidget *w, const QSize &hint, const QString &what) {
@@ -551,20 +595,59 @@ void tst_window_language::nothingCutShort()
         for (QWidget *w : window->findChildren<QWidget *>()) {
             if (!w->isVisible() || w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
                 continue;
+            // A label that wraps needs the height its lines take at its width.
             if (auto *label = qobject_cast<QLabel *>(w))
-                check(w, label->sizeHint(), label->text());
+                check(w, label->wordWrap() ? QSize(0, label->heightForWidth(label->width())) : label->sizeHint(),
+                      label->text());
             else if (auto *button = qobject_cast<QAbstractButton *>(w))
                 check(w, button->sizeHint(), button->text());
             else if (auto *box = qobject_cast<QGroupBox *>(w))
                 check(w, box->minimumSizeHint(), box->title());
             else if (auto *combo = qobject_cast<QComboBox *>(w))
                 check(w, combo->minimumSizeHint(), combo->currentText());
+            else if (auto *bar = qobject_cast<QProgressBar *>(w))
+                check(w, QSize(bar->fontMetrics().horizontalAdvance(bar->text()), bar->minimumSizeHint().height()),
+                      bar->text());
         }
         // The tabs side by side at their full width: none cut short, no
         // scroll buttons.
         QTabBar *bar = tabs->tabBar();
         if (bar->width() < bar->sizeHint().width())
             cut << QStringLiteral("tabs: %1 < %2").arg(bar->width()).arg(bar->sizeHint().width());
+    }
+    // The port chooser's text field holds the simulated sensor's whole name.
+    myCombobox *ports = ui()->serialComboBox;
+    QStyleOptionComboBox option;
+    option.initFrom(ports);
+    option.editable = ports->isEditable();
+    option.currentText = ports->currentText();
+    const QRect field = ports->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField,
+                                                       ports);
+    const QString name = QFileInfo(ports->currentData().toString()).fileName();
+    if (field.width() < ports->fontMetrics().horizontalAdvance(name))
+        cut << QStringLiteral("serialComboBox \"%1\": %2 < %3").arg(name).arg(field.width())
+                   .arg(ports->fontMetrics().horizontalAdvance(name));
+    // No label of the chart's axes is elided.
+    for (QGraphicsItem *item : probe().chartView()->scene()->items()) {
+        auto *text = dynamic_cast<QGraphicsTextItem *>(item);
+        if (text && text->isVisible()
+            && (text->toPlainText().contains(QChar(0x2026)) || text->toPlainText().contains(QLatin1String("..."))))
+            cut << QStringLiteral("chart label \"%1\"").arg(text->toPlainText());
+    }
+    if (traffic) {
+        // On the screen, whether docked or floating.
+        auto *dock = window->findChild<QWidget *>("dockWidget_traffic");
+        const QRect screen = window->screen()->availableGeometry();
+        const QRect onScreen(dock->mapToGlobal(QPoint(0, 0)), dock->size());
+        if (!screen.contains(onScreen))
+            cut << QStringLiteral("dockWidget_traffic off the screen: %1,%2 %3 x %4")
+                       .arg(onScreen.x()).arg(onScreen.y()).arg(onScreen.width()).arg(onScreen.height());
+        for (const char *button : {"pushButton_traffic_copy_all", "pushButton_traffic_clear"}) {
+            auto *b = window->findChild<QAbstractButton *>(button);
+            const QRect r(b->mapToGlobal(QPoint(0, 0)), b->size());
+            if (!b->isVisible() || !screen.contains(r))
+                cut << QStringLiteral("%1 not on the screen").arg(button);
+        }
     }
     cut.removeDuplicates();
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
@@ -621,6 +704,49 @@ void tst_window_language::inputTooltipsGiveRange()
     ui()->radioButton_english->setChecked(true);
     QVERIFY2(w->toolTip().endsWith(low + QStringLiteral(" to ") + high), qPrintable(w->toolTip()));
     QVERIFY(!hasCjk(w->toolTip()));
+}
+
+// The dialogs Qt builds itself (choosing a file, a question's Yes and No)
+// and the chart's axis titles speak the interface's language, also after
+// switching back and forth.
+void tst_window_language::qtOwnTextsFollowLanguage_data()
+{
+    QTest::addColumn<QStringList>("switches");
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("timeAxis");
+    QTest::addColumn<QString>("distanceAxis");
+    QTest::newRow("Chinese at start") << QStringList() << false << "时间(s)" << "距离(m)";
+    QTest::newRow("English") << QStringList{"en"} << true << "Time(s)" << "Distance(m)";
+    QTest::newRow("English, then Chinese") << QStringList{"en", "zh"} << false << "时间(s)" << "距离(m)";
+}
+
+void tst_window_language::qtOwnTextsFollowLanguage()
+{
+    QFETCH(QStringList, switches);
+    QFETCH(bool, english);
+    QFETCH(QString, timeAxis);
+    QFETCH(QString, distanceAxis);
+    for (const QString &language : switches)
+        (language == QLatin1String("en") ? ui()->radioButton_english : ui()->radioButton_chinese)->setChecked(true);
+
+    QMessageBox question(QMessageBox::Question, window->windowTitle(), QStringLiteral("?"),
+                         QMessageBox::Yes | QMessageBox::No);
+    QFileDialog save(window, QStringLiteral("save"));
+    save.setOption(QFileDialog::DontUseNativeDialog);
+    save.setAcceptMode(QFileDialog::AcceptSave);
+    QFileDialog open(window, QStringLiteral("open"));
+    open.setOption(QFileDialog::DontUseNativeDialog);
+    const QStringList texts = {
+        question.button(QMessageBox::Yes)->text(), question.button(QMessageBox::No)->text(),
+        save.labelText(QFileDialog::LookIn), save.labelText(QFileDialog::FileName),
+        save.labelText(QFileDialog::FileType), save.labelText(QFileDialog::Accept),
+        save.labelText(QFileDialog::Reject), open.labelText(QFileDialog::Accept)};
+    for (const QString &text : texts) {
+        QVERIFY(!text.isEmpty());
+        QVERIFY2(hasCjk(text) != english, qPrintable(texts.join(QLatin1Char('|'))));
+    }
+    QCOMPARE(probe().axisX()->titleText(), timeAxis);
+    QCOMPARE(probe().axisY()->titleText(), distanceAxis);
 }
 
 QTEST_MAIN(tst_window_language)

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QClipboard>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -24,6 +25,7 @@
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -469,8 +471,34 @@ void tst_window_link::findConnectsInOneClick()
     QCOMPARE(sensor->receivedCount(), size_t(0));
     QCOMPARE(quiet.receivedCount(), size_t(0));
 
+    // The hit's row shows the port as the chooser does (its full path in the
+    // tooltip), every column whole: each as wide as its cells and caption,
+    // all of them inside the table.
+    auto *table = dialog->findChild<QTableWidget *>("tableWidget_find_hits");
+    QVERIFY(table);
+    QCOMPARE(table->item(0, 0)->text(), myCombobox::shownName(linkOf(*sensor)));
+    QCOMPARE(table->item(0, 0)->toolTip(), linkOf(*sensor));
+    QHeaderView *header = table->horizontalHeader();
+    for (int column = 0; column < table->columnCount(); ++column) {
+        const int cells = static_cast<QAbstractItemView *>(table)->sizeHintForColumn(column);
+        QVERIFY2(table->columnWidth(column) >= cells, qPrintable(QString::number(column)));
+        QVERIFY2(table->columnWidth(column) >= header->sectionSizeHint(column), qPrintable(QString::number(column)));
+    }
+    QVERIFY2(header->length() <= table->viewport()->width(),
+             qPrintable(QStringLiteral("%1 > %2").arg(header->length()).arg(table->viewport()->width())));
+
     dialog->findChild<QPushButton *>("pushButton_find_connect")->click();
     QVERIFY(probe().worker()->isPortOpen());
+    // Connected: the dialog has done its work and closes; the port chooser
+    // shows the port as its own list does.
+    QTRY_VERIFY(!dialog->isVisible());
+    myCombobox listed;
+    listed.refreshPorts();
+    const int entry = listed.findData(linkOf(*sensor));
+    QVERIFY(entry >= 0);
+    QCOMPARE(ui()->serialComboBox->currentText(), listed.itemText(entry));
+    QCOMPARE(ui()->serialComboBox->currentData().toString(), linkOf(*sensor));
+    QCOMPARE(ui()->serialComboBox->toolTip(), linkOf(*sensor));
     QCOMPARE(probe().baudRate(), 1000000);
     QCOMPARE(ui()->baudrateComboBox->currentText(), QString("1000000"));
     QVERIFY(status().startsWith(T("MainWindow", "连接成功 ")));

@@ -11,6 +11,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QBoxLayout>
+#include <QComboBox>
 #include <QChart>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -25,6 +26,9 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QValueAxis>
+
+#include <functional>
 
 class tst_window_spine : public QObject
 {
@@ -47,7 +51,7 @@ private slots:
     static bool readsOnly(const char *function)
     {
         static const QByteArrayList tables = {"widgetPlacement", "creationOrder", "sizeLimits",
-                                              "fontSizes", "spinBoxRanges"};
+                                              "fontSizes", "spinBoxRanges", "initialState"};
         return tables.contains(QByteArray(function));
     }
     void init()
@@ -86,6 +90,7 @@ private slots:
     void windowAndForm();
     void tabPages();
     void tabOrderFollowsReading();
+    void initialState_data();
     void initialState();
     void initialLists();
     void chartAtStart();
@@ -462,7 +467,8 @@ void tst_window_spine::tabPages()
     QCOMPARE(tabs->tabText(1), QString("CAN控制"));
     QCOMPARE(tabs->tabText(2), QString("Modbus控制"));
     QCOMPARE(tabs->tabText(3), QString("固件升级"));
-    QCOMPARE(tabs->currentIndex(), 0);
+    // The Modbus page is the one shown at start.
+    QCOMPARE(tabs->currentIndex(), 2);
     QCOMPARE(child<QGroupBox>("groupBox")->title(), QString("serial"));
     QCOMPARE(child<QGroupBox>("groupBox_modbus_2")->title(), QString("modbus"));
     QCOMPARE(child<QGroupBox>("groupBox_cmd1")->title(), QString());
@@ -526,44 +532,170 @@ void tst_window_spine::tabOrderFollowsReading()
     }
 }
 
+// The whole state after construction, before the operator does anything:
+// which boxes are locked until a port is open, the pages and buttons shown,
+// the ranges and starting values, the lists in the combo boxes, and the
+// window's own state behind them. One row per value; "." names the window's
+// state (read through its getters), any other name a widget, read through a
+// Qt property or, marked by a leading '@', a view of it: its items, its
+// current page's object name, its status message.
+void tst_window_spine::initialState_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QVariant>("expected");
+    const auto row = [](const char *object, const char *what, const QVariant &expected) {
+        QTest::addRow("%s %s", object, what) << QString::fromLatin1(object) << QString::fromLatin1(what)
+                                             << expected;
+    };
+    // Locked until a port is open; the port, the rate and the language free.
+    row("groupBox_upgrade", "enabled", false);
+    row("groupBox_ctrl", "enabled", false);
+    row("tabWidget_cmd", "enabled", false);
+    row("groupBox_langune", "enabled", true);
+    row("groupBox_seri_port", "enabled", true);
+    row("serialComboBox", "enabled", true);
+    row("baudrateComboBox", "enabled", true);
+    row("connectButton", "enabled", true);
+    // The Modbus page shows in the (locked) command tabs.
+    row("tabWidget_cmd", "currentIndex", 2);
+    row("tabWidget_cmd", "@page", QStringLiteral("tab_3"));
+    // Checked buttons.
+    row("radioButton_chinese", "checked", true);
+    row("radioButton_english", "checked", false);
+    row("radioButton_upgrade_serial", "checked", true);
+    row("radioButton_upgrade_can", "checked", false);
+    row("checkBox_auto_reconnect", "checked", true);
+    row("pushButton_show_traffic", "checked", false);
+    row("dockWidget_traffic", "visible", false);
+    // Ranges and starting values.
+    row("progressBar", "minimum", 0);
+    row("progressBar", "maximum", 100);
+    row("progressBar", "value", 0);
+    row("spinBox_dist_num", "minimum", 1);
+    row("spinBox_dist_num", "maximum", 1000);
+    row("spinBox_dist_num", "value", 10);
+    row("spinBox_mb_dev_addr", "minimum", 0);
+    row("spinBox_mb_dev_addr", "maximum", 247);
+    row("spinBox_mb_dev_addr", "value", 1);
+    row("timeRangeEdit", "text", QStringLiteral("10"));
+    row("lineEdit_mb_fps", "text", QStringLiteral("10000"));
+    row("lineEdit_image_full_path", "text", QString());
+    row("distLabel", "text", QStringLiteral("0"));
+    row("freqLabel", "text", QStringLiteral("0"));
+    // Captions the language step sets, some re-worded from the form.
+    row("connectButton", "text", QStringLiteral("连接"));
+    row("groupBox_seri_port", "title", QStringLiteral("串口"));
+    row("pushButton_reset", "text", QStringLiteral("复位"));
+    row("pushButton_save_config", "text", QStringLiteral("保存配置"));
+    row("MainWindow", "windowTitle", QStringLiteral("ZN84 Viewer V3.0.3"));
+    row("statusBar", "@message", QString());
+    // Combo boxes: the port list is filled only when first opened; the
+    // rates offered; the command lists in Chinese, each on its first item.
+    row("serialComboBox", "@items", QStringList());
+    row("baudrateComboBox", "@items", QStringList{"9600", "115200", "460800", "921600", "1000000"});
+    row("baudrateComboBox", "currentText", QStringLiteral("115200"));
+    row("baudrateComboBox", "editable", true);
+    row("comboBox_fps_set", "@items", QStringList{"1", "5", "10", "100", "200", "500", "1000", "5000", "10000"});
+    row("comboBox_fps_set", "currentText", QStringLiteral("1"));
+    row("comboBox_fps_set", "editable", true);
+    row("comboBox_lidar_trans", "@items", QStringList{"", "串口", "CAN"});
+    row("comboBox_output_format", "@items", QStringList{"", "ASCII", "BIN", "PIX", "IO", "RS485", "4-20mA"});
+    row("comboBox_output_enable", "@items", QStringList{"", "触发模式", "连续模式"});
+    row("comboBox_checksum", "@items", QStringList{"", "不使能", "使能"});
+    row("comboBox_seri_baud", "@items", QStringList{"", "4800", "9600", "115200", "460800", "921600", "1000000"});
+    row("comboBox_seri_baud", "editable", true);
+    row("comboBox_seri_baud_2", "@items", QStringList{"9600", "115200", "460800"});
+    row("comboBox_seri_baud_2", "currentText", QStringLiteral("9600"));
+    row("comboBox_gain_adjust", "@items", QStringList{"", "不使能", "使能"});
+    row("comboBox_can_baudrate", "@items", QStringList{"", "1000000", "500k", "250k", "125k"});
+    row("comboBox_can_type", "@items", QStringList{"", "标准帧", "扩展帧"});
+    row("comboBox_fog_feature", "@items", QStringList{"", "不使能", "使能"});
+    row("comboBox_io_level", "@items", QStringList{"", "高电平", "低电平"});
+    row("comboBox_dac_map", "@items", QStringList{"", "正向", "反向"});
+    row("comboBox_dac_map", "currentIndex", 0);
+    // The window's state behind the widgets.
+    row(".", "baudRate", 115200);
+    row(".", "serialSelected", QString());
+    row(".", "timeRange", 10);
+    row(".", "recording", false);
+    row(".", "suspended", false);
+    row(".", "latestRate", 0);
+    row(".", "rateHistory", QStringLiteral("0 0 0 0 0 0 0 0 0 0"));
+    row(".", "frameLength", 255u);
+    row(".", "payloadLength", 249u);
+    row(".", "distNum", 10);
+    row(".", "portOpen", false);
+    row(".", "workerThreadRunning", true);
+    row(".", "workerInItsThread", true);
+    row(".", "updateTimerInterval", 200);
+    row(".", "timeCursor", 0.0);
+    row(".", "axisX", QStringLiteral("0-10"));
+    row(".", "axisY", QStringLiteral("0-350"));
+}
+
 void tst_window_spine::initialState()
 {
-    QCOMPARE(probe().baudRate(), 115200);
-    QCOMPARE(probe().serialSelected(), QString());
-    QCOMPARE(ui()->serialComboBox->count(), 0);
-    QVERIFY(!ui()->groupBox_upgrade->isEnabled());
-    QVERIFY(!ui()->groupBox_ctrl->isEnabled());
-    QVERIFY(!ui()->tabWidget_cmd->isEnabled());
-    QVERIFY(ui()->groupBox_langune->isEnabled());
-    QVERIFY(ui()->groupBox_seri_port->isEnabled());
-    QVERIFY(ui()->radioButton_chinese->isChecked());
-    QVERIFY(!ui()->radioButton_english->isChecked());
-    QVERIFY(ui()->radioButton_upgrade_serial->isChecked());
-    QCOMPARE(probe().frameLength(), 255u);
-    QCOMPARE(probe().payloadLength(), 249u);
-    QCOMPARE(ui()->progressBar->minimum(), 0);
-    QCOMPARE(ui()->progressBar->maximum(), 100);
-    QCOMPARE(ui()->progressBar->value(), 0);
-    QCOMPARE(ui()->connectButton->text(), QString("连接"));
-    QCOMPARE(ui()->groupBox_seri_port->title(), QString("串口"));
-    QCOMPARE(ui()->pushButton_reset->text(), QString("复位"));
-    QCOMPARE(ui()->pushButton_save_config->text(), QString("保存配置"));
-    QCOMPARE(ui()->timeRangeEdit->text(), QString("10"));
-    QCOMPARE(ui()->lineEdit_mb_fps->text(), QString("10000"));
-    QCOMPARE(ui()->lineEdit_image_full_path->text(), QString());
-    QCOMPARE(ui()->distLabel->text(), QString("0"));
-    QCOMPARE(probe().timeRange(), 10);
-    QVERIFY(!probe().recording());
-    QVERIFY(!probe().suspended());
-    QCOMPARE(probe().rateHistory(), QVector<unsigned int>(10, 0));
-    QCOMPARE(probe().latestRate(), 0);
-    QCOMPARE(probe().worker()->getDistNum(), 10);
-    QVERIFY(!probe().worker()->isPortOpen());
-    QVERIFY(probe().workerThread()->isRunning());
-    QCOMPARE(probe().worker()->thread(), probe().workerThread());
-    QVERIFY(probe().updateTimer()->isActive());
-    QCOMPARE(probe().updateTimer()->interval(), 200);
-    QCOMPARE(ui()->statusBar->currentMessage(), QString());
+    QFETCH(QString, object);
+    QFETCH(QString, what);
+    QFETCH(QVariant, expected);
+    WindowProbe p = probe();
+    QVariant actual;
+    if (object == QLatin1String(".")) {
+        const auto range = [](const QValueAxis *axis) {
+            return QStringLiteral("%1-%2").arg(axis->min()).arg(axis->max());
+        };
+        const QHash<QString, std::function<QVariant()>> state = {
+            {"baudRate", [&] { return QVariant(p.baudRate()); }},
+            {"serialSelected", [&] { return QVariant(p.serialSelected()); }},
+            {"timeRange", [&] { return QVariant(int(p.timeRange())); }},
+            {"recording", [&] { return QVariant(p.recording()); }},
+            {"suspended", [&] { return QVariant(p.suspended()); }},
+            {"latestRate", [&] { return QVariant(p.latestRate()); }},
+            {"rateHistory", [&] {
+                 QStringList rates;
+                 for (unsigned int rate : p.rateHistory())
+                     rates << QString::number(rate);
+                 return QVariant(rates.join(QLatin1Char(' ')));
+             }},
+            {"frameLength", [&] { return QVariant(p.frameLength()); }},
+            {"payloadLength", [&] { return QVariant(p.payloadLength()); }},
+            {"distNum", [&] { return QVariant(p.worker()->getDistNum()); }},
+            {"portOpen", [&] { return QVariant(p.worker()->isPortOpen()); }},
+            {"workerThreadRunning", [&] { return QVariant(p.workerThread()->isRunning()); }},
+            {"workerInItsThread", [&] { return QVariant(p.worker()->thread() == p.workerThread()
+                                                         && p.workerThread() != QThread::currentThread()); }},
+            {"updateTimerInterval",
+             [&] { return QVariant(p.updateTimer()->isActive() ? p.updateTimer()->interval() : -1); }},
+            {"timeCursor", [&] { return QVariant(p.timeCursor()); }},
+            {"axisX", [&] { return QVariant(range(p.axisX())); }},
+            {"axisY", [&] { return QVariant(range(p.axisY())); }},
+        };
+        QVERIFY2(state.contains(what), qPrintable(what));
+        actual = state.value(what)();
+    } else {
+        QObject *o = object == QLatin1String("MainWindow") ? static_cast<QObject *>(window) : child<QObject>(object);
+        QVERIFY2(o, qPrintable(object));
+        if (what == QLatin1String("@items")) {
+            auto *combo = qobject_cast<QComboBox *>(o);
+            QVERIFY(combo);
+            QStringList items;
+            for (int i = 0; i < combo->count(); ++i)
+                items << combo->itemText(i);
+            actual = items;
+        } else if (what == QLatin1String("@page")) {
+            actual = qobject_cast<QTabWidget *>(o)->currentWidget()->objectName();
+        } else if (what == QLatin1String("@message")) {
+            actual = qobject_cast<QStatusBar *>(o)->currentMessage();
+        } else if (what == QLatin1String("visible")) {
+            // Whether the operator sees it (the window is shown).
+            actual = qobject_cast<QWidget *>(o)->isVisible();
+        } else {
+            actual = o->property(what.toLatin1().constData());
+            QVERIFY2(actual.isValid(), qPrintable(what));
+        }
+    }
+    QCOMPARE(actual, expected);
 }
 
 void tst_window_spine::initialLists()
@@ -587,10 +719,10 @@ void tst_window_spine::chartAtStart()
     QCOMPARE(p.axisX()->min(), 0.0);
     QCOMPARE(p.axisX()->max(), 10.0);
     QCOMPARE(p.axisX()->labelFormat(), QString("%g"));
-    QCOMPARE(p.axisX()->titleText(), QString("Time(s)"));
+    QCOMPARE(p.axisX()->titleText(), QString("时间(s)"));
     QCOMPARE(p.axisY()->min(), 0.0);
     QCOMPARE(p.axisY()->max(), 350.0);
-    QCOMPARE(p.axisY()->titleText(), QString("Distance(m)"));
+    QCOMPARE(p.axisY()->titleText(), QString("距离(m)"));
     QCOMPARE(p.series()->count(), 0);
     QCOMPARE(p.chartView()->rubberBand(), QChartView::RectangleRubberBand);
     QChart *chart = p.chartView()->chart();
