@@ -201,7 +201,9 @@ private:
     void runTableButton(const QObject *button);
     void runSetting(const settingstable::Setting &s);
     bool readSettingValues(const settingstable::Setting &s, settingstable::Values &values, QString &typed);
-    void refuseInput(const settingstable::Setting &s, bool empty);
+    void refuseInput(const settingstable::Setting &s, const QStringList &texts);
+    // A typed field's accepted values in the operator's words, e.g. "0~65535".
+    static QString acceptedRange(int64_t min, int64_t max, bool hex = false);
     void runReading(const settingstable::Reading &r);
     uint8_t modbusAddress() const;
 
@@ -220,7 +222,8 @@ private:
     void fitTopStrip();
     bool switchLanguage(const QString &fileName);
     QString selectImageFile();
-    void showWarning(const QString &text);
+    // `why`: the box's informative line (which field, what was typed, what it takes).
+    void showWarning(const QString &text, const QString &why = QString());
     // A status text is kept as the way to compose it, so that a language
     // switch can show the last one again in the new language.
     using StatusText = std::function<QString()>;
