@@ -216,6 +216,8 @@ private:
     void showUpgrading(bool running);
     bool imageRefused(const QString &path, receiver::UpgradeFailure &reason) const;
     QString upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const;
+    // A failure found before anything was sent (the file, a closed port).
+    static bool isUpgradeRefusal(receiver::UpgradeFailure reason);
     void setUpgradeFrameLength(unsigned int frame, unsigned int payload);
     void refreshLanguageTexts();
     void fitCommandTabs();

@@ -907,6 +907,10 @@
         <source>%1（十进制或0x开头的十六进制）</source>
         <translation>%1 (decimal, or hexadecimal after 0x)</translation>
     </message>
+    <message>
+        <source>未选择固件文件</source>
+        <translation>no firmware file chosen</translation>
+    </message>
 </context>
 <context>
     <name>LinkPanel</name>

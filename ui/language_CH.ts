@@ -907,6 +907,10 @@
         <source>%1（十进制或0x开头的十六进制）</source>
         <translation>%1（十进制或0x开头的十六进制）</translation>
     </message>
+    <message>
+        <source>未选择固件文件</source>
+        <translation>未选择固件文件</translation>
+    </message>
 </context>
 <context>
     <name>LinkPanel</name>
