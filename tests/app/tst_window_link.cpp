@@ -444,8 +444,8 @@ void tst_window_link::trafficNamesTheExchange()
     QFETCH(QString, sent);
 
     sensor->pauseStream(true);
-    sensor->setModbusEnabled(modbus);
     QVERIFY(sensor->start(100));
+    sensor->setModbusEnabled(modbus);
     if (english)
         ui()->radioButton_english->setChecked(true);
     QVERIFY(probe().connectTo(linkOf(*sensor)));
