@@ -185,6 +185,22 @@ private:
     QString device;
     QTemporaryDir scratch;
 
+    // Reads away what the stream left on the line before it was paused, so
+    // that a paused sensor sends nothing at all to the next run.
+    void drainLine()
+    {
+        QSerialPort line;
+        line.setPortName(device);
+        QVERIFY(line.open(QIODevice::ReadWrite));
+        QVERIFY(QTest::qWaitFor([&] {
+            line.readAll();
+            return sensor->bytesTowardsHost() == 0;
+        }, 10000));
+        QVERIFY(sensor->settle());
+        line.clear(QSerialPort::Input);
+        line.close();
+    }
+
     void setUp(Setup setup, QSerialPort &holder)
     {
         switch (setup) {
@@ -198,6 +214,7 @@ private:
             break;
         case Setup::Paused:
             sensor->pauseStream(true);
+            drainLine();
             break;
         case Setup::Modbus: {
             const uint8_t version[4] = {1, 4, 0, 9};
