@@ -6,6 +6,8 @@
 
 #include "log_ui.h"
 
+#include <limits>
+
 // The entry shows a description; the port's name is its item data. (The
 // index signal: the one with the text is gone from Qt 6.)
 void MainWindow::on_serialComboBox_currentIndexChanged(int index)
@@ -48,7 +50,12 @@ void MainWindow::on_connectButton_clicked()
     bool ok = false;
     const int rate = typed.toInt(&ok, 10);
     if (typed.isEmpty() || !ok || rate < 1) {
-        showWarning(typed.isEmpty() ? tr("警告：输入不能为空!") : tr("警告：非法输入!"));
+        const QString range = acceptedRange(1, std::numeric_limits<int>::max());
+        if (typed.isEmpty())
+            showWarning(tr("警告：输入不能为空!"), tr("%1：未输入，有效范围为 %2").arg(tr("波特率"), range));
+        else
+            showWarning(tr("警告：非法输入!"),
+                        tr("%1：输入“%2”无效，有效范围为 %3").arg(tr("波特率"), typed.left(24), range));
         return;
     }
     baudRate = rate;

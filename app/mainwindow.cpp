@@ -222,10 +222,11 @@ void MainWindow::showStatus(StatusText compose)
     ui->statusBar->showMessage(lastStatus(), 0);
 }
 
-void MainWindow::showWarning(const QString &text)
+void MainWindow::showWarning(const QString &text, const QString &why)
 {
     QMessageBox box;
     box.setText(text);
+    box.setInformativeText(why);
     box.exec();
 }
 

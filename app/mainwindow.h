@@ -202,7 +202,9 @@ private:
     void runTableButton(const QObject *button);
     void runSetting(const settingstable::Setting &s);
     bool readSettingValues(const settingstable::Setting &s, settingstable::Values &values, QString &typed);
-    void refuseInput(const settingstable::Setting &s, bool empty);
+    void refuseInput(const settingstable::Setting &s, const QStringList &texts);
+    // A typed field's accepted values in the operator's words, e.g. "0~65535".
+    static QString acceptedRange(int64_t min, int64_t max, bool hex = false);
     void runReading(const settingstable::Reading &r);
     uint8_t modbusAddress() const;
 
@@ -215,13 +217,16 @@ private:
     void showUpgrading(bool running);
     bool imageRefused(const QString &path, receiver::UpgradeFailure &reason) const;
     QString upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const;
+    // A failure found before anything was sent (the file, a closed port).
+    static bool isUpgradeRefusal(receiver::UpgradeFailure reason);
     void setUpgradeFrameLength(unsigned int frame, unsigned int payload);
     void refreshLanguageTexts();
     void fitCommandTabs();
     void fitTopStrip();
     bool switchLanguage(const QString &fileName, const QString &qtCatalog);
     QString selectImageFile();
-    void showWarning(const QString &text);
+    // `why`: the box's informative line (which field, what was typed, what it takes).
+    void showWarning(const QString &text, const QString &why = QString());
     // A status text is kept as the way to compose it, so that a language
     // switch can show the last one again in the new language.
     using StatusText = std::function<QString()>;

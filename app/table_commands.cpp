@@ -39,7 +39,54 @@ QString fieldText(const QWidget *field)
     return QString();
 }
 
+// The operator's name of each typed field, as the window labels it.
+struct FieldLabel
+{
+    const char *control;
+    const char *label;   // source text, context "MainWindow"
+};
+
+const FieldLabel kFieldLabels[] = {
+    {"comboBox_fps_set", QT_TRANSLATE_NOOP("MainWindow", "测量帧率")},
+    {"comboBox_seri_baud", QT_TRANSLATE_NOOP("MainWindow", "波特率")},
+    {"lineEdit_can_rcv_id", QT_TRANSLATE_NOOP("MainWindow", "CAN接收ID")},
+    {"lineEdit_can_snd_id", QT_TRANSLATE_NOOP("MainWindow", "CAN发送ID")},
+    {"lineEdit_ofs_config", QT_TRANSLATE_NOOP("MainWindow", "测距偏移（cm）")},
+    {"lineEdit_IO_delay_near", QT_TRANSLATE_NOOP("MainWindow", "近距离IO延时")},
+    {"lineEdit_IO_delay_far", QT_TRANSLATE_NOOP("MainWindow", "远距离IO延时")},
+    {"lineEdit_dist_threshold", QT_TRANSLATE_NOOP("MainWindow", "IO距离阈值")},
+    {"lineEdit_dist_buffer", QT_TRANSLATE_NOOP("MainWindow", "IO距离缓冲")},
+    {"comboBox_seri_baud_2", QT_TRANSLATE_NOOP("MainWindow", "串口波特率")},
+    {"spinBox_mb_dev_addr_2", QT_TRANSLATE_NOOP("MainWindow", "modbus地址")},
+    {"spinBox_mb_dev_addr_3", QT_TRANSLATE_NOOP("MainWindow", "modbus地址")},
+};
+
+// A field without a label of its own is named by its command.
+QString fieldLabel(const char *control, const char *command)
+{
+    for (const FieldLabel &f : kFieldLabels) {
+        if (control && qstrcmp(control, f.control) == 0)
+            return windowText(f.label);
+    }
+    return windowText(command);
+}
+
+// What was typed, cut short where it would not fit a message box.
+QString shownInput(const QString &typed)
+{
+    constexpr int kMost = 24;
+    return typed.size() <= kMost ? typed : typed.left(kMost) + QChar(0x2026);
+}
+
 } // namespace
+
+// "0~65535"; a field that takes hexadecimal says so and gives its top in hex.
+QString MainWindow::acceptedRange(int64_t min, int64_t max, bool hex)
+{
+    const QString top = hex ? QStringLiteral("0x") + QString::number(max, 16).toUpper() : QString::number(max);
+    const QString range = QString::number(min) + QLatin1Char('~') + top;
+    return hex ? tr("%1（十进制或0x开头的十六进制）").arg(range) : range;
+}
 
 void MainWindow::fillChoiceCombos()
 {
@@ -118,21 +165,39 @@ bool MainWindow::readSettingValues(const Setting &s, Values &values, QString &ty
     QString why;
     if (texts.contains(QString()) || !parseValues(s, texts, values, why)) {
         qCDebug(lcUi) << "MainWindow: refused" << s.name << texts << why;
-        refuseInput(s, texts.contains(QString()));
+        refuseInput(s, texts);
         return false;
     }
     typed = texts.first();
     return true;
 }
 
-void MainWindow::refuseInput(const Setting &s, bool empty)
+// The box keeps its short text; its informative line names the first field
+// that is empty or wrong, what was typed there and what the field takes, so
+// that the operator can put it right without guessing.
+void MainWindow::refuseInput(const Setting &s, const QStringList &texts)
 {
-    if (s.group == Group::Modbus && QLatin1String(s.name) == QLatin1String("frame-rate"))
+    if (s.group == Group::Modbus && QLatin1String(s.name) == QLatin1String("frame-rate")) {
         showStatus([] { return tr("采样率设置错误！有效值区间为1~10000！"); });
-    else if (empty)
-        showWarning(tr("警告：输入不能为空!"));
+        return;
+    }
+    const bool empty = texts.contains(QString());
+    int bad = 0;
+    for (int i = 0; i < texts.size() && i < s.numberCount; ++i) {
+        int64_t value = 0;
+        QString why;
+        if (empty ? texts.at(i).isEmpty() : !parseNumber(s.numbers[i], texts.at(i), value, why)) {
+            bad = i;
+            break;
+        }
+    }
+    const Number &n = s.numbers[bad];
+    const QString field = fieldLabel(n.control, s.status);
+    const QString range = acceptedRange(n.min, n.max, n.hex);
+    if (empty)
+        showWarning(tr("警告：输入不能为空!"), tr("%1：未输入，有效范围为 %2").arg(field, range));
     else
-        showWarning(tr("警告：非法输入!"));
+        showWarning(tr("警告：非法输入!"), tr("%1：输入“%2”无效，有效范围为 %3").arg(field, shownInput(texts.at(bad)), range));
 }
 
 // The sensor's own readings show the answer itself, the Modbus ones the

@@ -24,6 +24,8 @@ public:
     void add(const TrafficEntry &entry);
     // The line shown for `entry`.
     static QString lineOf(const TrafficEntry &entry);
+    // The exchange in the operator's words and language, with its values.
+    static QString nameOf(const TrafficEntry &entry);
     static QString hex(const QByteArray &bytes);
     QString text() const;
     int entryCount() const;

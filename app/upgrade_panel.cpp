@@ -17,15 +17,23 @@
 
 void MainWindow::on_pushButton_upgrade_clicked()
 {
+    // Every refusal the same way: the status line says that the upgrade
+    // failed and why, and a box says it too, since the operator is looking
+    // at the button, not the status line. Nothing is sent.
     const QString path = ui->lineEdit_image_full_path->text();
     if (path.isEmpty()) {
+        showStatus([] { return joinStatus(tr("升级失败！"), tr("未选择固件文件")); });
         showWarning(tr("警告：文件路径不能为空！"));
         return;
     }
     // What the worker would refuse is refused here, before the question.
     receiver::UpgradeFailure refusal = receiver::UpgradeFailure::FileMissing;
     if (imageRefused(path, refusal)) {
-        showStatus([this, refusal] { return joinStatus(tr("升级失败！"), upgradeFailureText(refusal, 0)); });
+        const StatusText text = [this, refusal] {
+            return joinStatus(tr("升级失败！"), upgradeFailureText(refusal, 0));
+        };
+        showStatus(text);
+        showWarning(text(), path);
         return;
     }
     if (!confirm(tr("确定升级固件吗？升级过程中请勿断开连接。")))
@@ -168,7 +176,29 @@ void MainWindow::slotUpgradeResult(bool result)
     } else {
         showStatus([] { return tr("升级失败！"); });
     }
+    const bool refused = upgradeFailed && isUpgradeRefusal(upgradeFailureReason);
     upgradeFailed = false;
     if (upgradeRunning)
         showUpgrading(false);
+    // A file or port the worker refused before sending anything is told like
+    // the refusals found here before the question: with a box as well.
+    if (refused)
+        showWarning(ui->statusBar->currentMessage(), ui->lineEdit_image_full_path->text());
+}
+
+bool MainWindow::isUpgradeRefusal(receiver::UpgradeFailure reason)
+{
+    switch (reason) {
+    case receiver::UpgradeFailure::FileMissing:
+    case receiver::UpgradeFailure::FileUnreadable:
+    case receiver::UpgradeFailure::FileEmpty:
+    case receiver::UpgradeFailure::FileTooLarge:
+    case receiver::UpgradeFailure::PortClosed:
+        return true;
+    case receiver::UpgradeFailure::NoAcknowledgement:
+    case receiver::UpgradeFailure::PortLost:
+    case receiver::UpgradeFailure::Cancelled:
+        break;
+    }
+    return false;
 }

@@ -43,6 +43,7 @@ public:
 
 private:
     void finish(int code, const QString &why = QString());
+    void durationOver();
     bool recording() const { return file != nullptr; }
     QString name() const { return o.command; }
 
@@ -85,7 +86,7 @@ int StreamRun::run()
     // would lose half an hour.
     duration.setTimerType(Qt::PreciseTimer);
     duration.setSingleShot(true);
-    connect(&duration, &QTimer::timeout, this, [this] { finish(ExitOk); });
+    connect(&duration, &QTimer::timeout, this, &StreamRun::durationOver);
     // The worker closes a port whose device has gone.
     portWatch.setInterval(250);
     connect(&portWatch, &QTimer::timeout, this, [this] {
@@ -115,7 +116,7 @@ void StreamRun::onDistance(QVector<uint16_t> dist, int freq)
     const double t = clock.nsecsElapsed() / 1e9;
     // A batch that comes after the duration, ahead of its timer, is not taken.
     if (o.durationS > 0 && t > o.durationS) {
-        finish(ExitOk);
+        durationOver();
         return;
     }
     session.worker()->setDistNum(qBound(0, freq * kBatchMs / 1000, 1000));
@@ -142,6 +143,20 @@ void StreamRun::onDistance(QVector<uint16_t> dist, int freq)
     // Each batch reaches its file at once.
     text.flush();
     if (o.count > 0 && written >= o.count)
+        finish(ExitOk);
+}
+
+// The end of --duration is a success only with readings to show for it: a
+// sensor that sent nothing (not streaming, Modbus on) must not be taken for a
+// recording, and a --count that was asked for and not reached is no more
+// complete than one cut short by the silence timeout.
+void StreamRun::durationOver()
+{
+    if (written == 0)
+        finish(ExitNoAnswer, QStringLiteral("no distance within %1 s").arg(o.durationS));
+    else if (o.count > 0 && written < o.count)
+        finish(ExitNoAnswer, QStringLiteral("%1 of %2 distances within %3 s").arg(written).arg(o.count).arg(o.durationS));
+    else
         finish(ExitOk);
 }
 

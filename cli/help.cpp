@@ -162,7 +162,8 @@ QString commandHelp(const QString &command)
             "Until --count distances, --duration seconds, or Ctrl-C (exit 130). One distance\n"
             "in metres per line, as the viewer records them; --csv: a header, then the time\n"
             "since the port opened at which the reading arrived (s) and the distance.\n"
-            "--json: {\"distance_m\", \"time_s\"} per reading, then one result object.\n");
+            "--json: {\"distance_m\", \"time_s\"} per reading, then one result object.\n"
+            "No distance within --duration, or fewer than --count, is a failure (exit 3).\n");
     } else if (name == QLatin1String("record")) {
         text += QStringLiteral(
             "\nWrites one distance in metres per line to FILE (never overwriting it), or to\n"

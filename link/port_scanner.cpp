@@ -21,11 +21,6 @@ constexpr int kStepMs = 50;
 // kernel's buffers) are dropped for this long.
 constexpr int kSettleMs = 30;
 
-bool isHit(const LineHealth &health, const ScanOptions &options)
-{
-    return health.goodFrames >= quint64(options.framesWanted) && health.goodFrames > health.badChecksums;
-}
-
 // Writes the version query and looks for its reply.
 bool versionAnswered(QSerialPort &port, const ScanOptions &options, const std::atomic<bool> &cancel)
 {
@@ -46,6 +41,11 @@ bool versionAnswered(QSerialPort &port, const ScanOptions &options, const std::a
 }
 
 } // namespace
+
+bool PortScanner::countsAsFound(const LineHealth &health, const ScanOptions &options)
+{
+    return health.goodFrames >= quint64(options.framesWanted) && health.goodFrames > health.badChecksums;
+}
 
 PortScanResult PortScanner::scanPort(const QString &name, const ScanOptions &options,
                                      const std::atomic<bool> &cancel)
@@ -84,7 +84,7 @@ PortScanResult PortScanner::scanPort(const QString &name, const ScanOptions &opt
         LineHealth health;
         QElapsedTimer clock;
         clock.start();
-        while (!cancel.load() && !isHit(health, options)) {
+        while (!cancel.load() && !countsAsFound(health, options)) {
             const qint64 left = options.listenMs - clock.elapsed();
             if (left <= 0)
                 break;
@@ -93,7 +93,7 @@ PortScanResult PortScanner::scanPort(const QString &name, const ScanOptions &opt
             parseMeasurementFrames(buffer, distances, health);
             distances.resize(0);
         }
-        if (isHit(health, options)) {
+        if (countsAsFound(health, options)) {
             result.hits.append({name, rate, int(health.goodFrames), int(health.badChecksums), false});
         } else if (options.queryVersion && !cancel.load() && versionAnswered(port, options, cancel)) {
             result.hits.append({name, rate, int(health.goodFrames), int(health.badChecksums), true});

@@ -82,6 +82,12 @@ public:
     static PortScanResult scanPort(const QString &port, const ScanOptions &options,
                                    const std::atomic<bool> &cancel);
 
+    // Whether what was heard at one rate is the sensor: at least
+    // framesWanted frames with a correct checksum, and more of them than
+    // frames with a wrong one (a line at the wrong rate can make a few
+    // good-looking frames out of noise, never mostly).
+    static bool countsAsFound(const LineHealth &health, const ScanOptions &options);
+
 signals:
     void portScanned(PortScanResult result);
     void finished();

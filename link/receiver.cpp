@@ -362,9 +362,15 @@ void receiver::flushDistances()
     distBuffer.resize(0);
 }
 
-void receiver::recordTraffic(const char *tag, uint8_t id, const QByteArray &sent, bool ok, int frames)
+void receiver::recordTraffic(const char *tag, TrafficKind kind, uint16_t id, const QByteArray &sent, bool ok,
+                             int valueCount, uint32_t first, uint32_t second, int frames)
 {
     TrafficEntry entry;
+    entry.kind = kind;
+    entry.id = id;
+    entry.valueCount = valueCount;
+    entry.values[0] = first;
+    entry.values[1] = second;
     entry.time = QDateTime::currentDateTime();
     if (tag) {
         QString name = QString::fromLatin1(tag);

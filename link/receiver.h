@@ -338,7 +338,9 @@ private:
     // Hands the distances parsed so far to the window.
     void flushDistances();
     // The traffic view's record of an exchange (worker's thread).
-    void recordTraffic(const char *tag, uint8_t id, const QByteArray &sent, bool ok, int frames = 0);
+    // `kind`, `id` and the values name the exchange for the panel (TrafficEntry).
+    void recordTraffic(const char *tag, TrafficKind kind, uint16_t id, const QByteArray &sent, bool ok,
+                       int valueCount = 0, uint32_t first = 0, uint32_t second = 0, int frames = 0);
 
     std::atomic<int> distNum;
     std::atomic<bool> portOpen;

@@ -61,7 +61,20 @@ bool receiver::runCommand(const commandtable::Command &command, uint32_t first, 
     if (command.logTag)
         exchange::logFrame(command.logTag, frame, true, lcProtocol);
     const bool ok = writeUntilAcked(frame, commandtable::answerOf(command, frame), command.attempts);
-    recordTraffic(command.logTag, command.id, trafficSent, ok);
+    // The values as the frame carries them, cut to the payload's width.
+    int count = 1;
+    switch (command.payload) {
+    case commandtable::Payload::None: count = 0; break;
+    case commandtable::Payload::U8: first &= 0xFFu; break;
+    case commandtable::Payload::U16: first &= 0xFFFFu; break;
+    case commandtable::Payload::U32: break;
+    case commandtable::Payload::U16Pair:
+        count = 2;
+        first &= 0xFFFFu;
+        second &= 0xFFFFu;
+        break;
+    }
+    recordTraffic(command.logTag, TrafficKind::Command, command.id, trafficSent, ok, count, first, second);
     return ok;
 }
 
@@ -77,6 +90,6 @@ QByteArray receiver::runQuery(const commandtable::Query &query)
     trafficReceived.clear();
     const QByteArray reply = exchange::collectReply(serialPort, query.header(), query.replyLength, query.passes,
                                                     waitMs, lcProtocol, &trafficReceived);
-    recordTraffic(query.logTag, query.id, frame, !reply.isEmpty());
+    recordTraffic(query.logTag, TrafficKind::Query, query.id, frame, !reply.isEmpty());
     return reply;
 }

@@ -17,7 +17,13 @@ bool receiver::runModbusWrite(const QByteArray &request, const char *tag)
         exchange::logFrame(tag, request, true, lcModbus);
     const bool ok = writeUntilAcked(request, request, exchange::kModbusWriteAttempts);
     // The baud-rate pair is logged by its caller; it is named here all the same.
-    recordTraffic(tag ? tag : MbBaudHigh.logTag, 0, trafficSent, ok);
+    // A write request: address, function, register and value, high bytes first.
+    const auto word = [&request](int at) {
+        return uint16_t((uint8_t(request.at(at)) << 8) | uint8_t(request.at(at + 1)));
+    };
+    const bool whole = request.size() >= 6;
+    recordTraffic(tag ? tag : MbBaudHigh.logTag, TrafficKind::ModbusWrite, whole ? word(2) : 0, trafficSent, ok,
+                  whole ? 1 : 0, whole ? word(4) : 0);
     return ok;
 }
 
@@ -35,17 +41,17 @@ QByteArray receiver::runModbusRead(const ModbusRead &read, uint8_t devAddr)
         serialPort, modbusframe::readReplyHeader(devAddr, read.count), modbusframe::readReplyLength(read.count),
         exchange::kModbusReadPasses, protocolTiming().replyWaitMs, lcModbus, &trafficReceived);
     if (reply.isEmpty()) {
-        recordTraffic(read.logTag, 0, request, false);
+        recordTraffic(read.logTag, TrafficKind::ModbusRead, read.reg, request, false);
         return reply;
     }
     uint16_t calc = 0;
     uint16_t received = 0;
     if (!modbusframe::replyCrcOk(reply, &calc, &received)) {
         qCDebug(lcModbus) << "error: crc error! calc:" << calc << ", ack:" << received;
-        recordTraffic(read.logTag, 0, request, false);
+        recordTraffic(read.logTag, TrafficKind::ModbusRead, read.reg, request, false);
         return QByteArray();
     }
-    recordTraffic(read.logTag, 0, request, true);
+    recordTraffic(read.logTag, TrafficKind::ModbusRead, read.reg, request, true);
     return reply;
 }
 

@@ -230,8 +230,8 @@ void receiver::slot_do_cmd_id_upgrade(const QString fullpath, unsigned int upgra
     const bool ok = transferImage(image, L, failure, frame);
     // Summarised: the header frame and the number of data frames.
     trafficReceived.clear();
-    recordTraffic("receiver::slot_do_cmd_id_upgrade", 0,
-                  upgradeframe::buildHeader(L, uint32_t(image.size())), ok,
+    recordTraffic("receiver::slot_do_cmd_id_upgrade", TrafficKind::Upgrade, commandframe::IdUpgrade,
+                  upgradeframe::buildHeader(L, uint32_t(image.size())), ok, 0, 0, 0,
                   int(upgradeframe::frameCount(uint64_t(image.size()), L)));
     if (!ok) {
         reportUpgradeFailure(failure, frame);

@@ -875,6 +875,62 @@
         <source>取消</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>测量帧率</source>
+        <translation>Frame rate</translation>
+    </message>
+    <message>
+        <source>CAN接收ID</source>
+        <translation>CAN receive ID</translation>
+    </message>
+    <message>
+        <source>CAN发送ID</source>
+        <translation>CAN send ID</translation>
+    </message>
+    <message>
+        <source>测距偏移（cm）</source>
+        <translation>Distance offset (cm)</translation>
+    </message>
+    <message>
+        <source>近距离IO延时</source>
+        <translation>Near IO delay</translation>
+    </message>
+    <message>
+        <source>远距离IO延时</source>
+        <translation>Far IO delay</translation>
+    </message>
+    <message>
+        <source>IO距离阈值</source>
+        <translation>IO distance threshold</translation>
+    </message>
+    <message>
+        <source>IO距离缓冲</source>
+        <translation>IO distance hysteresis</translation>
+    </message>
+    <message>
+        <source>串口波特率</source>
+        <translation>Serial baud rate</translation>
+    </message>
+    <message>
+        <source>modbus地址</source>
+        <translation>Modbus address</translation>
+    </message>
+    <message>
+        <source>%1：未输入，有效范围为 %2</source>
+        <translation>%1: nothing entered; accepted: %2</translation>
+    </message>
+    <message>
+        <source>%1：输入“%2”无效，有效范围为 %3</source>
+        <translation>%1: "%2" is not accepted; accepted: %3</translation>
+    </message>
+    <message>
+        <source>%1（十进制或0x开头的十六进制）</source>
+        <translation>%1 (decimal, or hexadecimal after 0x)</translation>
+    </message>
+    <message>
+        <source>未选择固件文件</source>
+        <translation>no firmware file chosen</translation>
+    </message>
 </context>
 <context>
     <name>LinkPanel</name>
@@ -980,6 +1036,162 @@
     <message>
         <source>清空</source>
         <translation>Clear</translation>
+    </message>
+    <message>
+        <source>读版本号</source>
+        <translation>Read version</translation>
+    </message>
+    <message>
+        <source>读全版本号</source>
+        <translation>Read full version</translation>
+    </message>
+    <message>
+        <source>单次触发</source>
+        <translation>Trigger measurement</translation>
+    </message>
+    <message>
+        <source>复位</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>设置帧率</source>
+        <translation>Set frame rate</translation>
+    </message>
+    <message>
+        <source>设置输出格式</source>
+        <translation>Set output format</translation>
+    </message>
+    <message>
+        <source>设置波特率</source>
+        <translation>Set baud rate</translation>
+    </message>
+    <message>
+        <source>设置输出模式</source>
+        <translation>Set output mode</translation>
+    </message>
+    <message>
+        <source>设置校验和</source>
+        <translation>Set checksum</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置</source>
+        <translation>Restore factory settings</translation>
+    </message>
+    <message>
+        <source>保存设置</source>
+        <translation>Save configuration</translation>
+    </message>
+    <message>
+        <source>设置通信接口</source>
+        <translation>Set interface</translation>
+    </message>
+    <message>
+        <source>设置自动增益</source>
+        <translation>Set auto gain</translation>
+    </message>
+    <message>
+        <source>设置CAN发送ID</source>
+        <translation>Set CAN send ID</translation>
+    </message>
+    <message>
+        <source>设置CAN接收ID</source>
+        <translation>Set CAN receive ID</translation>
+    </message>
+    <message>
+        <source>设置CAN波特率</source>
+        <translation>Set CAN baud rate</translation>
+    </message>
+    <message>
+        <source>自定义选择</source>
+        <translation>Custom choice</translation>
+    </message>
+    <message>
+        <source>设置CAN帧类型</source>
+        <translation>Set CAN frame type</translation>
+    </message>
+    <message>
+        <source>设置近距离IO电平</source>
+        <translation>Set near IO level</translation>
+    </message>
+    <message>
+        <source>设置IO延时</source>
+        <translation>Set IO delay</translation>
+    </message>
+    <message>
+        <source>设置IO距离阈值</source>
+        <translation>Set IO distance threshold</translation>
+    </message>
+    <message>
+        <source>设置雨雾算法</source>
+        <translation>Set fog filter</translation>
+    </message>
+    <message>
+        <source>设置测距偏移</source>
+        <translation>Set distance offset</translation>
+    </message>
+    <message>
+        <source>使能modbus协议</source>
+        <translation>Enable Modbus</translation>
+    </message>
+    <message>
+        <source>设置modbus地址</source>
+        <translation>Set Modbus address</translation>
+    </message>
+    <message>
+        <source>设置DAC映射</source>
+        <translation>Set DAC mapping</translation>
+    </message>
+    <message>
+        <source>固件升级</source>
+        <translation>Firmware upgrade</translation>
+    </message>
+    <message>
+        <source>Modbus读距离</source>
+        <translation>Modbus read distance</translation>
+    </message>
+    <message>
+        <source>Modbus读版本号</source>
+        <translation>Modbus read version</translation>
+    </message>
+    <message>
+        <source>Modbus保存设置</source>
+        <translation>Modbus save configuration</translation>
+    </message>
+    <message>
+        <source>关闭modbus协议</source>
+        <translation>Disable Modbus</translation>
+    </message>
+    <message>
+        <source>Modbus设置波特率高16位</source>
+        <translation>Modbus set baud rate, high 16 bits</translation>
+    </message>
+    <message>
+        <source>Modbus设置波特率低16位</source>
+        <translation>Modbus set baud rate, low 16 bits</translation>
+    </message>
+    <message>
+        <source>Modbus设置设备地址</source>
+        <translation>Modbus set device address</translation>
+    </message>
+    <message>
+        <source>Modbus设置采样频率</source>
+        <translation>Modbus set sampling rate</translation>
+    </message>
+    <message>
+        <source>Modbus寄存器 0x%1</source>
+        <translation>Modbus register 0x%1</translation>
+    </message>
+    <message>
+        <source>命令 0x%1</source>
+        <translation>Command 0x%1</translation>
+    </message>
+    <message>
+        <source>Modbus重启雷达</source>
+        <translation>Modbus restart</translation>
+    </message>
+    <message>
+        <source>Modbus关闭雷达</source>
+        <translation>Modbus shut down</translation>
     </message>
 </context>
 <context>

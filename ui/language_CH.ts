@@ -875,6 +875,62 @@
         <source>取消</source>
         <translation>取消</translation>
     </message>
+    <message>
+        <source>测量帧率</source>
+        <translation>测量帧率</translation>
+    </message>
+    <message>
+        <source>CAN接收ID</source>
+        <translation>CAN接收ID</translation>
+    </message>
+    <message>
+        <source>CAN发送ID</source>
+        <translation>CAN发送ID</translation>
+    </message>
+    <message>
+        <source>测距偏移（cm）</source>
+        <translation>测距偏移（cm）</translation>
+    </message>
+    <message>
+        <source>近距离IO延时</source>
+        <translation>近距离IO延时</translation>
+    </message>
+    <message>
+        <source>远距离IO延时</source>
+        <translation>远距离IO延时</translation>
+    </message>
+    <message>
+        <source>IO距离阈值</source>
+        <translation>IO距离阈值</translation>
+    </message>
+    <message>
+        <source>IO距离缓冲</source>
+        <translation>IO距离缓冲</translation>
+    </message>
+    <message>
+        <source>串口波特率</source>
+        <translation>串口波特率</translation>
+    </message>
+    <message>
+        <source>modbus地址</source>
+        <translation>modbus地址</translation>
+    </message>
+    <message>
+        <source>%1：未输入，有效范围为 %2</source>
+        <translation>%1：未输入，有效范围为 %2</translation>
+    </message>
+    <message>
+        <source>%1：输入“%2”无效，有效范围为 %3</source>
+        <translation>%1：输入“%2”无效，有效范围为 %3</translation>
+    </message>
+    <message>
+        <source>%1（十进制或0x开头的十六进制）</source>
+        <translation>%1（十进制或0x开头的十六进制）</translation>
+    </message>
+    <message>
+        <source>未选择固件文件</source>
+        <translation>未选择固件文件</translation>
+    </message>
 </context>
 <context>
     <name>LinkPanel</name>
@@ -980,6 +1036,162 @@
     <message>
         <source>清空</source>
         <translation>清空</translation>
+    </message>
+    <message>
+        <source>读版本号</source>
+        <translation>读版本号</translation>
+    </message>
+    <message>
+        <source>读全版本号</source>
+        <translation>读全版本号</translation>
+    </message>
+    <message>
+        <source>单次触发</source>
+        <translation>单次触发</translation>
+    </message>
+    <message>
+        <source>复位</source>
+        <translation>复位</translation>
+    </message>
+    <message>
+        <source>设置帧率</source>
+        <translation>设置帧率</translation>
+    </message>
+    <message>
+        <source>设置输出格式</source>
+        <translation>设置输出格式</translation>
+    </message>
+    <message>
+        <source>设置波特率</source>
+        <translation>设置波特率</translation>
+    </message>
+    <message>
+        <source>设置输出模式</source>
+        <translation>设置输出模式</translation>
+    </message>
+    <message>
+        <source>设置校验和</source>
+        <translation>设置校验和</translation>
+    </message>
+    <message>
+        <source>恢复出厂设置</source>
+        <translation>恢复出厂设置</translation>
+    </message>
+    <message>
+        <source>保存设置</source>
+        <translation>保存设置</translation>
+    </message>
+    <message>
+        <source>设置通信接口</source>
+        <translation>设置通信接口</translation>
+    </message>
+    <message>
+        <source>设置自动增益</source>
+        <translation>设置自动增益</translation>
+    </message>
+    <message>
+        <source>设置CAN发送ID</source>
+        <translation>设置CAN发送ID</translation>
+    </message>
+    <message>
+        <source>设置CAN接收ID</source>
+        <translation>设置CAN接收ID</translation>
+    </message>
+    <message>
+        <source>设置CAN波特率</source>
+        <translation>设置CAN波特率</translation>
+    </message>
+    <message>
+        <source>自定义选择</source>
+        <translation>自定义选择</translation>
+    </message>
+    <message>
+        <source>设置CAN帧类型</source>
+        <translation>设置CAN帧类型</translation>
+    </message>
+    <message>
+        <source>设置近距离IO电平</source>
+        <translation>设置近距离IO电平</translation>
+    </message>
+    <message>
+        <source>设置IO延时</source>
+        <translation>设置IO延时</translation>
+    </message>
+    <message>
+        <source>设置IO距离阈值</source>
+        <translation>设置IO距离阈值</translation>
+    </message>
+    <message>
+        <source>设置雨雾算法</source>
+        <translation>设置雨雾算法</translation>
+    </message>
+    <message>
+        <source>设置测距偏移</source>
+        <translation>设置测距偏移</translation>
+    </message>
+    <message>
+        <source>使能modbus协议</source>
+        <translation>使能modbus协议</translation>
+    </message>
+    <message>
+        <source>设置modbus地址</source>
+        <translation>设置modbus地址</translation>
+    </message>
+    <message>
+        <source>设置DAC映射</source>
+        <translation>设置DAC映射</translation>
+    </message>
+    <message>
+        <source>固件升级</source>
+        <translation>固件升级</translation>
+    </message>
+    <message>
+        <source>Modbus读距离</source>
+        <translation>Modbus读距离</translation>
+    </message>
+    <message>
+        <source>Modbus读版本号</source>
+        <translation>Modbus读版本号</translation>
+    </message>
+    <message>
+        <source>Modbus保存设置</source>
+        <translation>Modbus保存设置</translation>
+    </message>
+    <message>
+        <source>关闭modbus协议</source>
+        <translation>关闭modbus协议</translation>
+    </message>
+    <message>
+        <source>Modbus设置波特率高16位</source>
+        <translation>Modbus设置波特率高16位</translation>
+    </message>
+    <message>
+        <source>Modbus设置波特率低16位</source>
+        <translation>Modbus设置波特率低16位</translation>
+    </message>
+    <message>
+        <source>Modbus设置设备地址</source>
+        <translation>Modbus设置设备地址</translation>
+    </message>
+    <message>
+        <source>Modbus设置采样频率</source>
+        <translation>Modbus设置采样频率</translation>
+    </message>
+    <message>
+        <source>Modbus寄存器 0x%1</source>
+        <translation>Modbus寄存器 0x%1</translation>
+    </message>
+    <message>
+        <source>命令 0x%1</source>
+        <translation>命令 0x%1</translation>
+    </message>
+    <message>
+        <source>Modbus重启雷达</source>
+        <translation>Modbus重启雷达</translation>
+    </message>
+    <message>
+        <source>Modbus关闭雷达</source>
+        <translation>Modbus关闭雷达</translation>
     </message>
 </context>
 <context>

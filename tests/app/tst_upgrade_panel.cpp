@@ -234,7 +234,9 @@ void TstUpgradePanel::emptyPathWarnsOnly()
     if (lang == Lang::English)
         QVERIFY(!hasCjk(catcher.texts.first()));
     QCOMPARE(cw.ui()->progressBar->value(), 42);
-    QCOMPARE(cw.status(), QStringLiteral("before"));
+    // Refused like every other upgrade refusal: the box and the status text.
+    QCOMPARE(cw.status(), S(T("升级失败！"), T("未选择固件文件")));
+    cw.checkLanguage(cw.status());
     // The worker runs its queue in order: a transfer wrongly queued by the
     // click would reach the wire before this blocking command does.
     QVERIFY(cw.worker()->send_cmd_id_save_settings());
@@ -274,6 +276,11 @@ void TstUpgradePanel::result_data()
                                         << int(receiver::UpgradeFailure::NoAcknowledgement);
     QTest::newRow("port lost") << false << S(T("升级失败！"), T("串口断开"))
                                << int(receiver::UpgradeFailure::PortLost);
+    // Refused by the worker before anything was sent: told with a box too.
+    QTest::newRow("file unreadable") << false << S(T("升级失败！"), T("文件无法读取"))
+                                     << int(receiver::UpgradeFailure::FileUnreadable);
+    QTest::newRow("port closed") << false << S(T("升级失败！"), T("串口未打开"))
+                                 << int(receiver::UpgradeFailure::PortClosed);
 }
 
 void TstUpgradePanel::result()
@@ -281,10 +288,15 @@ void TstUpgradePanel::result()
     QFETCH(bool, ok);
     QFETCH(QString, status);
     QFETCH(int, failure);
+    const bool refusal = failure == int(receiver::UpgradeFailure::FileUnreadable)
+                         || failure == int(receiver::UpgradeFailure::PortClosed);
+    ModalCatcher catcher;
     if (failure >= 0)
         emit cw.worker()->signalUpgradeFailed(receiver::UpgradeFailure(failure), 7);
     emit cw.worker()->signalUpgradeResult(ok);
     QTRY_COMPARE(cw.status(), status);
+    // The box opens in the same slot, after the status text.
+    QTRY_COMPARE(catcher.texts, refusal ? QStringList{status} : QStringList());
     if (lang == Lang::English)
         QVERIFY(!hasCjk(cw.status()));
 }
@@ -324,6 +336,7 @@ void TstUpgradePanel::imageRefused_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("can");
     QTest::addColumn<QString>("reason");
+    QTest::newRow("no path") << "none" << false << T("未选择固件文件");
     QTest::newRow("missing") << "missing" << false << T("文件不存在或不是普通文件");
     QTest::newRow("directory") << "directory" << false << T("文件不存在或不是普通文件");
     QTest::newRow("empty") << "empty" << false << T("文件为空");
@@ -337,13 +350,15 @@ void TstUpgradePanel::imageRefused()
     QFETCH(bool, can);
     QFETCH(QString, reason);
     QString path = tempDir.filePath(QStringLiteral("no-such-image.bin"));
-    if (kind == QLatin1String("directory"))
+    if (kind == QLatin1String("none"))
+        path = QString();
+    else if (kind == QLatin1String("directory"))
         path = tempDir.path();
     else if (kind == QLatin1String("empty"))
         path = writeImage(QStringLiteral("empty.bin"), QByteArray());
     else if (kind == QLatin1String("large"))   // 65536 frames of 2 bytes: one more than the index numbers
         path = writeImage(QStringLiteral("large.bin"), QByteArray(131071, 'x'));
-    QVERIFY(!path.isEmpty());
+    QVERIFY(!path.isEmpty() || kind == QLatin1String("none"));
     (can ? cw.ui()->radioButton_upgrade_can : cw.ui()->radioButton_upgrade_serial)->click();
     cw.ui()->lineEdit_image_full_path->setText(path);
     const int framesBefore = cw.sensor.upgradeFramesReceived();
@@ -352,8 +367,15 @@ void TstUpgradePanel::imageRefused()
     catcher.answer = QMessageBox::Yes;
     cw.ui()->pushButton_upgrade->click();
     cw.ui()->radioButton_upgrade_serial->click();
-    QCOMPARE(catcher.texts, QStringList());
+    // Every refusal alike: a box with the reason (the file's path beneath),
+    // and the status text.
     QCOMPARE(cw.status(), S(T("升级失败！"), reason));
+    if (path.isEmpty()) {
+        QCOMPARE(catcher.texts, QStringList{T("警告：文件路径不能为空！")});
+    } else {
+        QCOMPARE(catcher.texts, QStringList{S(T("升级失败！"), reason)});
+        QCOMPARE(catcher.informative, QStringList{path});
+    }
     cw.checkLanguage(cw.status());
     expectIdle();
     // Queued behind anything the click could have started.

@@ -19,9 +19,12 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -120,6 +123,8 @@ private slots:
     void trafficShowsTheExchangeBytes_data();
     void trafficShowsTheExchangeBytes();
     void trafficKeepsTheLastThousand();
+    void trafficNamesTheExchange_data();
+    void trafficNamesTheExchange();
     void failedConnectNamesTheReason_data();
     void failedConnectNamesTheReason();
     void findConnectsInOneClick();
@@ -374,7 +379,10 @@ void tst_window_link::trafficShowsTheExchangeBytes()
             + T("TrafficPanel", "接收") + ": " + TrafficPanel::hex(reply) + "  "
             + (answers ? T("TrafficPanel", "成功") : T("TrafficPanel", "无应答"));
     QVERIFY2(line.endsWith(expected), qPrintable(line + "\n" + expected));
-    QVERIFY(line.contains("slot_do_cmd_id_version"));
+    // Named in the operator's words, never by the code's.
+    QVERIFY2(line.contains(QStringLiteral("  ") + T("TrafficPanel", "读版本号") + QStringLiteral("  ")),
+             qPrintable(line));
+    QVERIFY2(!line.contains("slot_"), qPrintable(line));
     QVERIFY(line.contains(TrafficPanel::hex(sent)));
     QCOMPARE(TrafficPanel::hex(sent), QString("5A 04 01 5F"));
 
@@ -395,6 +403,70 @@ void tst_window_link::trafficKeepsTheLastThousand()
     QVERIFY(traffic->text().contains("entry5 "));
     QVERIFY(!traffic->text().contains("entry4 "));
     QVERIFY(traffic->text().endsWith(T("TrafficPanel", "无应答")));
+}
+
+// Each exchange is named as the operator would say it, with the value it
+// carried, in the window's language; the bytes stay as they went.
+void tst_window_link::trafficNamesTheExchange_data()
+{
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("field");    // empty: the button alone
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("modbus");      // the sensor speaks Modbus
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("sent");
+
+    QTest::newRow("frame rate") << false << "comboBox_fps_set" << "100" << "pushButton_fps" << false
+                                << "设置帧率 100" << "5A 06 03 64 00 C7";
+    QTest::newRow("frame rate, English") << true << "comboBox_fps_set" << "100" << "pushButton_fps" << false
+                                         << "Set frame rate 100" << "5A 06 03 64 00 C7";
+    QTest::newRow("CAN receive id") << false << "lineEdit_can_rcv_id" << "0x123" << "pushButton_can_rcv_id" << false
+                                    << "设置CAN接收ID 0x123" << "5A 08 51 23 01 00 00 D7";
+    QTest::newRow("negative offset, English") << true << "lineEdit_ofs_config" << "-10" << "pushButton_ofs_config"
+                                              << false << "Set distance offset -10" << "5A 06 69 F6 FF BE";
+    QTest::newRow("version") << false << "" << "" << "pushButton_version" << false << "读版本号" << "5A 04 01 5F";
+    QTest::newRow("save") << false << "" << "" << "pushButton_save_config" << false << "保存设置"
+                          << "5A 04 11 6F";
+    QTest::newRow("Modbus sampling rate, English") << true << "lineEdit_mb_fps" << "100" << "pushButton_mb_set_fps"
+                                                   << true << "Modbus set sampling rate 100"
+                                                   << "01 06 00 86 00 64 69 C8";
+    QTest::newRow("Modbus shutdown") << false << "" << "" << "pushButton_mb_shutdown" << true << "Modbus关闭雷达"
+                                     << "01 06 00 81 00 00 D9 E2";
+}
+
+void tst_window_link::trafficNamesTheExchange()
+{
+    QFETCH(bool, english);
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, button);
+    QFETCH(bool, modbus);
+    QFETCH(QString, name);
+    QFETCH(QString, sent);
+
+    sensor->pauseStream(true);
+    QVERIFY(sensor->start(100));
+    sensor->setModbusEnabled(modbus);
+    if (english)
+        ui()->radioButton_english->setChecked(true);
+    QVERIFY(probe().connectTo(linkOf(*sensor)));
+    TrafficPanel *traffic = panel()->trafficPanel();
+    if (!field.isEmpty()) {
+        QWidget *w = window->findChild<QWidget *>(field);
+        if (auto *combo = qobject_cast<QComboBox *>(w))
+            combo->setEditText(text);
+        else if (auto *edit = qobject_cast<QLineEdit *>(w))
+            edit->setText(text);
+        else
+            QFAIL(qPrintable(field));
+    }
+    child<QPushButton>(qPrintable(button))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(traffic->entryCount(), 1, 10000);
+    const QString line = traffic->text();
+    // "HH:mm:ss.zzz  NAME  ...", then the bytes as they went.
+    QVERIFY2(line.mid(12).startsWith(QStringLiteral("  ") + name + QStringLiteral("  ")), qPrintable(line));
+    QVERIFY2(line.contains(QStringLiteral(": ") + sent + QStringLiteral("  ")), qPrintable(line));
 }
 
 void tst_window_link::failedConnectNamesTheReason_data()

@@ -186,6 +186,22 @@ private:
     QString device;
     QTemporaryDir scratch;
 
+    // Reads away what the stream left on the line before it was paused, so
+    // that a paused sensor sends nothing at all to the next run.
+    void drainLine()
+    {
+        QSerialPort line;
+        line.setPortName(device);
+        QVERIFY(line.open(QIODevice::ReadWrite));
+        QVERIFY(QTest::qWaitFor([&] {
+            line.readAll();
+            return sensor->bytesTowardsHost() == 0;
+        }, 10000));
+        QVERIFY(sensor->settle());
+        line.clear(QSerialPort::Input);
+        line.close();
+    }
+
     void setUp(Setup setup, QSerialPort &holder)
     {
         switch (setup) {
@@ -199,6 +215,7 @@ private:
             break;
         case Setup::Paused:
             sensor->pauseStream(true);
+            drainLine();
             break;
         case Setup::Modbus: {
             const uint8_t version[4] = {1, 4, 0, 9};
@@ -319,6 +336,17 @@ private slots:
                                    << true;
         QTest::newRow("no Modbus answer at another address")
             << QStringList{"modbus", "-p", "%DEV%", "--address", "9", "save"} << Setup::Modbus << 3 << false;
+        // A duration with nothing to show for it is no success.
+        QTest::newRow("stream: no distance within the duration")
+            << QStringList{"stream", "-p", "%DEV%", "--duration", "0.5"} << Setup::Paused << 3 << true;
+        QTest::newRow("record: no distance within the duration")
+            << QStringList{"record", "-p", "%DEV%", "%SCRATCH%/rec/", "--duration", "0.5"} << Setup::Paused << 3
+            << true;
+        QTest::newRow("stream: count not reached within the duration")
+            << QStringList{"stream", "-p", "%DEV%", "--count", "1000000", "--duration", "0.5"} << on << 3 << true;
+        QTest::newRow("record: count not reached within the duration")
+            << QStringList{"record", "-p", "%DEV%", "%SCRATCH%/rec/", "--count", "1000000", "--duration", "0.5"} << on
+            << 3 << true;
         QTest::newRow("upgrade: missing image")
             << QStringList{"upgrade", "-p", "%DEV%", "%SCRATCH%/none.bin"} << on << 4 << true;
         QTest::newRow("upgrade: empty image")
@@ -559,6 +587,14 @@ private slots:
         QTest::newRow("port busy") << QStringList{"info"} << Setup::Busy << 2
                                    << QByteArray(R"({"command":"info","port":"%DEV%","port_error":"PermissionError",)"
                                                  R"("ok":false,"exit":2,"error":"*"})");
+        QTest::newRow("stream: no distance within the duration")
+            << QStringList{"stream", "--duration", "0.5"} << Setup::Paused << 3
+            << QByteArray(R"({"command":"stream","distances":0,"seconds":"#","ok":false,"exit":3,)"
+                          R"("error":"no distance within 0.5 s"})");
+        QTest::newRow("stream: count not reached within the duration")
+            << QStringList{"stream", "--count", "2", "--duration", "0.5"} << Setup::Paused << 3
+            << QByteArray(R"({"command":"stream","distances":0,"seconds":"#","ok":false,"exit":3,)"
+                          R"("error":"no distance within 0.5 s"})");
         QTest::newRow("stream of two") << QStringList{"stream", "--count", "2"} << on << 0 << QByteArray();
     }
 
@@ -596,11 +632,15 @@ private slots:
         QJsonObject want = QJsonDocument::fromJson(expected.replace("%DEV%", device.toUtf8())).object();
         QVERIFY(!want.isEmpty());
         QJsonObject got = objects.first();
-        // "*": any non-empty text.
+        // "*": any non-empty text; "#": any number.
         for (auto it = want.begin(); it != want.end(); ++it) {
             if (it.value() == QJsonValue(QStringLiteral("*"))) {
                 QVERIFY2(!got.value(it.key()).toString().isEmpty(), qPrintable(it.key()));
                 got.insert(it.key(), QStringLiteral("*"));
+            }
+            if (it.value() == QJsonValue(QStringLiteral("#"))) {
+                QVERIFY2(got.value(it.key()).isDouble(), qPrintable(it.key()));
+                got.insert(it.key(), QStringLiteral("#"));
             }
         }
         QCOMPARE(got, want);

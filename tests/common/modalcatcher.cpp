@@ -17,6 +17,7 @@ void ModalCatcher::poll()
     if (!box || !box->isVisible())
         return;
     texts << box->text();
+    informative << box->informativeText();
     titles << box->windowTitle();
     defaults << (box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton);
     if (takeDefault && box->defaultButton())

@@ -15,6 +15,7 @@ class ModalCatcher : public QObject
 public:
     explicit ModalCatcher(QObject *parent = nullptr);
     QStringList texts;   // text of every box seen, in order
+    QStringList informative;   // each box's informative line ("" where it has none)
     QStringList titles;  // window title of every box seen
     // The button a box is closed with (a question box answered with any
     // other than Yes is a No).

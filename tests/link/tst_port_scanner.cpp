@@ -19,6 +19,19 @@ QString linkOf(const sim::SimSensor &s)
     return QString::fromStdString(s.linkPath());
 }
 
+// A measurement frame: 59 59, the distance, strength and temperature, and
+// the low byte of the sum (spoilt when `good` is false).
+QByteArray frame(uint16_t cm, bool good)
+{
+    QByteArray f;
+    f.append(char(0x59)).append(char(0x59)).append(char(cm & 0xFF)).append(char(cm >> 8));
+    f.append(char(0x10)).append(char(0x20)).append(char(0x30)).append(char(0x40));
+    unsigned sum = 0;
+    for (char c : f)
+        sum += uint8_t(c);
+    return f.append(char((sum + (good ? 0 : 1)) & 0xFF));
+}
+
 } // namespace
 
 // Receives the scanner's reports in the test's thread, in emission order.
@@ -42,6 +55,8 @@ private slots:
     void findsTheSensorAmongOtherLines();
     void versionQueryFindsAQuietSensor();
     void portHeldByTheWorkerIsReportedBusy();
+    void foundAtTheEdgeOfTheRule_data();
+    void foundAtTheEdgeOfTheRule();
 };
 
 void tst_port_scanner::offersSevenRates()
@@ -151,6 +166,59 @@ void tst_port_scanner::portHeldByTheWorkerIsReportedBusy()
     h.collector()->clear();
     QTRY_VERIFY_WITH_TIMEOUT(h.collector()->distanceCount() > 10, 10000);
     QVERIFY(h.worker()->isPortOpen());
+}
+
+// What the scanner heard at one rate, as the parser counts it from the
+// bytes, judged at the edges of the rule: exactly the fewest good frames
+// that make a hit and one fewer; good frames equal to the bad ones (not
+// found) and one more (found).
+void tst_port_scanner::foundAtTheEdgeOfTheRule_data()
+{
+    QTest::addColumn<int>("wanted");
+    QTest::addColumn<int>("good");
+    QTest::addColumn<int>("bad");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("3 wanted, 3 good") << 3 << 3 << 0 << true;
+    QTest::newRow("3 wanted, 2 good") << 3 << 2 << 0 << false;
+    QTest::newRow("1 wanted, 1 good") << 1 << 1 << 0 << true;
+    QTest::newRow("1 wanted, none") << 1 << 0 << 0 << false;
+    QTest::newRow("5 wanted, 5 good") << 5 << 5 << 0 << true;
+    QTest::newRow("5 wanted, 4 good") << 5 << 4 << 0 << false;
+    QTest::newRow("good one more than bad") << 3 << 4 << 3 << true;
+    QTest::newRow("good as many as bad") << 3 << 4 << 4 << false;
+    QTest::newRow("good one fewer than bad") << 3 << 4 << 5 << false;
+    QTest::newRow("fewest good, one more than bad") << 3 << 3 << 2 << true;
+    QTest::newRow("fewest good, as many bad") << 3 << 3 << 3 << false;
+    QTest::newRow("one wanted, one good against one bad") << 1 << 1 << 1 << false;
+}
+
+void tst_port_scanner::foundAtTheEdgeOfTheRule()
+{
+    QFETCH(int, wanted);
+    QFETCH(int, good);
+    QFETCH(int, bad);
+    QFETCH(bool, found);
+
+    // Bad frames spread among the good ones, as a noisy line brings them.
+    QByteArray bytes;
+    for (int i = 0; i < qMax(good, bad); ++i) {
+        if (i < bad)
+            bytes += frame(uint16_t(500 + i), false);
+        if (i < good)
+            bytes += frame(uint16_t(1234 + i), true);
+    }
+    // The stream goes on: a frame is taken once the next one's header shows
+    // where it ends.
+    bytes += QByteArray("\x59\x59", 2);
+    LineHealth health;
+    QVector<uint16_t> distances;
+    parseMeasurementFrames(bytes, distances, health);
+    QCOMPARE(int(health.goodFrames), good);
+    QCOMPARE(int(health.badChecksums), bad);
+
+    ScanOptions options;
+    options.framesWanted = wanted;
+    QCOMPARE(PortScanner::countsAsFound(health, options), found);
 }
 
 QTEST_GUILESS_MAIN(tst_port_scanner)

@@ -118,6 +118,27 @@ private:
 
     QLineEdit *edit(const char *name) const { return fw.window->findChild<QLineEdit *>(QLatin1String(name)); }
 
+    // Types into a line edit, an editable list or a spin box (key by key).
+    void typeInto(const QString &name, const QString &value)
+    {
+        QWidget *w = fw.window->findChild<QWidget *>(name);
+        QVERIFY2(w, qPrintable(name));
+        if (auto *edit = qobject_cast<QLineEdit *>(w)) {
+            edit->setMaxLength(qMax(edit->maxLength(), value.size() + 1));
+            edit->setText(value);
+            QCOMPARE(edit->text(), value);
+        } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
+            combo->lineEdit()->setMaxLength(qMax(combo->lineEdit()->maxLength(), value.size() + 1));
+            combo->setEditText(value);
+            QCOMPARE(combo->currentText(), value);
+        } else if (auto *spin = qobject_cast<QSpinBox *>(w)) {
+            spin->selectAll();
+            QTest::keyClicks(spin, value);
+        } else {
+            QFAIL(qPrintable(name + " is no input field"));
+        }
+    }
+
     // Fills the field, runs its handler and returns the warning boxes shown.
     QStringList enter(const Field &field, const QString &text, qint64 *took)
     {
@@ -168,6 +189,8 @@ private slots:
     void numbersBeyond32Bits();
     void everyField_data();
     void everyField();
+    void refusalSaysWhy_data();
+    void refusalSaysWhy();
 };
 
 void tst_fault_input::longTexts_data()
@@ -470,24 +493,7 @@ void tst_fault_input::everyField()
                            fw.ui()->spinBox_mb_dev_addr_3})
         spin->setValue(1);
 
-    const auto type = [this](const QString &name, const QString &value) {
-        QWidget *w = fw.window->findChild<QWidget *>(name);
-        QVERIFY2(w, qPrintable(name));
-        if (auto *edit = qobject_cast<QLineEdit *>(w)) {
-            edit->setMaxLength(qMax(edit->maxLength(), value.size() + 1));
-            edit->setText(value);
-            QCOMPARE(edit->text(), value);
-        } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
-            combo->lineEdit()->setMaxLength(qMax(combo->lineEdit()->maxLength(), value.size() + 1));
-            combo->setEditText(value);
-            QCOMPARE(combo->currentText(), value);
-        } else if (auto *spin = qobject_cast<QSpinBox *>(w)) {
-            spin->selectAll();
-            QTest::keyClicks(spin, value);
-        } else {
-            QFAIL(qPrintable(name + " is no input field"));
-        }
-    };
+    const auto type = [this](const QString &name, const QString &value) { typeInto(name, value); };
     type(field, text);
     if (!partner.isEmpty())
         type(partner, partnerText);
@@ -505,6 +511,92 @@ void tst_fault_input::everyField()
     QCOMPARE(fw.received().toHex(' '), bytes.toHex(' '));
     QCOMPARE(fw.status(), status);
     fw.sensor.setModbusAddress(1);
+}
+
+// A refused value: the box keeps its short text, and its informative line
+// names the field, repeats what was typed (cut short when long) and gives
+// the range the field takes, in the window's language. Nothing is sent.
+void tst_fault_input::refusalSaysWhy_data()
+{
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("partner");
+    QTest::addColumn<QString>("partnerText");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("why");
+
+    const QString illegal = QStringLiteral("警告：非法输入!");
+    const QString empty = QStringLiteral("警告：输入不能为空!");
+    const QString illegalEn = QStringLiteral("Warning: illegal input!");
+    const char *fps = "comboBox_fps_set";
+    const char *fpsButton = "pushButton_fps";
+    const QString fpsWhy = QStringLiteral("测量帧率：输入“%1”无效，有效范围为 0~65535");
+    QTest::newRow("frame rate abc") << false << fps << "abc" << "" << "" << fpsButton << illegal << fpsWhy.arg("abc");
+    QTest::newRow("frame rate 70000") << false << fps << "70000" << "" << "" << fpsButton << illegal
+                                      << fpsWhy.arg("70000");
+    QTest::newRow("frame rate -5") << false << fps << "-5" << "" << "" << fpsButton << illegal << fpsWhy.arg("-5");
+    QTest::newRow("frame rate empty") << false << fps << "" << "" << "" << fpsButton << empty
+                                      << QStringLiteral("测量帧率：未输入，有效范围为 0~65535");
+    QTest::newRow("frame rate long digits, cut short")
+        << false << fps << QString(300, QLatin1Char('9')) << "" << "" << fpsButton << illegal
+        << fpsWhy.arg(QString(24, QLatin1Char('9')) + QChar(0x2026));
+    QTest::newRow("CAN receive id abc")
+        << false << "lineEdit_can_rcv_id" << "abc" << "" << "" << "pushButton_can_rcv_id" << illegal
+        << QStringLiteral("CAN接收ID：输入“abc”无效，有效范围为 0~0xFFFFFFFF（十进制或0x开头的十六进制）");
+    QTest::newRow("offset 70000") << false << "lineEdit_ofs_config" << "70000" << "" << "" << "pushButton_ofs_config"
+                                  << illegal << QStringLiteral("测距偏移（cm）：输入“70000”无效，有效范围为 -32768~32767");
+    QTest::newRow("near delay abc") << false << "lineEdit_IO_delay_near" << "abc" << "lineEdit_IO_delay_far" << "10"
+                                    << "pushButton_IO_delay" << illegal
+                                    << QStringLiteral("近距离IO延时：输入“abc”无效，有效范围为 0~65535");
+    QTest::newRow("far delay -1, the near one good")
+        << false << "lineEdit_IO_delay_far" << "-1" << "lineEdit_IO_delay_near" << "10" << "pushButton_IO_delay"
+        << illegal << QStringLiteral("远距离IO延时：输入“-1”无效，有效范围为 0~65535");
+    QTest::newRow("buffer empty, the threshold wrong")
+        << false << "lineEdit_dist_buffer" << "" << "lineEdit_dist_threshold" << "x" << "pushButton_dist_threshold"
+        << empty << QStringLiteral("IO距离缓冲：未输入，有效范围为 0~65535");
+    QTest::newRow("baud 0") << false << "comboBox_seri_baud" << "0" << "" << "" << "pushButton_baudrate" << illegal
+                            << QStringLiteral("波特率：输入“0”无效，有效范围为 1~4294967295");
+    QTest::newRow("modbus baud empty") << false << "comboBox_seri_baud_2" << "" << "" << ""
+                                       << "pushButton_mb_baudrate_config" << empty
+                                       << QStringLiteral("串口波特率：未输入，有效范围为 1~4294967295");
+    QTest::newRow("English: frame rate 70000")
+        << true << fps << "70000" << "" << "" << fpsButton << illegalEn
+        << QStringLiteral("Frame rate: \"70000\" is not accepted; accepted: 0~65535");
+    QTest::newRow("English: CAN send id abc")
+        << true << "lineEdit_can_snd_id" << "abc" << "" << "" << "pushButton_can_snd_id" << illegalEn
+        << QStringLiteral("CAN send ID: \"abc\" is not accepted; accepted: 0~0xFFFFFFFF (decimal, or hexadecimal "
+                          "after 0x)");
+    QTest::newRow("English: offset empty")
+        << true << "lineEdit_ofs_config" << "" << "" << "" << "pushButton_ofs_config"
+        << QStringLiteral("Warning: input must not be empty!")
+        << QStringLiteral("Distance offset (cm): nothing entered; accepted: -32768~32767");
+}
+
+void tst_fault_input::refusalSaysWhy()
+{
+    QFETCH(bool, english);
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, partner);
+    QFETCH(QString, partnerText);
+    QFETCH(QString, button);
+    QFETCH(QString, box);
+    QFETCH(QString, why);
+
+    if (english)
+        fw.ui()->radioButton_english->setChecked(true);
+    typeInto(field, text);
+    if (!partner.isEmpty())
+        typeInto(partner, partnerText);
+    fw.sensor.clearReceived();
+    ModalCatcher catcher;
+    fw.button(button)->click();
+    fw.ui()->radioButton_chinese->setChecked(true);
+    QCOMPARE(catcher.texts, QStringList{box});
+    QCOMPARE(catcher.informative, QStringList{why});
+    QCOMPARE(fw.received().toHex(' '), QByteArray());
 }
 
 QTEST_MAIN(tst_fault_input)

@@ -355,6 +355,7 @@ void tst_fault_upgrade::imagePathIsNoImage()
 
     ResultLog log(w);
     fw.sensor.clearReceived();
+    ModalCatcher catcher;
     // The worker itself is asked (the window refuses what it can see from
     // outside before it asks the worker).
     w->upgrade(path, 255);
@@ -371,6 +372,8 @@ void tst_fault_upgrade::imagePathIsNoImage()
         runBlocking(w, [] { setDacOverride(true); });
     QVERIFY2(answered, "no result within 5 s: the worker hangs on the image file");
     expectOneFailure(log, 0, reason);
+    // Told like the window's own refusals: a box with the reason as well.
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.texts, QStringList{T("升级失败！") + reason}, 5000);
 
     // No upgrade frame went out.
     QVERIFY2(!fw.received().contains(QByteArray("\x5A\xFF\x49", 3)), qPrintable(fw.received().toHex()));
