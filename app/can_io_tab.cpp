@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CAN and IO page: every button runs its entry of the settings table
 // (table_commands.cpp). CAN identifiers take decimal or 0x hexadecimal, the
 // offset a negative number (sent in two's complement).

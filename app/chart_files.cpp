@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Export of the chart (PNG) and of the points on screen (CSV), and the
 // replay of a recording: the window's files other than its own recording.
 

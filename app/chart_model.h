@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef CHART_MODEL_H
 #define CHART_MODEL_H
 

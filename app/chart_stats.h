@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef CHART_STATS_H
 #define CHART_STATS_H
 

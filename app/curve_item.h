@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef CURVE_ITEM_H
 #define CURVE_ITEM_H
 

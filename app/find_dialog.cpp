@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "find_dialog.h"
 
 #include "cross_thread.h"

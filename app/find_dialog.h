@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef FIND_DIALOG_H
 #define FIND_DIALOG_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef GRID_ITEM_H
 #define GRID_ITEM_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef LINK_PANEL_H
 #define LINK_PANEL_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Modbus page: every button runs its entry of the settings table
 // (table_commands.cpp). Modbus RTU operations go to the device address in
 // spinBox_mb_dev_addr; "enable" and the preset address are frames of the

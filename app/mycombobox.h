@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef MYCOMBOBOX_H
 #define MYCOMBOBOX_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef NAMED_WIDGET_H
 #define NAMED_WIDGET_H
 

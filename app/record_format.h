@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef RECORD_FORMAT_H
 #define RECORD_FORMAT_H
 

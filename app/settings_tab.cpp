@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sensor settings page. Each button runs its entry of the settings table
 // (protocol/settings_table.cpp): the readings show what the sensor answers,
 // the settings take their value from the combo box's item data or the typed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keyboard shortcuts for the actions an operator repeats all day: connect or
 // disconnect, pause, clear, record and back to live. Each presses its button,
 // so that a shortcut does exactly what the click does and nothing while the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef SLIDING_CURVE_H
 #define SLIDING_CURVE_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command pages run on the shared settings table: the combo boxes of
 // choices are filled from it (the item text, the wire value as item data), and
 // a button finds its entry by its object name, reads the value (the item data,

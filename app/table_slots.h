@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef TABLE_SLOTS_H
 #define TABLE_SLOTS_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "traffic_panel.h"
 
 #include "named_widget.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef TRAFFIC_PANEL_H
 #define TRAFFIC_PANEL_H
 

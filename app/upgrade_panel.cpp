@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware upgrade panel: link choice (frame length), image file choice, the
 // transfer's start (after a confirmation) and cancel, and the progress and
 // outcome reported by the worker, with the reason of a failure. While a

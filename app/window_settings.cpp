@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the operator chose last time: the port, its baud rate, the language,
 // the chart's time range, the batch size and the window's place and size.
 // Read when the window is made, written when it is closed. A value that is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart's batch pass (MainWindow::slotDisplay) at 10,000 frames per
 // second, with the default 10-s time window and with a full 3600-s window.
 // BM_slotDisplay is the pass alone, as it runs for every batch: its cost

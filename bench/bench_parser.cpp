@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The measurement parser as the worker runs it on every read: append the read
 // to the buffer, parse, and hand over a batch once more than 10 distances have
 // gathered. Three streams (clean frames, frames with 0x59 0x59 inside every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command-protocol hot spots: the Modbus CRC, the acknowledgement search and
 // the reply search, each fed with the measurement stream that keeps arriving
 // while an exchange waits for its answer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zn84ctl's figures against the simulated sensor:
 //  1. `zn84ctl stream` at 11,111 frames/s into /dev/null: the program's CPU
 //     time (user + system, from wait4) over its wall time;

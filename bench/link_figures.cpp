@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // link_figures: the link's figures on the real window against simulated
 // sensors on pseudo-terminals.
 //

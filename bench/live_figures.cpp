@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // live_figures: the figures an operator sees, measured on the real window
 // against the simulated sensor on a pseudo-terminal.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak driver: the real viewer window, operated without a human, for the
 // line-rate soak (bench/soak). It connects to the given simulated sensor,
 // sets the time window, starts recording, lets the simulator stream, and

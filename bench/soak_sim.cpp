@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Simulated sensor for the soak: the same simulator as zn84-sim, but with a
 // stream that starts paused and is switched by signals, so that the frames
 // sent can be counted exactly against the lines of a record file.

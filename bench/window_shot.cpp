@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // window_shot: the README's picture. Starts a simulated sensor, opens the
 // window full-screen, connects at 115200, lets the chart fill for a while and
 // takes the picture at the X level (what the screen shows, whatever draws

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef ZN84CTL_CLI_H
 #define ZN84CTL_CLI_H
 

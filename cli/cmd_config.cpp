@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // info, get, set (and reset, factory-restore, save), modbus: every value is
 // checked against the shared settings table before the port is opened, then
 // one blocking worker call per result.

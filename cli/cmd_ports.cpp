@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ports and find: where a sensor may be, and where one streams.
 
 #include "cli.h"

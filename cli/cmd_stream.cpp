@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // stream and record: the worker's distance batches, printed (metres, one per
 // line, or CSV, or JSON) or written in the viewer's record format, until a
 // count, a duration, a silence, a lost port or a stop signal ends them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // upgrade: the image checked before the port is opened (the refusals of the
 // transfer, plus an empty image, which the transfer would send as a bare
 // header), then the worker's transfer with its progress on standard error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `zn84ctl find` on the link library's port scanner: every port listened to
 // in a thread of its own at each rate, nothing written. The tool's own event
 // loop runs meanwhile, so an interrupt is seen at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help texts and which options each subcommand accepts.
 
 #include "cli.h"

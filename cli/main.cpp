@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zn84ctl: the sensor's protocol from a script, with exit codes and
 // machine-readable output. See cli.h and zn84ctl(1).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command-line parsing: options may stand before or after the subcommand;
 // an operand that looks like a negative number ("set offset -10") is an
 // operand, not an option; "--" ends the options.

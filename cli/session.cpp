@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output and the worker session: the worker in its own thread as in the
 // viewer, and the port's open with the reason of a failure.
 

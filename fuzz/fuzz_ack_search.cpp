@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Acknowledgement search of read_ack, fed the way a port delivers bytes.
 //
 // Input: seed word, chunk mode, ack selector, [ack bytes], stream.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef FUZZ_INPUT_H
 #define FUZZ_INPUT_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measurement stream parser fed a byte stream in arbitrary chunks, as reads on
 // the port deliver it, checked after every chunk against a reference model.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modbus RTU read exchange: the reply search over at most two passes, the CRC
 // check of the reply found and the two decoders; plus the table-driven CRC
 // against the bitwise one and the request builders.

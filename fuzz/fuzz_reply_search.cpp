@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reply search of the query exchange (version, full version, triggered
 // measurement), run pass by pass over chunks as the exchange reads them.
 //

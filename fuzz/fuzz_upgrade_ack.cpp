@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware transfer: the acknowledgement search fed chunk by chunk (the
 // scanner the transfer uses, which keeps only a short tail so a streaming
 // sensor cannot grow its buffer) and the frame builder.

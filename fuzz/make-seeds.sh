@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the seed corpora of the fuzz targets from the protocol's worked bytes
 # (fuzz/corpus/<target>/<name>). The seeds are committed; run this again only
 # after changing it. Each seed is the target's parameter bytes followed by the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets (clang-14, libFuzzer + ASan + UBSan) and runs one or
 # all of them for a while.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cross_thread.h"
 
 CrossThreadInbox::CrossThreadInbox(QObject *owner) : QObject(owner)

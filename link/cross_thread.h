@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef CROSS_THREAD_H
 #define CROSS_THREAD_H
 

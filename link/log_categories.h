@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef LOG_CATEGORIES_H
 #define LOG_CATEGORIES_H
 

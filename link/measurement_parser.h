@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef MEASUREMENT_PARSER_H
 #define MEASUREMENT_PARSER_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef PORT_ACCESS_H
 #define PORT_ACCESS_H
 

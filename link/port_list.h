@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef PORT_LIST_H
 #define PORT_LIST_H
 

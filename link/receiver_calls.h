@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef RECEIVER_CALLS_H
 #define RECEIVER_CALLS_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef TRAFFIC_ENTRY_H
 #define TRAFFIC_ENTRY_H
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build tree BUILD_DIR into the empty prefix PREFIX and compares
 # the files there with the list in MANIFEST (paths relative to the prefix;
 # the simulator's lines, its program, manual page and package documents, count

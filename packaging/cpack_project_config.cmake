@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Read by cpack for each generator, after the project's CPack settings.
 #
 # A Debian package's description starts with its synopsis line, and CPack puts

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installation (cmake --install) and the Debian package (cpack -G DEB).
 #
 # Component "viewer": the program, its compiled translations (which it finds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef ACK_SEARCH_H
 #define ACK_SEARCH_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef COMMAND_FRAME_H
 #define COMMAND_FRAME_H
 

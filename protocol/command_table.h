@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef COMMAND_TABLE_H
 #define COMMAND_TABLE_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sensor's configuration command set: one slot per command (run in the
 // worker's thread), each an entry of the command table, and the wrappers the
 // window calls (blocking).

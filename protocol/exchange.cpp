@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker's exchange procedures: read_ack, the command exchange and the
 // query exchange of the command table's entries, and the detaching of the
 // measurement parser around them.

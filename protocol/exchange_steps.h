@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef EXCHANGE_STEPS_H
 #define EXCHANGE_STEPS_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modbus RTU operations of the worker, and the two ordinary-frame operations
 // that switch the sensor's Modbus protocol on and set its address.
 

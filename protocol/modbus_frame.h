@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef MODBUS_FRAME_H
 #define MODBUS_FRAME_H
 

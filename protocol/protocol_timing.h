@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef PROTOCOL_TIMING_H
 #define PROTOCOL_TIMING_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef QUERY_REPLY_H
 #define QUERY_REPLY_H
 

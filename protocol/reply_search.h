@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef REPLY_SEARCH_H
 #define REPLY_SEARCH_H
 

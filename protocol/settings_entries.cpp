@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entries of the settings table: every configuration command the window
 // and the command line offer, with its names, values, ranges and texts.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware transfer: a header frame with the image size, then the image in
 // numbered frames, each but the last acknowledged by the sensor.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the licence identifier into every source file of the project:
 #   // SPDX-License-Identifier: GPL-3.0-or-later     (.cpp, .h)
 #   # SPDX-License-Identifier: GPL-3.0-or-later      (.sh, .cmake, CMakeLists.txt)

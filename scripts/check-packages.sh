@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian packages from the tree (a Release build of the packaged
 # programs only, no tests, with Debian's hardening flags) and checks them as a
 # distribution would: lintian on every package, desktop-file-validate on the

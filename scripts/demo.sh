@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, starts a simulated sensor and opens the
 # viewer. In the viewer: open the port list, choose the simulated sensor
 # (listed after the system's ports), keep 115200 and press the connect button.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build, the demo and the tests need.
 # Skips apt entirely when everything is already there.
 set -euo pipefail

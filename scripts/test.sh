@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds everything (the benchmarks are compiled, not
 # run) and runs every test under a virtual X server: the Qt Test suite with
 # Qt 5 and with Qt 6, the same suite built with AddressSanitizer and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zn84-sim: runs a simulated sensor on a pseudo-terminal until SIGINT/SIGTERM.
 
 #include "simsensor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sensor's own command protocol: frames 5A L id payload cs, answered with
 // an echo, a status acknowledgement or a reply, bent by the test answer modes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's thread: one poll() loop that reads what the host writes,
 // answers it, paces the measurement stream and writes everything out through
 // the non-blocking pty master.

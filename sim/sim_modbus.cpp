@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modbus RTU slave: function 0x03 for the distance and version registers and
 // function 0x06 for the control registers 0x0080..0x0086, at the sensor's own
 // device address, once the protocol has been switched on.

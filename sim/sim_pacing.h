@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef SIM_PACING_H
 #define SIM_PACING_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pseudo-terminal and the self-describing link that the port chooser lists.
 
 #include "sim_pty.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What tests learn from the simulator about the line, and what it does at the
 // moment a request arrives: count it, let answers held back go, or vanish.
 // Tests act on these events instead of guessing them with timers.

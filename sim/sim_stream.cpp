@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The measurement stream: 9-byte frames (or text lines in the ASCII output
 // format) paced by a steady clock, with the faults the tests ask for.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware transfer: frames 5A L 49 idx_lo idx_hi payload cs. Frame 0 announces
 // the image size (low 16 bits), frames 1..N carry the image in order.
 

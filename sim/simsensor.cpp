@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Public face of the simulated sensor: start/stop and the test controls. Every
 // setter takes the lock and wakes the thread so that it acts at once.
 

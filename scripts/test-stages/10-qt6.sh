@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Stage sourced by scripts/test.sh: the same sources built with Qt 6 and the
 # plain test suite run on that build (the benchmarks are left out).
 qt6_start=$(date +%s); qt6_cpu=$(cpu_s)

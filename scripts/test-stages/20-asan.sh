@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Stage sourced by scripts/test.sh: the whole test suite built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, its tests started in the
 # background.

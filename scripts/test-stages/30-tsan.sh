@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Stage sourced by scripts/test.sh: ThreadSanitizer on the tests that cross the
 # GUI and worker threads (blocking queued calls, distNum, isPortOpen, the
 # synchronous Modbus calls, the upgrade signals, the window's faults). Only

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Stage sourced by scripts/test.sh: a short run of every fuzz target
 # (libFuzzer with ASan and UBSan, seeds from fuzz/corpus), as many at once as
 # there are cores. The stage is judged by the fuzz runner's exit status; each

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Stage sourced by scripts/test.sh: the Debian packages built from the tree
 # and checked as a distribution would (scripts/check-packages.sh: a Release
 # build of the packaged programs only, lintian on every package,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart model on its own: the envelope it hands to the chart draws the
 // same pixels as all points of the time window, while the window scrolls and
 // after the plot changes its width; suspend, resume, clear and reset as one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record files: the lines the window writes (plain and CSV), and reading a
 // recording back for replay (both formats, the rate of a plain file, faulty
 // lines), without widgets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CAN and IO page, driven through the window against the simulated sensor:
 // the frame each choice and each typed number puts on the wire, the status
 // texts, and the warning boxes for an empty choice or an empty field.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modbus page, driven through the window against the simulated sensor with
 // its Modbus protocol switched on: the requests each button writes, the
 // status texts (values included), and the sampling-rate range check.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sensor settings page, driven through the window against the simulated
 // sensor: the exact frame each choice puts on the wire, the status text it
 // produces, the warning boxes for an unmapped choice, in both languages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware upgrade panel: the file dialog, the empty-path warning, the link
 // choice and its frame length, progress and result display, and a real
 // transfer to the simulated sensor started from the panel.
@@ -422,7 +423,7 @@ void TstUpgradePanel::cancelStopsTransfer()
     // Frame 3 is in (the header counts as one) and will never be acknowledged.
     QVERIFY(cw.sensor.waitForUpgradeFrames(4, 10000));
     cw.button(QStringLiteral("pushButton_upgrade_cancel"))->click();
-    QTRY_COMPARE_WITH_TIMEOUT(cw.status(), S(T("升级失败！"), T("已取消")), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(cw.status(), S(T("升级失败！"), T("已取消")), 15000);
     cw.checkLanguage(cw.status());
     cw.sensor.setUpgradeFault(-1, sim::UpgradeFault::None);
     QCOMPARE(cw.sensor.upgradeFramesReceived(), 4);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart's time-window curve against a plain vector: dropping, appending,
 // the cut search (also where x goes back after a clear), the sliding maximum
 // and the vector handed to the chart.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Switching the interface between Chinese and English: the twelve command
 // lists, the captions, the title and axis titles, and where the translation
 // files are found.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recording the live distances: file name and place, one line per distance in
 // arrival order, the number format, no file ever emptied, and the failure text.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's choices remembered between runs: the port, its baud rate,
 // the language, the chart's time range, the batch size and the window's
 // size, written when the window is closed and read by the next window. A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as built at start-up: the widget tree of the form, the
 // values the constructor sets, the slots bound by name, the worker thread and
 // an orderly shut-down.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef CTL_FIXTURE_H
 #define CTL_FIXTURE_H
 

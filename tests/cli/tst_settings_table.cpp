@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared settings table: its number checks, and that what it says about
 // the window (item texts, status prefixes, widgets) is what the window has.
 

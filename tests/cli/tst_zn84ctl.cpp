@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zn84ctl, the real program, against the simulated sensor on a
 // pseudo-terminal: its exit codes, its JSON results, the exact bytes of every
 // setting, the stream's distances, the firmware transfer and the stop
@@ -951,7 +952,7 @@ private slots:
         QCOMPARE(objects.first().value(QStringLiteral("bytes")).toInt(), size);
         QFile f(image);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QVERIFY(QTest::qWaitFor([&] { return sensor->upgradeFramesReceived() == frames + 1; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return sensor->upgradeFramesReceived() == frames + 1; }, 15000));
         QCOMPARE(bytesOf(sensor->upgradeImage()), f.readAll());
         const QStringList progress = QString::fromUtf8(r.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QVERIFY(!progress.isEmpty());

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Tests (and the benchmarks that drive the window) reach the form's widgets
 # by their object names (findChild), not through the window's private
 # members: every widget and layout of the form is listed, with its class, in

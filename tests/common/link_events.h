@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef LINK_EVENTS_H
 #define LINK_EVENTS_H
 

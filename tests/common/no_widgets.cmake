@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when PROGRAM loads a Qt Widgets, Gui or Charts library (ldd), or when
 # ldd cannot tell. Run with: cmake -DPROGRAM=<file> -P no_widgets.cmake
 execute_process(COMMAND ldd ${PROGRAM} OUTPUT_VARIABLE libs RESULT_VARIABLE rc)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef QUICK_BOUNDS_H
 #define QUICK_BOUNDS_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interoperability of the worker's Modbus RTU frames with an independent
 // implementation: a libmodbus RTU server on one end of two pseudo-terminals
 // linked back to back by socat, the worker on the other end. libmodbus checks

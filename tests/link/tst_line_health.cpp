@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line-health counters: good frames, bad checksums, stray bytes and
 // resynchronisations, counted by the parser exactly as a stream with known
 // faults holds them, whatever the reads cut it into, without changing the

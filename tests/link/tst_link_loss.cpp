@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker and a device that goes away: a loss is decided only once the
 // device is really gone (a port whose reads come back empty on a healthy line
 // stays in use), a lost device is reopened under the same name at the same
@@ -156,7 +157,7 @@ void tst_link_loss::lostDeviceComesBack()
     if (closeWhileWaiting) {
         QVERIFY(h.worker()->closePort());
         QVERIFY(!h.worker()->isWaitingForDevice());
-        QTRY_COMPARE_WITH_TIMEOUT(events.stopped, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(events.stopped, 1, 15000);
     }
 
     sensor.setDistanceCm(800);

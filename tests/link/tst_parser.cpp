@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The measurement stream parser: the pure byte logic fed in chunks, and the
 // batch threshold through the worker on a pty with exact byte streams.
 
@@ -347,12 +348,12 @@ void tst_parser::thresholdNeedsMoreThanDistNum()
     QVERIFY(w.open());
     // Ten distances (the default threshold) do not make a batch.
     w.write(frames({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + kTwo);
-    QTRY_COMPARE_WITH_TIMEOUT(w.pending(), 10, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.pending(), 10, 15000);
     QCoreApplication::processEvents();
     QVERIFY(w.harness.collector()->batches.isEmpty());
     // The eleventh sends all of them in one batch.
     w.write(frame(11) + kTwo);
-    QTRY_COMPARE_WITH_TIMEOUT(w.harness.collector()->batches.size(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.harness.collector()->batches.size(), 1, 15000);
     QCOMPARE(toList(w.harness.collector()->batches.first().dist), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
     QCOMPARE(w.pending(), 0);
 }
@@ -377,7 +378,7 @@ void tst_parser::oneBatchPerRead()
     for (int i = 0; i < count; ++i)
         sent.append(1000 + i);
     w.write(frames(sent) + kTwo);
-    QTRY_COMPARE_WITH_TIMEOUT(w.harness.collector()->distanceCount(), count, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.harness.collector()->distanceCount(), count, 15000);
     // However the reads fell, each batch holds more than distNum distances
     // and together they hold every distance once, in order.
     for (const BatchCollector::Batch &b : w.harness.collector()->batches)
@@ -396,7 +397,7 @@ void tst_parser::frameSplitAcrossReadsParsedOnce()
     QTRY_COMPARE_WITH_TIMEOUT(w.rxSize(), 5, 5000); // the first read waits in the buffer
     QCOMPARE(w.frameCount(), 0);
     w.write(f.mid(5) + kTwo);
-    QTRY_COMPARE_WITH_TIMEOUT(w.harness.collector()->distanceCount(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.harness.collector()->distanceCount(), 2, 15000);
     QCOMPARE(toList(w.harness.collector()->allDistances()), (QList<int>{4242, 4343}));
     QCOMPARE(w.frameCount(), 2);
 }
@@ -406,7 +407,7 @@ void tst_parser::badFramesDoNotCount()
     PtyWorker w;
     QVERIFY(w.open());
     w.write(frame(1, false) + frame(2) + frame(3, false) + frame(4) + kTwo);
-    QTRY_COMPARE_WITH_TIMEOUT(w.pending(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.pending(), 2, 15000);
     QCOMPARE(w.frameCount(), 2);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the sensor: the scanner listens on several pseudo-terminals at the
 // offered baud rates and reports the one where frames with correct checksums
 // arrive, at the rate the simulated sensor's UART runs at. A line at another

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker on a pseudo-terminal with the simulated sensor: open, reopen,
 // failed opens, close, batches, the rate counter and a device that vanishes.
 
@@ -229,7 +230,7 @@ void tst_worker::rateIsZeroAfterClosedTick()
     QVERIFY(h.worker()->closePort());
     // Wait for a rate tick while closed: it latches 0.
     int rate = -1;
-    QTRY_VERIFY_WITH_TIMEOUT((h.inWorker([&] { rate = h.worker()->streamState().frameRate; }), rate == 0), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT((h.inWorker([&] { rate = h.worker()->streamState().frameRate; }), rate == 0), 15000);
     h.collector()->clear();
     QVERIFY(h.worker()->openPort(linkOf(sensor), 115200));
     QTRY_VERIFY_WITH_TIMEOUT(!h.collector()->batches.isEmpty(), 10000);
@@ -358,7 +359,7 @@ void tst_worker::readsThatFindNothingLeavePortOpen()
     QVERIFY(h.worker()->isPortOpen());
     h.collector()->clear();
     sensor.writeRaw(bytes);
-    QTRY_VERIFY_WITH_TIMEOUT(!h.collector()->batches.isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!h.collector()->batches.isEmpty(), 15000);
 }
 
 QTEST_GUILESS_MAIN(tst_worker)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef LOG_CAPTURE_H
 #define LOG_CAPTURE_H
 

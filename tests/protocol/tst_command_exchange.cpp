@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The configuration commands and their exchanges, run by a worker in its own
 // thread against the simulated sensor on a pseudo-terminal. Exchanges that
 // get no usable answer run with short bounds; the protocol's own bounds are
@@ -512,7 +513,7 @@ private slots:
             QVERIFY2(!c.result, what.constData());
             QVERIFY2(c.tookMs >= c.boundMs, what.constData());               // not given up early
             QVERIFY2(c.tookMs < c.boundMs + 3000, what.constData());         // nor hanging beyond it
-            QVERIFY2(QTest::qWaitFor([&] { return toBytes(c.sensor.received()) == c.request; }, 5000),
+            QVERIFY2(QTest::qWaitFor([&] { return toBytes(c.sensor.received()) == c.request; }, 15000),
                      (what + ", sent " + toBytes(c.sensor.received()).toHex(' ')).constData());
         }
         QCOMPARE(dist, (unsigned short)4321);   // untouched on failure

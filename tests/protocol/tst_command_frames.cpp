@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command frames, status acknowledgements, the acknowledgement search and the
 // reply search of the sensor's own protocol, without a port.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Modbus operations and the two ordinary-frame operations that switch the
 // sensor's Modbus on and set its address, run by a worker in its own thread
 // against the simulated sensor on a pseudo-terminal.

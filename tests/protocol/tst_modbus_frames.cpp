@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modbus RTU frames: CRC, requests, read replies, without a port.
 
 #include "modbus_frame.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware transfer frames, frame counts, progress points, refusals and the
 // acknowledgement search, without a port.
 

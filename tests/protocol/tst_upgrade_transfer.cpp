@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware transfer run by a worker in its own thread against the
 // simulated sensor on a pseudo-terminal: the image the sensor reassembles,
 // progress, the acknowledgement bound, a port that fails during the wait, a
@@ -349,7 +350,7 @@ private slots:
         QVERIFY(listener->failures.isEmpty());
 
         // Header and data frames, each written once at the full length.
-        QVERIFY(QTest::qWaitFor([&] { return sensor->upgradeFramesReceived() == frames + 1; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return sensor->upgradeFramesReceived() == frames + 1; }, 15000));
         QCOMPARE(sensor->upgradeFramesReceived(), frames + 1);
         QVERIFY(!sensor->upgradeError());
         QCOMPARE(toBytes(sensor->upgradeImage()), image);
@@ -391,7 +392,7 @@ private slots:
         worker()->upgrade(writeFile(QStringLiteral("b.bin"), second), 255);
         QVERIFY(waitForResults(2));
         QCOMPARE(listener->results, (QList<bool>{ true, true }));
-        QVERIFY(QTest::qWaitFor([&] { return toBytes(sensor->upgradeImage()) == second; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return toBytes(sensor->upgradeImage()) == second; }, 15000));
         QVERIFY(!sensor->upgradeError());
     }
 

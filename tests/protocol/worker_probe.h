@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef WORKER_PROBE_H
 #define WORKER_PROBE_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef FAULT_FIXTURE_H
 #define FAULT_FIXTURE_H
 

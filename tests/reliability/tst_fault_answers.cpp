@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sensors that answer wrongly: one that answers every command with noise, and
 // one that streams on but never answers. Every handler must come back within
 // the bound its exchange sets, report failure, and leave the measurement

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sensor's adapter is pulled out: while streaming and recording, and in
 // the middle of each kind of exchange. The viewer must not crash or spin, must
 // keep every line recorded so far, must disconnect cleanly, and must connect

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware transfers that go wrong: interrupted half way (the sensor stops
 // acknowledging, acknowledges wrongly, or vanishes), the window closed during
 // a transfer, and image paths that are no image (a directory, a fifo, a
@@ -373,7 +374,7 @@ void tst_fault_upgrade::imagePathIsNoImage()
     QVERIFY2(answered, "no result within 5 s: the worker hangs on the image file");
     expectOneFailure(log, 0, reason);
     // Told like the window's own refusals: a box with the reason as well.
-    QTRY_COMPARE_WITH_TIMEOUT(catcher.texts, QStringList{T("升级失败！") + reason}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.texts, QStringList{T("升级失败！") + reason}, 15000);
 
     // No upgrade frame went out.
     QVERIFY2(!fw.received().contains(QByteArray("\x5A\xFF\x49", 3)), qPrintable(fw.received().toHex()));

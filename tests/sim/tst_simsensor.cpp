@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated sensor answers as the viewer expects a sensor to: checked from
 // the other end of its pty with plain POSIX reads and writes, no Qt port.
 
@@ -1348,7 +1349,7 @@ void tst_simsensor::program()
     QProcess proc;
     proc.start(exe, {"--rate", "200", "--distance", "321"});
     QVERIFY(proc.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(proc.canReadLine() && QString(proc.peek(4096)).count('\n') >= 3, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(proc.canReadLine() && QString(proc.peek(4096)).count('\n') >= 3, 15000);
     const QString out = QString::fromLocal8Bit(proc.readAll());
     const QRegularExpression linkLine("link: (\\S+)");
     const QRegularExpressionMatch m = linkLine.match(out);
