@@ -168,14 +168,7 @@ void MainWindow::leaveRecording()
     zoomed = false;
     liveViewButton->setEnabled(false);
     liveChart.releaseHold();
-    if (liveChart.state() == ChartModel::State::Live) {
-        shownRevision = liveChart.revision() - 1;
-        refreshChart();
-    } else {
-        setAxis(axisX, 0, timeRange);
-        showCurve(QVector<QPointF>(), timeRange);
-    }
-    updateStatistics();
+    showLiveWindow();
 }
 
 void MainWindow::openRecordingClicked()

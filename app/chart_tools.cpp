@@ -224,8 +224,17 @@ void MainWindow::backToLive()
         applyShownYAxis(liveChart.shownStats(-qInf(), qInf()).max);
         const double range = frozenAxisMax - frozenAxisMin;
         showCurve(liveChart.frozenCurve(range, plotWidth()), range);
-    } else if (liveChart.state() == ChartModel::State::Live) {
-        // The newest picture at once, whatever revision is shown.
+        updateStatistics();
+        return;
+    }
+    showLiveWindow();
+}
+
+// The live window over the time range: its newest picture at once, whatever
+// revision is shown, or an empty chart when nothing is live.
+void MainWindow::showLiveWindow()
+{
+    if (liveChart.state() == ChartModel::State::Live) {
         shownRevision = liveChart.revision() - 1;
         refreshChart();
     } else {

@@ -291,6 +291,7 @@ private:
                     bool (MainWindow::*write)(const QString &));
     void openRecordingClicked();
     void leaveRecording();
+    void showLiveWindow();
 
     // Recording (recording.cpp)
     bool openRecordFile(const QString &stamp);
