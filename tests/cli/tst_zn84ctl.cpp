@@ -7,6 +7,7 @@
 #include "ctl_fixture.h"
 
 #include "../app/tabfixture.h"
+#include "setting_widgets.h"
 #include "settings_table.h"
 
 #include <QDir>
@@ -519,7 +520,7 @@ private slots:
         cw.sensor.clearReceived();
         ModalCatcher catcher;
         catcher.answer = QMessageBox::Yes;   // a confirmation is answered yes
-        cw.button(QLatin1String(s->button))->click();
+        cw.button(QLatin1String(settingwidgets::widgetsOf(*s)->button))->click();
         QCOMPARE(cw.received().toHex(' '), expected.toHex(' '));
         QCOMPARE(cw.status().endsWith(T("成功！")), true);
         cw.close();
