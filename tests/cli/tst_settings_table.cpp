@@ -45,7 +45,7 @@ QHash<QString, QString> windowTranslations(const QString &relative)
 
 Number number(int64_t min, int64_t max, int bits, bool hex)
 {
-    return Number{"N", min, max, bits, hex, nullptr};
+    return Number{"N", min, max, bits, hex};
 }
 
 } // namespace
