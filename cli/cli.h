@@ -3,9 +3,9 @@
 #define ZN84CTL_CLI_H
 
 // zn84ctl: the sensor's protocol from a script. The worker (`receiver`) runs in
-// a thread of its own as in the viewer (the same WorkerSession); the subcommands call its blocking
-// wrappers from the main thread and take its distance batches and transfer
-// reports through connectAcrossThreads.
+// a thread of its own, started and stopped by the viewer's WorkerSession; the
+// subcommands call its blocking wrappers from the main thread and take its
+// distance batches and transfer reports through connectAcrossThreads.
 
 #include <QJsonObject>
 #include <QString>
