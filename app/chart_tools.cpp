@@ -107,7 +107,7 @@ void MainWindow::connectChartControls()
     connect(exportCsvButton, &QPushButton::clicked, this, &MainWindow::exportCsvClicked);
     connect(openRecordingButton, &QPushButton::clicked, this, &MainWindow::openRecordingClicked);
     connect(recordCsvBox, &QCheckBox::toggled, this, [this](bool csv) {
-        recordFormat = csv ? recordformat::Format::Csv : recordformat::Format::Plain;
+        recorder->setFormat(csv ? recordformat::Format::Csv : recordformat::Format::Plain);
     });
 }
 

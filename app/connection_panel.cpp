@@ -4,6 +4,7 @@
 
 #include "link_panel.h"
 #include "receiver.h"
+#include "worker_session.h"
 
 #include "log_ui.h"
 
@@ -36,7 +37,7 @@ void MainWindow::on_baudrateComboBox_currentTextChanged(QString arg1)
 void MainWindow::on_connectButton_clicked()
 {
     if (worker->isPortOpen() || ui->tabWidget_cmd->isEnabled()) {
-        worker->closePort();
+        session->close();
         showStatus([] { return tr("断开成功"); });
         showConnected(false);
         linkPanel->disconnected();
@@ -64,8 +65,10 @@ void MainWindow::on_connectButton_clicked()
         showStatus([] { return joinStatus(tr("连接失败!"), tr("未选择串口")); });
         return;
     }
-    if (!worker->openPort(serialSelected, baudRate)) {
-        const OpenFailure why = worker->lastOpenFailure();
+    OpenError failed;
+    if (!session->open(serialSelected, baudRate, &failed)) {
+        const OpenFailure why = failed.failure;
+        qCDebug(lcUi) << "MainWindow: cannot open" << serialSelected << failed.reason();
         showStatus([why] { return LinkPanel::failureText(tr("连接失败!"), why); });
         return;
     }

@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "batch_stream.h"
 #include "curve_item.h"
 #include "receiver.h"
 
@@ -126,6 +127,7 @@ void MainWindow::resetLiveDisplay()
     ui->distLabel->setText("0");
     ui->freqLabel->setText("0");
     liveChart.reset();
+    batches->restart();
     zoomed = false;
     liveViewButton->setEnabled(false);
     cancelChartRefresh();
@@ -137,22 +139,19 @@ void MainWindow::resetLiveDisplay()
     showReadoutStale(false);
 }
 
-// One batch: the model decimates it into its time window; the chart takes
-// the newest picture at its next refresh.
+// One batch goes on as the stream's next: the recorder writes every
+// distance (also those of the first second after a connect, which still carry
+// a rate of 0), the chart model decimates those with a rate into its time
+// window. The chart takes the newest picture at its next refresh.
 void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
 {
     if (!_dist.isEmpty())
         lastBatchClock.start();
-    // Every distance that reaches the window is recorded, also those of the
-    // first second after a connect, which still carry a rate of 0.
-    if (recording)
-        writeRecordLines(_dist, _freq);
+    batches->take(_dist, _freq);
     if (_freq <= 0)
         return;
 
     latestRate = _freq;
-    if (liveChart.addBatch(_dist, _freq, timeRange) > 0)
-        currentDistance = liveChart.newestDistance();
     if (liveChart.state() == ChartModel::State::Live)
         scheduleChartRefresh();
 }

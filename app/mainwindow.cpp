@@ -2,10 +2,12 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "batch_stream.h"
 #include "cross_thread.h"
 #include "link_panel.h"
 #include "log_ui.h"
 #include "receiver.h"
+#include "worker_session.h"
 
 #include <QChart>
 #include <QChartView>
@@ -38,8 +40,6 @@ MainWindow::MainWindow(QWidget *parent)
       baudRate(0),
       currentDistance(0),
       latestRate(0),
-      dataDir(QString()),
-      recording(false),
       timeRange(10),
       upgrade_frame_length(255),
       upgrade_payload_length(249),
@@ -70,7 +70,7 @@ MainWindow::MainWindow(QWidget *parent)
     // Every tab's caption in full, in either language: no scroll buttons.
     ui->tabWidget_cmd->setUsesScrollButtons(false);
 
-    workerThread->start();
+    session->start();
     updateTimer->start(200);
 
     rateHistory.resize(10);
@@ -100,18 +100,28 @@ MainWindow::MainWindow(QWidget *parent)
     restoreSettings();
 }
 
-// The worker and its thread; what it reports reaches the window's thread
-// through the inbox of connectAcrossThreads.
+// The worker and its thread (started with the display timer); what it
+// reports reaches the window's thread through the inbox of
+// connectAcrossThreads. Its batches go on as the numbered stream that the
+// chart model and the recorder take.
 void MainWindow::setUpWorker()
 {
-    worker = new receiver();
-    workerThread = new QThread();
+    session = new WorkerSession(WorkerSession::Start::Later);
+    worker = session->worker();
+    workerThread = session->thread();
     updateTimer = new QTimer(this);
     updateTimer->setObjectName(QStringLiteral("updateTimer"));
 
-    worker->moveToThread(workerThread);
-    worker->serialPort->moveToThread(workerThread);
-    worker->freqTimer->moveToThread(workerThread);
+    batches = new BatchStream(this);
+    batches->setObjectName(QStringLiteral("batchStream"));
+    recorder = new Recorder(this);
+    recorder->setObjectName(QStringLiteral("recorder"));
+    recorder->listenTo(batches);
+    // The newest plotted distance is the readout's.
+    connect(batches, &BatchStream::batch, this, [this](const MeasurementBatch &b) {
+        if (liveChart.addBatch(b.cm, int(b.rate), timeRange) > 0)
+            currentDistance = liveChart.newestDistance();
+    });
 
     connectAcrossThreads(worker, &receiver::signalDistance, this, &MainWindow::slotDisplay);
     connectAcrossThreads(worker, &receiver::sigUpdateProcessbar, this, &MainWindow::slotUpdateProcessbar);
@@ -177,37 +187,20 @@ void MainWindow::fillChoiceLists()
 MainWindow::~MainWindow()
 {
     shutdownWorker();
-    if (recording)
-        recordStream.flush();
-    recordStream.setDevice(nullptr);
+    recorder->stop();
     delete ui;
     // The translator removes itself from the application; a later window
     // must not find this window's texts.
     delete translator;
     delete updateTimer;
-    // The worker and its thread go with the window. A thread that did not
-    // stop keeps its objects: deleting them under it would be worse.
-    if (workerThread && !workerThread->isRunning()) {
-        delete worker;
-        delete workerThread;
-    }
+    // The worker and its thread go with the window, unless the thread did
+    // not stop (the session keeps them then).
+    delete session;
 }
 
 void MainWindow::shutdownWorker()
 {
-    if (!workerThread || !workerThread->isRunning())
-        return;
-    // The port is closed in the worker's thread, behind whatever runs there:
-    // a firmware transfer in progress would hold the close (and the window)
-    // for up to its whole length. It stops within one wait step instead.
-    worker->cancelUpgrade();
-    worker->closePort();
-    // The rate timer belongs to the worker's thread: stop it there, so that
-    // deleting it after the thread has ended needs no cross-thread call.
-    worker->runInWorkerThread([this] { worker->freqTimer->stop(); });
-    workerThread->quit();
-    if (!workerThread->wait(5000))
-        qCDebug(lcUi) << "MainWindow::shutdownWorker: worker thread did not stop";
+    session->stop();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

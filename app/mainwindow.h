@@ -3,20 +3,17 @@
 #define MAINWINDOW_H
 
 #include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QMainWindow>
 #include <QPointF>
 #include <QString>
-#include <QTextStream>
 #include <QVector>
 #include <cstdint>
 #include <functional>
 
 #include "chart_model.h"
 #include "receiver.h"
-#include "record_format.h"
+#include "recorder.h"
 
 #include <QtCharts/QChartGlobal>
 
@@ -38,6 +35,7 @@ QT_CHARTS_END_NAMESPACE
 QT_CHARTS_USE_NAMESPACE
 #endif
 
+class BatchStream;
 class CurveItem;
 class GridItem;
 class QAbstractButton;
@@ -51,6 +49,7 @@ class QTimer;
 class QTranslator;
 class QWheelEvent;
 class LinkPanel;
+class WorkerSession;
 
 namespace settingstable {
 struct Reading;
@@ -86,9 +85,9 @@ public:
     double shownDistance() const { return currentDistance; }
     int latestFrameRate() const { return latestRate; }
     QVector<unsigned int> recentFrameRates() const { return rateHistory; }
-    bool isRecording() const { return recording; }
-    QString recordFileName() const { return recordFile.fileName(); }
-    QString recordFolder() const { return dataPath; }
+    bool isRecording() const { return recorder->isRecording(); }
+    QString recordFileName() const { return recorder->fileName(); }
+    QString recordFolder() const { return recorder->folder(); }
     unsigned int upgradeFrameLength() const { return upgrade_frame_length; }
     unsigned int upgradePayloadLength() const { return upgrade_payload_length; }
 
@@ -97,7 +96,7 @@ public:
     bool setTimeRange(int seconds);
 
     // The clock record files are named after (the wall clock by default).
-    void setRecordClock(std::function<QDateTime()> clock) { recordClock = std::move(clock); }
+    void setRecordClock(std::function<QDateTime()> clock) { recorder->setClock(std::move(clock)); }
 
     // What tests and tools driving the window replace: the steady clock the
     // chart's refresh decision reads (milliseconds); the dialogs of the chart
@@ -115,7 +114,7 @@ public:
     void zoomTo(double min, double max);
     ChartStats visibleStats() const;
     bool openRecording(const QString &path);
-    recordformat::Format recordingFormat() const { return recordFormat; }
+    recordformat::Format recordingFormat() const { return recorder->format(); }
     // Draws the curve's points (curve_item.h).
     const CurveItem *chartCurve() const { return curveItem; }
 
@@ -293,18 +292,21 @@ private:
     void leaveRecording();
     void showLiveWindow();
 
-    // Recording (recording.cpp)
-    bool openRecordFile(const QString &stamp);
-    void writeRecordLines(const QVector<uint16_t> &dist, int freq);
-
     friend class LinkPanel;   // the link's panel (app/link_panel.cpp) drives the connection
 
     LinkPanel *linkPanel = nullptr;
 
     Ui::MainWindow *ui;
     QString serialSelected;
+    // The worker's lifecycle (session/worker_session.h); `worker` and
+    // `workerThread` are its, not the window's.
+    WorkerSession *session = nullptr;
     receiver *worker;
     QThread *workerThread;
+    // The numbered batches of the measurement stream; the chart model and the
+    // recorder listen to it.
+    BatchStream *batches = nullptr;
+    Recorder *recorder = nullptr;
     QChartView *chartView;
     QChart *chart;
     QLineSeries *series;
@@ -315,17 +317,6 @@ private:
     int baudRate;
     double currentDistance;
     int latestRate;
-    QDir dataDir;
-    QFile recordFile;
-    QTextStream recordStream;
-    QString dataPath;
-    // The time a record file is named after (the wall clock; tests set it).
-    std::function<QDateTime()> recordClock = [] { return QDateTime::currentDateTime(); };
-    bool recording;
-    // The record file's format (the operator's choice; plain by default) and
-    // the time of a CSV recording.
-    recordformat::Format recordFormat = recordformat::Format::Plain;
-    recordformat::CsvClock recordCsvClock;
     int timeRange;
     unsigned int upgrade_frame_length;
     unsigned int upgrade_payload_length;

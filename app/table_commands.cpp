@@ -11,6 +11,7 @@
 
 #include "log_ui.h"
 #include "receiver.h"
+#include "setting_widgets.h"
 #include "settings_table.h"
 
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QSpinBox>
 
 using namespace settingstable;
+using settingwidgets::widgetsOf;
 
 namespace {
 
@@ -92,7 +94,9 @@ QString MainWindow::acceptedRange(int64_t min, int64_t max, bool hex)
 void MainWindow::fillChoiceCombos()
 {
     for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
-        auto *box = s->kind == Kind::Choice ? findChild<QComboBox *>(QLatin1String(s->control)) : nullptr;
+        const auto *widgets = widgetsOf(*s);
+        auto *box = s->kind == Kind::Choice && widgets ? findChild<QComboBox *>(QLatin1String(widgets->fields[0]))
+                                                       : nullptr;
         if (!box)
             continue;
         box->clear();
@@ -106,14 +110,10 @@ void MainWindow::fillChoiceCombos()
 void MainWindow::runTableButton(const QObject *button)
 {
     const QString name = button->objectName();
-    for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
-        if (name == QLatin1String(s->button))
-            return runSetting(*s);
-    }
-    for (const Reading *r = readingsBegin(); r != readingsEnd(); ++r) {
-        if (name == QLatin1String(r->button))
-            return runReading(*r);
-    }
+    if (const Setting *s = settingwidgets::settingOfButton(name))
+        return runSetting(*s);
+    if (const Reading *r = settingwidgets::readingOfButton(name))
+        return runReading(*r);
     qCWarning(lcUi) << "MainWindow: no command for" << name;
 }
 
@@ -150,8 +150,11 @@ bool MainWindow::readSettingValues(const Setting &s, Values &values, QString &ty
 {
     if (s.kind == Kind::Action)
         return true;
+    const auto *widgets = widgetsOf(s);
+    if (!widgets)
+        return false;
     if (s.kind == Kind::Choice) {
-        const auto *box = findChild<QComboBox *>(QLatin1String(s.control));
+        const auto *box = findChild<QComboBox *>(QLatin1String(widgets->fields[0]));
         const QVariant data = box ? box->currentData() : QVariant();
         if (!data.isValid()) {
             showWarning(tr("警告：非法输入!") + (box ? box->currentText() : QString()));
@@ -162,7 +165,7 @@ bool MainWindow::readSettingValues(const Setting &s, Values &values, QString &ty
     }
     QStringList texts;
     for (int i = 0; i < s.numberCount; ++i)
-        texts << fieldText(findChild<QWidget *>(QLatin1String(s.numbers[i].control)));
+        texts << fieldText(findChild<QWidget *>(QLatin1String(widgets->fields[i])));
     QString why;
     if (texts.contains(QString()) || !parseValues(s, texts, values, why)) {
         qCDebug(lcUi) << "MainWindow: refused" << s.name << texts << why;
@@ -193,7 +196,8 @@ void MainWindow::refuseInput(const Setting &s, const QStringList &texts)
         }
     }
     const Number &n = s.numbers[bad];
-    const QString field = fieldLabel(n.control, s.status);
+    const auto *widgets = widgetsOf(s);
+    const QString field = fieldLabel(widgets ? widgets->fields[bad] : nullptr, s.status);
     const QString range = acceptedRange(n.min, n.max, n.hex);
     if (empty)
         showWarning(tr("警告：输入不能为空!"), tr("%1：未输入，有效范围为 %2").arg(field, range));

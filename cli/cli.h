@@ -3,9 +3,9 @@
 #define ZN84CTL_CLI_H
 
 // zn84ctl: the sensor's protocol from a script. The worker (`receiver`) runs in
-// a thread of its own as in the viewer; the subcommands call its blocking
-// wrappers from the main thread and take its distance batches and transfer
-// reports through connectAcrossThreads.
+// a thread of its own, started and stopped by the viewer's WorkerSession; the
+// subcommands call its blocking wrappers from the main thread and take its
+// distance batches and transfer reports through connectAcrossThreads.
 
 #include <QJsonObject>
 #include <QString>
@@ -13,10 +13,7 @@
 #include <QFile>
 #include <QTextStream>
 
-#include <mutex>
-
-class QThread;
-class receiver;
+#include "worker_session.h"
 
 namespace cli {
 
@@ -78,38 +75,13 @@ private:
     QTextStream out;
 };
 
-// The worker and its thread; the port closed and the thread stopped on
-// destruction.
-class Session
-{
-public:
-    Session();
-    ~Session();
-    Session(const Session &) = delete;
-    Session &operator=(const Session &) = delete;
-
-    receiver *worker() const { return w; }
-
-    // Opens the port. On failure: the reason in words (missing, not
-    // permitted, busy, ...) and QSerialPort's error name.
-    bool open(const QString &port, int baud, QString &reason, QString &errorName);
-    void close();
-
-private:
-    QThread *thread;
-    receiver *w;
-    std::mutex errorMutex;
-    int openError = 0;        // the last QSerialPort error other than NotOpenError
-    QString openErrorText;
-};
+// The worker and its thread (session/worker_session.h); the port closed and
+// the thread stopped on destruction.
+using Session = WorkerSession;
 
 // Opens the port of `options` for `command`; on failure prints the result
 // and returns the exit code (ExitPort), otherwise ExitOk.
 int openOrFail(Session &session, const Options &options, Output &output, const QString &command);
-
-// The number format of the record file: a distance in cm as metres the way
-// QTextStream writes d / 100.0.
-QString metres(uint16_t cm);
 
 // Subcommands; each returns its exit code.
 int runPorts(const Options &o, Output &out);

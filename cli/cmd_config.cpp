@@ -6,6 +6,7 @@
 #include "cli.h"
 
 #include "receiver.h"
+#include "record_format.h"
 #include "settings_table.h"
 
 #include <QJsonArray>
@@ -42,7 +43,7 @@ int readOne(const Reading &r, Session &session, const Options &o, Output &out, c
     if (r.kind == ReadingKind::DistanceCm) {
         result.insert(QStringLiteral("distance_cm"), cm);
         result.insert(QStringLiteral("distance_m"), cm / 100.0);
-        text = metres(cm);
+        text = recordformat::metresText(cm);
     } else {
         result.insert(QStringLiteral("value"), text);
     }

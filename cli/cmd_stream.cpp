@@ -6,11 +6,11 @@
 #include "cli.h"
 #include "stop_signals.h"
 
+#include "batch_stream.h"
 #include "cross_thread.h"
 #include "receiver.h"
+#include "recorder.h"
 
-#include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -19,6 +19,7 @@
 #include <QVector>
 
 #include <cmath>
+#include <utility>
 
 namespace cli {
 
@@ -34,9 +35,12 @@ constexpr int kBatchMs = 10;
 class StreamRun : public QObject
 {
 public:
-    StreamRun(Session &session, const Options &o, Output &out, QTextStream *file)
-        : session(session), o(o), out(out), file(file)
+    // `recorder` (when recording) is started already: it takes the batches.
+    StreamRun(Session &session, const Options &o, Output &out, Recorder *recorder)
+        : session(session), o(o), out(out), recorder(recorder)
     {
+        if (recorder)
+            recorder->listenTo(&batches);
     }
 
     int run();
@@ -45,13 +49,14 @@ public:
 private:
     void finish(int code, const QString &why = QString());
     void durationOver();
-    bool recording() const { return file != nullptr; }
+    bool recording() const { return recorder != nullptr; }
     QString name() const { return o.command; }
 
     Session &session;
     const Options &o;
     Output &out;
-    QTextStream *file;
+    Recorder *recorder;
+    BatchStream batches;
 
     QEventLoop loop;
     QTimer silence;
@@ -122,27 +127,33 @@ void StreamRun::onDistance(QVector<uint16_t> dist, int freq)
     }
     session.worker()->setDistNum(qBound(0, freq * kBatchMs / 1000, 1000));
     silence.start();
-    const QString time = QString::number(t, 'f', 3);
-    QTextStream &text = recording() ? *file : out.text();
-    for (const uint16_t d : dist) {
-        if (o.count > 0 && written >= o.count)
-            break;
-        ++written;
-        if (recording()) {
-            text << d / 100.0 << '\n';
-        } else if (out.json()) {
+    if (o.count > 0 && dist.size() > o.count - written)
+        dist.resize(int(o.count - written));
+    written += dist.size();
+    if (recording()) {
+        // The recorder writes the batch with one write.
+        batches.take(dist, freq);
+    } else if (out.json()) {
+        for (const uint16_t d : std::as_const(dist)) {
             QJsonObject reading;
             reading.insert(QStringLiteral("time_s"), std::round(t * 1000) / 1000);
             reading.insert(QStringLiteral("distance_m"), d / 100.0);
             out.object(reading);
-        } else if (o.csv) {
-            text << time << ',' << d / 100.0 << '\n';
-        } else {
-            text << d / 100.0 << '\n';
         }
+    } else {
+        // The numbers as the record file has them.
+        const QByteArray time = QByteArray::number(t, 'f', 3) + ',';
+        QByteArray lines;
+        for (const uint16_t d : std::as_const(dist)) {
+            if (o.csv)
+                lines.append(time);
+            recordformat::appendMetres(lines, d);
+            lines.append('\n');
+        }
+        out.text() << QLatin1String(lines);
+        // Each batch reaches the output at once.
+        out.flush();
     }
-    // Each batch reaches its file at once.
-    text.flush();
     if (o.count > 0 && written >= o.count)
         finish(ExitOk);
 }
@@ -172,8 +183,8 @@ void StreamRun::finish(int code, const QString &why)
     portWatch.stop();
     // Release the port at once: later batches are not taken.
     session.close();
-    if (file)
-        file->flush();
+    if (recorder)
+        recorder->stop();
     out.flush();
 
     QJsonObject result;
@@ -181,7 +192,7 @@ void StreamRun::finish(int code, const QString &why)
     result.insert(QStringLiteral("distances"), double(written));
     result.insert(QStringLiteral("seconds"), clock.isValid() ? clock.elapsed() / 1000.0 : 0.0);
     if (recording())
-        result.insert(QStringLiteral("file"), QFileInfo(*qobject_cast<QFile *>(file->device())).filePath());
+        result.insert(QStringLiteral("file"), recorder->fileName());
     if (code == ExitOk || code == ExitInterrupted) {
         // An interruption is how a stream without a count or duration ends:
         // the readings so far are complete.
@@ -205,43 +216,6 @@ void StreamRun::finish(int code, const QString &why)
     loop.exit(code);
 }
 
-// The record file: FILE itself, or in a directory (an existing one, or a
-// name ending in '/') a new <yyyyMMdd_HHmmss>.txt as the viewer names its
-// recordings. An existing file is never emptied.
-bool openRecordFile(const QString &path, QFile &file, QString &why)
-{
-    const bool intoDirectory = path.endsWith(QLatin1Char('/')) || QFileInfo(path).isDir();
-    if (!intoDirectory) {
-        file.setFileName(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return true;
-        why = QFileInfo::exists(path) ? QStringLiteral("%1 exists (a recording never overwrites a file)").arg(path)
-                                      : QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    QDir dir(path);
-    if (!dir.exists() && !dir.mkpath(QStringLiteral("."))) {
-        why = QStringLiteral("cannot create the directory %1").arg(path);
-        return false;
-    }
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
-    for (int attempt = 1; attempt <= 1000; ++attempt) {
-        const QString name = dir.filePath(stamp + (attempt == 1 ? QString() : QStringLiteral("_%1").arg(attempt))
-                                          + QStringLiteral(".txt"));
-        if (QFileInfo::exists(name))
-            continue;
-        file.setFileName(name);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return true;
-        if (!QFileInfo::exists(name)) {
-            why = QStringLiteral("%1: %2").arg(name, file.errorString());
-            return false;
-        }
-    }
-    why = QStringLiteral("no free file name in %1").arg(path);
-    return false;
-}
-
 } // namespace
 
 int runStream(const Options &o, Output &out)
@@ -254,16 +228,19 @@ int runStream(const Options &o, Output &out)
     if (o.port.isEmpty())
         return out.fail(o.command, ExitUsage, QStringLiteral("no port given (-p PORT or $ZN84_PORT)"));
 
-    QFile file;
-    QTextStream fileStream;
+    // The record file: FILE itself, or in a directory (an existing one, or a
+    // name ending in '/') a new <yyyyMMdd_HHmmss>.txt as the viewer names
+    // its recordings. An existing file is never emptied.
+    Recorder recorder;
     if (record) {
+        const QString path = o.args.at(0);
         QString why;
-        if (!openRecordFile(o.args.at(0), file, why))
+        const bool intoDirectory = path.endsWith(QLatin1Char('/')) || QFileInfo(path).isDir();
+        if (!(intoDirectory ? recorder.startIn(path, &why) : recorder.startAt(path, &why)))
             return out.fail(o.command, ExitUsage, why);
-        fileStream.setDevice(&file);
     }
     Session session;
-    StreamRun run(session, o, out, record ? &fileStream : nullptr);
+    StreamRun run(session, o, out, record ? &recorder : nullptr);
     return run.run();
 }
 

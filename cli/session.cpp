@@ -1,16 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Output and the worker session: the worker in its own thread as in the
-// viewer, and the port's open with the reason of a failure.
+// Output, and the port's open for a subcommand with the reason of a failure
+// (the worker's lifecycle is the session layer's WorkerSession).
 
 #include "cli.h"
 
-#include "receiver.h"
-
 #include <QJsonDocument>
-#include <QMetaEnum>
-#include <QSerialPort>
-#include <QThread>
-#include <QTimer>
 
 #include <cstdio>
 #include <unistd.h>
@@ -59,118 +53,18 @@ int Output::fail(const QString &command, int code, const QString &why, QJsonObje
     return code;
 }
 
-QString metres(uint16_t cm)
-{
-    // The record file's format: QTextStream's default notation of d / 100.0.
-    QString text;
-    QTextStream stream(&text);
-    stream << cm / 100.0;
-    stream.flush();
-    return text;
-}
-
-Session::Session() : thread(new QThread), w(new receiver)
-{
-    w->moveToThread(thread);
-    w->serialPort->moveToThread(thread);
-    w->freqTimer->moveToThread(thread);
-    // Errors are reported in the worker's thread, while the open runs. The
-    // failed open closes the port again, which leaves NotOpenError behind:
-    // the error that made the open fail is the last one before that.
-    QObject::connect(w->serialPort, &QSerialPort::errorOccurred, w->serialPort,
-                     [this](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::NoError || error == QSerialPort::NotOpenError)
-            return;
-        const QString text = w->serialPort->errorString();
-        std::lock_guard<std::mutex> lock(errorMutex);
-        openError = int(error);
-        openErrorText = text;
-    }, Qt::DirectConnection);
-    thread->start();
-}
-
-Session::~Session()
-{
-    if (thread->isRunning()) {
-        // A transfer in progress stops within one wait step instead of
-        // holding the close for the rest of the image.
-        w->cancelUpgrade();
-        w->closePort();
-        w->runInWorkerThread([this] { w->freqTimer->stop(); });
-        thread->quit();
-        thread->wait();
-    }
-    delete w;
-    delete thread;
-}
-
-void Session::close()
-{
-    w->closePort();
-}
-
-namespace {
-
-QString errorName(int error)
-{
-    const QMetaEnum e = QMetaEnum::fromType<QSerialPort::SerialPortError>();
-    const char *key = e.valueToKey(error);
-    return key ? QString::fromLatin1(key) : QString::number(error);
-}
-
-
-} // namespace
-
-bool Session::open(const QString &port, int baud, QString &reason, QString &name)
-{
-    {
-        std::lock_guard<std::mutex> lock(errorMutex);
-        openError = 0;
-        openErrorText.clear();
-    }
-    if (w->openPort(port, baud))
-        return true;
-    int error = 0;
-    QString text;
-    {
-        std::lock_guard<std::mutex> lock(errorMutex);
-        error = openError;
-        text = openErrorText;
-    }
-    name = errorName(error);
-    // The worker tells the reasons apart as the window shows them.
-    QString what;
-    switch (w->lastOpenFailure()) {
-    case OpenFailure::Missing:
-        what = QStringLiteral("missing");
-        break;
-    case OpenFailure::NotPermitted:
-        what = QStringLiteral("not permitted");
-        break;
-    case OpenFailure::Busy:
-        what = QStringLiteral("busy (in use by another program)");
-        break;
-    default:
-        what = QStringLiteral("cannot be used as a serial port");
-        break;
-    }
-    reason = text.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, text);
-    return false;
-}
-
 int openOrFail(Session &session, const Options &options, Output &output, const QString &command)
 {
     if (options.port.isEmpty())
         return output.fail(command, ExitUsage, QStringLiteral("no port given (-p PORT or $ZN84_PORT)"));
-    QString reason;
-    QString name;
-    if (session.open(options.port, options.baud, reason, name))
+    OpenError why;
+    if (session.open(options.port, options.baud, &why))
         return ExitOk;
     QJsonObject extra;
     extra.insert(QStringLiteral("port"), options.port);
-    extra.insert(QStringLiteral("port_error"), name);
-    return output.fail(command, ExitPort, QStringLiteral("port %1 cannot be opened: %2").arg(options.port, reason),
-                       extra);
+    extra.insert(QStringLiteral("port_error"), why.errorName());
+    return output.fail(command, ExitPort,
+                       QStringLiteral("port %1 cannot be opened: %2").arg(options.port, why.reason()), extra);
 }
 
 } // namespace cli

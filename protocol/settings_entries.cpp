@@ -19,7 +19,7 @@ namespace {
 
 constexpr int64_t kU16 = 0xFFFF;
 constexpr int64_t kU32 = 0xFFFFFFFFLL;
-constexpr Number kNoNumber{nullptr, 0, 0, 0, false, nullptr};
+constexpr Number kNoNumber{nullptr, 0, 0, 0, false};
 
 // The window's item lists, in its order.
 constexpr Choice kInterfaces[] = {
@@ -79,145 +79,120 @@ uint8_t u8(uint32_t v) { return uint8_t(v); }
 uint16_t u16(uint32_t v) { return uint16_t(v); }
 
 // Settings of a choice, of numbers and actions.
-Setting choice(const char *name, Group group, const char *summary, const Choice *choices, int n,
-               const char *control, const char *button, Apply apply)
+Setting choice(const char *name, Group group, const char *summary, const Choice *choices, int n, Apply apply)
 {
-    return {name, group, Kind::Choice, summary, "", StatusValue::None, choices, n,
-            {kNoNumber, kNoNumber}, 0, control, button, apply};
+    return {name, group, Kind::Choice, summary, "", StatusValue::None, choices, n, {kNoNumber, kNoNumber}, 0, apply};
 }
 
 Setting numbers(const char *name, Group group, const char *summary, const char *status, StatusValue sv,
-                Number first, Number second, int n, const char *button, Apply apply)
+                Number first, Number second, int n, Apply apply)
 {
-    return {name, group, Kind::Numbers, summary, status, sv, nullptr, 0, {first, second}, n,
-            first.control, button, apply};
+    return {name, group, Kind::Numbers, summary, status, sv, nullptr, 0, {first, second}, n, apply};
 }
 
-Setting action(const char *name, Group group, const char *summary, const char *status, const char *button,
-               Apply apply)
+Setting action(const char *name, Group group, const char *summary, const char *status, Apply apply)
 {
-    return {name, group, Kind::Action, summary, status, StatusValue::None, nullptr, 0,
-            {kNoNumber, kNoNumber}, 0, nullptr, button, apply};
+    return {name, group, Kind::Action, summary, status, StatusValue::None, nullptr, 0, {kNoNumber, kNoNumber}, 0,
+            apply};
 }
 
 const Setting kSettings[] = {
     // The sensor's settings page.
     numbers("frame-rate", Group::Sensor, "measurement frames per second", WINDOW_TEXT("设置帧率"),
-            StatusValue::None, {"FPS", 0, kU16, 16, false, "comboBox_fps_set"}, kNoNumber, 1,
-            "pushButton_fps",
+            StatusValue::None, {"FPS", 0, kU16, 16, false}, kNoNumber, 1,
             [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_frame_rate(u16(v.first)); }),
     choice("interface", Group::Sensor, "the interface the sensor talks on", kInterfaces, count(kInterfaces),
-           "comboBox_lidar_trans", "pushButton_trans",
            [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_trans_type_config(u8(v.first)); }),
     choice("output-format", Group::Sensor, "what the sensor outputs", kOutputFormats, count(kOutputFormats),
-           "comboBox_output_format", "pushButton_output_format",
            [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_output_format(u8(v.first)); }),
     numbers("baud-rate", Group::Sensor, "the sensor's serial baud rate", WINDOW_TEXT("配置波特率"),
-            StatusValue::Text, {"BAUD", 1, kU32, 32, false, "comboBox_seri_baud"}, kNoNumber, 1,
-            "pushButton_baudrate",
+            StatusValue::Text, {"BAUD", 1, kU32, 32, false}, kNoNumber, 1,
             [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_baud_rate(v.first); }),
     choice("output-mode", Group::Sensor, "continuous stream or one distance per trigger", kOutputModes,
-           count(kOutputModes), "comboBox_output_enable", "pushButton_output_enable",
+           count(kOutputModes),
            [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_output_en(u8(v.first)); }),
     choice("checksum", Group::Sensor, "checksum of the command frames", kChecksum, count(kChecksum),
-           "comboBox_checksum", "pushButton_checksum",
            [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_frame_checksum_en(u8(v.first)); }),
     choice("fog-filter", Group::Sensor, "the rain and fog algorithm", kFogFilter, count(kFogFilter),
-           "comboBox_fog_feature", "pushButton_fog_feature",
            [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_fog_feature_enable(u8(v.first)); }),
     choice("dac-map", Group::Sensor, "direction of the analogue output's mapping", kDacMap, count(kDacMap),
-           "comboBox_dac_map", "pushButton_dac_map",
            [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_dac_map_type(u8(v.first)); }),
     action("save", Group::Sensor, "stores the settings in the sensor", WINDOW_TEXT("保存配置"),
-           "pushButton_save_config",
            [](receiver &w, uint8_t, const Values &) { return w.send_cmd_id_save_settings(); }),
     // The CAN and IO page.
-    action("reset", Group::Sensor, "restarts the sensor", WINDOW_TEXT("复位"), "pushButton_reset",
+    action("reset", Group::Sensor, "restarts the sensor", WINDOW_TEXT("复位"),
            [](receiver &w, uint8_t, const Values &) { return w.send_cmd_id_soft_reset(); }),
     action("factory-restore", Group::Sensor, "restores the factory settings", WINDOW_TEXT("恢复出厂设置"),
-           "pushButton_recover_factory",
            [](receiver &w, uint8_t, const Values &) { return w.send_cmd_id_restore_default(); }),
     choice("auto-gain", Group::Sensor, "automatic gain control", kAutoGain, count(kAutoGain),
-           "comboBox_gain_adjust", "pushButton_gain_adjust",
            [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_gain_adjust_enable(u8(v.first)); }),
     choice("can-frame-type", Group::Sensor, "CAN frame format", kCanFrameTypes, count(kCanFrameTypes),
-           "comboBox_can_type", "pushButton_can_type",
            [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_can_frame_type_config(u8(v.first)); }),
     choice("can-baud-rate", Group::Sensor, "CAN bit rate", kCanBaudRates, count(kCanBaudRates),
-           "comboBox_can_baudrate", "pushButton_can_baudrate",
            [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_can_baudrate(v.first); }),
     numbers("can-receive-id", Group::Sensor, "CAN id the sensor listens to", WINDOW_TEXT("配置CAN接收ID"),
-            StatusValue::None, {"ID", 0, kU32, 32, true, "lineEdit_can_rcv_id"}, kNoNumber, 1,
-            "pushButton_can_rcv_id",
+            StatusValue::None, {"ID", 0, kU32, 32, true}, kNoNumber, 1,
             [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_can_rcv_id(v.first); }),
     numbers("can-send-id", Group::Sensor, "CAN id the sensor sends with", WINDOW_TEXT("配置CAN发送ID"),
-            StatusValue::None, {"ID", 0, kU32, 32, true, "lineEdit_can_snd_id"}, kNoNumber, 1,
-            "pushButton_can_snd_id",
+            StatusValue::None, {"ID", 0, kU32, 32, true}, kNoNumber, 1,
             [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_can_snd_id(v.first); }),
     numbers("offset", Group::Sensor, "distance offset in cm (negative allowed)", WINDOW_TEXT("配置offset"),
-            StatusValue::None, {"CM", -32768, 32767, 16, false, "lineEdit_ofs_config"}, kNoNumber, 1,
-            "pushButton_ofs_config",
+            StatusValue::None, {"CM", -32768, 32767, 16, false}, kNoNumber, 1,
             [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_offset_config(u16(v.first)); }),
     choice("near-io-level", Group::Sensor, "IO output level when the target is near", kNearIoLevels,
-           count(kNearIoLevels), "comboBox_io_level", "pushButton_IO_level",
+           count(kNearIoLevels),
            [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_near_io_value(u8(v.first)); }),
     numbers("io-delay", Group::Sensor, "IO switching delays, near then far", WINDOW_TEXT("配置IO delay"),
-            StatusValue::None, {"NEAR", 0, kU16, 16, false, "lineEdit_IO_delay_near"},
-            {"FAR", 0, kU16, 16, false, "lineEdit_IO_delay_far"}, 2, "pushButton_IO_delay",
+            StatusValue::None, {"NEAR", 0, kU16, 16, false},
+            {"FAR", 0, kU16, 16, false}, 2,
             [](receiver &w, uint8_t, const Values &v) {
                 return w.send_cmd_id_io_delay(u16(v.first), u16(v.second));
             }),
     numbers("io-threshold", Group::Sensor, "IO switching distance and its hysteresis, in cm",
             WINDOW_TEXT("配置IO dist阈值"), StatusValue::None,
-            {"THRESHOLD", 0, kU16, 16, false, "lineEdit_dist_threshold"},
-            {"BUFFER", 0, kU16, 16, false, "lineEdit_dist_buffer"}, 2, "pushButton_dist_threshold",
+            {"THRESHOLD", 0, kU16, 16, false},
+            {"BUFFER", 0, kU16, 16, false}, 2,
             [](receiver &w, uint8_t, const Values &v) {
                 return w.send_cmd_id_dist_io_threshold(u16(v.first), u16(v.second));
             }),
 
     // The Modbus page: Modbus RTU to the device at `address`...
     numbers("frame-rate", Group::Modbus, "measurement frames per second", WINDOW_TEXT("设置采样频率"),
-            StatusValue::None, {"FPS", 1, 10000, 16, false, "lineEdit_mb_fps"}, kNoNumber, 1,
-            "pushButton_mb_set_fps",
+            StatusValue::None, {"FPS", 1, 10000, 16, false}, kNoNumber, 1,
             [](receiver &w, uint8_t a, const Values &v) { return w.send_cmd_id_modbus_set_fps(a, int(v.first)); }),
     numbers("baud-rate", Group::Modbus, "the sensor's serial baud rate", WINDOW_TEXT("设置串口波特率"),
-            StatusValue::Number, {"BAUD", 1, kU32, 32, false, "comboBox_seri_baud_2"}, kNoNumber, 1,
-            "pushButton_mb_baudrate_config",
+            StatusValue::Number, {"BAUD", 1, kU32, 32, false}, kNoNumber, 1,
             [](receiver &w, uint8_t a, const Values &v) { return w.send_cmd_id_mb_baudrate_config(a, v.first); }),
     numbers("address", Group::Modbus, "gives the device a new Modbus address", WINDOW_TEXT("配置modbus地址"),
-            StatusValue::Number, {"NEW", 1, 247, 8, false, "spinBox_mb_dev_addr_2"}, kNoNumber, 1,
-            "pushButton_mb_addr_config",
+            StatusValue::Number, {"NEW", 1, 247, 8, false}, kNoNumber, 1,
             [](receiver &w, uint8_t a, const Values &v) { return w.send_cmd_id_mb_dev_addr_config(a, u8(v.first)); }),
     action("save", Group::Modbus, "stores the settings in the sensor", WINDOW_TEXT("保存配置"),
-           "pushButton_mb_save_config",
            [](receiver &w, uint8_t a, const Values &) { return w.send_cmd_id_mb_save_config(a); }),
-    action("reboot", Group::Modbus, "restarts the sensor", WINDOW_TEXT("重启雷达"), "pushButton_mb_reboot",
+    action("reboot", Group::Modbus, "restarts the sensor", WINDOW_TEXT("重启雷达"),
            [](receiver &w, uint8_t a, const Values &) { return w.send_cmd_id_modbus_reboot(a); }),
-    action("shutdown", Group::Modbus, "shuts the sensor down", WINDOW_TEXT("关闭雷达"), "pushButton_mb_shutdown",
+    action("shutdown", Group::Modbus, "shuts the sensor down", WINDOW_TEXT("关闭雷达"),
            [](receiver &w, uint8_t a, const Values &) { return w.send_cmd_id_modbus_shutdown(a); }),
     action("disable", Group::Modbus, "switches Modbus off (back to the sensor's own protocol)",
-           WINDOW_TEXT("关闭modbus协议"), "pushButton_modbus_disable",
+           WINDOW_TEXT("关闭modbus协议"),
            [](receiver &w, uint8_t a, const Values &) { return w.send_cmd_id_mb_modbus_disable(a); }),
     // ... and the two frames of the sensor's own protocol that prepare it.
     action("enable", Group::Modbus, "switches Modbus on (sent in the sensor's own protocol)",
-           WINDOW_TEXT("使能modbus协议"), "pushButton_modbus_enable",
+           WINDOW_TEXT("使能modbus协议"),
            [](receiver &w, uint8_t, const Values &) { return w.send_cmd_id_modbus_enable(); }),
     numbers("preset-address", Group::Modbus, "the Modbus address, sent in the sensor's own protocol",
-            WINDOW_TEXT("设置modbus地址"), StatusValue::None, {"ADDRESS", 1, 247, 8, false, "spinBox_mb_dev_addr_3"},
-            kNoNumber, 1, "pushButton_mb_addr",
+            WINDOW_TEXT("设置modbus地址"), StatusValue::None, {"ADDRESS", 1, 247, 8, false},
+            kNoNumber, 1,
             [](receiver &w, uint8_t, const Values &v) { return w.send_cmd_id_modbus_dev_addr_set(u8(v.first)); }),
 };
 
 const Reading kReadings[] = {
     {"version", Group::Sensor, ReadingKind::Text, "firmware version", WINDOW_TEXT("版本号获取失败"),
-     "pushButton_version",
      [](receiver &w, uint8_t, QString &text, uint16_t &) {
          bool ok = false;
          text = w.send_cmd_id_version(ok);
          return ok;
      }},
     {"full-version", Group::Sensor, ReadingKind::Text, "full version text", WINDOW_TEXT("新版本号获取失败"),
-     "pushButton_full_version",
      [](receiver &w, uint8_t, QString &text, uint16_t &) {
          bool ok = false;
          // As the window shows it: runs of blanks and line ends as one space.
@@ -225,7 +200,6 @@ const Reading kReadings[] = {
          return ok;
      }},
     {"distance", Group::Sensor, ReadingKind::DistanceCm, "one triggered measurement", WINDOW_TEXT("获取dist"),
-     "pushButton_trig",
      [](receiver &w, uint8_t, QString &, uint16_t &cm) {
          unsigned short d = 0;
          const bool ok = w.send_cmd_id_sample_trig(d);
@@ -233,7 +207,6 @@ const Reading kReadings[] = {
          return ok;
      }},
     {"distance", Group::Modbus, ReadingKind::DistanceCm, "one distance over Modbus", WINDOW_TEXT("获取距离"),
-     "pushButton_mb_read_dist_once",
      [](receiver &w, uint8_t a, QString &, uint16_t &cm) {
          unsigned short d = 0;
          const bool ok = w.send_cmd_id_mb_get_dist(a, d);
@@ -241,7 +214,6 @@ const Reading kReadings[] = {
          return ok;
      }},
     {"version", Group::Modbus, ReadingKind::Text, "firmware version over Modbus", WINDOW_TEXT("获取版本号"),
-     "pushButton_mb_get_version",
      [](receiver &w, uint8_t a, QString &text, uint16_t &) { return w.send_cmd_id_modbus_get_version(a, text); }},
 };
 

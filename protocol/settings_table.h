@@ -8,13 +8,14 @@
 // takes (named choices with their wire values, or one or two numbers with the
 // range their command can carry), how the window labels the outcome, and
 // which worker call carries it. Values are checked here, before anything is
-// sent. No widgets.
+// sent. No widgets, nor their names: which widget shows a setting is the
+// window's business (app/setting_widgets.h).
 //
 // For the window: a combo box is filled with itemText(choice) and carries
-// choice.wire as its item data; a handler finds its setting by name, takes
-// the wire value from currentData() (or parseValues() over the line edits),
-// calls apply() and shows tr(statusPrefix(...)) with the outcome. The item
-// texts and prefixes are the window's source texts, translated in the
+// choice.wire as its item data; a handler finds its setting by its button,
+// takes the wire value from currentData() (or parseValues() over the line
+// edits), calls apply() and shows tr(statusPrefix(...)) with the outcome. The
+// item texts and prefixes are the window's source texts, translated in the
 // context "MainWindow" (language*.ts already hold them).
 
 #include <QString>
@@ -55,7 +56,6 @@ struct Number
     int64_t max;             // two's complement of `bits`
     int bits;                // width on the wire: 8, 16 or 32
     bool hex;                // "0x..." accepted as well as decimal
-    const char *control;     // the window's field for it
 };
 
 // The values of one setting as they go on the wire (cut to their width).
@@ -81,8 +81,6 @@ struct Setting
     int choiceCount;
     Number numbers[2];
     int numberCount;
-    const char *control;       // the window's combo box or first field
-    const char *button;        // the window's button
     Apply apply;
 };
 
@@ -96,7 +94,6 @@ struct Reading
     ReadingKind kind;
     const char *summary;
     const char *status;        // the window's status prefix (source text)
-    const char *button;
     // Blocking worker call; fills `text` (Text) or `cm` (DistanceCm).
     bool (*read)(receiver &worker, uint8_t address, QString &text, uint16_t &cm);
 };

@@ -3,9 +3,11 @@
 // sensor: the exact frame each choice puts on the wire, the status text it
 // produces, the warning boxes for an unmapped choice, in both languages.
 
+#include "setting_widgets.h"
 #include "tabfixture.h"
 
 #include <QLineEdit>
+#include <QSpinBox>
 
 class TstTabSettings : public QObject
 {
@@ -19,6 +21,7 @@ private slots:
     void init();
     void cleanup();
 
+    void everyEntryHasItsWidgets();
     void choice_data();
     void choice();
     void emptyChoiceWarns_data();
@@ -70,6 +73,38 @@ void TstTabSettings::cleanup()
 {
     cw.sensor.setAnswerMode(sim::AnswerMode::Normal);
     cw.sensor.setRate(100);
+}
+
+// Every entry of the settings table, of either page, is on the window: its
+// button, and the combo box of a choice or a field for each number; every
+// button the window maps sends the entry it is mapped to.
+void TstTabSettings::everyEntryHasItsWidgets()
+{
+    using namespace settingstable;
+    using namespace settingwidgets;
+    for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
+        const QString where = QLatin1String(s->name);
+        const SettingWidgets *w = widgetsOf(*s);
+        QVERIFY2(w, qPrintable(where));
+        QVERIFY2(cw.button(QLatin1String(w->button)), qPrintable(where));
+        QCOMPARE(settingOfButton(QLatin1String(w->button)), s);
+        if (s->kind == Kind::Choice)
+            QVERIFY2(cw.combo(QLatin1String(w->fields[0])), qPrintable(where));
+        for (int i = 0; i < s->numberCount; ++i) {
+            const QString field = QLatin1String(w->fields[i]);
+            QVERIFY2(cw.window->findChild<QComboBox *>(field) || cw.window->findChild<QLineEdit *>(field)
+                         || cw.window->findChild<QSpinBox *>(field),
+                     qPrintable(where + QLatin1Char(' ') + field));
+        }
+        if (s->kind == Kind::Action)
+            QVERIFY2(!w->fields[0], qPrintable(where));
+    }
+    for (const Reading *r = readingsBegin(); r != readingsEnd(); ++r) {
+        const ReadingWidgets *w = widgetsOf(*r);
+        QVERIFY2(w, r->name);
+        QVERIFY2(cw.button(QLatin1String(w->button)), r->name);
+        QCOMPARE(readingOfButton(QLatin1String(w->button)), r);
+    }
 }
 
 void TstTabSettings::choice_data()

@@ -9,6 +9,7 @@
 #include "mycombobox.h"
 #include "receiver.h"
 #include "simsensor.h"
+#include "setting_widgets.h"
 #include "settings_table.h"
 #include "windowprobe.h"
 
@@ -672,12 +673,13 @@ void tst_window_language::inputTooltipsGiveRange_data()
     for (const Setting *s = settingsBegin(); s != settingsEnd(); ++s) {
         for (int i = 0; i < s->numberCount; ++i) {
             const Number &n = s->numbers[i];
-            if (seen.contains(QLatin1String(n.control)))
+            const char *control = settingwidgets::widgetsOf(*s)->fields[i];
+            if (seen.contains(QLatin1String(control)))
                 continue;
-            seen << QLatin1String(n.control);
+            seen << QLatin1String(control);
             const QString high = n.hex ? QStringLiteral("0x") + QString::number(n.max, 16).toUpper()
                                        : QString::number(n.max);
-            QTest::newRow(n.control) << QString::fromLatin1(n.control) << QString::number(n.min) << high;
+            QTest::newRow(control) << QString::fromLatin1(control) << QString::number(n.min) << high;
         }
     }
     QTest::newRow("timeRangeEdit") << "timeRangeEdit" << "1" << "3600";

@@ -7,7 +7,11 @@
 #include "ctl_fixture.h"
 
 #include "../app/tabfixture.h"
+#include "batch_stream.h"
+#include "cross_thread.h"
+#include "setting_widgets.h"
 #include "settings_table.h"
+#include "worker_session.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -519,7 +523,7 @@ private slots:
         cw.sensor.clearReceived();
         ModalCatcher catcher;
         catcher.answer = QMessageBox::Yes;   // a confirmation is answered yes
-        cw.button(QLatin1String(s->button))->click();
+        cw.button(QLatin1String(settingwidgets::widgetsOf(*s)->button))->click();
         QCOMPARE(cw.received().toHex(' '), expected.toHex(' '));
         QCOMPARE(cw.status().endsWith(T("成功！")), true);
         cw.close();
@@ -688,6 +692,67 @@ private slots:
         const QString message = objects.first().value(QStringLiteral("error")).toString();
         QVERIFY2(message.contains(QStringLiteral(": ") + reason), qPrintable(message));
         QVERIFY2(QString::fromUtf8(r.err).contains(reason), r.err.constData());
+    }
+
+    // The worker's lifecycle zn84ctl and the window share, in this process:
+    // the worker in a thread of its own, an open that fails with its reason
+    // and the port's error, the batches of an open port numbered from 0, and
+    // a stop within its bound that ends the thread and lets the port go.
+    void workerSession_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("streaming") << "%DEV%" << Setup::Streaming << int(OpenFailure::None) << QString() << QString();
+        QTest::newRow("missing") << "/dev/zn84-no-such-port" << Setup::Streaming << int(OpenFailure::Missing)
+                                 << "missing" << "DeviceNotFoundError";
+        QTest::newRow("busy") << "%DEV%" << Setup::Busy << int(OpenFailure::Busy) << "busy (in use by another program)"
+                              << "PermissionError";
+    }
+
+    void workerSession()
+    {
+        QFETCH(QString, port);
+        QFETCH(Setup, setup);
+        QFETCH(int, failure);
+        QFETCH(QString, reason);
+        QFETCH(QString, error);
+        port.replace(QStringLiteral("%DEV%"), device);
+        QSerialPort holder;
+        setUp(setup, holder);
+
+        WorkerSession session;
+        QVERIFY(session.isRunning());
+        QCOMPARE(session.worker()->thread(), session.thread());
+        QVERIFY(session.thread() != QThread::currentThread());
+        BatchStream stream;
+        connectAcrossThreads(session.worker(), &receiver::signalDistance, &stream, &BatchStream::take);
+        OpenError why;
+        const bool opened = session.open(port, 115200, &why);
+        QCOMPARE(opened, failure == int(OpenFailure::None));
+        QVector<quint64> firsts;
+        connect(&stream, &BatchStream::batch, this, [&firsts](const MeasurementBatch &b) { firsts << b.first; });
+        if (opened) {
+            QTRY_VERIFY_WITH_TIMEOUT(firsts.size() >= 2, 10000);
+            QCOMPARE(firsts.at(0), quint64(0));
+            QVERIFY(firsts.at(1) > 0);
+        } else {
+            QCOMPARE(int(why.failure), failure);
+            QCOMPARE(why.errorName(), error);
+            QVERIFY2(why.reason().startsWith(reason), qPrintable(why.reason()));
+        }
+
+        QVERIFY(session.stop());
+        QVERIFY(!session.isRunning());
+        QVERIFY(!session.worker()->isPortOpen());
+        QVERIFY(session.stop());
+        if (opened) {
+            QSerialPort again;
+            again.setPortName(device);
+            QVERIFY2(again.open(QIODevice::ReadWrite), qPrintable(again.errorString()));
+        }
     }
 
     // At the line's top rate, --count 1000 prints exactly 1000 distances,

@@ -2,6 +2,8 @@
 #ifndef RECORD_FORMAT_H
 #define RECORD_FORMAT_H
 
+#include "measurement_batch.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QPointF>
@@ -25,6 +27,7 @@ enum class Format { Plain, Csv };
 
 // "12.34" for 1234 cm, as QTextStream would write 12.34.
 void appendMetres(QByteArray &out, uint16_t centimetres);
+QString metresText(uint16_t centimetres);
 void appendPlainLines(QByteArray &out, const QVector<uint16_t> &centimetres);
 
 // The recording's time: frames counted at each rate, so that an hour of
@@ -37,6 +40,24 @@ struct CsvClock {
     double now() const { return rate > 0 ? segmentStart + double(frames) / rate : segmentStart; }
 };
 
+// One frame as a CSV line sees it: what any column may print.
+struct CsvFrame {
+    double seconds = 0;      // the recording's time (CsvClock)
+    uint16_t cm = 0;         // the distance as the sensor sent it
+    quint64 sample = 0;      // number of the frame since the stream began
+    qint64 hostUs = 0;       // host time since the stream began, microseconds
+};
+
+// The CSV columns, in their order: a name for the header and how a frame
+// prints in it. A new column is one row here (and its field in CsvFrame).
+struct CsvColumn {
+    const char *header;
+    void (*append)(QByteArray &out, const CsvFrame &frame);
+};
+const CsvColumn *csvColumnsBegin();
+const CsvColumn *csvColumnsEnd();
+
+// The header line: the columns' names, comma-separated.
 QByteArray csvHeader();
 // Seconds with six decimals, '.' as the decimal point ("12.000090").
 void appendSeconds(QByteArray &out, double seconds);
@@ -45,6 +66,8 @@ void appendSeconds(QByteArray &out, double seconds);
 // connect) does not move the time, as the chart's time axis does not count
 // it either: its frames get the time of the frame before them.
 void appendCsvLines(QByteArray &out, const QVector<uint16_t> &centimetres, int rate, CsvClock &clock);
+// The same for a numbered batch of the stream.
+void appendCsvLines(QByteArray &out, const MeasurementBatch &batch, CsvClock &clock);
 
 // A recording read back: its points (seconds, metres), at most about 100
 // a second (every b-th reading at a higher rate, as the live chart plots

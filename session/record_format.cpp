@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace recordformat {
 
@@ -30,6 +31,13 @@ void appendMetres(QByteArray &out, uint16_t centimetres)
     out.append(buf, n);
 }
 
+QString metresText(uint16_t centimetres)
+{
+    QByteArray text;
+    appendMetres(text, centimetres);
+    return QString::fromLatin1(text);
+}
+
 void appendPlainLines(QByteArray &out, const QVector<uint16_t> &centimetres)
 {
     out.reserve(out.size() + centimetres.size() * 7);
@@ -39,9 +47,53 @@ void appendPlainLines(QByteArray &out, const QVector<uint16_t> &centimetres)
     }
 }
 
+namespace {
+
+const CsvColumn kCsvColumns[] = {
+    {"time_s", [](QByteArray &out, const CsvFrame &f) { appendSeconds(out, f.seconds); }},
+    {"distance_m", [](QByteArray &out, const CsvFrame &f) { appendMetres(out, f.cm); }},
+};
+
+// One line per frame: the columns in their order. The frames of a batch
+// differ in their distance, number and time only.
+template <typename FrameAt>
+void appendCsvFrames(QByteArray &out, int count, int rate, CsvClock &clock, FrameAt frameAt)
+{
+    if (rate > 0 && rate != clock.rate) {
+        clock.segmentStart = clock.now();
+        clock.frames = 0;
+        clock.rate = rate;
+    }
+    out.reserve(out.size() + count * 20);
+    for (int i = 0; i < count; ++i) {
+        if (rate > 0)
+            ++clock.frames;
+        CsvFrame frame = frameAt(i);
+        frame.seconds = clock.now();
+        for (const CsvColumn *c = csvColumnsBegin(); c != csvColumnsEnd(); ++c) {
+            if (c != csvColumnsBegin())
+                out.append(',');
+            c->append(out, frame);
+        }
+        out.append('\n');
+    }
+}
+
+} // namespace
+
+const CsvColumn *csvColumnsBegin() { return std::begin(kCsvColumns); }
+const CsvColumn *csvColumnsEnd() { return std::end(kCsvColumns); }
+
 QByteArray csvHeader()
 {
-    return QByteArrayLiteral("time_s,distance_m\n");
+    QByteArray header;
+    for (const CsvColumn *c = csvColumnsBegin(); c != csvColumnsEnd(); ++c) {
+        if (c != csvColumnsBegin())
+            header.append(',');
+        header.append(c->header);
+    }
+    header.append('\n');
+    return header;
 }
 
 // Not printf: the application sets the C library's locale from the
@@ -63,20 +115,22 @@ void appendSeconds(QByteArray &out, double seconds)
 
 void appendCsvLines(QByteArray &out, const QVector<uint16_t> &centimetres, int rate, CsvClock &clock)
 {
-    if (rate > 0 && rate != clock.rate) {
-        clock.segmentStart = clock.now();
-        clock.frames = 0;
-        clock.rate = rate;
-    }
-    out.reserve(out.size() + centimetres.size() * 20);
-    for (const uint16_t d : centimetres) {
-        if (rate > 0)
-            ++clock.frames;
-        appendSeconds(out, clock.now());
-        out.append(',');
-        appendMetres(out, d);
-        out.append('\n');
-    }
+    appendCsvFrames(out, centimetres.size(), rate, clock, [&centimetres](int i) {
+        CsvFrame f;
+        f.cm = centimetres.at(i);
+        return f;
+    });
+}
+
+void appendCsvLines(QByteArray &out, const MeasurementBatch &batch, CsvClock &clock)
+{
+    appendCsvFrames(out, batch.size(), int(batch.rate), clock, [&batch](int i) {
+        CsvFrame f;
+        f.cm = batch.cm.at(i);
+        f.sample = batch.first + quint64(i);
+        f.hostUs = batch.timeUs(i);
+        return f;
+    });
 }
 
 bool parseMetres(const char *begin, const char *end, uint16_t &centimetres)
