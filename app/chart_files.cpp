@@ -21,20 +21,35 @@
 
 #include <cmath>
 
-// The dialogs the tools open (tests put their own answers in their place).
-void MainWindow::setUpChartDialogs()
+// The dialogs the tools open, made here as objects of their own (the
+// operator answers them, the tests as the operator would).
+QString MainWindow::askSaveFile(const QString &caption, const QString &filter)
 {
-    chooseSaveFile = [this](const QString &caption, const QString &filter) {
-        return QFileDialog::getSaveFileName(this, caption, QDir::currentPath(), filter);
-    };
-    chooseOpenFile = [this](const QString &caption, const QString &filter) {
-        return QFileDialog::getOpenFileName(this, caption, QDir::currentPath() + "/Data", filter);
-    };
-    askReplayRate = [this](int suggested) {
-        bool ok = false;
-        const int rate = QInputDialog::getInt(this, tr("回放"), tr("录制时的帧率(Hz):"), suggested, 1, 100000, 1, &ok);
-        return ok ? rate : 0;
-    };
+    QFileDialog dialog(this, caption, QDir::currentPath(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+QString MainWindow::askOpenFile(const QString &caption, const QString &filter)
+{
+    QFileDialog dialog(this, caption, QDir::currentPath() + "/Data", filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+int MainWindow::askReplayRate(int suggested)
+{
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("replayRateDialog"));
+    dialog.setWindowTitle(tr("回放"));
+    dialog.setLabelText(tr("录制时的帧率(Hz):"));
+    dialog.setInputMode(QInputDialog::IntInput);
+    dialog.setIntRange(1, 100000);
+    dialog.setIntStep(1);
+    dialog.setIntValue(suggested);
+    return dialog.exec() == QDialog::Accepted ? dialog.intValue() : 0;
 }
 
 // The chart as on screen.
@@ -73,7 +88,7 @@ bool MainWindow::exportVisibleCsv(const QString &path)
 void MainWindow::exportWith(const char *title, const QString &filter, const QString &suffix,
                             bool (MainWindow::*write)(const QString &))
 {
-    QString path = chooseSaveFile(tr(title), filter);
+    QString path = askSaveFile(tr(title), filter);
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty()) {
@@ -101,7 +116,7 @@ void MainWindow::exportCsvClicked()
 // Lines that are not a reading are skipped and counted, the first of them
 // reported by its line number. A file without a reading is refused and
 // the chart stays as it was.
-bool MainWindow::openRecording(const QString &path)
+bool MainWindow::openRecording(const QString &path, int rate)
 {
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
@@ -116,8 +131,9 @@ bool MainWindow::openRecording(const QString &path)
         showStatus([name] { return tr("回放失败: %1 是空文件").arg(name); });
         return false;
     }
-    int rate = 0;
-    if (!data.startsWith(recordformat::csvHeader().trimmed())) {
+    if (data.startsWith(recordformat::csvHeader().trimmed())) {
+        rate = 0;
+    } else if (rate <= 0) {
         const int suggested = recordformat::estimateRate(path, QFileInfo(path).lastModified(), int(data.count('\n')));
         rate = askReplayRate(suggested > 0 ? suggested : 100);
         if (rate <= 0)
@@ -151,10 +167,9 @@ bool MainWindow::openRecording(const QString &path)
     showCurve(liveChart.frozenCurve(range, plotWidth()), range);
     updateStatistics();
 
-    replayStatus = [name, lines, good, skipped] {
+    replayStatus = statusLine->show([name, lines, good, skipped] {
         return tr("回放 %1: 读取%2行, %3个读数").arg(name).arg(lines).arg(good) + skipped();
-    };
-    showStatus(replayStatus);
+    });
     return true;
 }
 
@@ -162,9 +177,8 @@ bool MainWindow::openRecording(const QString &path)
 // those of the recording until the next batch), and its message goes.
 void MainWindow::leaveRecording()
 {
-    if (replayStatus && ui->statusBar->currentMessage() == replayStatus())
-        ui->statusBar->clearMessage();
-    replayStatus = nullptr;
+    statusLine->clear(replayStatus);
+    replayStatus = 0;
     zoomed = false;
     liveViewButton->setEnabled(false);
     liveChart.releaseHold();
@@ -173,7 +187,7 @@ void MainWindow::leaveRecording()
 
 void MainWindow::openRecordingClicked()
 {
-    const QString path = chooseOpenFile(tr("回放录制"), tr("录制文件") + " (*.txt *.csv)");
+    const QString path = askOpenFile(tr("回放录制"), tr("录制文件") + " (*.txt *.csv)");
     if (!path.isEmpty())
         openRecording(path);
 }

@@ -63,7 +63,6 @@ void MainWindow::setUpChartControls()
     hoverMark->hide();
 
     connectChartControls();
-    setUpChartDialogs();
 }
 
 void MainWindow::createChartControls()

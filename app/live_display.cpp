@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "chart_clock.h"
 #include "curve_item.h"
 #include "receiver.h"
 
@@ -21,9 +22,7 @@
 // the curve.
 void MainWindow::setUpChartTools()
 {
-    QElapsedTimer steady;
-    steady.start();
-    chartClock = [steady] { return steady.elapsed(); };
+    chartClock = new ChartClock(this);
 
     setUpGrid();
 
@@ -180,7 +179,7 @@ void MainWindow::scheduleChartRefresh()
     if (chartRefreshTimer->isActive() || !chartRefreshPending())
         return;
     const int interval = chartRefreshInterval();
-    const qint64 since = lastChartRefresh >= 0 ? chartClock() - lastChartRefresh : interval;
+    const qint64 since = lastChartRefresh >= 0 ? chartClock->nowMs() - lastChartRefresh : interval;
     if (since >= interval)
         refreshChart();
     else
@@ -195,7 +194,7 @@ void MainWindow::refreshChart()
     chartRefreshTimer->stop();
     if (!chartRefreshPending())
         return;
-    lastChartRefresh = chartClock();
+    lastChartRefresh = chartClock->nowMs();
     if (zoomed) {
         showZoomedChart(false);
         return;

@@ -3,7 +3,9 @@
 #include "ui_mainwindow.h"
 
 #include "cross_thread.h"
+#include "chart_clock.h"
 #include "link_panel.h"
+#include "port_connector.h"
 #include "log_ui.h"
 #include "receiver.h"
 
@@ -50,6 +52,7 @@ MainWindow::MainWindow(QWidget *parent)
       shownRevision(0)
 {
     ui->setupUi(this);
+    statusLine = new StatusLine(ui->statusBar);
 
     qCDebug(lcUi) << "main thread ID: " << QThread::currentThreadId();
 
@@ -57,7 +60,11 @@ MainWindow::MainWindow(QWidget *parent)
     setUpChart();
 
     // Reconnect, line health, find and command traffic (before any port opens).
-    linkPanel = new LinkPanel(this);
+    auto *connector = new PortConnector(
+            worker, {ui->connectButton, ui->serialComboBox, ui->baudrateComboBox, ui->tabWidget_cmd}, this);
+    linkPanel = new LinkPanel(this, worker, connector, statusLine);
+    ui->gridLayout_5->addWidget(linkPanel, 3, 0);   // under the chart, beside its statistics
+    connect(linkPanel, &LinkPanel::deviceBackAfter, this, [this](double seconds) { liveChart.skipTime(seconds); });
 
     chartRefreshTimer = new QTimer(this);
     chartRefreshTimer->setObjectName(QStringLiteral("chartRefreshTimer"));
@@ -219,8 +226,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::showStatus(StatusText compose)
 {
-    lastStatus = std::move(compose);
-    ui->statusBar->showMessage(lastStatus(), 0);
+    statusLine->show(std::move(compose));
 }
 
 void MainWindow::showWarning(const QString &text, const QString &why)

@@ -12,11 +12,11 @@
 #include <QTextStream>
 #include <QVector>
 #include <cstdint>
-#include <functional>
 
 #include "chart_model.h"
 #include "receiver.h"
 #include "record_format.h"
+#include "status_line.h"
 
 #include <QtCharts/QChartGlobal>
 
@@ -38,6 +38,7 @@ QT_CHARTS_END_NAMESPACE
 QT_CHARTS_USE_NAMESPACE
 #endif
 
+class ChartClock;
 class CurveItem;
 class GridItem;
 class QAbstractButton;
@@ -99,22 +100,14 @@ public:
     // The clock record files are named after (the wall clock by default).
     void setRecordClock(std::function<QDateTime()> clock) { recordClock = std::move(clock); }
 
-    // What tests and tools driving the window replace: the steady clock the
-    // chart's refresh decision reads (milliseconds); the dialogs of the chart
-    // tools: where to save an export, which recording to replay and the line
-    // rate of a plain one (suggested from its name and last write). An empty
-    // name or a rate of 0 cancels.
-    std::function<qint64()> chartClock;
-    std::function<QString(const QString &caption, const QString &filter)> chooseSaveFile;
-    std::function<QString(const QString &caption, const QString &filter)> chooseOpenFile;
-    std::function<int(int suggested)> askReplayRate;
-
     // The chart tools: a zoom that holds (until "back to live"), statistics
     // of what is on screen, the replay of a recording, the record format.
     bool isZoomed() const { return zoomed; }
     void zoomTo(double min, double max);
     ChartStats visibleStats() const;
-    bool openRecording(const QString &path);
+    // A plain recording's line rate is asked for (suggested from its name
+    // and last write) unless `rate` gives it; a CSV one carries its times.
+    bool openRecording(const QString &path, int rate = 0);
     recordformat::Format recordingFormat() const { return recordFormat; }
     // Draws the curve's points (curve_item.h).
     const CurveItem *chartCurve() const { return curveItem; }
@@ -228,9 +221,8 @@ private:
     QString selectImageFile();
     // `why`: the box's informative line (which field, what was typed, what it takes).
     void showWarning(const QString &text, const QString &why = QString());
-    // A status text is kept as the way to compose it, so that a language
-    // switch can show the last one again in the new language.
-    using StatusText = std::function<QString()>;
+    // A status text is kept as the way to compose it (status_line.h).
+    using StatusText = StatusLine::Compose;
     void showStatus(StatusText compose);
     void showOutcome(StatusText prefix, bool ok);
     static QString joinStatus(const QString &head, const QString &tail);
@@ -269,7 +261,12 @@ private:
     void setUpChartControls();
     void createChartControls();
     void connectChartControls();
-    void setUpChartDialogs();
+    // The chart tools' dialogs: where to save an export, which recording to
+    // replay, the line rate of a plain one. An empty name or a rate of 0
+    // cancels.
+    QString askSaveFile(const QString &caption, const QString &filter);
+    QString askOpenFile(const QString &caption, const QString &filter);
+    int askReplayRate(int suggested);
     void retranslateChartControls();
     // Keyboard shortcuts of the main actions (shortcuts.cpp).
     void setUpShortcuts();
@@ -297,9 +294,8 @@ private:
     bool openRecordFile(const QString &stamp);
     void writeRecordLines(const QVector<uint16_t> &dist, int freq);
 
-    friend class LinkPanel;   // the link's panel (app/link_panel.cpp) drives the connection
-
     LinkPanel *linkPanel = nullptr;
+    StatusLine *statusLine = nullptr;
 
     Ui::MainWindow *ui;
     QString serialSelected;
@@ -334,7 +330,6 @@ private:
     bool upgradeFailed = false;
     receiver::UpgradeFailure upgradeFailureReason = receiver::UpgradeFailure::Cancelled;
     unsigned int upgradeFailureFrame = 0;
-    StatusText lastStatus;    // how the status bar's message was composed
     QTranslator *translator;
     // Qt's own texts (file dialogs, message box buttons) in the interface's
     // language; made on first use.
@@ -353,8 +348,9 @@ private:
     static constexpr int kStaleAfterMs = 1000;
 
     QTimer *chartRefreshTimer;
-    // Milliseconds on a steady clock (tests set it), and when the chart last
-    // took a picture (-1: not since a quiet spell).
+    // The steady clock of the refresh decision (chart_clock.h), and when the
+    // chart last took a picture on it (-1: not since a quiet spell).
+    ChartClock *chartClock = nullptr;
     qint64 lastChartRefresh = -1;
     quint64 shownRevision;    // the model's revision the live chart shows
     CurveItem *curveItem = nullptr;  // draws the series' points (curve_item.h)
@@ -379,8 +375,8 @@ private:
     // The live axes when the picture was frozen, to go back to from a zoom.
     double frozenAxisMin = 0;
     double frozenAxisMax = 10;
-    // The replayed recording's status text (empty when none is shown).
-    StatusText replayStatus;
+    // The replayed recording's status message (0: none shown).
+    int replayStatus = 0;
     bool settingAxes = false;          // the window itself sets the axes
     bool panning = false;
     QPoint panFrom;

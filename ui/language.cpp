@@ -168,8 +168,7 @@ void MainWindow::refreshLanguageTexts()
     // The form's text step put its own tooltip on the port chooser.
     showPortToolTip();
     // The last status message, composed again in the new language.
-    if (lastStatus && !ui->statusBar->currentMessage().isEmpty())
-        ui->statusBar->showMessage(lastStatus(), 0);
+    statusLine->retranslate();
     fitCommandTabs();
     fitTopStrip();
     setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));

@@ -6,6 +6,7 @@
 // (MainWindow's public getters), its widgets by object name (findChild), and
 // its slots and marked methods through the meta-object.
 
+#include "chart_clock.h"
 #include "curve_item.h"
 #include "mainwindow.h"
 #include "receiver.h"
@@ -196,16 +197,13 @@ public:
     }
     void distUpdate() { invoke("slotDistUpdate"); }
     // The steady clock the refresh decision reads (milliseconds).
-    std::function<qint64()> &chartClock() const { return w.chartClock; }
+    ChartClock *chartClock() const { return w.findChild<ChartClock *>(QStringLiteral("chartClock")); }
     const CurveItem *curveItem() const { return w.chartCurve(); }
     // The operator's zoom and the chart tools.
     bool zoomed() const { return w.isZoomed(); }
     ChartStats visibleStats() const { return w.visibleStats(); }
-    std::function<QString(const QString &, const QString &)> &chooseSaveFile() const { return w.chooseSaveFile; }
     recordformat::Format recordFormat() const { return w.recordingFormat(); }
-    std::function<QString(const QString &, const QString &)> &chooseOpenFile() const { return w.chooseOpenFile; }
-    std::function<int(int)> &askReplayRate() const { return w.askReplayRate; }
-    bool openRecording(const QString &path) { return w.openRecording(path); }
+    bool openRecording(const QString &path, int rate = 0) { return w.openRecording(path, rate); }
     void zoomTo(double min, double max) { w.zoomTo(min, max); }
     // What a successful connect does to the live display.
     void resetDisplay() { invoke("resetLiveDisplay"); }
