@@ -6,6 +6,7 @@
 // line-health counters, the command traffic view, the reason of a failed
 // connect and the one-click connect of "find the sensor".
 
+#include "find_dialog.h"
 #include "link_panel.h"
 #include "mainwindow.h"
 #include "mycombobox.h"

@@ -36,8 +36,10 @@ private:
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
-        if (dialog != last) {
-            last = dialog;
+        // A dialog is marked when first seen (the next may be made where the
+        // last one was).
+        if (!dialog->property("zn84-answered").toBool()) {
+            dialog->setProperty("zn84-answered", true);
             attempts = 0;
             ++seen;
             titles << dialog->windowTitle();
@@ -60,7 +62,6 @@ private:
 
     static constexpr int kAttempts = 20;
     QString pick;
-    QObject *last = nullptr;
     int attempts = 0;
     QTimer timer;
 };
@@ -84,8 +85,11 @@ private:
         auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
-        ++seen;
-        offered << dialog->intValue();
+        if (!dialog->property("zn84-answered").toBool()) {
+            dialog->setProperty("zn84-answered", true);
+            ++seen;
+            offered << dialog->intValue();
+        }
         if (value <= 0) {
             dialog->reject();
             return;
