@@ -30,6 +30,9 @@ public:
     // The last message again, in the language now installed.
     void retranslate();
 
+    // `head` and `tail` of a status text joined as the language needs.
+    static QString join(const QString &head, const QString &tail);
+
 private:
     QStatusBar *bar;
     Compose last;

@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "chart_panel.h"
 #include "link_panel.h"
 #include "log_ui.h"
 #include "zn84_version.h"
@@ -174,7 +175,7 @@ void MainWindow::refreshLanguageTexts()
     setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));
     axisX->setTitleText(tr("时间") + "(s)");
     axisY->setTitleText(tr("距离") + "(m)");
-    retranslateChartControls();
+    chartPanel->retranslate();
     retranslateShortcuts();
 }
 
