@@ -8,6 +8,7 @@
 // the switch of the command-traffic view. Built in code, in one place, so the
 // form stays as it is.
 
+#include "find_dialog.h"
 #include "line_health_policy.h"
 #include "port_access.h"
 #include "traffic_entry.h"
@@ -21,7 +22,6 @@ class QDockWidget;
 class QLabel;
 class QMainWindow;
 class QPushButton;
-class FindDialog;
 class PortConnector;
 class StatusLine;
 class TrafficPanel;

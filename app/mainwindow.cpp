@@ -224,30 +224,3 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::showStatus(StatusText compose)
-{
-    statusLine->show(std::move(compose));
-}
-
-void MainWindow::showWarning(const QString &text, const QString &why)
-{
-    QMessageBox box;
-    box.setText(text);
-    box.setInformativeText(why);
-    box.exec();
-}
-
-// A question the operator answers before something that cannot be undone;
-// No unless Yes is chosen.
-bool MainWindow::confirm(const QString &question)
-{
-    QMessageBox box(QMessageBox::Question, windowTitle(), question, QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
-}
-
-void MainWindow::showOutcome(StatusText prefix, bool ok)
-{
-    showStatus([prefix, ok] { return joinStatus(prefix(), ok ? tr("成功！") : tr("失败！")); });
-}
-

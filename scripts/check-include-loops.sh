@@ -36,7 +36,7 @@ def stem(f):
 header_classes = {}
 for f in files:
     if f.endswith('.h'):
-        for m in re.finditer(r'^(?:class|struct)\s+(\w+)\s*(?:final\s*)?[:{]', text[f], re.M):
+        for m in re.finditer(r'^(?:class|struct)\s+(\w+)\s*(?:final\s*)?(?::(?!:)|\{)', text[f], re.M):
             header_classes.setdefault(m.group(1), f)
 
 def defined_classes(f):
@@ -53,10 +53,17 @@ unit = {}
 for f in files:
     unit[f] = stem(f)
 for f in files:
+    # A header that defines a class nested in another header's class (its
+    # private implementation) is part of that header's unit.
+    if f.endswith('.h'):
+        m = re.search(r'^(?:class|struct)\s+(\w+)::\w+\s*[:{]', text[f], re.M)
+        if m and m.group(1) in header_classes:
+            unit[f] = stem(header_classes[m.group(1)])
+for f in files:
     if f.endswith('.cpp') and not os.path.exists(stem(f) + '.h'):
         for cls in defined_classes(f):
             if cls in header_classes:
-                unit[f] = stem(header_classes[cls])
+                unit[f] = unit[header_classes[cls]]
                 break
 
 def includes(f):

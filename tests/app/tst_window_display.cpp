@@ -1179,7 +1179,7 @@ void tst_window_display::backToLiveAfterSuspendingAZoom()
     settleChart();
     const double liveMin = probe().axisX()->min(), liveMax = probe().axisX()->max();
     QVERIFY(liveMin > 4);
-    window->zoomTo(liveMin + 2, liveMin + 4);
+    probe().zoomTo(liveMin + 2, liveMin + 4);
     QVERIFY(probe().zoomed());
     ui()->suspendButton->click();
     for (int i = 0; i < 15; ++i)
@@ -1314,7 +1314,7 @@ void tst_window_display::gridOnTheAxesPixels()
     QFETCH(QSize, size);
     window->resize(size);
     probe().display(ramp(100, 1000, 10), 100);
-    window->zoomTo(xMin, xMax);
+    probe().zoomTo(xMin, xMax);
     auto *autoScale = tool<QCheckBox>("autoScaleCheckBox");
     auto *low = tool<QDoubleSpinBox>("yMinSpinBox");
     auto *high = tool<QDoubleSpinBox>("yMaxSpinBox");
