@@ -41,6 +41,7 @@ class GridItem;
 class QCheckBox;
 class QDoubleSpinBox;
 class QGraphicsEllipseItem;
+class QImage;
 class QLabel;
 class QPushButton;
 class QTimer;

@@ -12,6 +12,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QGraphicsScene>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -64,6 +65,16 @@ MainWindow::MainWindow(QWidget *parent)
     linkPanel = new LinkPanel(this, worker, connector, statusLine);
     ui->gridLayout_5->addWidget(linkPanel, 3, 0);   // under the chart, beside its statistics
     connect(linkPanel, &LinkPanel::deviceBackAfter, this, [this](double seconds) { liveChart.skipTime(seconds); });
+
+    // The chart's display and tools, under the chart; the export and replay.
+    chartPanel = new ChartPanel({chartView, chart, series, axisX, axisY}, liveChart, ui->freqLabel, this);
+    ui->gridLayout_5->addWidget(chartPanel, 2, 0);
+    chartFiles = new ChartFiles(chartPanel, liveChart, statusLine, this);
+    connect(chartPanel, &ChartPanel::recordingShown, this, [this] { ui->suspendButton->setText(tr("恢复")); });
+    recordCsvBox = chartPanel->recordFormatBox();
+    connect(recordCsvBox, &QCheckBox::toggled, this, [this](bool csv) {
+        recordFormat = csv ? recordformat::Format::Csv : recordformat::Format::Plain;
+    });
 
     setUpShortcuts();
     // Every tab's caption in full, in either language: no scroll buttons.
@@ -154,16 +165,6 @@ void MainWindow::setUpChart()
     chart->legend()->hide();
 
     ui->dispalyLayout->addWidget(chartView, 0, Qt::Alignment());
-
-    // The chart's display and tools, under the chart; the export and replay.
-    chartPanel = new ChartPanel({chartView, chart, series, axisX, axisY}, liveChart, ui->freqLabel, this);
-    ui->gridLayout_5->addWidget(chartPanel, 2, 0);
-    chartFiles = new ChartFiles(chartPanel, liveChart, statusLine, this);
-    connect(chartPanel, &ChartPanel::recordingShown, this, [this] { ui->suspendButton->setText(tr("恢复")); });
-    recordCsvBox = chartPanel->recordFormatBox();
-    connect(recordCsvBox, &QCheckBox::toggled, this, [this](bool csv) {
-        recordFormat = csv ? recordformat::Format::Csv : recordformat::Format::Plain;
-    });
 }
 
 // The offered baud rates and frame rates (both boxes also take a typed value).
