@@ -1,54 +1,87 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Export of the chart (PNG) and of the points on screen (CSV), and the
-// replay of a recording: the window's files other than its own recording.
+#include "chart_files.h"
 
-#include "mainwindow.h"
-#include "ui_mainwindow.h"
-
+#include "chart_model.h"
+#include "chart_panel.h"
 #include "record_format.h"
+#include "status_line.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QInputDialog>
-#include <QLineSeries>
-#include <QPushButton>
+#include <QMessageBox>
 #include <QSaveFile>
-#include <QStatusBar>
-#include <QTimer>
-#include <QValueAxis>
 
 #include <cmath>
 
-// The dialogs the tools open (tests put their own answers in their place).
-void MainWindow::setUpChartDialogs()
+ChartFiles::ChartFiles(ChartPanel *chartPanel, ChartModel &model, StatusLine *statusLine, QWidget *parent)
+    : QObject(parent), panel(chartPanel), liveChart(model), status(statusLine), window(parent)
 {
-    chooseSaveFile = [this](const QString &caption, const QString &filter) {
-        return QFileDialog::getSaveFileName(this, caption, QDir::currentPath(), filter);
-    };
-    chooseOpenFile = [this](const QString &caption, const QString &filter) {
-        return QFileDialog::getOpenFileName(this, caption, QDir::currentPath() + "/Data", filter);
-    };
-    askReplayRate = [this](int suggested) {
-        bool ok = false;
-        const int rate = QInputDialog::getInt(this, tr("回放"), tr("录制时的帧率(Hz):"), suggested, 1, 100000, 1, &ok);
-        return ok ? rate : 0;
-    };
+    setObjectName(QStringLiteral("chartFiles"));
+    connect(panel, &ChartPanel::exportImageClicked, this, &ChartFiles::exportImageClicked);
+    connect(panel, &ChartPanel::exportCsvClicked, this, &ChartFiles::exportCsvClicked);
+    connect(panel, &ChartPanel::openRecordingClicked, this, &ChartFiles::openRecordingClicked);
+    // Back from a recording to the live chart: its message goes (a later
+    // one stays).
+    connect(panel, &ChartPanel::recordingLeft, this, [this] {
+        status->clear(replayStatus);
+        replayStatus = 0;
+    });
+}
+
+// A question the operator answers before overwriting a file; No unless Yes
+// is chosen.
+bool ChartFiles::confirm(const QString &question)
+{
+    QMessageBox box(QMessageBox::Question, window->windowTitle(), question, QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+// The dialogs the tools open, made here as objects of their own (the
+// operator answers them, the tests as the operator would).
+QString ChartFiles::askSaveFile(const QString &caption, const QString &filter)
+{
+    QFileDialog dialog(window, caption, QDir::currentPath(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+QString ChartFiles::askOpenFile(const QString &caption, const QString &filter)
+{
+    QFileDialog dialog(window, caption, QDir::currentPath() + "/Data", filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+int ChartFiles::askReplayRate(int suggested)
+{
+    QInputDialog dialog(window);
+    dialog.setObjectName(QStringLiteral("replayRateDialog"));
+    dialog.setWindowTitle(tr("回放"));
+    dialog.setLabelText(tr("录制时的帧率(Hz):"));
+    dialog.setInputMode(QInputDialog::IntInput);
+    dialog.setIntRange(1, 100000);
+    dialog.setIntStep(1);
+    dialog.setIntValue(suggested);
+    return dialog.exec() == QDialog::Accepted ? dialog.intValue() : 0;
 }
 
 // The chart as on screen.
-bool MainWindow::exportChartImage(const QString &path)
+bool ChartFiles::exportChartImage(const QString &path)
 {
-    const QImage image = chartView->grab().toImage();
+    const QImage image = panel->picture();
     return !image.isNull() && image.save(path, "PNG");
 }
 
 // The points on screen, one line each: seconds and metres, '.' as the
 // decimal point whatever the locale.
-bool MainWindow::exportVisibleCsv(const QString &path)
+bool ChartFiles::exportVisibleCsv(const QString &path)
 {
-    const QVector<QPointF> points = liveChart.shownPoints(axisX->min(), axisX->max());
+    const QVector<QPointF> points = panel->visiblePoints();
     QByteArray out = recordformat::csvHeader();
     out.reserve(out.size() + points.size() * 20);
     for (const QPointF &p : points) {
@@ -70,10 +103,10 @@ bool MainWindow::exportVisibleCsv(const QString &path)
 // without an extension gets `suffix`, so that the file opens as what it is;
 // an existing file of the completed name is overwritten only when the
 // operator says so (the dialog asked about the name as typed).
-void MainWindow::exportWith(const char *title, const QString &filter, const QString &suffix,
-                            bool (MainWindow::*write)(const QString &))
+void ChartFiles::exportWith(const char *title, const QString &filter, const QString &suffix,
+                            bool (ChartFiles::*write)(const QString &))
 {
-    QString path = chooseSaveFile(tr(title), filter);
+    QString path = askSaveFile(tr(title), filter);
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty()) {
@@ -82,17 +115,17 @@ void MainWindow::exportWith(const char *title, const QString &filter, const QStr
             return;
     }
     const bool ok = (this->*write)(path);
-    showStatus([title, ok] { return joinStatus(tr(title), ok ? tr("成功！") : tr("失败！")); });
+    status->show([title, ok] { return StatusLine::join(tr(title), ok ? tr("成功！") : tr("失败！")); });
 }
 
-void MainWindow::exportImageClicked()
+void ChartFiles::exportImageClicked()
 {
-    exportWith(QT_TR_NOOP("导出图片"), tr("PNG图片") + " (*.png)", "png", &MainWindow::exportChartImage);
+    exportWith(QT_TR_NOOP("导出图片"), tr("PNG图片") + " (*.png)", "png", &ChartFiles::exportChartImage);
 }
 
-void MainWindow::exportCsvClicked()
+void ChartFiles::exportCsvClicked()
 {
-    exportWith(QT_TR_NOOP("导出CSV"), tr("CSV文件") + " (*.csv)", "csv", &MainWindow::exportVisibleCsv);
+    exportWith(QT_TR_NOOP("导出CSV"), tr("CSV文件") + " (*.csv)", "csv", &ChartFiles::exportVisibleCsv);
 }
 
 // A recording of either format shown in the chart as a frozen picture (as
@@ -101,23 +134,24 @@ void MainWindow::exportCsvClicked()
 // Lines that are not a reading are skipped and counted, the first of them
 // reported by its line number. A file without a reading is refused and
 // the chart stays as it was.
-bool MainWindow::openRecording(const QString &path)
+bool ChartFiles::openRecording(const QString &path, int rate)
 {
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        showStatus([] { return tr("打开录制文件失败!"); });
+        status->show([] { return tr("打开录制文件失败!"); });
         return false;
     }
     const QByteArray data = file.readAll();
     file.close();
     // Nothing to ask a rate for.
     if (data.trimmed().isEmpty()) {
-        showStatus([name] { return tr("回放失败: %1 是空文件").arg(name); });
+        status->show([name] { return tr("回放失败: %1 是空文件").arg(name); });
         return false;
     }
-    int rate = 0;
-    if (!data.startsWith(recordformat::csvHeader().trimmed())) {
+    if (data.startsWith(recordformat::csvHeader().trimmed())) {
+        rate = 0;
+    } else if (rate <= 0) {
         const int suggested = recordformat::estimateRate(path, QFileInfo(path).lastModified(), int(data.count('\n')));
         rate = askReplayRate(suggested > 0 ? suggested : 100);
         if (rate <= 0)
@@ -130,50 +164,22 @@ bool MainWindow::openRecording(const QString &path)
         return bad > 0 ? ", " + tr("跳过%1行, 第一个无法读取的是第%2行").arg(bad).arg(firstBad) : QString();
     };
     if (good <= 0) {
-        showStatus([name, skipped] { return tr("回放失败: %1 中没有读数").arg(name) + skipped(); });
+        status->show([name, skipped] { return tr("回放失败: %1 中没有读数").arg(name) + skipped(); });
         return false;
     }
 
     // The recording takes the chart's place like a suspended picture.
-    chartRefreshTimer->stop();
     liveChart.showRecording(replay.points);
-    shownRevision = liveChart.revision();
-    zoomed = false;
-    liveViewButton->setEnabled(false);
-    ui->suspendButton->setText(tr("恢复"));
-    const double first = replay.points.isEmpty() ? 0.0 : replay.points.first().x();
-    const double last = replay.points.isEmpty() ? 10.0 : replay.points.last().x();
-    const double range = last > first ? last - first : 10.0;
-    frozenAxisMin = alignedAxisStart(first, range, plotWidth(), replay.points.size());
-    frozenAxisMax = frozenAxisMin + range;
-    setAxis(axisX, frozenAxisMin, frozenAxisMax);
-    applyShownYAxis(liveChart.shownStats(-qInf(), qInf()).max);
-    showCurve(liveChart.frozenCurve(range, plotWidth()), range);
-    updateStatistics();
-
-    replayStatus = [name, lines, good, skipped] {
+    panel->showRecording(replay.points);
+    replayStatus = status->show([name, lines, good, skipped] {
         return tr("回放 %1: 读取%2行, %3个读数").arg(name).arg(lines).arg(good) + skipped();
-    };
-    showStatus(replayStatus);
+    });
     return true;
 }
 
-// Back from a recording to the live chart: the live axes at once (not
-// those of the recording until the next batch), and its message goes.
-void MainWindow::leaveRecording()
+void ChartFiles::openRecordingClicked()
 {
-    if (replayStatus && ui->statusBar->currentMessage() == replayStatus())
-        ui->statusBar->clearMessage();
-    replayStatus = nullptr;
-    zoomed = false;
-    liveViewButton->setEnabled(false);
-    liveChart.releaseHold();
-    showLiveWindow();
-}
-
-void MainWindow::openRecordingClicked()
-{
-    const QString path = chooseOpenFile(tr("回放录制"), tr("录制文件") + " (*.txt *.csv)");
+    const QString path = askOpenFile(tr("回放录制"), tr("录制文件") + " (*.txt *.csv)");
     if (!path.isEmpty())
         openRecording(path);
 }

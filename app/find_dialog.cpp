@@ -4,6 +4,7 @@
 #include "cross_thread.h"
 #include "mycombobox.h"
 #include "named_widget.h"
+#include "port_connector.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -15,9 +16,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-FindDialog::FindDialog(QWidget *parent, std::function<bool(const QString &, int)> connect_,
-                       std::function<QStringList()> ports)
-    : QDialog(parent), connectTo(std::move(connect_)), listPorts(std::move(ports))
+FindDialog::FindDialog(QWidget *parent, PortConnector *portConnector)
+    : QDialog(parent), connector(portConnector)
 {
     setObjectName(QStringLiteral("findDialog"));
     scanner = new PortScanner(this);
@@ -52,7 +52,7 @@ FindDialog::FindDialog(QWidget *parent, std::function<bool(const QString &, int)
         if (running)
             scanner->cancel();
         else
-            startScan(listPorts ? listPorts() : QStringList());
+            startScan(connector ? connector->candidatePorts() : QStringList());
     });
     connect(connectButton, &QPushButton::clicked, this, [this] {
         const QList<QTableWidgetItem *> selected = table->selectedItems();
@@ -140,9 +140,9 @@ void FindDialog::onFinished()
 
 bool FindDialog::connectRow(int row)
 {
-    if (row < 0 || row >= found.size() || !connectTo)
+    if (row < 0 || row >= found.size() || !connector)
         return false;
-    if (!connectTo(found.at(row).port, found.at(row).baud))
+    if (!connector->connectTo(found.at(row).port, found.at(row).baud))
         return false;
     // Found and connected: the dialog has done its work (a scan still
     // running on other ports stops with it).

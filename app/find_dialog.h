@@ -11,10 +11,10 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
-#include <functional>
 
 class QCheckBox;
 class QLabel;
+class PortConnector;
 class QPushButton;
 class QTableWidget;
 
@@ -23,10 +23,9 @@ class FindDialog : public QDialog
     Q_OBJECT
 
 public:
-    // `connectTo` connects the window to a port at a rate; `ports` lists the
+    // `connector` connects the window to a port at a rate and lists the
     // ports to listen on when the operator starts.
-    FindDialog(QWidget *parent, std::function<bool(const QString &, int)> connectTo,
-               std::function<QStringList()> ports);
+    FindDialog(QWidget *parent, PortConnector *connector);
     ~FindDialog() override;
 
     // Scans `ports` with the dialog's options (tests give the ports).
@@ -52,8 +51,7 @@ private:
     void onFinished();
     void fitTable();
 
-    std::function<bool(const QString &, int)> connectTo;
-    std::function<QStringList()> listPorts;
+    PortConnector *connector;
     PortScanner *scanner;
     QCheckBox *queryVersion;
     QPushButton *startButton;

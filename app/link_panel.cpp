@@ -3,18 +3,18 @@
 
 #include "cross_thread.h"
 #include "find_dialog.h"
-#include "mainwindow.h"
-#include "mycombobox.h"
 #include "named_widget.h"
+#include "port_connector.h"
 #include "receiver.h"
+#include "status_line.h"
 #include "traffic_panel.h"
-#include "ui_mainwindow.h"
 
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -24,8 +24,10 @@ namespace {
 enum HealthRow { Good, Bad, Stray, Resync };
 }
 
-LinkPanel::LinkPanel(MainWindow *w) : QGroupBox(w), window(w)
+LinkPanel::LinkPanel(QMainWindow *w, receiver *worker, PortConnector *connector, StatusLine *status)
+    : QGroupBox(w), window(w), worker(worker), connector(connector), status(status)
 {
+    clock.start();
     createWidgets();
     layOut();
     // The traffic view docked under the window's panels (it can float),
@@ -107,13 +109,11 @@ void LinkPanel::layOut()
     health->addLayout(warnings, 0, 6, 2, 1);
     health->setColumnStretch(6, 1);
     rows->addLayout(health);
-    window->ui->gridLayout_5->addWidget(this, 3, 0);
 }
 
 void LinkPanel::connectSignals()
 {
-    receiver *worker = window->worker;
-    connect(autoReconnect, &QCheckBox::toggled, this, [worker](bool on) { worker->setAutoReconnect(on); });
+    connect(autoReconnect, &QCheckBox::toggled, this, [this](bool on) { worker->setAutoReconnect(on); });
     connect(showTraffic, &QPushButton::toggled, this, &LinkPanel::showTrafficPanel);
     // Closing the dock unticks its switch.
     connect(trafficDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
@@ -123,7 +123,7 @@ void LinkPanel::connectSignals()
     connect(findButton, &QPushButton::clicked, this, [this] {
         FindDialog *dialog = openFindDialog();
         if (!dialog->scanning())
-            dialog->startScan(candidatePorts());
+            dialog->startScan(connector->candidatePorts());
     });
     connectAcrossThreads(worker, &receiver::signalDeviceLost, this, &LinkPanel::onDeviceLost);
     connectAcrossThreads(worker, &receiver::signalReconnected, this, &LinkPanel::onReconnected);
@@ -148,54 +148,24 @@ QString LinkPanel::failureText(const QString &failed, OpenFailure why)
 
 void LinkPanel::connected()
 {
-    reconnects = 0;
-    lostFor.invalidate();
-    lostWaiting = false;
-    setState(QString());
-    health = LineHealth();
+    policy.connected();
+    showPresence();
     showCounts();
 }
 
 void LinkPanel::disconnected()
 {
-    lostFor.invalidate();
-    lostWaiting = false;
-    setState(QString());
-}
-
-// Every port the chooser offers, except the one the worker holds or waits
-// for: its stream is not to be disturbed.
-QStringList LinkPanel::candidatePorts() const
-{
-    QStringList ports = myCombobox::availablePortNames();
-    if (window->worker->isPortOpen() || window->worker->isWaitingForDevice())
-        ports.removeAll(window->serialSelected);
-    return ports;
+    policy.disconnected();
+    showPresence();
 }
 
 FindDialog *LinkPanel::openFindDialog()
 {
-    if (!finder) {
-        finder = new FindDialog(window, [this](const QString &port, int baud) { return connectTo(port, baud); },
-                                [this] { return candidatePorts(); });
-    }
+    if (!finder)
+        finder = new FindDialog(window, connector);
     finder->show();
     finder->raise();
     return finder;
-}
-
-bool LinkPanel::connectTo(const QString &port, int baud)
-{
-    if (window->worker->isPortOpen() || window->ui->tabWidget_cmd->isEnabled())
-        window->ui->connectButton->click();   // disconnect first
-    window->ui->serialComboBox->setEnabled(true);
-    // Shown as when the operator picks it from the list.
-    window->ui->serialComboBox->choosePort(port);
-    window->serialSelected = port;
-    window->ui->baudrateComboBox->setCurrentText(QString::number(baud));
-    window->baudRate = baud;
-    window->ui->connectButton->click();
-    return window->worker->isPortOpen();
 }
 
 // Docked under the window when the window has the height for it; on a small
@@ -234,9 +204,8 @@ void LinkPanel::showTrafficPanel(bool show)
 // when the cable went (an upgrade, a command) stays readable there.
 void LinkPanel::onDeviceLost(bool waiting)
 {
-    lostFor.start();
-    lostWaiting = waiting;
-    setState(waiting ? tr("设备丢失，正在等待") : tr("设备丢失"));
+    policy.deviceLost(waiting, clock.elapsed());
+    showPresence();
 }
 
 // The chart's time runs on across the gap: the curve goes on where the wall
@@ -244,29 +213,25 @@ void LinkPanel::onDeviceLost(bool waiting)
 // straight segment from the last reading before to the first one after).
 void LinkPanel::onReconnected(int count)
 {
-    reconnects = count;
-    if (lostFor.isValid()) {
-        window->liveChart.skipTime(lostFor.elapsed() / 1000.0);
-        lostFor.invalidate();
-    }
+    const double away = policy.reconnected(count, clock.elapsed());
+    if (away > 0)
+        emit deviceBackAfter(away);
     showCounts();
-    setState(QString());
-    window->showStatus([port = window->serialSelected, rate = window->baudRate] {
+    showPresence();
+    status->show([port = connector->port(), rate = connector->baud()] {
         return tr("已重新连接") + QLatin1Char(' ') + port + QLatin1Char(' ') + QString::number(rate);
     });
 }
 
 void LinkPanel::onReconnectStopped()
 {
-    lostFor.invalidate();
-    if (lostWaiting)
-        setState(tr("设备丢失"));
-    lostWaiting = false;
+    policy.reconnectStopped();
+    showPresence();
 }
 
 void LinkPanel::onLineHealth(LineHealth h)
 {
-    health = h;
+    policy.setHealth(h);
     showCounts();
 }
 
@@ -275,28 +240,15 @@ void LinkPanel::onTraffic(TrafficEntry entry)
     traffic->add(entry);
 }
 
-void LinkPanel::setState(const QString &text)
+void LinkPanel::showPresence()
 {
+    QString text;
+    if (policy.presence() == LineHealthPolicy::Presence::LostWaiting)
+        text = tr("设备丢失，正在等待");
+    else if (policy.presence() == LineHealthPolicy::Presence::Lost)
+        text = tr("设备丢失");
     state->setText(text);
     state->setVisible(!text.isEmpty());
-}
-
-// A count as a counter shows it: in full up to 9,999,999 (fifteen minutes
-// of the line's top rate), beyond that in millions, billions, ... with one
-// decimal ("12.3M"), never wider; the tooltip has the exact number.
-QString LinkPanel::countText(quint64 count)
-{
-    if (count <= kWidestExactCount)
-        return QString::number(count);
-    static const char units[] = "MGTPE";
-    double value = double(count) / 1e6;
-    int unit = 0;
-    // 999.95 would be shown as 1000.0: the next unit instead.
-    while (value >= 999.95 && unit < 4) {
-        value /= 1000.0;
-        ++unit;
-    }
-    return QString::number(value, 'f', 1) + QLatin1Char(units[unit]);
 }
 
 // Each counter as wide as its widest text, so that a count growing while
@@ -304,8 +256,9 @@ QString LinkPanel::countText(quint64 count)
 // room for a wider text when the window is at its least size).
 void LinkPanel::fitCounters()
 {
-    const QStringList widest = {countText(kWidestExactCount), countText(999'940'000ULL),
-                                countText(999'940'000'000ULL)};
+    QStringList widest;
+    for (quint64 count : LineHealthPolicy::widestCounts())
+        widest << countText(count);
     QLabel *counters[] = {reconnectValue, healthValue[Good], healthValue[Bad], healthValue[Stray],
                           healthValue[Resync]};
     for (QLabel *counter : counters) {
@@ -325,12 +278,13 @@ void LinkPanel::showCounts()
         counter->setText(countText(count));
         counter->setToolTip(QString::number(count));
     };
-    show(reconnectValue, quint64(qMax(reconnects, 0)));
+    const LineHealth &health = policy.health();
+    show(reconnectValue, quint64(qMax(policy.reconnects(), 0)));
     show(healthValue[Good], health.goodFrames);
     show(healthValue[Bad], health.badChecksums);
     show(healthValue[Stray], health.strayBytes);
     show(healthValue[Resync], health.resyncs);
-    poorLine->setVisible(health.poor());
+    poorLine->setVisible(policy.poorLine());
 }
 
 void LinkPanel::retranslate()
@@ -347,8 +301,7 @@ void LinkPanel::retranslate()
     showTraffic->setText(tr("命令记录"));
     showTraffic->setToolTip(tr("显示命令记录"));
     trafficDock->setWindowTitle(tr("命令记录"));
-    if (lostFor.isValid())
-        setState(lostWaiting ? tr("设备丢失，正在等待") : tr("设备丢失"));
+    showPresence();
     traffic->retranslate();
     if (finder)
         finder->retranslate();

@@ -8,31 +8,35 @@
 // the switch of the command-traffic view. Built in code, in one place, so the
 // form stays as it is.
 
-#include "measurement_parser.h"
+#include "find_dialog.h"
+#include "line_health_policy.h"
 #include "port_access.h"
 #include "traffic_entry.h"
-#include "find_dialog.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QPointer>
 
-class QDockWidget;
-
 class QCheckBox;
+class QDockWidget;
 class QLabel;
+class QMainWindow;
 class QPushButton;
-class MainWindow;
+class PortConnector;
+class StatusLine;
 class TrafficPanel;
+class receiver;
 
 class LinkPanel : public QGroupBox
 {
     Q_OBJECT
 
 public:
-    // Puts itself beside the readouts and the traffic view under the chart,
-    // and connects to the window's worker (before any port opens).
-    explicit LinkPanel(MainWindow *window);
+    // Docks the traffic view under `window`'s panels and connects to the
+    // worker (before any port opens); the window places the panel itself.
+    // The find dialog connects through `connector`; a reconnect is said on
+    // `status`.
+    LinkPanel(QMainWindow *window, receiver *worker, PortConnector *connector, StatusLine *status);
 
     // The status text of a failed connect: the window's "connection failed"
     // text, then the reason when one is known.
@@ -48,18 +52,19 @@ public:
     FindDialog *findDialog() const { return finder; }
     // Opens the find dialog (made on first use).
     FindDialog *openFindDialog();
-    QStringList candidatePorts() const;
-    // Connects the window to `port` at `baud`, as the operator would by
-    // choosing them and pressing connect (disconnecting first if needed).
-    bool connectTo(const QString &port, int baud);
 
     // The text of a counter showing `count`.
-    static QString countText(quint64 count);
-    static constexpr quint64 kWidestExactCount = 9'999'999;
+    static QString countText(quint64 count) { return LineHealthPolicy::countText(count); }
+    static constexpr quint64 kWidestExactCount = LineHealthPolicy::kWidestExactCount;
 
     // Shown values (tests read them).
-    int shownReconnects() const { return reconnects; }
-    LineHealth shownHealth() const { return health; }
+    int shownReconnects() const { return policy.reconnects(); }
+    LineHealth shownHealth() const { return policy.health(); }
+
+signals:
+    // The device came back after `seconds` away: the chart's time runs on
+    // across the gap.
+    void deviceBackAfter(double seconds);
 
 private:
     void createWidgets();
@@ -75,9 +80,12 @@ private:
     void showTrafficPanel(bool show);
     // Lines of traffic the floating panel shows at least.
     static constexpr int kTrafficRows = 8;
-    void setState(const QString &text);
+    void showPresence();
 
-    MainWindow *window;
+    QMainWindow *window;
+    receiver *worker;
+    PortConnector *connector;
+    StatusLine *status;
     TrafficPanel *traffic;
     QDockWidget *trafficDock;
     QPointer<FindDialog> finder;
@@ -90,10 +98,8 @@ private:
     QLabel *state;         // the device lost, waited for, or back
     QPushButton *findButton;
     QPushButton *showTraffic;
-    QElapsedTimer lostFor;   // since the device was lost (invalid while present)
-    int reconnects = 0;
-    bool lostWaiting = false;
-    LineHealth health;
+    QElapsedTimer clock;     // the steady clock of the policy's decisions
+    LineHealthPolicy policy;
 };
 
 #endif // LINK_PANEL_H

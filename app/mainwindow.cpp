@@ -4,13 +4,17 @@
 
 #include "batch_stream.h"
 #include "cross_thread.h"
+#include "chart_files.h"
+#include "chart_panel.h"
 #include "link_panel.h"
+#include "port_connector.h"
 #include "log_ui.h"
 #include "receiver.h"
 #include "worker_session.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QGraphicsScene>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -45,11 +49,10 @@ MainWindow::MainWindow(QWidget *parent)
       upgrade_payload_length(249),
       translator(nullptr),
       rateHistoryPos(0),
-      timeRangeBoxOpen(false),
-      chartRefreshTimer(nullptr),
-      shownRevision(0)
+      timeRangeBoxOpen(false)
 {
     ui->setupUi(this);
+    statusLine = new StatusLine(ui->statusBar);
 
     qCDebug(lcUi) << "main thread ID: " << QThread::currentThreadId();
 
@@ -57,15 +60,22 @@ MainWindow::MainWindow(QWidget *parent)
     setUpChart();
 
     // Reconnect, line health, find and command traffic (before any port opens).
-    linkPanel = new LinkPanel(this);
+    auto *connector = new PortConnector(
+            worker, {ui->connectButton, ui->serialComboBox, ui->baudrateComboBox, ui->tabWidget_cmd}, this);
+    linkPanel = new LinkPanel(this, worker, connector, statusLine);
+    ui->gridLayout_5->addWidget(linkPanel, 3, 0);   // under the chart, beside its statistics
+    connect(linkPanel, &LinkPanel::deviceBackAfter, this, [this](double seconds) { liveChart.skipTime(seconds); });
 
-    chartRefreshTimer = new QTimer(this);
-    chartRefreshTimer->setObjectName(QStringLiteral("chartRefreshTimer"));
-    chartRefreshTimer->setSingleShot(true);
-    connect(chartRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshChart);
-    connect(chart, &QChart::plotAreaChanged, this, &MainWindow::chartPlotAreaChanged);
-    setUpChartTools();
-    setUpChartControls();
+    // The chart's display and tools, under the chart; the export and replay.
+    chartPanel = new ChartPanel({chartView, chart, series, axisX, axisY}, liveChart, ui->freqLabel, this);
+    ui->gridLayout_5->addWidget(chartPanel, 2, 0);
+    chartFiles = new ChartFiles(chartPanel, liveChart, statusLine, this);
+    connect(chartPanel, &ChartPanel::recordingShown, this, [this] { ui->suspendButton->setText(tr("恢复")); });
+    recordCsvBox = chartPanel->recordFormatBox();
+    connect(recordCsvBox, &QCheckBox::toggled, this, [this](bool csv) {
+        recorder->setFormat(csv ? recordformat::Format::Csv : recordformat::Format::Plain);
+    });
+
     setUpShortcuts();
     // Every tab's caption in full, in either language: no scroll buttons.
     ui->tabWidget_cmd->setUsesScrollButtons(false);
@@ -154,11 +164,9 @@ void MainWindow::setUpChart()
     qCDebug(lcUi) << "enable OpenGL:" << series->useOpenGL();
 
     axisX = new QValueAxis();
-    setAxis(axisX, 0, 10);
     axisX->setLabelFormat("%g");
     axisX->setTitleText(tr("时间") + "(s)");
     axisY = new QValueAxis();
-    setAxis(axisY, 0, 350);
     axisY->setTitleText(tr("距离") + "(m)");
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
@@ -210,54 +218,3 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::showStatus(StatusText compose)
-{
-    lastStatus = std::move(compose);
-    ui->statusBar->showMessage(lastStatus(), 0);
-}
-
-void MainWindow::showWarning(const QString &text, const QString &why)
-{
-    QMessageBox box;
-    box.setText(text);
-    box.setInformativeText(why);
-    box.exec();
-}
-
-// A question the operator answers before something that cannot be undone;
-// No unless Yes is chosen.
-bool MainWindow::confirm(const QString &question)
-{
-    QMessageBox box(QMessageBox::Question, windowTitle(), question, QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
-}
-
-void MainWindow::showOutcome(StatusText prefix, bool ok)
-{
-    showStatus([prefix, ok] { return joinStatus(prefix(), ok ? tr("成功！") : tr("失败！")); });
-}
-
-// Status texts are built from pieces: a prefix, sometimes a value, and the
-// outcome. Chinese runs them together ("保存配置成功！"), English needs one
-// blank between words ("Save configuration succeeded!"). Translations carry
-// no blanks at their ends, so the blank is put here, wherever neither side of
-// the join is a Chinese character or full-width sign.
-QString MainWindow::joinStatus(const QString &head, const QString &tail)
-{
-    const auto isCjk = [](QChar c) {
-        const ushort u = c.unicode();
-        return (u >= 0x2E80 && u <= 0x9FFF) || (u >= 0xFF00 && u <= 0xFFEF);
-    };
-    int end = head.size();
-    while (end > 0 && head.at(end - 1).isSpace())
-        --end;
-    int begin = 0;
-    while (begin < tail.size() && tail.at(begin).isSpace())
-        ++begin;
-    const QString a = head.left(end);
-    const QString b = tail.mid(begin);
-    if (a.isEmpty() || b.isEmpty() || isCjk(a.back()) || isCjk(b.front()))
-        return a + b;
-    return a + QLatin1Char(' ') + b;
-}

@@ -9,11 +9,11 @@
 #include <QString>
 #include <QVector>
 #include <cstdint>
-#include <functional>
 
 #include "chart_model.h"
 #include "receiver.h"
 #include "recorder.h"
+#include "status_line.h"
 
 #include <QtCharts/QChartGlobal>
 
@@ -36,18 +36,13 @@ QT_CHARTS_USE_NAMESPACE
 #endif
 
 class BatchStream;
-class CurveItem;
-class GridItem;
+class ChartFiles;
+class ChartPanel;
 class QAbstractButton;
 class QCheckBox;
-class QDoubleSpinBox;
-class QGraphicsEllipseItem;
-class QLabel;
-class QPushButton;
 class QThread;
 class QTimer;
 class QTranslator;
-class QWheelEvent;
 class LinkPanel;
 class WorkerSession;
 
@@ -98,32 +93,11 @@ public:
     // The clock record files are named after (the wall clock by default).
     void setRecordClock(std::function<QDateTime()> clock) { recorder->setClock(std::move(clock)); }
 
-    // What tests and tools driving the window replace: the steady clock the
-    // chart's refresh decision reads (milliseconds); the dialogs of the chart
-    // tools: where to save an export, which recording to replay and the line
-    // rate of a plain one (suggested from its name and last write). An empty
-    // name or a rate of 0 cancels.
-    std::function<qint64()> chartClock;
-    std::function<QString(const QString &caption, const QString &filter)> chooseSaveFile;
-    std::function<QString(const QString &caption, const QString &filter)> chooseOpenFile;
-    std::function<int(int suggested)> askReplayRate;
-
-    // The chart tools: a zoom that holds (until "back to live"), statistics
-    // of what is on screen, the replay of a recording, the record format.
-    bool isZoomed() const { return zoomed; }
-    void zoomTo(double min, double max);
-    ChartStats visibleStats() const;
-    bool openRecording(const QString &path);
+    // The record format (the operator's choice beside the chart tools).
     recordformat::Format recordingFormat() const { return recorder->format(); }
-    // Draws the curve's points (curve_item.h).
-    const CurveItem *chartCurve() const { return curveItem; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    // The chart's mouse: wheel zoom and pan of the time axis, the value
-    // under the cursor.
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 
 private slots:
     // Connection panel
@@ -227,74 +201,30 @@ private:
     QString selectImageFile();
     // `why`: the box's informative line (which field, what was typed, what it takes).
     void showWarning(const QString &text, const QString &why = QString());
-    // A status text is kept as the way to compose it, so that a language
-    // switch can show the last one again in the new language.
-    using StatusText = std::function<QString()>;
+    // A status text is kept as the way to compose it (status_line.h).
+    using StatusText = StatusLine::Compose;
     void showStatus(StatusText compose);
     void showOutcome(StatusText prefix, bool ok);
-    static QString joinStatus(const QString &head, const QString &tail);
+    static QString joinStatus(const QString &head, const QString &tail) { return StatusLine::join(head, tail); }
 
     // Parts of the constructor (mainwindow.cpp).
     void setUpWorker();
     void setUpChart();
     void fillChoiceLists();
 
-    // Live display (live_display.cpp). Tests reach the marked ones through
+    // Live display (live_display.cpp). Tests reach the marked one through
     // the meta-object (QMetaObject::invokeMethod).
     Q_INVOKABLE void resetLiveDisplay();
-    Q_INVOKABLE int chartRefreshInterval() const;
-    Q_INVOKABLE bool chartRefreshPending() const;
-    void scheduleChartRefresh();
-    Q_INVOKABLE void refreshChart();
-    // Forgets when the chart was last refreshed, as after a quiet spell.
-    Q_INVOKABLE void forgetChartRefresh() { lastChartRefresh = -1; }
-    void cancelChartRefresh();
-    void showCurve(const QVector<QPointF> &points, double range);
-    void drawCurve(const QVector<QPointF> &points, double range);
-    void setUpChartTools();
-    void setUpGrid();
-    double plotWidth() const;
-    void setAxis(QValueAxis *axis, double min, double max);
-    void updateGrid();
-    void fitChartHeight();
     void showReadoutStale(bool stale);
-    void chartPlotAreaChanged();
-    double alignedAxisStart(double start, double range, double width, int count) const;
-    void applyYAxis(double dataMax);
-    void applyShownYAxis(double dataMax);
 
-    // Chart tools (chart_tools.cpp): a zoom that holds, the vertical range,
-    // the value under the cursor, statistics of what is on screen, export.
-    void setUpChartControls();
-    void createChartControls();
-    void connectChartControls();
-    void setUpChartDialogs();
-    void retranslateChartControls();
     // Keyboard shortcuts of the main actions (shortcuts.cpp).
     void setUpShortcuts();
     void retranslateShortcuts();
     QVector<QAbstractButton *> shortcutButtons() const;
-    void chartXRangeChanged(double min, double max);
-    void showZoomedChart(bool force);
-    void backToLive();
-    void yRangeChanged();
-    void updateHover();
-    void hideHover();
-    void chartWheel(QWheelEvent *wheel);
-    void updateStatistics();
-    bool exportChartImage(const QString &path);
-    bool exportVisibleCsv(const QString &path);
-    void exportImageClicked();
-    void exportCsvClicked();
-    void exportWith(const char *title, const QString &filter, const QString &suffix,
-                    bool (MainWindow::*write)(const QString &));
-    void openRecordingClicked();
-    void leaveRecording();
-    void showLiveWindow();
 
-    friend class LinkPanel;   // the link's panel (app/link_panel.cpp) drives the connection
 
     LinkPanel *linkPanel = nullptr;
+    StatusLine *statusLine = nullptr;
 
     Ui::MainWindow *ui;
     QString serialSelected;
@@ -325,7 +255,6 @@ private:
     bool upgradeFailed = false;
     receiver::UpgradeFailure upgradeFailureReason = receiver::UpgradeFailure::Cancelled;
     unsigned int upgradeFailureFrame = 0;
-    StatusText lastStatus;    // how the status bar's message was composed
     QTranslator *translator;
     // Qt's own texts (file dialogs, message box buttons) in the interface's
     // language; made on first use.
@@ -343,48 +272,11 @@ private:
     QElapsedTimer lastBatchClock;
     static constexpr int kStaleAfterMs = 1000;
 
-    QTimer *chartRefreshTimer;
-    // Milliseconds on a steady clock (tests set it), and when the chart last
-    // took a picture (-1: not since a quiet spell).
-    qint64 lastChartRefresh = -1;
-    quint64 shownRevision;    // the model's revision the live chart shows
-    CurveItem *curveItem = nullptr;  // draws the series' points (curve_item.h)
-    GridItem *gridItem = nullptr;    // draws the axes' grid (grid_item.h)
-
-    // The operator's zoom: the time range shown instead of the live window
-    // (kept while data arrives, until "back to live").
-    bool zoomed = false;
-    double zoomMin = 0;
-    double zoomMax = 10;
-    // What the zoomed picture shows (first and last point drawn, how many,
-    // the axes), so that a batch outside the range costs no picture.
-    struct ZoomKey {
-        double first = 0, last = 0, yTop = 0, width = 0, min = 0, max = 0;
-        int count = -1;
-        bool operator==(const ZoomKey &o) const
-        {
-            return first == o.first && last == o.last && yTop == o.yTop && width == o.width && min == o.min
-                    && max == o.max && count == o.count;
-        }
-    } zoomShown;
-    // The live axes when the picture was frozen, to go back to from a zoom.
-    double frozenAxisMin = 0;
-    double frozenAxisMax = 10;
-    // The replayed recording's status text (empty when none is shown).
-    StatusText replayStatus;
-    bool settingAxes = false;          // the window itself sets the axes
-    bool panning = false;
-    QPoint panFrom;
-    double panMin = 0, panMax = 0;
-    QPoint hoverPos;                   // the cursor over the plot (viewport pixels)
-    bool hovering = false;
-    // The chart tools' widgets (chart_tools.cpp).
-    QPushButton *liveViewButton = nullptr, *exportImageButton = nullptr, *exportCsvButton = nullptr,
-                *openRecordingButton = nullptr;
-    QCheckBox *autoScaleBox = nullptr, *recordCsvBox = nullptr;
-    QLabel *yMinLabel = nullptr, *yMaxLabel = nullptr, *hoverLabel = nullptr, *statsLabel = nullptr;
-    QDoubleSpinBox *yMinSpin = nullptr, *yMaxSpin = nullptr;
-    QGraphicsEllipseItem *hoverMark = nullptr;
+    // The chart's display and tools under it (chart_panel.h), the export and
+    // replay (chart_files.h), and the record format's switch among them.
+    ChartPanel *chartPanel = nullptr;
+    ChartFiles *chartFiles = nullptr;
+    QCheckBox *recordCsvBox = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -8,6 +8,7 @@
 #include "ui_mainwindow.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QShortcut>
 
 namespace {
@@ -31,7 +32,8 @@ constexpr ShortcutSpec kShortcuts[] = {
 
 QVector<QAbstractButton *> MainWindow::shortcutButtons() const
 {
-    return {ui->connectButton, ui->suspendButton, ui->chartClearButton, ui->saveButton, liveViewButton};
+    return {ui->connectButton, ui->suspendButton, ui->chartClearButton, ui->saveButton,
+            findChild<QPushButton *>(QStringLiteral("liveViewButton"))};
 }
 
 // QShortcut objects rather than the buttons' own shortcut: a button's text

@@ -217,9 +217,8 @@ void BM_replayOpen(benchmark::State &state)
             return;
         }
     }
-    probe.askReplayRate() = [](int) { return 100; };
     for (auto _ : state) {
-        if (!probe.openRecording(path)) {
+        if (!probe.openRecording(path, 100)) {
             state.SkipWithError("the recording did not open");
             return;
         }

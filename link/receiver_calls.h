@@ -2,12 +2,15 @@
 #ifndef RECEIVER_CALLS_H
 #define RECEIVER_CALLS_H
 
-// The definition of receiver::runInWorkerThread (included by receiver.h):
+// The definition of receiver::runInWorkerThread, included at the end of
+// receiver.h only (where the class is complete; it includes nothing back):
 // the call is handed over through a mailbox of the worker's own, guarded by a
 // std::mutex, and run by a blocking queued signal without arguments, so that
 // the hand-over is seen by ThreadSanitizer as well as by the program.
 
-#include "receiver.h"
+#ifndef RECEIVER_H
+#error "receiver_calls.h is part of receiver.h: include receiver.h"
+#endif
 
 template <typename Fn>
 void receiver::runInWorkerThread(Fn fn)

@@ -8,6 +8,8 @@
 // answers the sensor's command protocol, Modbus RTU and firmware transfer.
 // It runs on a std::thread of its own and needs no Qt.
 
+#include "sim_pty.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -225,18 +227,6 @@ private:
     Impl *d;
 };
 
-// Directory where running simulators leave their symlinks, so that the
-// viewer's port chooser can list them after the system's ports: $ZN84_SIM_DIR
-// when set, else $XDG_RUNTIME_DIR/zn84-sim, else $TMPDIR (or /tmp)/zn84-sim-<uid>.
-// It is created with mode 0700; the viewer lists it only while it is the
-// user's own and no one else may write it.
-std::string simulatorDirectory();
-// Whether `dir` is a directory (not a link) of the user's own that neither
-// the group nor others may write.
-bool isPrivateDirectory(const std::string &dir);
-// Paths of running simulators (dangling links, links to anything but a
-// character device, and every link of a folder that is not private are skipped).
-std::vector<std::string> runningSimulators();
 
 } // namespace sim
 

@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "chart_panel.h"
 #include "link_panel.h"
 #include "log_ui.h"
 #include "zn84_version.h"
@@ -168,14 +169,13 @@ void MainWindow::refreshLanguageTexts()
     // The form's text step put its own tooltip on the port chooser.
     showPortToolTip();
     // The last status message, composed again in the new language.
-    if (lastStatus && !ui->statusBar->currentMessage().isEmpty())
-        ui->statusBar->showMessage(lastStatus(), 0);
+    statusLine->retranslate();
     fitCommandTabs();
     fitTopStrip();
     setWindowTitle(tr("ZN84 Viewer") + QStringLiteral(" V" ZN84_VERSION));
     axisX->setTitleText(tr("时间") + "(s)");
     axisY->setTitleText(tr("距离") + "(m)");
-    retranslateChartControls();
+    chartPanel->retranslate();
     retranslateShortcuts();
 }
 

@@ -584,10 +584,6 @@
         <translation>ZN84 Viewer</translation>
     </message>
     <message>
-        <source>回到实时</source>
-        <translation>Back to live</translation>
-    </message>
-    <message>
         <source>连接或断开串口</source>
         <translation>Connect to the port or disconnect</translation>
     </message>
@@ -608,30 +604,6 @@
         <translation>Back to the live chart after a zoom</translation>
     </message>
     <message>
-        <source>自动量程</source>
-        <translation>Autoscale</translation>
-    </message>
-    <message>
-        <source>最小</source>
-        <translation>Min</translation>
-    </message>
-    <message>
-        <source>最大</source>
-        <translation>Max</translation>
-    </message>
-    <message>
-        <source>导出图片</source>
-        <translation>Export image</translation>
-    </message>
-    <message>
-        <source>导出CSV</source>
-        <translation>Export CSV</translation>
-    </message>
-    <message>
-        <source>录制为CSV</source>
-        <translation>Record as CSV</translation>
-    </message>
-    <message>
         <source>时间</source>
         <translation>Time</translation>
     </message>
@@ -640,68 +612,8 @@
         <translation>Distance</translation>
     </message>
     <message>
-        <source>点数</source>
-        <translation>n</translation>
-    </message>
-    <message>
-        <source>峰峰值</source>
-        <translation>p-p</translation>
-    </message>
-    <message>
-        <source>平均</source>
-        <translation>mean</translation>
-    </message>
-    <message>
-        <source>标准差</source>
-        <translation>s.d.</translation>
-    </message>
-    <message>
         <source>帧率</source>
         <translation>rate</translation>
-    </message>
-    <message>
-        <source>PNG图片</source>
-        <translation>PNG image</translation>
-    </message>
-    <message>
-        <source>CSV文件</source>
-        <translation>CSV file</translation>
-    </message>
-    <message>
-        <source>回放</source>
-        <translation>Replay</translation>
-    </message>
-    <message>
-        <source>录制时的帧率(Hz):</source>
-        <translation>Frame rate of the recording (Hz):</translation>
-    </message>
-    <message>
-        <source>回放录制</source>
-        <translation>Open recording</translation>
-    </message>
-    <message>
-        <source>录制文件</source>
-        <translation>Recordings</translation>
-    </message>
-    <message>
-        <source>回放 %1: 读取%2行, %3个读数</source>
-        <translation>Replay %1: %2 lines read, %3 readings</translation>
-    </message>
-    <message>
-        <source>跳过%1行, 第一个无法读取的是第%2行</source>
-        <translation>%1 lines skipped, the first unreadable is line %2</translation>
-    </message>
-    <message>
-        <source>回放失败: %1 是空文件</source>
-        <translation>Replay refused: %1 is empty</translation>
-    </message>
-    <message>
-        <source>回放失败: %1 中没有读数</source>
-        <translation>Replay refused: no reading in %1</translation>
-    </message>
-    <message>
-        <source>%1 已存在，是否覆盖？</source>
-        <translation>%1 already exists. Overwrite it?</translation>
     </message>
     <message>
         <source>文件无法读取</source>
@@ -1247,6 +1159,136 @@
     <message>
         <source>无法打开：%1</source>
         <translation>Could not open: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ChartPanel</name>
+    <message>
+        <source>回到实时</source>
+        <translation>Back to live</translation>
+    </message>
+    <message>
+        <source>回放录制</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>导出图片</source>
+        <translation>Export image</translation>
+    </message>
+    <message>
+        <source>峰峰值</source>
+        <translation>p-p</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>rate</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>mean</translation>
+    </message>
+    <message>
+        <source>录制为CSV</source>
+        <translation>Record as CSV</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>最大</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>最小</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>标准差</source>
+        <translation>s.d.</translation>
+    </message>
+    <message>
+        <source>点数</source>
+        <translation>n</translation>
+    </message>
+    <message>
+        <source>自动量程</source>
+        <translation>Autoscale</translation>
+    </message>
+    <message>
+        <source>距离</source>
+        <translation>Distance</translation>
+    </message>
+</context>
+<context>
+    <name>ChartFiles</name>
+    <message>
+        <source>%1 已存在，是否覆盖？</source>
+        <translation>%1 already exists. Overwrite it?</translation>
+    </message>
+    <message>
+        <source>CSV文件</source>
+        <translation>CSV file</translation>
+    </message>
+    <message>
+        <source>PNG图片</source>
+        <translation>PNG image</translation>
+    </message>
+    <message>
+        <source>回放</source>
+        <translation>Replay</translation>
+    </message>
+    <message>
+        <source>回放 %1: 读取%2行, %3个读数</source>
+        <translation>Replay %1: %2 lines read, %3 readings</translation>
+    </message>
+    <message>
+        <source>回放失败: %1 中没有读数</source>
+        <translation>Replay refused: no reading in %1</translation>
+    </message>
+    <message>
+        <source>回放失败: %1 是空文件</source>
+        <translation>Replay refused: %1 is empty</translation>
+    </message>
+    <message>
+        <source>回放录制</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>失败！</source>
+        <translation>failed!</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>导出图片</source>
+        <translation>Export image</translation>
+    </message>
+    <message>
+        <source>录制文件</source>
+        <translation>Recordings</translation>
+    </message>
+    <message>
+        <source>录制时的帧率(Hz):</source>
+        <translation>Frame rate of the recording (Hz):</translation>
+    </message>
+    <message>
+        <source>成功！</source>
+        <translation>succeeded!</translation>
+    </message>
+    <message>
+        <source>打开录制文件失败!</source>
+        <translation>Failed to open the record file!</translation>
+    </message>
+    <message>
+        <source>跳过%1行, 第一个无法读取的是第%2行</source>
+        <translation>%1 lines skipped, the first unreadable is line %2</translation>
     </message>
 </context>
 </TS>

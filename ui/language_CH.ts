@@ -584,10 +584,6 @@
         <translation>ZN84 Viewer</translation>
     </message>
     <message>
-        <source>回到实时</source>
-        <translation>回到实时</translation>
-    </message>
-    <message>
         <source>连接或断开串口</source>
         <translation>连接或断开串口</translation>
     </message>
@@ -608,30 +604,6 @@
         <translation>缩放后回到实时曲线</translation>
     </message>
     <message>
-        <source>自动量程</source>
-        <translation>自动量程</translation>
-    </message>
-    <message>
-        <source>最小</source>
-        <translation>最小</translation>
-    </message>
-    <message>
-        <source>最大</source>
-        <translation>最大</translation>
-    </message>
-    <message>
-        <source>导出图片</source>
-        <translation>导出图片</translation>
-    </message>
-    <message>
-        <source>导出CSV</source>
-        <translation>导出CSV</translation>
-    </message>
-    <message>
-        <source>录制为CSV</source>
-        <translation>录制为CSV</translation>
-    </message>
-    <message>
         <source>时间</source>
         <translation>时间</translation>
     </message>
@@ -640,68 +612,8 @@
         <translation>距离</translation>
     </message>
     <message>
-        <source>点数</source>
-        <translation>点数</translation>
-    </message>
-    <message>
-        <source>峰峰值</source>
-        <translation>峰峰值</translation>
-    </message>
-    <message>
-        <source>平均</source>
-        <translation>平均</translation>
-    </message>
-    <message>
-        <source>标准差</source>
-        <translation>标准差</translation>
-    </message>
-    <message>
         <source>帧率</source>
         <translation>帧率</translation>
-    </message>
-    <message>
-        <source>PNG图片</source>
-        <translation>PNG图片</translation>
-    </message>
-    <message>
-        <source>CSV文件</source>
-        <translation>CSV文件</translation>
-    </message>
-    <message>
-        <source>回放</source>
-        <translation>回放</translation>
-    </message>
-    <message>
-        <source>录制时的帧率(Hz):</source>
-        <translation>录制时的帧率(Hz):</translation>
-    </message>
-    <message>
-        <source>回放录制</source>
-        <translation>回放录制</translation>
-    </message>
-    <message>
-        <source>录制文件</source>
-        <translation>录制文件</translation>
-    </message>
-    <message>
-        <source>回放 %1: 读取%2行, %3个读数</source>
-        <translation>回放 %1: 读取%2行, %3个读数</translation>
-    </message>
-    <message>
-        <source>跳过%1行, 第一个无法读取的是第%2行</source>
-        <translation>跳过%1行, 第一个无法读取的是第%2行</translation>
-    </message>
-    <message>
-        <source>回放失败: %1 是空文件</source>
-        <translation>回放失败: %1 是空文件</translation>
-    </message>
-    <message>
-        <source>回放失败: %1 中没有读数</source>
-        <translation>回放失败: %1 中没有读数</translation>
-    </message>
-    <message>
-        <source>%1 已存在，是否覆盖？</source>
-        <translation>%1 已存在，是否覆盖？</translation>
     </message>
     <message>
         <source>文件无法读取</source>
@@ -1247,6 +1159,136 @@
     <message>
         <source>无法打开：%1</source>
         <translation>无法打开：%1</translation>
+    </message>
+</context>
+<context>
+    <name>ChartPanel</name>
+    <message>
+        <source>回到实时</source>
+        <translation>回到实时</translation>
+    </message>
+    <message>
+        <source>回放录制</source>
+        <translation>回放录制</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>导出CSV</translation>
+    </message>
+    <message>
+        <source>导出图片</source>
+        <translation>导出图片</translation>
+    </message>
+    <message>
+        <source>峰峰值</source>
+        <translation>峰峰值</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>帧率</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>平均</translation>
+    </message>
+    <message>
+        <source>录制为CSV</source>
+        <translation>录制为CSV</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>最大</source>
+        <translation>最大</translation>
+    </message>
+    <message>
+        <source>最小</source>
+        <translation>最小</translation>
+    </message>
+    <message>
+        <source>标准差</source>
+        <translation>标准差</translation>
+    </message>
+    <message>
+        <source>点数</source>
+        <translation>点数</translation>
+    </message>
+    <message>
+        <source>自动量程</source>
+        <translation>自动量程</translation>
+    </message>
+    <message>
+        <source>距离</source>
+        <translation>距离</translation>
+    </message>
+</context>
+<context>
+    <name>ChartFiles</name>
+    <message>
+        <source>%1 已存在，是否覆盖？</source>
+        <translation>%1 已存在，是否覆盖？</translation>
+    </message>
+    <message>
+        <source>CSV文件</source>
+        <translation>CSV文件</translation>
+    </message>
+    <message>
+        <source>PNG图片</source>
+        <translation>PNG图片</translation>
+    </message>
+    <message>
+        <source>回放</source>
+        <translation>回放</translation>
+    </message>
+    <message>
+        <source>回放 %1: 读取%2行, %3个读数</source>
+        <translation>回放 %1: 读取%2行, %3个读数</translation>
+    </message>
+    <message>
+        <source>回放失败: %1 中没有读数</source>
+        <translation>回放失败: %1 中没有读数</translation>
+    </message>
+    <message>
+        <source>回放失败: %1 是空文件</source>
+        <translation>回放失败: %1 是空文件</translation>
+    </message>
+    <message>
+        <source>回放录制</source>
+        <translation>回放录制</translation>
+    </message>
+    <message>
+        <source>失败！</source>
+        <translation>失败！</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>导出CSV</translation>
+    </message>
+    <message>
+        <source>导出图片</source>
+        <translation>导出图片</translation>
+    </message>
+    <message>
+        <source>录制文件</source>
+        <translation>录制文件</translation>
+    </message>
+    <message>
+        <source>录制时的帧率(Hz):</source>
+        <translation>录制时的帧率(Hz):</translation>
+    </message>
+    <message>
+        <source>成功！</source>
+        <translation>成功！</translation>
+    </message>
+    <message>
+        <source>打开录制文件失败!</source>
+        <translation>打开录制文件失败!</translation>
+    </message>
+    <message>
+        <source>跳过%1行, 第一个无法读取的是第%2行</source>
+        <translation>跳过%1行, 第一个无法读取的是第%2行</translation>
     </message>
 </context>
 </TS>

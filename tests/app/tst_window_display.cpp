@@ -4,6 +4,7 @@
 
 #include "grid_item.h"
 #include "mainwindow.h"
+#include "dialog_answers.h"
 #include "modalcatcher.h"
 #include "receiver.h"
 #include "windowprobe.h"
@@ -27,6 +28,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 // The points a series holds, as a vector, in either Qt version.
 static QVector<QPointF> seriesPoints(const QXYSeries *series)
@@ -839,15 +841,16 @@ void tst_window_display::fastBatchesRefreshChartLater()
     // The window's steady clock, stepped by hand: whether a batch comes
     // "closely" after the last picture does not depend on how fast this
     // thread runs.
-    auto now = std::make_shared<qint64>(5000);
-    probe().chartClock() = [now] { return *now; };
+    ChartClock *clock = probe().chartClock();
+    QVERIFY(clock);
+    clock->standAt(5000);
     probe().timeRange() = 3600;
     probe().forgetChartRefresh();   // a quiet spell: the next batch is drawn at once
     probe().batchOnly(ramp(50, 200), 50);
     QVERIFY(!probe().chartRefreshPending());
     QCOMPARE(probe().series()->count(), 50);
 
-    *now += probe().chartRefreshInterval() - 1;
+    clock->advance(probe().chartRefreshInterval() - 1);
     probe().batchOnly(ramp(50, 300), 50);
     probe().batchOnly(ramp(50, 400), 50);
     QVERIFY(probe().chartRefreshPending());
@@ -863,7 +866,7 @@ void tst_window_display::fastBatchesRefreshChartLater()
     QCOMPARE(probe().axisX()->min(), 1.0 / 50);   // the first point's time
 
     // A whole interval after that picture the next batch is drawn at once.
-    *now += probe().chartRefreshInterval();
+    clock->advance(probe().chartRefreshInterval());
     probe().batchOnly(ramp(50, 500), 50);
     QVERIFY(!probe().chartRefreshPending());
     QVERIFY(!probe().chartRefreshTimer()->isActive());
@@ -890,7 +893,7 @@ void tst_window_display::pendingRefreshAndOperator_data()
 void tst_window_display::pendingRefreshAndOperator()
 {
     QFETCH(QString, action);
-    probe().chartClock() = [] { return qint64(5000); };   // a clock that stands still (see above)
+    probe().chartClock()->standAt(5000);   // a clock that stands still (see above)
     probe().timeRange() = 3600;
     probe().forgetChartRefresh();
     probe().batchOnly(ramp(50, 200), 50);
@@ -1176,7 +1179,7 @@ void tst_window_display::backToLiveAfterSuspendingAZoom()
     settleChart();
     const double liveMin = probe().axisX()->min(), liveMax = probe().axisX()->max();
     QVERIFY(liveMin > 4);
-    window->zoomTo(liveMin + 2, liveMin + 4);
+    probe().zoomTo(liveMin + 2, liveMin + 4);
     QVERIFY(probe().zoomed());
     ui()->suspendButton->click();
     for (int i = 0; i < 15; ++i)
@@ -1311,7 +1314,7 @@ void tst_window_display::gridOnTheAxesPixels()
     QFETCH(QSize, size);
     window->resize(size);
     probe().display(ramp(100, 1000, 10), 100);
-    window->zoomTo(xMin, xMax);
+    probe().zoomTo(xMin, xMax);
     auto *autoScale = tool<QCheckBox>("autoScaleCheckBox");
     auto *low = tool<QDoubleSpinBox>("yMinSpinBox");
     auto *high = tool<QDoubleSpinBox>("yMaxSpinBox");
@@ -1455,14 +1458,11 @@ void tst_window_display::exportRoundTrips()
     QVERIFY(expected.size() > 50);
 
     QTemporaryDir dir;
-    QString asked;
-    probe().chooseSaveFile() = [&](const QString &, const QString &filter) {
-        asked = filter;
-        return dir.filePath(filter.contains("csv") ? "shown.csv" : "shown.png");
-    };
+    auto answer = std::make_unique<FileDialogAnswer>(dir.filePath("shown.csv"));
     tool<QPushButton>("exportCsvButton")->click();
     QLocale::setDefault(before);
-    QVERIFY(asked.contains("*.csv"));
+    QCOMPARE(answer->seen, 1);
+    QVERIFY(answer->filters.last().contains("*.csv"));
     QCOMPARE(ui()->statusBar->currentMessage(), QString("导出CSV成功！"));
     QFile csv(dir.filePath("shown.csv"));
     QVERIFY(csv.open(QIODevice::ReadOnly));
@@ -1481,7 +1481,10 @@ void tst_window_display::exportRoundTrips()
         QCOMPARE(d, expected.at(i).y());
     }
 
+    answer->setPick(dir.filePath("shown.png"));
     tool<QPushButton>("exportImageButton")->click();
+    QCOMPARE(answer->seen, 2);
+    QVERIFY(answer->filters.last().contains("*.png"));
     QCOMPARE(ui()->statusBar->currentMessage(), QString("导出图片成功！"));
     QImage png(dir.filePath("shown.png"));
     QCOMPARE(png.size(), probe().chartView()->size() * probe().chartView()->devicePixelRatio());
@@ -1496,8 +1499,9 @@ void tst_window_display::exportRoundTrips()
     // Cancelled: nothing written, nothing said.
     QFile::remove(dir.filePath("shown.csv"));
     ui()->statusBar->clearMessage();
-    probe().chooseSaveFile() = [](const QString &, const QString &) { return QString(); };
+    answer->setPick(QString());
     tool<QPushButton>("exportCsvButton")->click();
+    QCOMPARE(answer->seen, 3);
     QVERIFY(!QFile::exists(dir.filePath("shown.csv")));
     QCOMPARE(ui()->statusBar->currentMessage(), QString());
 }
@@ -1546,7 +1550,7 @@ void tst_window_display::exportAddsTheExtension()
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old");
     }
-    probe().chooseSaveFile() = [&](const QString &, const QString &) { return dir.filePath(typed); };
+    FileDialogAnswer answer(dir.filePath(typed));
     ModalCatcher catcher;
     catcher.answer = overwrite ? QMessageBox::Yes : QMessageBox::No;
     tool<QPushButton>(button.toLatin1().constData())->click();
@@ -1667,14 +1671,12 @@ void tst_window_display::replayOfARecording()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
     file.close();
-    probe().chooseOpenFile() = [&](const QString &, const QString &) { return path; };
-    int asked = 0;
-    probe().askReplayRate() = [&](int) {
-        ++asked;
-        return rate;
-    };
+    auto answerFile = std::make_unique<FileDialogAnswer>(path);
+    auto answerRate = std::make_unique<NumberDialogAnswer>(rate);
     tool<QPushButton>("openRecordingButton")->click();
-    QCOMPARE(asked, rate > 0 ? 1 : 0);
+    QCOMPARE(answerFile->seen, 1);
+    QCOMPARE(answerRate->seen, rate > 0 ? 1 : 0);
+    answerRate.reset();
     QCOMPARE(ui()->statusBar->currentMessage(), status);
     const auto inEnglishToo = [&] {
         if (english.isEmpty())
@@ -1721,8 +1723,9 @@ void tst_window_display::replayOfARecording()
         QVERIFY(probe().zoomed());
         // The zoom is on the recording: nothing of the live window is held for it.
         QVERIFY(!probe().chart().isHolding());
-        probe().chooseSaveFile() = [&](const QString &, const QString &) { return dir.filePath("half.csv"); };
+        answerFile->setPick(dir.filePath("half.csv"));
         tool<QPushButton>("exportCsvButton")->click();
+        QCOMPARE(answerFile->seen, 2);
         QFile half(dir.filePath("half.csv"));
         QVERIFY(half.open(QIODevice::ReadOnly));
         int shown = 0;

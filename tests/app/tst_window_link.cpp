@@ -6,9 +6,11 @@
 // line-health counters, the command traffic view, the reason of a failed
 // connect and the one-click connect of "find the sensor".
 
+#include "find_dialog.h"
 #include "link_panel.h"
 #include "mainwindow.h"
 #include "mycombobox.h"
+#include "port_connector.h"
 #include "link_events.h"
 #include "receiver.h"
 #include "cross_thread.h"
@@ -578,7 +580,7 @@ void tst_window_link::findConnectsInOneClick()
     QVERIFY(status().endsWith(linkOf(*sensor) + " 1000000"));
     QTRY_COMPARE_WITH_TIMEOUT(probe().currentDistance(), 23.45, 10000);
     // A new search covers the chooser's ports but leaves the connected one alone.
-    const QStringList candidates = panel()->candidatePorts();
+    const QStringList candidates = window->findChild<PortConnector *>()->candidatePorts();
     QVERIFY(!candidates.contains(linkOf(*sensor)));
     QVERIFY(candidates.contains(linkOf(quiet)));
     // The system's ports come first, as in the chooser (other tests'

@@ -3,9 +3,13 @@
 #define WINDOWPROBE_H
 
 // Tests reach the window through public means only: its read-only state
-// (MainWindow's public getters), its widgets by object name (findChild), and
-// its slots and marked methods through the meta-object.
+// (MainWindow's public getters), its widgets and parts by object name or
+// class (findChild) and their public API, and its slots and marked methods
+// through the meta-object.
 
+#include "chart_clock.h"
+#include "chart_files.h"
+#include "chart_panel.h"
 #include "curve_item.h"
 #include "mainwindow.h"
 #include "receiver.h"
@@ -171,7 +175,7 @@ public:
     void display(const QVector<uint16_t> &dist, int freq)
     {
         batchOnly(dist, freq);
-        invoke("refreshChart");
+        panel()->refreshChart();
     }
     // The batch pass alone, the chart's refresh left to its timer.
     void batchOnly(const QVector<uint16_t> &dist, int freq)
@@ -179,34 +183,25 @@ public:
         QMetaObject::invokeMethod(&w, "slotDisplay", Qt::DirectConnection, Q_ARG(QVector<uint16_t>, dist),
                                   Q_ARG(int, freq));
     }
-    bool chartRefreshPending() const
-    {
-        bool pending = false;
-        QMetaObject::invokeMethod(&w, "chartRefreshPending", Qt::DirectConnection, Q_RETURN_ARG(bool, pending));
-        return pending;
-    }
+    // The chart's display and tools (chart_panel.h), its export and replay
+    // (chart_files.h).
+    ChartPanel *panel() const { return w.findChild<ChartPanel *>(); }
+    ChartFiles *files() const { return w.findChild<ChartFiles *>(); }
+    bool chartRefreshPending() const { return panel()->chartRefreshPending(); }
     QTimer *chartRefreshTimer() const { return w.findChild<QTimer *>(QStringLiteral("chartRefreshTimer")); }
     // Forgets when the chart was last refreshed, as after a quiet spell.
-    void forgetChartRefresh() { invoke("forgetChartRefresh"); }
-    int chartRefreshInterval() const
-    {
-        int interval = 0;
-        QMetaObject::invokeMethod(&w, "chartRefreshInterval", Qt::DirectConnection, Q_RETURN_ARG(int, interval));
-        return interval;
-    }
+    void forgetChartRefresh() { panel()->forgetChartRefresh(); }
+    int chartRefreshInterval() const { return panel()->chartRefreshInterval(); }
     void distUpdate() { invoke("slotDistUpdate"); }
     // The steady clock the refresh decision reads (milliseconds).
-    std::function<qint64()> &chartClock() const { return w.chartClock; }
-    const CurveItem *curveItem() const { return w.chartCurve(); }
+    ChartClock *chartClock() const { return w.findChild<ChartClock *>(QStringLiteral("chartClock")); }
+    const CurveItem *curveItem() const { return panel()->curve(); }
     // The operator's zoom and the chart tools.
-    bool zoomed() const { return w.isZoomed(); }
-    ChartStats visibleStats() const { return w.visibleStats(); }
-    std::function<QString(const QString &, const QString &)> &chooseSaveFile() const { return w.chooseSaveFile; }
+    bool zoomed() const { return panel()->isZoomed(); }
+    ChartStats visibleStats() const { return panel()->visibleStats(); }
     recordformat::Format recordFormat() const { return w.recordingFormat(); }
-    std::function<QString(const QString &, const QString &)> &chooseOpenFile() const { return w.chooseOpenFile; }
-    std::function<int(int)> &askReplayRate() const { return w.askReplayRate; }
-    bool openRecording(const QString &path) { return w.openRecording(path); }
-    void zoomTo(double min, double max) { w.zoomTo(min, max); }
+    bool openRecording(const QString &path, int rate = 0) { return files()->openRecording(path, rate); }
+    void zoomTo(double min, double max) { panel()->zoomTo(min, max); }
     // What a successful connect does to the live display.
     void resetDisplay() { invoke("resetLiveDisplay"); }
     void progress(float v)
