@@ -317,7 +317,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseMove: {
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (panning) {
-            const double perPixel = (panMax - panMin) / plotWidth();
+            const double perPixel = (panMax - panMin) / (plotWidth() / chartView->viewport()->devicePixelRatioF());
             const double shift = -(eventPoint(mouse).x() - panFrom.x()) * perPixel;
             zoomTo(panMin + shift, panMax + shift);
             return true;

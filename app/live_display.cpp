@@ -230,7 +230,8 @@ double MainWindow::alignedAxisStart(double start, double range, double width, in
 {
     if (!ChartModel::needsEnvelope(count, range, width))
         return start;
-    const QPointF plotLeft = chartView->viewportTransform().map(chart->mapToScene(chart->plotArea().topLeft()));
+    const QPointF plotLeft = chartView->viewportTransform().map(chart->mapToScene(chart->plotArea().topLeft()))
+            * chartView->viewport()->devicePixelRatioF();
     const double phase = plotLeft.x() - 0.5 - std::floor(plotLeft.x() - 0.5);
     return ChartModel::alignedStart(start, ChartModel::columnWidth(range, width), phase);
 }
@@ -260,7 +261,10 @@ void MainWindow::drawCurve(const QVector<QPointF> &points, double range)
 {
     const double cw = ChartModel::columnWidth(range, plotWidth());
     const QRectF plot = chart->plotArea();
-    const QRectF device = chartView->viewportTransform().mapRect(chart->mapRectToScene(plot));
+    const QRectF view = chartView->viewportTransform().mapRect(chart->mapRectToScene(plot));
+    // On a high-DPI screen the picture has the screen's pixels.
+    const double ratio = chartView->viewport()->devicePixelRatioF();
+    const QRectF device(view.topLeft() * ratio, view.size() * ratio);
     if (!(cw > 0) || device.width() < 1 || device.height() < 1) {
         curveItem->clearCurve();
         return;
@@ -276,8 +280,10 @@ void MainWindow::drawCurve(const QVector<QPointF> &points, double range)
     g.yBottom = axisY->min();
     g.yOffset = device.top() - origin.y();
     g.plotHeight = device.height();
+    g.devicePixelRatio = ratio;
     g.pen = series->pen();
-    curveItem->show(points, g, origin, plot.topLeft() - device.topLeft());
+    g.pen.setWidthF(g.pen.widthF() * ratio);
+    curveItem->show(points, g, origin, plot.topLeft() - view.topLeft());
 }
 
 // Before the chart is given another picture (clear, resume, connect), a
@@ -288,11 +294,12 @@ void MainWindow::cancelChartRefresh()
     shownRevision = liveChart.revision();
 }
 
-// The plot's width in pixels; before the chart has been laid out, a plot of
-// a common size.
+// The plot's width in device pixels (the curve's pixel columns, twice the
+// window's pixels at a scale of 2); before the chart has been laid out, a
+// plot of a common size.
 double MainWindow::plotWidth() const
 {
-    const double width = chart->plotArea().width();
+    const double width = chart->plotArea().width() * chartView->viewport()->devicePixelRatioF();
     return width >= 1 ? width : 1000.0;
 }
 
