@@ -257,6 +257,7 @@ private slots:
     void verticalRange();
     void gridOnTheAxesPixels_data();
     void gridOnTheAxesPixels();
+    void curveOnDevicePixels();
     void hoverReadsNearestPoint_data();
     void hoverReadsNearestPoint();
     void statisticsOfWhatIsShown();
@@ -1357,6 +1358,62 @@ void tst_window_display::gridOnTheAxesPixels()
             if (drawn.pixel(x, y) != axes.pixel(x, y))
                 QFAIL(qPrintable(QString("differs at %1,%2: %3 drawn, %4 by the axes")
                                          .arg(x).arg(y).arg(drawn.pixel(x, y), 0, 16).arg(axes.pixel(x, y), 0, 16)));
+}
+
+// The curve is drawn on the screen's own pixels: on a high-DPI screen
+// (QT_SCALE_FACTOR=2, the CTest entry tst_window_display_scale2) a step of
+// less than one of the window's pixels still shows, a device pixel high. A
+// staircase of 1-cm steps, each a little less than a device pixel on the
+// plot, must climb one device row at a time; a curve drawn at the window's
+// pixels and scaled up climbs by two rows at once, every other step.
+void tst_window_display::curveOnDevicePixels()
+{
+    window->resize(1024, 600);
+    auto *autoScale = tool<QCheckBox>("autoScaleCheckBox");
+    auto *high = tool<QDoubleSpinBox>("yMaxSpinBox");
+    auto *low = tool<QDoubleSpinBox>("yMinSpinBox");
+    QVERIFY(autoScale && low && high);
+    autoScale->setChecked(false);
+    low->setValue(0);
+    emit low->editingFinished();
+    layOutChart();
+    QChartView *view = probe().chartView();
+    const double ratio = view->viewport()->devicePixelRatioF();
+    const double plotHeight = view->chart()->plotArea().height() * ratio;
+    // 0.9 device rows per centimetre or a little less.
+    high->setValue(std::ceil(plotHeight / 90.0 * 100.0) / 100.0);
+    emit high->editingFinished();
+    layOutChart();
+    const double rowsPerCm = view->chart()->plotArea().height() * ratio / (probe().axisY()->max() * 100.0);
+    QVERIFY2(rowsPerCm > 0.7 && rowsPerCm <= 0.9, qPrintable(QString::number(rowsPerCm)));
+
+    const int steps = 40;
+    QVector<uint16_t> stairs;
+    for (int s = 0; s <= steps; ++s)
+        stairs << QVector<uint16_t>(10, uint16_t(5 + s));
+    probe().display(stairs, 100);
+    layOutChart();
+    QCOMPARE(view->chart()->plotArea().height() * ratio / (probe().axisY()->max() * 100.0), rowsPerCm);
+
+    const QImage picture = view->viewport()->grab().toImage();
+    QCOMPARE(picture.width(), qRound(view->viewport()->width() * ratio));
+    const QRgb ink = probe().series()->pen().color().rgb();
+    const QRectF inView = view->viewportTransform().mapRect(view->chart()->mapRectToScene(view->chart()->plotArea()));
+    const QRect plot = QRectF(inView.topLeft() * ratio, inView.size() * ratio).toAlignedRect() & picture.rect();
+    QVector<int> tops;
+    for (int x = plot.left(); x <= plot.right(); ++x)
+        for (int y = plot.top(); y <= plot.bottom(); ++y)
+            if (picture.pixel(x, y) == ink) {
+                tops << y;
+                break;
+            }
+    QVERIFY2(tops.size() > 100, qPrintable(QString::number(tops.size())));
+    int largestJump = 0;
+    for (int i = 1; i < tops.size(); ++i)
+        largestJump = std::max(largestJump, tops.at(i - 1) - tops.at(i));
+    QCOMPARE(largestJump, 1);
+    const double rise = tops.first() - tops.last();
+    QVERIFY2(std::abs(rise - steps * rowsPerCm) <= 1.5, qPrintable(QString("%1 rows for %2").arg(rise).arg(steps * rowsPerCm)));
 }
 
 void tst_window_display::hoverReadsNearestPoint_data()
