@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "grid_item.h"
 
-#include "curve_raster.h"
-
 #include <QPainter>
 #include <QValueAxis>
 
@@ -40,10 +38,10 @@ QVector<double> GridItem::linePositions(const QValueAxis *axis, double from, dou
 
 QPair<int, int> GridItem::pixelsOf(double from, double to)
 {
-    // The pixels whose centres the span holds (pixel k spans k to k + 1),
-    // the ends taken to the 1/64 pixel the paint engine's line drawing
-    // works in.
-    return qMakePair(int(std::floor(CurveRaster::snapY(from) + 0.5)), int(std::floor(CurveRaster::snapY(to) - 0.5)));
+    // The pixels whose centres the span holds (pixel k spans k to k + 1).
+    // Exactly so, in both Qt versions: a line at 198.9956 covers pixel 198,
+    // although the engine's fixed point (1/64 px) would round it to 199.
+    return qMakePair(int(std::floor(from + 0.5)), int(std::floor(to - 0.5)));
 }
 
 void GridItem::setGrid(const QRectF &area, const Lines &vertical, const Lines &horizontal)

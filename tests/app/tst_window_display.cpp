@@ -13,6 +13,8 @@
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QGraphicsScene>
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
@@ -258,6 +260,8 @@ private slots:
     void gridOnTheAxesPixels_data();
     void gridOnTheAxesPixels();
     void curveOnDevicePixels();
+    void gridLinesOnPainterPixels_data();
+    void gridLinesOnPainterPixels();
     void hoverReadsNearestPoint_data();
     void hoverReadsNearestPoint();
     void statisticsOfWhatIsShown();
@@ -1295,10 +1299,10 @@ void tst_window_display::gridOnTheAxesPixels_data()
     QTest::newRow("late, odd start") << 1234.5678 << 1244.5678 << 1.25 << 3.75 << QSize(1024, 600);
     QTest::newRow("an hour") << 0.0 << 3600.0 << 0.0 << 0.7 << QSize(1024, 600);
     QTest::newRow("half a second, negative distances") << 17.25 << 17.75 << -5.0 << 5.0 << QSize(1024, 600);
-    // Narrower than the test server's screen: with a window as wide as the
-    // screen (1280), Qt 6's own grid puts the line on the plot's top edge one
-    // row lower than this item; not understood yet (docs/reliability.md).
     QTest::newRow("larger window") << 41.1 << 101.1 << 12.5 << 17.0 << QSize(1200, 900);
+    // As wide as the test server's screen: under Qt 6 the 50-s tick lies at
+    // x = 198.995625, less than 1/128 px before a pixel's edge.
+    QTest::newRow("as wide as the screen") << 41.1 << 101.1 << 12.5 << 17.0 << QSize(1280, 960);
 }
 
 // The window draws the grid itself (cheaper than the axes' line items); it
@@ -1414,6 +1418,65 @@ void tst_window_display::curveOnDevicePixels()
     QCOMPARE(largestJump, 1);
     const double rise = tops.first() - tops.last();
     QVERIFY2(std::abs(rise - steps * rowsPerCm) <= 1.5, qPrintable(QString("%1 rows for %2").arg(rise).arg(steps * rowsPerCm)));
+}
+
+void tst_window_display::gridLinesOnPainterPixels_data()
+{
+    QTest::addColumn<double>("at");
+    QTest::addColumn<double>("ratio");
+    for (const double ratio : {1.0, 2.0}) {
+        const QByteArray scale = ratio == 1 ? "" : ", twice the pixels";
+        QTest::newRow("on a pixel's edge" + scale) << 40.0 << ratio;
+        QTest::newRow("mid-pixel" + scale) << 40.5 << ratio;
+        QTest::newRow("just past an edge" + scale) << 40.004 << ratio;
+        // Where Qt 6's plot put the 50-s tick of a window as wide as the
+        // screen (198.995625): closer to the next pixel than 1/128.
+        QTest::newRow("within 1/128 of the next pixel" + scale) << 40.995625 << ratio;
+        QTest::newRow("a hair below the next pixel" + scale) << 40.9999999 << ratio;
+        QTest::newRow("1/64 below the next pixel" + scale) << 40.984375 << ratio;
+    }
+}
+
+// The grid item's lines cover the pixels that QPainter's own line with the
+// axes' grid pen covers, wherever the line lies within a pixel, at the
+// window's scale and on a screen of twice the pixels.
+void tst_window_display::gridLinesOnPainterPixels()
+{
+    QFETCH(double, at);
+    QFETCH(double, ratio);
+    const QColor color = probe().axisX()->gridLineColor();
+    const QRectF plot(20.3, 10.7, 50.6, 45.2);
+    GridItem item;
+    item.setGrid(plot, {{at}, color}, {{at - 10}, color});
+    QImage drawn(QSize(100, 80) * ratio, QImage::Format_ARGB32_Premultiplied);
+    drawn.setDevicePixelRatio(ratio);
+    drawn.fill(Qt::white);
+    QImage axes = drawn.copy();
+    axes.setDevicePixelRatio(ratio);
+    const QPointF offset(3, 2);   // a view's translation
+    {
+        QPainter painter(&drawn);
+        painter.translate(offset);
+        QStyleOptionGraphicsItem option;
+        item.paint(&painter, &option, nullptr);
+    }
+    {
+        QPainter painter(&axes);
+        painter.translate(offset);
+        painter.setPen(probe().axisX()->gridLinePen());
+        painter.drawLine(QLineF(at, plot.top(), at, plot.bottom()));
+        painter.drawLine(QLineF(plot.left(), at - 10, plot.right(), at - 10));
+    }
+    int lines = 0;
+    for (int y = 0; y < axes.height(); ++y)
+        for (int x = 0; x < axes.width(); ++x)
+            lines += axes.pixel(x, y) != QColor(Qt::white).rgb();
+    QVERIFY2(lines > 80 * ratio, qPrintable(QString::number(lines)));
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            if (drawn.pixel(x, y) != axes.pixel(x, y))
+                QFAIL(qPrintable(QString("differs at %1,%2: %3 drawn, %4 by QPainter")
+                                         .arg(x).arg(y).arg(drawn.pixel(x, y), 0, 16).arg(axes.pixel(x, y), 0, 16)));
 }
 
 void tst_window_display::hoverReadsNearestPoint_data()
