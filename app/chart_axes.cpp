@@ -96,6 +96,7 @@ void MainWindow::setUpGrid()
         connect(axis, &QValueAxis::tickAnchorChanged, this, &MainWindow::updateGrid);
         connect(axis, &QValueAxis::tickTypeChanged, this, &MainWindow::updateGrid);
         connect(axis, &QValueAxis::tickCountChanged, this, &MainWindow::updateGrid);
+        connect(axis, &QValueAxis::gridLineColorChanged, this, &MainWindow::updateGrid);
     }
     updateGrid();
     // A new plot height may hold more or fewer distance labels.

@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "chart_palette.h"
 #include "cross_thread.h"
 #include "link_panel.h"
 #include "log_ui.h"
@@ -65,6 +66,9 @@ MainWindow::MainWindow(QWidget *parent)
     connect(chartRefreshTimer, &QTimer::timeout, this, &MainWindow::refreshChart);
     connect(chart, &QChart::plotAreaChanged, this, &MainWindow::chartPlotAreaChanged);
     setUpChartTools();
+    // The chart follows a dark palette (chart_palette.h).
+    connect(new ChartPalette(chartView, series, this), &ChartPalette::curveColourChanged, this,
+            &MainWindow::chartPlotAreaChanged);
     setUpChartControls();
     setUpShortcuts();
     // Every tab's caption in full, in either language: no scroll buttons.

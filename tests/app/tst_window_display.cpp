@@ -9,6 +9,7 @@
 #include "windowprobe.h"
 
 #include <QChart>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
@@ -19,6 +20,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -262,6 +264,7 @@ private slots:
     void curveOnDevicePixels();
     void gridLinesOnPainterPixels_data();
     void gridLinesOnPainterPixels();
+    void chartFollowsADarkPalette();
     void hoverReadsNearestPoint_data();
     void hoverReadsNearestPoint();
     void statisticsOfWhatIsShown();
@@ -1477,6 +1480,78 @@ void tst_window_display::gridLinesOnPainterPixels()
             if (drawn.pixel(x, y) != axes.pixel(x, y))
                 QFAIL(qPrintable(QString("differs at %1,%2: %3 drawn, %4 by QPainter")
                                          .arg(x).arg(y).arg(drawn.pixel(x, y), 0, 16).arg(axes.pixel(x, y), 0, 16)));
+}
+
+// How many pixels of the chart view have exactly this colour.
+static int pixelsOf(const QImage &image, const QColor &colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixel(x, y) == colour.rgb();
+    return n;
+}
+
+// With a dark palette on the application (a desktop's dark mode) the chart
+// goes dark with the window: its background the palette's, its labels its
+// text colour, a grid and a curve that stand out; and back again, as the
+// palette changes, to the chart's own colours.
+void tst_window_display::chartFollowsADarkPalette()
+{
+    const QPalette original = QApplication::palette();
+    const auto restore = qScopeGuard([&original] { QApplication::setPalette(original); });
+    window->resize(1024, 600);
+    probe().display(ramp(200, 100, 20), 100);
+    layOutChart();
+    QChartView *view = probe().chartView();
+    QValueAxis *axisX = probe().axisX();
+    // On the chart, half-way between its top and the plot's, beside no label.
+    const QRectF plot = view->viewportTransform().mapRect(view->chart()->mapRectToScene(view->chart()->plotArea()));
+    const QPoint above(int(plot.center().x()), int(plot.top() / 2));
+    QVERIFY(view->chart()->mapToScene(view->chart()->rect()).boundingRect().contains(view->mapToScene(above)));
+    const auto shot = [view] { return view->viewport()->grab().toImage(); };
+
+    const QImage lightShot = shot();
+    const QColor lightBackground = lightShot.pixelColor(above);
+    const QColor lightLabels = axisX->labelsBrush().color();
+    const QColor lightCurve = probe().series()->pen().color();
+    QVERIFY2(lightBackground.lightness() > lightLabels.lightness() + 100, qPrintable(lightBackground.name()));
+    QVERIFY2(pixelsOf(lightShot, lightLabels) > 30, qPrintable(lightLabels.name()));
+
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(53, 53, 53));
+    dark.setColor(QPalette::WindowText, QColor(220, 220, 220));
+    dark.setColor(QPalette::Base, QColor(35, 35, 35));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    dark.setColor(QPalette::Button, QColor(53, 53, 53));
+    dark.setColor(QPalette::ButtonText, QColor(220, 220, 220));
+    QApplication::setPalette(dark);
+    QTRY_COMPARE_WITH_TIMEOUT(shot().pixelColor(above), QColor(35, 35, 35), 10000);
+    layOutChart();
+    const QImage darkShot = shot();
+    QCOMPARE(axisX->labelsBrush().color(), QColor(220, 220, 220));
+    QVERIFY2(pixelsOf(darkShot, QColor(220, 220, 220)) > 30, "no label in the text colour");
+    QCOMPARE(pixelsOf(darkShot, lightLabels), 0);
+    // The grid, between background and text, is drawn in its new colour.
+    const QColor grid = axisX->gridLineColor();
+    QVERIFY2(grid.lightness() > 35 + 20 && grid.lightness() < 220 - 20, qPrintable(grid.name()));
+    QVERIFY2(pixelsOf(darkShot, grid) > view->chart()->plotArea().height(), qPrintable(grid.name()));
+    // The curve, drawn anew, stands out of the dark.
+    const QColor curve = probe().series()->pen().color();
+    QVERIFY2(curve.lightness() >= 35 + 110, qPrintable(curve.name()));
+    QVERIFY2(pixelsOf(darkShot, curve) > 50, qPrintable(curve.name()));
+    QCOMPARE(pixelsOf(darkShot, lightCurve), 0);
+    // The window's own widgets follow the palette by themselves.
+    QCOMPARE(window->palette().color(QPalette::Window), QColor(53, 53, 53));
+
+    QApplication::setPalette(original);
+    QTRY_COMPARE_WITH_TIMEOUT(shot().pixelColor(above), lightBackground, 10000);
+    layOutChart();
+    const QImage backShot = shot();
+    QCOMPARE(axisX->labelsBrush().color(), lightLabels);
+    QCOMPARE(probe().series()->pen().color(), lightCurve);
+    QVERIFY(pixelsOf(backShot, lightLabels) > 30);
+    QVERIFY(pixelsOf(backShot, lightCurve) > 50);
 }
 
 void tst_window_display::hoverReadsNearestPoint_data()
