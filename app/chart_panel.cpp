@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chart_panel.h"
+#include "chart_palette.h"
 
 #include "chart_clock.h"
 #include "curve_item.h"
@@ -104,6 +105,9 @@ ChartPanel::ChartPanel(const Chart &parts, ChartModel &model, QLabel *freqLabel,
     chartRefreshTimer->setSingleShot(true);
     connect(chartRefreshTimer, &QTimer::timeout, this, &ChartPanel::refreshChart);
     connect(chart, &QChart::plotAreaChanged, this, &ChartPanel::plotAreaChanged);
+    // The chart follows a dark palette (chart_palette.h).
+    connect(new ChartPalette(chartView, series, this), &ChartPalette::curveColourChanged, this,
+            &ChartPanel::plotAreaChanged);
     chartClock = new ChartClock(this);
     setUpGrid();
     setUpCurve();
@@ -253,6 +257,7 @@ void ChartPanel::setUpGrid()
         connect(axis, &QValueAxis::tickAnchorChanged, this, &ChartPanel::updateGrid);
         connect(axis, &QValueAxis::tickTypeChanged, this, &ChartPanel::updateGrid);
         connect(axis, &QValueAxis::tickCountChanged, this, &ChartPanel::updateGrid);
+        connect(axis, &QValueAxis::gridLineColorChanged, this, &ChartPanel::updateGrid);
     }
     updateGrid();
     // A new plot height may hold more or fewer distance labels.
@@ -347,7 +352,8 @@ double ChartPanel::alignedAxisStart(double start, double range, double width, in
 {
     if (!ChartModel::needsEnvelope(count, range, width))
         return start;
-    const QPointF plotLeft = chartView->viewportTransform().map(chart->mapToScene(chart->plotArea().topLeft()));
+    const QPointF plotLeft = chartView->viewportTransform().map(chart->mapToScene(chart->plotArea().topLeft()))
+            * chartView->viewport()->devicePixelRatioF();
     const double phase = plotLeft.x() - 0.5 - std::floor(plotLeft.x() - 0.5);
     return ChartModel::alignedStart(start, ChartModel::columnWidth(range, width), phase);
 }
@@ -377,7 +383,10 @@ void ChartPanel::drawCurve(const QVector<QPointF> &points, double range)
 {
     const double cw = ChartModel::columnWidth(range, plotWidth());
     const QRectF plot = chart->plotArea();
-    const QRectF device = chartView->viewportTransform().mapRect(chart->mapRectToScene(plot));
+    const QRectF view = chartView->viewportTransform().mapRect(chart->mapRectToScene(plot));
+    // On a high-DPI screen the picture has the screen's pixels.
+    const double ratio = chartView->viewport()->devicePixelRatioF();
+    const QRectF device(view.topLeft() * ratio, view.size() * ratio);
     if (!(cw > 0) || device.width() < 1 || device.height() < 1) {
         curveItem->clearCurve();
         return;
@@ -393,8 +402,10 @@ void ChartPanel::drawCurve(const QVector<QPointF> &points, double range)
     g.yBottom = axisY->min();
     g.yOffset = device.top() - origin.y();
     g.plotHeight = device.height();
+    g.devicePixelRatio = ratio;
     g.pen = series->pen();
-    curveItem->show(points, g, origin, plot.topLeft() - device.topLeft());
+    g.pen.setWidthF(g.pen.widthF() * ratio);
+    curveItem->show(points, g, origin, plot.topLeft() - view.topLeft());
 }
 
 // Before the chart is given another picture (clear, resume, connect), a
@@ -405,11 +416,12 @@ void ChartPanel::cancelChartRefresh()
     shownRevision = liveChart.revision();
 }
 
-// The plot's width in pixels; before the chart has been laid out, a plot of
-// a common size.
+// The plot's width in device pixels (the curve's pixel columns, twice the
+// window's pixels at a scale of 2); before the chart has been laid out, a
+// plot of a common size.
 double ChartPanel::plotWidth() const
 {
-    const double width = chart->plotArea().width();
+    const double width = chart->plotArea().width() * chartView->viewport()->devicePixelRatioF();
     return width >= 1 ? width : 1000.0;
 }
 
@@ -615,7 +627,7 @@ bool ChartPanel::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseMove: {
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (panning) {
-            const double perPixel = (panMax - panMin) / plotWidth();
+            const double perPixel = (panMax - panMin) / (plotWidth() / chartView->viewport()->devicePixelRatioF());
             const double shift = -(eventPoint(mouse).x() - panFrom.x()) * perPixel;
             zoomTo(panMin + shift, panMax + shift);
             return true;

@@ -19,19 +19,26 @@ public:
         setFlag(QGraphicsItem::ItemUsesExtendedStyleOption, true);
     }
 
-    // The tile's columns of a picture of `size` at `where`.
-    void place(const QSize &size, const QPointF &where)
+    // The tile's columns of a picture of `size` (its pixels, `ratio` of them
+    // to an item unit) at `where`.
+    void place(const QSize &size, double ratio, const QPointF &where)
     {
         prepareGeometryChange();
         columns = QRect(index * kTileWidth, 0, kTileWidth, size.height()) & QRect(QPoint(0, 0), size);
-        bounds = columns.isEmpty() ? QRectF() : QRectF(columns).translated(where);
+        bounds = columns.isEmpty() ? QRectF() : toItem(columns, ratio).translated(where);
+        scale = ratio;
+    }
+    static QRectF toItem(const QRect &r, double ratio)
+    {
+        return QRectF(r.x() / ratio, r.y() / ratio, r.width() / ratio, r.height() / ratio);
     }
     const QRect &part() const { return columns; }
     QRectF boundingRect() const override { return bounds; }
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *) override
     {
-        const QRect exposed = option->exposedRect.translated(-bounds.topLeft() + columns.topLeft())
-                .toAlignedRect() & columns;
+        const QRectF seen = option->exposedRect.translated(-bounds.topLeft());
+        const QRect exposed = QRectF(seen.x() * scale, seen.y() * scale, seen.width() * scale, seen.height() * scale)
+                .translated(columns.topLeft()).toAlignedRect() & columns;
         owner->paintPart(painter, exposed);
     }
 
@@ -40,6 +47,7 @@ private:
     int index;
     QRect columns;
     QRectF bounds;
+    double scale = 1;
 };
 
 CurveItem::CurveItem(QGraphicsItem *parent) : QGraphicsItem(parent)
@@ -66,7 +74,9 @@ void CurveItem::paint(QPainter *, const QStyleOptionGraphicsItem *, QWidget *)
 void CurveItem::layOutTiles()
 {
     prepareGeometryChange();
-    placed = empty ? QRectF() : QRectF(QPointF(deviceOrigin) + deviceToItem, QSizeF(curve.image().size()));
+    const double ratio = curve.geometry().devicePixelRatio;
+    placed = empty ? QRectF()
+                   : QRectF(QPointF(deviceOrigin) / ratio + deviceToItem, QSizeF(curve.image().size()) / ratio);
     const int needed = empty ? 0 : (curve.image().width() + kTileWidth - 1) / kTileWidth;
     while (int(tiles.size()) > needed) {
         delete tiles.back();
@@ -75,16 +85,17 @@ void CurveItem::layOutTiles()
     while (int(tiles.size()) < needed)
         tiles.push_back(new Tile(this, int(tiles.size())));
     for (Tile *t : tiles)
-        t->place(curve.image().size(), placed.topLeft());
+        t->place(curve.image().size(), ratio, placed.topLeft());
 }
 
 void CurveItem::show(const QVector<QPointF> &points, const CurveRaster::Geometry &geometry, const QPoint &origin,
                      const QPointF &toItem)
 {
     const QSize before = curve.image().size();
+    const double ratioBefore = curve.geometry().devicePixelRatio;
     const QVector<QRect> changed = curve.update(points, geometry);
     const bool moved = origin != deviceOrigin || toItem != deviceToItem || empty != curve.image().isNull()
-            || before != curve.image().size();
+            || before != curve.image().size() || ratioBefore != geometry.devicePixelRatio;
     if (moved) {
         deviceOrigin = origin;
         deviceToItem = toItem;
@@ -98,7 +109,7 @@ void CurveItem::show(const QVector<QPointF> &points, const CurveRaster::Geometry
         for (Tile *t : tiles) {
             const QRect part = t->part() & r;
             if (!part.isEmpty())
-                t->update(QRectF(part).translated(pictureRect().topLeft()));
+                t->update(Tile::toItem(part, curve.geometry().devicePixelRatio).translated(pictureRect().topLeft()));
         }
 }
 
@@ -119,16 +130,21 @@ void CurveItem::paintPart(QPainter *painter, const QRect &asked) const
     if (part.isEmpty())
         return;
     const QRectF where = pictureRect();
-    const QTransform toDevice = painter->worldTransform();
-    if (toDevice.type() > QTransform::TxTranslate) {
+    const QTransform world = painter->worldTransform();
+    if (world.type() > QTransform::TxTranslate) {
         // Scaled (a print, an export at another size): the picture as it is.
-        painter->drawImage(QRectF(part).translated(where.topLeft()), curve.image(), part);
+        painter->drawImage(Tile::toItem(part, curve.geometry().devicePixelRatio).translated(where.topLeft()),
+                           curve.image(), part);
         return;
     }
-    // The picture's pixels go to whole device pixels, one for one.
+    // The picture's pixels go to whole device pixels, one for one: drawn
+    // with the screen's own scale (the device pixel ratio below the item's
+    // transform) undone.
+    const QTransform toDevice = painter->deviceTransform();
     const QPoint topLeft = toDevice.map(where.topLeft()).toPoint();
+    const QTransform screen = world.inverted() * toDevice;
     painter->save();
-    painter->resetTransform();
-    painter->drawImage(topLeft + part.topLeft(), curve.image(), part);
+    painter->setWorldTransform(screen.inverted());
+    painter->drawImage(QRectF(topLeft + part.topLeft(), part.size()), curve.image(), QRectF(part));
     painter->restore();
 }

@@ -9,7 +9,8 @@
 #include <vector>
 
 // The chart's curve on screen: the picture of a CurveRaster, placed over the
-// plot area at whole device pixels. The line series keeps the points (what
+// plot area at whole device pixels (on a high-DPI screen the picture is in
+// the screen's pixels, not the window's, and is shown one for one). The line series keeps the points (what
 // the chart shows, for whoever reads the chart); this item draws them, and
 // after a refresh asks for the repaint of only the pixel columns that
 // changed.
@@ -24,7 +25,8 @@ public:
     explicit CurveItem(QGraphicsItem *parent = nullptr);
 
     // Draws `points` on `geometry`, the picture's top-left pixel at `origin`
-    // in device (viewport) pixels; `toItem` maps device pixels to this item.
+    // in device pixels (the viewport's times the geometry's device pixel
+    // ratio); `toItem` maps viewport pixels to this item.
     void show(const QVector<QPointF> &points, const CurveRaster::Geometry &geometry, const QPoint &origin,
               const QPointF &toItem);
     void clearCurve();

@@ -44,7 +44,7 @@ QPair<double, double> CurveRaster::yExtent(const QVector<QPointF> &pts, int begi
 
 bool CurveRaster::Geometry::sameGrid(const Geometry &o) const
 {
-    return size == o.size && columnWidth == o.columnWidth && anchor == o.anchor && yTop == o.yTop
+    return size == o.size && devicePixelRatio == o.devicePixelRatio && columnWidth == o.columnWidth && anchor == o.anchor && yTop == o.yTop
             && yBottom == o.yBottom && yOffset == o.yOffset && plotHeight == o.plotHeight && pen == o.pen;
 }
 
@@ -80,14 +80,17 @@ void CurveRaster::drawAllSegments(QImage &image, const QVector<QPointF> &points,
     painter.drawImage(QPoint(0, 0), canvas, QRect(side, kRowMargin, image.width(), image.height()));
 }
 
-// The chart's pen: a column's vertical segments cover the rows
-// floor(top - 1.5) + 1 .. floor(bottom + 0.5) of the two pixel columns left
-// of and at the line (measured against QPainter and kept by the tests), so
-// they can be filled as one rectangle.
+// The chart's pen (square-capped, solid, 2 px wide, twice or more that on a
+// high-DPI screen): a column's vertical segments cover the rows
+// floor(top - w/2 - 0.5) + 1 .. floor(bottom + w/2 - 0.5) of the w pixel
+// columns centred on the line (w the pen's width; measured against QPainter
+// and kept by the tests), so they can be filled as one rectangle.
 bool CurveRaster::fastPen(const QPen &pen)
 {
-    return pen.style() == Qt::SolidLine && pen.widthF() == 2.0 && pen.capStyle() == Qt::SquareCap
-            && !pen.isCosmetic() && pen.brush().style() == Qt::SolidPattern && pen.color().alpha() == 255;
+    const double w = pen.widthF();
+    return pen.style() == Qt::SolidLine && w >= 2 && w <= 16 && w == 2 * std::floor(w / 2)
+            && pen.capStyle() == Qt::SquareCap && !pen.isCosmetic() && pen.brush().style() == Qt::SolidPattern
+            && pen.color().alpha() == 255;
 }
 
 bool CurveRaster::groupByColumn(const QVector<QPointF> &points, const Geometry &g, QVector<Run> &out)
@@ -121,7 +124,7 @@ QVector<QRect> CurveRaster::update(const QVector<QPointF> &points, const Geometr
         valid = false;
         drawn.clear();
         runs.clear();
-        ink.clear();
+        ink.reset(0);
         return {};
     }
     QVector<Run> fresh;
@@ -160,11 +163,12 @@ QVector<QRect> CurveRaster::update(const QVector<QPointF> &points, const Geometr
 
 namespace {
 
-// The rows the points of a column cover with the chart's pen.
-QPair<int, int> spanRows(const QVector<QPointF> &pts, int begin, int end)
+// The rows the points of a column cover with the chart's pen, `half` its
+// half width.
+QPair<int, int> spanRows(const QVector<QPointF> &pts, int begin, int end, int half)
 {
     const QPair<double, double> y = CurveRaster::yExtent(pts, begin, end);
-    return qMakePair(int(std::floor(y.first - 1.5)) + 1, int(std::floor(y.second + 0.5)));
+    return qMakePair(int(std::floor(y.first - half - 0.5)) + 1, int(std::floor(y.second + half - 0.5)));
 }
 
 } // namespace
@@ -176,7 +180,8 @@ bool CurveRaster::sameRun(const QVector<QPointF> &pix, const QVector<Run> &fresh
     if (fast) {
         if ((a.end - a.begin > 1) != (b.end - b.begin > 1))
             return false;
-        if (a.end - a.begin > 1 && spanRows(drawn, a.begin, a.end) != spanRows(pix, b.begin, b.end))
+        const int half = int(geo.pen.widthF()) / 2;
+        if (a.end - a.begin > 1 && spanRows(drawn, a.begin, a.end, half) != spanRows(pix, b.begin, b.end, half))
             return false;
         if ((i > 0 || j > 0) && drawn.at(a.begin).y() != pix.at(b.begin).y())
             return false;
@@ -273,14 +278,7 @@ void CurveRaster::scroll(qint64 by)
             std::memset(row, 0, size_t(n) * bpp);
         }
     }
-    const QPair<int, int> none(std::numeric_limits<int>::max(), std::numeric_limits<int>::min());
-    if (by > 0) {
-        ink.remove(0, n);
-        ink.insert(ink.size(), n, none);
-    } else {
-        ink.remove(w - n, n);
-        ink.insert(0, n, none);
-    }
+    ink.scroll(int(by));
     geo.firstColumn += by;
     if (by > 0)
         dirty.append(qMakePair(w - n, w - 1));
@@ -291,7 +289,8 @@ void CurveRaster::scroll(qint64 by)
 void CurveRaster::drawAll()
 {
     picture = QImage(geo.size, QImage::Format_ARGB32_Premultiplied);
-    ink.resize(picture.width());
+    picture.setDevicePixelRatio(geo.devicePixelRatio);
+    ink.reset(picture.width());
     drawRange(0, picture.width() - 1);
 }
 
@@ -322,7 +321,7 @@ void CurveRaster::drawRange(int from, int to)
         painter.translate(0, kRowMargin);
         drawRuns(painter, first, last, margin - from);
     }
-    markInk(first, last, from, to, reachOf(geo.pen));
+    markInk(first, last, from, to);
     for (int y = 0; y < picture.height(); ++y)
         std::memcpy(picture.scanLine(y) + from * 4, scratch.constScanLine(y + kRowMargin) + margin * 4,
                     size_t(to - from + 1) * 4);
@@ -343,8 +342,9 @@ void CurveRaster::drawRuns(QPainter &painter, int first, int last, int shift) co
         if (run.end - run.begin > 1) {
             if (fast) {
                 const int x = int(run.column - geo.firstColumn) + shift;
-                const QPair<int, int> rows = spanRows(drawn, run.begin, run.end);
-                painter.fillRect(QRect(x - 1, rows.first, 2, rows.second - rows.first + 1), color);
+                const int half = int(geo.pen.widthF()) / 2;
+                const QPair<int, int> rows = spanRows(drawn, run.begin, run.end, half);
+                painter.fillRect(QRect(x - half, rows.first, 2 * half, rows.second - rows.first + 1), color);
             } else {
                 for (int k = run.begin + 1; k < run.end; ++k)
                     painter.drawLine(at(k - 1, run.column), at(k, run.column));
@@ -355,4 +355,34 @@ void CurveRaster::drawRuns(QPainter &painter, int first, int last, int shift) co
             painter.drawLine(at(run.end - 1, run.column), at(next.begin, next.column));
         }
     }
+}
+
+// The rows runs first..last can cover in picture columns from..to, which
+// they alone draw: every segment's rows and columns, widened by the pen's
+// reach.
+void CurveRaster::markInk(int first, int last, int from, int to)
+{
+    const int reach = reachOf(geo.pen);
+    ink.clear(from, to);
+    const auto mark = [&](qint64 columnA, qint64 columnB, double yA, double yB) {
+        const qint64 lo = std::max<qint64>(std::min(columnA, columnB) - geo.firstColumn - reach, from);
+        const qint64 hi = std::min<qint64>(std::max(columnA, columnB) - geo.firstColumn + reach, to);
+        ink.mark(lo, hi, int(std::floor(std::min(yA, yB))) - reach, int(std::ceil(std::max(yA, yB))) + reach);
+    };
+    for (int r = first; r <= last; ++r) {
+        const Run &run = runs.at(r);
+        const QPair<double, double> y = yExtent(drawn, run.begin, run.end);
+        mark(run.column, run.column, y.first, y.second);
+        if (r < last) {
+            const Run &next = runs.at(r + 1);
+            mark(run.column, next.column, drawn.at(run.end - 1).y(), drawn.at(next.begin).y());
+        }
+    }
+}
+
+QRect CurveRaster::inkIn(const QRect &part) const
+{
+    if (ink.width() != picture.width())
+        return QRect();
+    return ink.within(part & picture.rect());
 }

@@ -2,6 +2,8 @@
 #ifndef CURVE_RASTER_H
 #define CURVE_RASTER_H
 
+#include "curve_raster_ink.h"
+
 #include <QImage>
 #include <QPen>
 #include <QPointF>
@@ -29,11 +31,17 @@
 // pixel: a column's vertical segments with the chart's 2-px square-capped
 // pen are filled as one rectangle of the rows the rasteriser covers, which
 // makes a picture of a solid band cheap; other pens draw every segment.
+//
+// All of it is in the picture's own pixels, which on a high-DPI screen are
+// device pixels: the caller gives the sizes, the pen and the column width
+// for them, and the picture carries the screen's device pixel ratio so that
+// it is shown one pixel for one.
 class CurveRaster
 {
 public:
     struct Geometry {
         QSize size;                 // the picture, in pixels
+        double devicePixelRatio = 1;    // of the screen it is shown on
         double columnWidth = 0;     // seconds per pixel column (> 0)
         double anchor = 0;          // a column border: column k is [anchor + k w, anchor + (k+1) w)
         qint64 firstColumn = 0;     // the column whose points lie at x = 0 of the picture
@@ -94,7 +102,7 @@ private:
     void drawRange(int from, int to);
     void drawAll();
     void drawRuns(QPainter &painter, int from, int to, int shift) const;
-    void markInk(int first, int last, int from, int to, int reach);
+    void markInk(int first, int last, int from, int to);
     void scroll(qint64 by);
     void addDirty(qint64 fromColumn, qint64 toColumn);
     // The incremental update: marks the columns whose pixels change from the
@@ -109,9 +117,8 @@ private:
     QVector<QPointF> drawn;       // the points in the picture
     QVector<QPointF> ys;          // their pixels, y snapped (x: column)
     QVector<Run> runs;
-    // Per picture column, the first and last row that may hold ink (first
-    // greater than last: none), kept with the picture.
-    QVector<QPair<int, int>> ink;
+    // Per picture column, the rows that may hold ink, kept with the picture.
+    CurveInk ink;
     bool valid = false;
     bool monotonic = true;        // columns never go back along the curve
     QVector<QPair<int, int>> dirty;

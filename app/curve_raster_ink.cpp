@@ -1,52 +1,56 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "curve_raster.h"
+#include "curve_raster_ink.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstdlib>
 #include <limits>
 
-// Where the picture may hold ink: kept per column as the columns are drawn,
-// so that the screen composes only those rows.
+namespace {
+const QPair<int, int> kNone(std::numeric_limits<int>::max(), std::numeric_limits<int>::min());
+}
 
-// The rows runs first..last can cover in picture columns from..to, which
-// they alone draw: every segment's rows and columns, widened by `reach`
-// (the pen's).
-void CurveRaster::markInk(int first, int last, int from, int to, int reach)
+void CurveInk::reset(int width)
 {
-    const QPair<int, int> none(std::numeric_limits<int>::max(), std::numeric_limits<int>::min());
-    std::fill(ink.begin() + from, ink.begin() + to + 1, none);
-    const auto mark = [&](qint64 columnA, qint64 columnB, double yA, double yB) {
-        const qint64 lo = std::max<qint64>(std::min(columnA, columnB) - geo.firstColumn - reach, from);
-        const qint64 hi = std::min<qint64>(std::max(columnA, columnB) - geo.firstColumn + reach, to);
-        const int top = int(std::floor(std::min(yA, yB))) - reach;
-        const int bottom = int(std::ceil(std::max(yA, yB))) + reach;
-        for (qint64 x = lo; x <= hi; ++x) {
-            QPair<int, int> &rows = ink[int(x)];
-            rows.first = std::min(rows.first, top);
-            rows.second = std::max(rows.second, bottom);
-        }
-    };
-    for (int r = first; r <= last; ++r) {
-        const Run &run = runs.at(r);
-        const QPair<double, double> y = yExtent(drawn, run.begin, run.end);
-        mark(run.column, run.column, y.first, y.second);
-        if (r < last) {
-            const Run &next = runs.at(r + 1);
-            mark(run.column, next.column, drawn.at(run.end - 1).y(), drawn.at(next.begin).y());
-        }
+    rows.fill(kNone, std::max(width, 0));
+}
+
+void CurveInk::clear(int from, int to)
+{
+    std::fill(rows.begin() + from, rows.begin() + to + 1, kNone);
+}
+
+void CurveInk::mark(qint64 lo, qint64 hi, int top, int bottom)
+{
+    lo = std::max<qint64>(lo, 0);
+    hi = std::min<qint64>(hi, rows.size() - 1);
+    for (qint64 x = lo; x <= hi; ++x) {
+        QPair<int, int> &r = rows[int(x)];
+        r.first = std::min(r.first, top);
+        r.second = std::max(r.second, bottom);
     }
 }
 
-QRect CurveRaster::inkIn(const QRect &part) const
+void CurveInk::scroll(int by)
 {
-    const QRect inside = part & picture.rect();
-    if (inside.isEmpty() || ink.size() != picture.width())
+    const int n = std::min(std::abs(by), int(rows.size()));
+    if (by > 0) {
+        rows.remove(0, n);
+        rows.insert(rows.size(), n, kNone);
+    } else if (by < 0) {
+        rows.remove(rows.size() - n, n);
+        rows.insert(0, n, kNone);
+    }
+}
+
+QRect CurveInk::within(const QRect &inside) const
+{
+    if (inside.isEmpty() || inside.left() < 0 || inside.right() >= rows.size())
         return QRect();
     int top = std::numeric_limits<int>::max();
     int bottom = std::numeric_limits<int>::min();
     for (int x = inside.left(); x <= inside.right(); ++x) {
-        top = std::min(top, ink.at(x).first);
-        bottom = std::max(bottom, ink.at(x).second);
+        top = std::min(top, rows.at(x).first);
+        bottom = std::max(bottom, rows.at(x).second);
     }
     if (top > bottom)
         return QRect();

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "grid_item.h"
 
-#include "curve_raster.h"
-
 #include <QPainter>
 #include <QValueAxis>
 
@@ -38,11 +36,12 @@ QVector<double> GridItem::linePositions(const QValueAxis *axis, double from, dou
     return at;
 }
 
-int GridItem::pixelOf(double v)
+QPair<int, int> GridItem::pixelsOf(double from, double to)
 {
-    // The pixel that holds v (pixel k spans k to k + 1), v taken to the
-    // 1/64 pixel the paint engine's line drawing works in.
-    return int(std::floor(CurveRaster::snapY(v)));
+    // The pixels whose centres the span holds (pixel k spans k to k + 1).
+    // Exactly so, in both Qt versions: a line at 198.9956 covers pixel 198,
+    // although the engine's fixed point (1/64 px) would round it to 199.
+    return qMakePair(int(std::floor(from + 0.5)), int(std::floor(to - 0.5)));
 }
 
 void GridItem::setGrid(const QRectF &area, const Lines &vertical, const Lines &horizontal)
@@ -66,8 +65,8 @@ void GridItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidge
 {
     if (plot.isEmpty())
         return;
-    const QTransform toDevice = painter->worldTransform();
-    if (toDevice.type() > QTransform::TxTranslate) {
+    const QTransform world = painter->worldTransform();
+    if (world.type() > QTransform::TxTranslate) {
         // Scaled (a print, an export at another size): lines as the axes draw them.
         painter->setPen(QPen(xs.color, 1));
         for (const double x : xs.at)
@@ -77,16 +76,27 @@ void GridItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidge
             painter->drawLine(QLineF(plot.left(), y, plot.right(), y));
         return;
     }
+    // Below the item's transform the screen's own scale (a high-DPI screen's
+    // device pixel ratio): the lines are one unit wide as the axes' pen is,
+    // so that many device pixels.
+    const QTransform toDevice = painter->deviceTransform();
+    const double wx = toDevice.m11();
+    const double wy = toDevice.m22();
     const QRectF device = toDevice.mapRect(plot);
-    const int top = pixelOf(device.top());
-    const int bottom = pixelOf(device.bottom());
-    const int left = pixelOf(device.left());
-    const int right = pixelOf(device.right());
+    const QPair<int, int> rows = pixelsOf(device.top() - wy / 2, device.bottom() + wy / 2);
+    const QPair<int, int> columns = pixelsOf(device.left() - wx / 2, device.right() + wx / 2);
+    const auto spanned = [](const QPair<int, int> &p) { return p.second - p.first + 1; };
     painter->save();
-    painter->resetTransform();
-    for (const double x : xs.at)
-        painter->fillRect(QRect(pixelOf(x + toDevice.dx()), top, 1, bottom - top + 1), xs.color);
-    for (const double y : ys.at)
-        painter->fillRect(QRect(left, pixelOf(y + toDevice.dy()), right - left + 1, 1), ys.color);
+    painter->setWorldTransform((world.inverted() * toDevice).inverted());
+    for (const double x : xs.at) {
+        const double centre = toDevice.map(QPointF(x, 0)).x();
+        const QPair<int, int> across = pixelsOf(centre - wx / 2, centre + wx / 2);
+        painter->fillRect(QRect(across.first, rows.first, spanned(across), spanned(rows)), xs.color);
+    }
+    for (const double y : ys.at) {
+        const double centre = toDevice.map(QPointF(0, y)).y();
+        const QPair<int, int> across = pixelsOf(centre - wy / 2, centre + wy / 2);
+        painter->fillRect(QRect(columns.first, across.first, spanned(columns), spanned(across)), ys.color);
+    }
     painter->restore();
 }

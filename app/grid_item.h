@@ -26,7 +26,8 @@ QT_CHARTS_USE_NAMESPACE
 // engine draws an aliased vertical line one pixel at a time, each through
 // the span blender: at twelve pictures a second the grid of the default
 // view was an eighth of the viewer's time. Here every line is a one-pixel
-// wide rectangle, filled a row at a time.
+// wide rectangle, filled a row at a time; on a high-DPI screen as many
+// device pixels wide as the axes' one-unit pen covers there.
 class GridItem : public QGraphicsItem
 {
 public:
@@ -40,9 +41,13 @@ public:
     // its anchor) or, with fixed ticks, at its tick count spread evenly.
     static QVector<double> linePositions(const QValueAxis *axis, double from, double to);
 
-    // The device pixel an aliased one-pixel line through `v` covers (across
-    // the line), or ends on (along it: both ends included).
-    static int pixelOf(double v);
+    // The device pixels an aliased line covers along one direction, where
+    // it spans `from` to `to` (device pixels: across the line its centre
+    // less and plus half the pen's width, along it its ends less and plus
+    // half the width, the square caps): first and last. At a device pixel
+    // ratio of 1 a one-pixel line through `v` covers the one pixel that
+    // holds v.
+    static QPair<int, int> pixelsOf(double from, double to);
 
     // Lines of one direction: where they cross the other axis, their colour.
     struct Lines {

@@ -110,6 +110,7 @@ private slots:
     void states();
     void pictureEqualsFullDrawing_data();
     void pictureEqualsFullDrawing();
+    void columnSpanMatchesPainter_data();
     void columnSpanMatchesPainter();
     void statsIndexEveryRange_data();
     void statsIndexEveryRange();
@@ -476,6 +477,9 @@ void tst_chart_model::pictureEqualsFullDrawing_data()
             << PictureCase{{"sparse", 2, 60, 300, 80, 1, walk(13, 500)}, 1, chartPen, 0, 10};
     QTest::newRow("walk past a fixed range, 5000 fps, 30-s window")
             << PictureCase{{"fixed", 5000, 30, 400, 40, 50, walk(14, 900)}, 500, chartPen, 120.0, 10};
+    QTest::newRow("walk, 11111 fps, 60-s window, 1280 device px, chart pen at twice the pixels")
+            << PictureCase{{"walk60x2", 11111, 60, 1280, 75, 111, walk(17, 400)}, 1111, QPen(chartPen.color(), 4,
+                           Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin), 0, 25};
     QTest::newRow("wide round pen (every segment drawn)")
             << PictureCase{{"wide", 1000, 60, 350, 70, 100, walk(15, 300)}, 300, widePen, 0, 10};
     QTest::newRow("translucent pen (every segment drawn)")
@@ -574,13 +578,22 @@ void tst_chart_model::pictureEqualsFullDrawing()
     QVERIFY2(columnsDrawn < qint64(pictures) * s.plotWidth / 2, qPrintable(QString::number(columnsDrawn)));
 }
 
+void tst_chart_model::columnSpanMatchesPainter_data()
+{
+    QTest::addColumn<double>("width");
+    QTest::newRow("chart pen") << 2.0;
+    QTest::newRow("chart pen at twice the pixels") << 4.0;
+    QTest::newRow("chart pen at three times the pixels") << 6.0;
+}
+
 // The fast path of the chart's pen: a column's vertical segments are filled
 // as one rectangle. Against QPainter's own lines, segment by segment, at
 // positions on and off the rasteriser's boundaries, and for a whole column
-// of segments.
+// of segments; with the pen as wide as a high-DPI screen makes it.
 void tst_chart_model::columnSpanMatchesPainter()
 {
-    const QPen pen(QColor(32, 159, 223), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+    QFETCH(double, width);
+    const QPen pen(QColor(32, 159, 223), width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
     QRandomGenerator rng(99);
     CurveRaster::Geometry g;
     g.size = QSize(12, 80);
