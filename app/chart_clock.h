@@ -5,8 +5,8 @@
 // The steady clock the chart's refresh decision reads, in milliseconds. It
 // runs on its own; set to a time it stands there (and moves only when told),
 // so that whether a batch came "closely" after the last picture can be
-// decided without depending on how fast the thread runs (the tests and the
-// benchmarks set it; the object is named "chartClock" in the window).
+// decided without depending on how fast the thread runs (the tests set it;
+// the object is named "chartClock" in the window).
 
 #include <QElapsedTimer>
 #include <QObject>

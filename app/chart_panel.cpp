@@ -446,7 +446,7 @@ void ChartPanel::plotAreaChanged()
     }
 }
 
-// A range change the window did not make: the chart view's rubber band or
+// A range change the panel did not make: the chart view's rubber band or
 // its right-click zoom out. The zoom is taken after the chart has finished
 // with the change.
 void ChartPanel::xRangeChanged(double min, double max)

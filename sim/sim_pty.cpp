@@ -3,6 +3,7 @@
 
 #include "sim_pty.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
