@@ -276,7 +276,7 @@ void MqttPublisher::dropConnection(const QString &why, bool retry)
         inFlight.clear();
     }
     if (was) {
-        qCInfo(lcPlant) << "broker connection lost:" << why;
+        qCDebug(lcPlant) << "broker connection lost:" << why;
         emit disconnected(why);
     } else if (!why.isEmpty()) {
         qCDebug(lcPlant) << "no broker connection:" << why;
@@ -315,7 +315,7 @@ void MqttPublisher::onConnack(int rc)
         const QByteArray pattern = topicSet + "+";
         mosquitto_subscribe(client, nullptr, pattern.constData(), 1);
     }
-    qCInfo(lcPlant) << "connected to" << opts.host << opts.port;
+    qCDebug(lcPlant) << "connected to" << opts.host << opts.port;
     QTimer::singleShot(0, this, [this] {
         if (connectedNow)
             emit connected();
@@ -350,17 +350,24 @@ void MqttPublisher::pump()
     if (!client || !connectedNow)
         return;
     while (!queue.empty() && int(inFlight.size()) < opts.window) {
-        Message &m = queue.front();
+        // In flight before the call: at QoS 0 the library reports the message
+        // written (onPublished) from inside mosquitto_publish. The message id
+        // is set before anything is sent, and a deque's elements stay where
+        // they are when others are added.
+        inFlight.push_back(std::move(queue.front()));
+        queue.pop_front();
+        Message &m = inFlight.back();
         const int qos = m.samples ? opts.qos : 1;
-        const int rc = mosquitto_publish(client, &m.mid, m.topic.constData(), m.payload.size(), m.payload.constData(),
-                                         qos, m.retain);
+        const QByteArray topic = m.topic;
+        const QByteArray payload = m.payload;
+        const bool retain = m.retain;
+        const int rc = mosquitto_publish(client, &m.mid, topic.constData(), payload.size(), payload.constData(), qos,
+                                         retain);
         if (rc != MOSQ_ERR_SUCCESS) {
             connectionLost = true;
             lostWhy = QString::fromUtf8(mosquitto_strerror(rc));
             return;
         }
-        inFlight.push_back(std::move(m));
-        queue.pop_front();
     }
 }
 
@@ -516,6 +523,8 @@ bool MqttPublisher::stop(int timeoutMs)
         }
     }
     const bool complete = queue.empty() && inFlight.empty();
+    // A clean end, not a loss: nobody is told of a disconnection.
+    connectedNow = false;
     dropConnection(QString(), false);
     started = false;
     return complete && count.queuedSamples == 0;
