@@ -93,6 +93,7 @@ struct Collected
     std::vector<double> latencyMs;
     quint64 messages = 0;
     quint64 bytes = 0;
+    quint64 samples = 0;
     qint64 nextSeq = -1;
     quint64 gaps = 0;
 };
@@ -123,6 +124,7 @@ void onMessage(struct mosquitto *, void *self, const struct mosquitto_message *m
     if (!c->measuring)
         return;
     ++c->messages;
+    c->samples += quint64(count);
     c->bytes += quint64(msg->payloadlen) + quint64(std::strlen(msg->topic));
     c->latencyMs.push_back((double(arrived) - t * 1e6) / 1000.0);
 }
@@ -173,9 +175,9 @@ void runOne(const QString &device, int port, qint64 brokerPid, const QStringList
     std::printf("publish %s\n", qPrintable(options.join(QLatin1Char(' '))));
     std::printf("  publisher CPU %.2f %% of a core, broker CPU %.2f %% (%.2f s, %.2f s in %.1f s)\n",
                 100 * (cpu1 - cpu0) / wallS, 100 * (broker1 - broker0) / wallS, cpu1 - cpu0, broker1 - broker0, wallS);
-    std::printf("  %.1f messages/s, %.0f bytes/s (%.1f bytes per sample at %.0f samples/s)\n", c.messages / wallS,
-                c.bytes / wallS, c.bytes / (result.value(QStringLiteral("samples")).toDouble() / (wallS + 2.5)),
-                result.value(QStringLiteral("samples")).toDouble() / (wallS + 2.5));
+    std::printf("  %.1f messages/s, %.0f bytes/s of topic and payload (%.2f bytes per sample at %.0f samples/s)\n",
+                c.messages / wallS, c.bytes / wallS, c.samples ? double(c.bytes) / double(c.samples) : 0.0,
+                c.samples / wallS);
     std::printf("  latency of the oldest sample of a message: median %.1f ms, 99th percentile %.1f ms, max %.1f ms\n",
                 percentile(c.latencyMs, 0.5), percentile(c.latencyMs, 0.99), percentile(c.latencyMs, 1.0));
     std::printf("  samples %.0f, delivered %.0f, dropped %.0f, gaps seen by the subscriber %llu, exit %d\n",
