@@ -188,8 +188,9 @@ int runPublish(const Options &o, Output &out)
     if (run.code != ExitOk && run.code != ExitInterrupted)
         return out.fail(command, run.code, run.why, result);
     // An interruption is how a gateway stops: the result is complete when
-    // the broker has every sample.
-    result.insert(QStringLiteral("ok"), complete && c.droppedSamples == 0);
+    // the broker was reached and has every sample.
+    result.insert(QStringLiteral("connects"), double(c.connects));
+    result.insert(QStringLiteral("ok"), complete && c.droppedSamples == 0 && c.connects > 0);
     result.insert(QStringLiteral("exit"), run.code);
     if (out.json())
         out.object(result);

@@ -429,6 +429,14 @@ private slots:
         const size_t before = collect(sub.on(QStringLiteral("distance"))).cm.size();
         QTRY_VERIFY_WITH_TIMEOUT(collect(sub.on(QStringLiteral("distance"))).cm.size() >= before + size_t(7 * rate),
                                  kLong);
+        // Health comes every few seconds with the line's counters.
+        QTRY_VERIFY_WITH_TIMEOUT(!sub.on(QStringLiteral("health")).isEmpty(), kLong);
+        const QList<QByteArray> health = sub.on(QStringLiteral("health"));
+        const QJsonObject h = QJsonDocument::fromJson(health.last()).object();
+        QVERIFY2(h.value(QStringLiteral("good_frames")).toDouble() > 0 && h.contains(QStringLiteral("bad_checksums"))
+                     && h.value(QStringLiteral("dropped")).toDouble() == 0
+                     && h.value(QStringLiteral("samples")).toDouble() > 0,
+                 health.last().constData());
         int exitCode = -1;
         const QJsonObject result = terminate(p, exitCode);
         QCOMPARE(exitCode, 130);
