@@ -61,9 +61,8 @@ install(FILES ${ZN84_COMPRESSED}/zn84ctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR
 # sensor (its settings in /etc/zn84ctl/INSTANCE.env), and examples of that
 # file and of a udev rule giving each adapter a stable name. The unit goes to
 # the prefix's lib/systemd/system (/usr/lib/systemd/system in the package).
-configure_file(${PROJECT_SOURCE_DIR}/packaging/plant/zn84ctl-publish@.service.in
-               ${CMAKE_CURRENT_BINARY_DIR}/zn84ctl-publish@.service @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zn84ctl-publish@.service DESTINATION lib/systemd/system COMPONENT cli)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/plant/zn84ctl-publish@.service DESTINATION lib/systemd/system
+        COMPONENT cli)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/plant/99-zn84-sensors.rules ${PROJECT_SOURCE_DIR}/packaging/plant/line1-s1.env
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${ZN84_PACKAGE_cli}/examples COMPONENT cli)
 if(TARGET zn84-sim)
