@@ -23,6 +23,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -221,7 +222,7 @@ struct Samples
     QString fault;               // the first gap, disorder or changed value
 };
 
-Samples collect(const QList<QByteArray> &payloads)
+Samples collect(const QList<QByteArray> &payloads, const std::vector<uint16_t> *line = nullptr)
 {
     Samples s;
     for (const QByteArray &p : payloads) {
@@ -251,14 +252,28 @@ Samples collect(const QList<QByteArray> &payloads)
             }
         }
     }
-    // The simulator counts up by one centimetre per frame: every sample is
-    // the next frame of the line.
-    for (size_t i = 1; i < s.cm.size(); ++i) {
-        if (s.cm[i] != (s.cm[i - 1] + 1) % 65536) {
-            s.fault = QStringLiteral("sample %1 is %2 cm after %3 cm").arg(i).arg(s.cm[i]).arg(s.cm[i - 1]);
-            break;
-        }
+    if (!line)
+        return s;
+    // Every sample is the next frame the simulator put on the line (its
+    // distances count up by one centimetre, so each frame is found once):
+    // the samples are one unbroken run of the line's frames.
+    if (s.cm.empty())
+        return s;
+    // (After 65536 frames the distances repeat: each place the first sample
+    // stands on the line is tried.)
+    QString fault = QStringLiteral("the first sample, %1 cm, was never on the line").arg(s.cm.front());
+    for (auto start = std::find(line->begin(), line->end(), uint16_t(s.cm.front())); start != line->end();
+         start = std::find(start + 1, line->end(), uint16_t(s.cm.front()))) {
+        const size_t k = size_t(start - line->begin());
+        size_t i = 0;
+        while (i < s.cm.size() && k + i < line->size() && (*line)[k + i] == s.cm[i])
+            ++i;
+        if (i == s.cm.size())
+            return s;
+        fault = QStringLiteral("sample %1 is %2 cm, the line's frame %3").arg(i).arg(s.cm[i])
+                    .arg(k + i < line->size() ? QString::number((*line)[k + i]) : QStringLiteral("none"));
     }
+    s.fault = fault;
     return s;
 }
 
@@ -317,6 +332,7 @@ private slots:
     {
         sensor = new sim::SimSensor;
         sensor->setCountingDistance(100);
+        sensor->setFrameLog(true);
         QVERIFY(sensor->start(2000));
         device = QString::fromStdString(sensor->devicePath());
     }
@@ -362,7 +378,8 @@ private slots:
         const size_t samples = size_t(result.value(QStringLiteral("samples")).toDouble());
         QTRY_COMPARE_WITH_TIMEOUT(sub.lastStatus(), QByteArray("offline"), kLong);
 
-        const Samples s = collect(sub.on(QStringLiteral("distance")));
+        const std::vector<uint16_t> frames = sensor->frameLog();
+        const Samples s = collect(sub.on(QStringLiteral("distance")), &frames);
         QVERIFY2(s.fault.isEmpty(), qPrintable(s.fault));
         QCOMPARE(s.cm.size(), samples);
         QCOMPARE(s.duplicates, 0);
@@ -446,7 +463,8 @@ private slots:
             QVERIFY(result.value(QStringLiteral("resent")).toDouble() > 0);
         const size_t samples = size_t(result.value(QStringLiteral("samples")).toDouble());
         QTRY_COMPARE_WITH_TIMEOUT(sub.lastStatus(), QByteArray("offline"), kLong);
-        const Samples s = collect(sub.on(QStringLiteral("distance")));
+        const std::vector<uint16_t> frames = sensor->frameLog();
+        const Samples s = collect(sub.on(QStringLiteral("distance")), &frames);
         QVERIFY2(s.fault.isEmpty(), qPrintable(s.fault));
         QCOMPARE(s.cm.size(), samples);
     }
