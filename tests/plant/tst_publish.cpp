@@ -5,6 +5,7 @@
 // with its own thread) collects what reaches the broker's other side.
 
 #include "../cli/ctl_fixture.h"
+#include "mqtt_publisher.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -467,6 +468,58 @@ private slots:
         const Samples s = collect(sub.on(QStringLiteral("distance")), &frames);
         QVERIFY2(s.fault.isEmpty(), qPrintable(s.fault));
         QCOMPARE(s.cm.size(), samples);
+    }
+
+    // While the broker is away the queue holds at most its bound: the oldest
+    // waiting samples go, counted; the newest reach the broker in order when
+    // it is back, behind a gap in seq that tells the subscriber how many.
+    void queueBoundDropsTheOldest()
+    {
+        QTemporaryDir dir;
+        Broker broker(dir.path());
+        QVERIFY(broker.start());
+        Subscriber sub;
+        QVERIFY(sub.connect(broker.port, "bounded", false));
+        QVERIFY(broker.stop());
+
+        plant::PublisherOptions o;
+        o.host = QStringLiteral("127.0.0.1");
+        o.port = broker.port;
+        o.prefix = kPrefix;
+        o.clientId = QStringLiteral("bounded-publisher");
+        o.batchMs = 10;
+        o.maxQueuedSamples = 1000;
+        plant::MqttPublisher publisher(o);
+        publisher.start();
+        // Fifty messages of 100 samples, 10 ms each.
+        for (int i = 0; i < 50; ++i) {
+            MeasurementBatch b;
+            b.first = quint64(i) * 100;
+            b.firstUs = qint64(i) * 10000;
+            b.lastUs = b.firstUs + 10000;
+            b.rate = 10000;
+            for (int j = 0; j < 100; ++j)
+                b.cm.append(uint16_t(i * 100 + j));
+            publisher.take(b);
+        }
+        QCOMPARE(publisher.counters().messages, quint64(50));
+        QCOMPARE(publisher.counters().droppedSamples, quint64(4000));
+        QCOMPARE(publisher.counters().queuedSamples, quint64(1000));
+
+        QVERIFY(broker.start());
+        QTRY_COMPARE_WITH_TIMEOUT(publisher.counters().deliveredSamples, quint64(1000), kLong);
+        QTRY_COMPARE_WITH_TIMEOUT(sub.on(QStringLiteral("distance")).size(), 10, kLong);
+        int expected = 4000;
+        for (const QByteArray &m : sub.on(QStringLiteral("distance"))) {
+            const QJsonObject obj = QJsonDocument::fromJson(m).object();
+            QCOMPARE(obj.value(QStringLiteral("seq")).toInt(), expected);
+            const QJsonArray metres = obj.value(QStringLiteral("m")).toArray();
+            QCOMPARE(metres.size(), 100);
+            QCOMPARE(int(std::lround(metres.first().toDouble() * 100)), expected);
+            expected += 100;
+        }
+        QVERIFY(publisher.stop(kLong));
+        QCOMPARE(publisher.counters().droppedSamples, quint64(4000));
     }
 
     // A broker that wants a user name and password: the wrong one is refused
