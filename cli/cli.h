@@ -24,6 +24,7 @@ enum Exit : int {
     ExitPort = 2,           // the port cannot be opened
     ExitNoAnswer = 3,       // the sensor did not answer, or answered wrongly
     ExitTransfer = 4,       // firmware transfer refused or failed
+    ExitBroker = 5,         // publish: the broker refused the connection for good
     ExitInterrupted = 130,  // SIGINT or SIGTERM
 };
 
@@ -44,6 +45,16 @@ struct Options
     double durationS = -1;    // --duration
     bool csv = false;
     bool can = false;
+    // publish
+    QString broker;           // --broker mqtt://HOST[:PORT] or mqtts://...
+    QString topic;            // --topic PREFIX
+    int qos = 1;
+    QString clientId;
+    QString username;
+    QString passwordFile;
+    QString caFile;
+    int batchMs = 100;
+    bool allowCommands = false;
     QStringList given;        // the long names of the options given, for the per-command check
 };
 
@@ -92,6 +103,7 @@ int runSet(const Options &o, Output &out);           // also reset, factory-rest
 int runModbus(const Options &o, Output &out);
 int runStream(const Options &o, Output &out);        // stream and record
 int runUpgrade(const Options &o, Output &out);
+int runPublish(const Options &o, Output &out);
 
 // Help texts.
 QString topLevelHelp();

@@ -39,6 +39,13 @@ const QList<CommandSpec> &commands()
         {"record", "record -p PORT FILE [--count N | --duration S] [--timeout S]",
          "writes distances in the viewer's record format", {"port", "baud", "count", "duration", "timeout"}},
         {"upgrade", "upgrade -p PORT [--can] IMAGE", "writes new firmware into the sensor", {"port", "baud", "can"}},
+        {"publish",
+         "publish -p PORT --broker mqtt://HOST[:PORT]|mqtts://HOST[:PORT] --topic PREFIX\n"
+         "       [--qos 0|1] [--client-id ID] [--username U --password-file F] [--cafile CA]\n"
+         "       [--batch-ms 100] [--allow-commands] [--timeout S]",
+         "publishes every distance to an MQTT broker (see zn84ctl publish --help)",
+         {"port", "baud", "timeout", "broker", "topic", "qos", "client-id", "username", "password-file", "cafile",
+          "batch-ms", "allow-commands"}},
         {"modbus", "modbus -p PORT [--address N] OPERATION [VALUE]",
          "Modbus RTU operations (see zn84ctl modbus --help)", {"port", "baud", "address"}},
     };
@@ -65,6 +72,8 @@ const char *kCommonOptions =
     "                     and for each next one (default 5 s); find: how long to\n"
     "                     listen at each port and baud rate (default 1 s).\n"
     "                     Acknowledgements wait for the protocol's own bounds.\n"
+    "  --broker, --topic, --qos, --client-id, --username, --password-file,\n"
+    "  --cafile, --batch-ms, --allow-commands: publish (see zn84ctl publish --help)\n"
     "  -v, --verbose      the worker's log on standard error\n"
     "  -h, --help         help (also: zn84ctl COMMAND --help)\n"
     "  --version          the program's version\n";
@@ -76,7 +85,8 @@ const char *kExitCodes =
     "  2    the port cannot be opened (missing, not permitted, busy)\n"
     "  3    the sensor did not answer, or answered wrongly\n"
     "  4    firmware transfer refused or failed\n"
-    "  130  stream, record, upgrade, find: interrupted (SIGINT or SIGTERM); the\n"
+    "  5    publish: the broker refused the connection (credentials, not authorised)\n"
+    "  130  stream, record, upgrade, find, publish: interrupted (SIGINT or SIGTERM); the\n"
     "       port is released and one result printed (other commands end at once)\n";
 
 QString settingsList(Group group)
@@ -179,6 +189,25 @@ QString commandHelp(const QString &command)
         text += QStringLiteral(
             "\nPrints PORT BAUD for every port where measurement frames arrive; exit 3\n"
             "when none is found. -p and -b narrow the search to one port or rate.\n");
+    } else if (name == QLatin1String("publish")) {
+        text += QStringLiteral(
+            "\nA gateway between one sensor and a message broker. Topics under PREFIX:\n"
+            "  PREFIX/distance   {\"seq\", \"t\", \"rate\", \"m\": [metres]} about every --batch-ms;\n"
+            "                    seq numbers the first sample since the start, t is its\n"
+            "                    Unix time (s), a gap in seq is a loss\n"
+            "  PREFIX/status     retained: online; offline on a stop and as the last will\n"
+            "  PREFIX/health     line-health counters, queued, dropped, resent, every 5 s\n"
+            "  PREFIX/set/NAME   with --allow-commands: a setting as zn84ctl set takes it,\n"
+            "                    the values in the message (\"binary\", \"100 200\"); the\n"
+            "                    answer on PREFIX/reply. Without it every such message is\n"
+            "                    answered as refused and nothing reaches the sensor.\n"
+            "Reconnects by itself. With --qos 1 (the default) what the broker did not\n"
+            "acknowledge is kept (two minutes at the line's top rate; beyond that the\n"
+            "oldest go and are counted as dropped) and sent in order when it is back.\n"
+            "--password-file: the password on the file's first line. mqtts:// checks the\n"
+            "broker against --cafile (default: the system's certificates).\n"
+            "Runs until Ctrl-C or SIGTERM (exit 130, \"offline\" published), a silent\n"
+            "sensor (--timeout, default 5 s; exit 3) or a refusal by the broker (exit 5).\n");
     } else if (name == QLatin1String("ports")) {
         text += QStringLiteral("\nPrints NAME DESCRIPTION; simulated sensors after the system's ports.\n");
     }

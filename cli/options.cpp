@@ -33,6 +33,15 @@ constexpr OptionDef kOptions[] = {
     {"verbose", 'v', false},
     {"help", 'h', false},
     {"version", 0, false},
+    {"broker", 0, true},
+    {"topic", 0, true},
+    {"qos", 0, true},
+    {"client-id", 0, true},
+    {"username", 0, true},
+    {"password-file", 0, true},
+    {"cafile", 0, true},
+    {"batch-ms", 0, true},
+    {"allow-commands", 0, false},
 };
 
 const OptionDef *byLong(const QString &name)
@@ -109,6 +118,30 @@ bool setValue(const OptionDef &option, const QString &value, Options &o, QString
     } else if (name == QLatin1String("duration")) {
         if (!toSeconds(value, o.durationS))
             return bad(QStringLiteral("a positive number of seconds"));
+    } else if (name == QLatin1String("qos")) {
+        if (!toInteger(value, 0, 1, n))
+            return bad(QStringLiteral("0 or 1"));
+        o.qos = int(n);
+    } else if (name == QLatin1String("batch-ms")) {
+        if (!toInteger(value, 10, 10000, n))
+            return bad(QStringLiteral("a number of milliseconds (10..10000)"));
+        o.batchMs = int(n);
+    } else if (name == QLatin1String("client-id")) {
+        if (value.isEmpty() || value.toUtf8().size() > 65535)
+            return bad(QStringLiteral("a client id"));
+        o.clientId = value;
+    } else if (name == QLatin1String("broker")) {
+        o.broker = value;
+    } else if (name == QLatin1String("topic")) {
+        o.topic = value;
+    } else if (name == QLatin1String("username")) {
+        if (value.isEmpty())
+            return bad(QStringLiteral("a user name"));
+        o.username = value;
+    } else if (name == QLatin1String("password-file")) {
+        o.passwordFile = value;
+    } else if (name == QLatin1String("cafile")) {
+        o.caFile = value;
     }
     return true;
 }
@@ -128,6 +161,8 @@ void setFlag(const OptionDef &option, Options &o)
         o.help = true;
     else if (name == QLatin1String("version"))
         o.version = true;
+    else if (name == QLatin1String("allow-commands"))
+        o.allowCommands = true;
 }
 
 } // namespace

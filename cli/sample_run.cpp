@@ -64,7 +64,8 @@ public:
 } // namespace
 
 SampleRunResult runSamples(const Options &o, Output &out, double silenceS, double limitS, int limitCode,
-                           const std::function<bool(const MeasurementBatch &)> &sink)
+                           const std::function<bool(const MeasurementBatch &)> &sink,
+                           const std::function<void(receiver *)> &opened)
 {
     Session session;
     SampleRun run(session, sink);
@@ -113,6 +114,8 @@ SampleRunResult runSamples(const Options &o, Output &out, double silenceS, doubl
         run.result.code = code;
         return run.result;
     }
+    if (opened)
+        opened(worker);
     run.clock.start();
     run.stream.restart();
     if (silenceS > 0)

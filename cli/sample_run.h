@@ -27,8 +27,11 @@ struct SampleRunResult
 // came for that long; `limitS` (> 0) ends it with `limitCode` after that long
 // in all. Opening failures return ExitPort (the failure already printed by
 // openOrFail, `why` empty).
+// `opened`, when given, gets the worker once the port is open (e.g. to
+// follow the line's health or to send settings from the main thread).
 SampleRunResult runSamples(const Options &o, Output &out, double silenceS, double limitS, int limitCode,
-                           const std::function<bool(const MeasurementBatch &)> &sink);
+                           const std::function<bool(const MeasurementBatch &)> &sink,
+                           const std::function<void(receiver *)> &opened = {});
 
 } // namespace cli
 

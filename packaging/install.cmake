@@ -57,6 +57,14 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/zn84-viewer.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT viewer)
 install(TARGETS zn84ctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
 install(FILES ${ZN84_COMPRESSED}/zn84ctl.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT cli)
+# The gateway to a plant's broker: a systemd unit template, one instance per
+# sensor (its settings in /etc/zn84ctl/INSTANCE.env), and examples of that
+# file and of a udev rule giving each adapter a stable name. The unit goes to
+# the prefix's lib/systemd/system (/usr/lib/systemd/system in the package).
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/plant/zn84ctl-publish@.service DESTINATION lib/systemd/system
+        COMPONENT cli)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/plant/99-zn84-sensors.rules ${PROJECT_SOURCE_DIR}/packaging/plant/line1-s1.env
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${ZN84_PACKAGE_cli}/examples COMPONENT cli)
 if(TARGET zn84-sim)
   install(TARGETS zn84-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT simulator)
   install(FILES ${ZN84_COMPRESSED}/zn84-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT simulator)
@@ -95,7 +103,7 @@ set(CPACK_DEBIAN_VIEWER_DESCRIPTION
     "Host tool for a laser rangefinder on a serial port\nWatches the distance live (readouts and a scrolling chart), records\nreadings to text files, configures the sensor through its own protocol\nand over Modbus RTU, and writes new firmware into it. Chinese and\nEnglish interface.")
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME ${ZN84_PACKAGE_cli})
 set(CPACK_DEBIAN_CLI_DESCRIPTION
-    "Command-line tool for a laser rangefinder on a serial port\nConfigures the sensor, reads it, streams and records distances and\nwrites new firmware into it from a script, with exit codes and JSON\noutput. Needs no window system.")
+    "Command-line tool for a laser rangefinder on a serial port\nConfigures the sensor, reads it, streams and records distances and\nwrites new firmware into it from a script, with exit codes and JSON\noutput, and publishes every distance to an MQTT broker as a gateway\nservice (a systemd unit per sensor). Needs no window system.")
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_NAME ${ZN84_PACKAGE_simulator})
 set(CPACK_DEBIAN_SIMULATOR_DESCRIPTION
     "Simulated laser rangefinder for ZN84 Viewer\nStreams measurement frames on a pseudo-terminal and answers the\nsensor's command protocol, Modbus RTU and firmware transfer, for\ndemonstrations and tests without hardware.")

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 ID=GPL-3.0-or-later
 # The project's own source folders (build trees and the fuzz corpus are not
 # sources).
-FOLDERS=(app bench cli fuzz link packaging protocol scripts sim tests ui)
+FOLDERS=(app bench cli fuzz link packaging plant protocol scripts sim tests ui)
 
 check=0
 case "${1:-}" in

@@ -10,7 +10,7 @@ PKGS=(build-essential cmake pkg-config
       clang-14 libclang-rt-14-dev procps
       qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n libgl-dev
       dpkg-dev lintian desktop-file-utils appstream
-      libfftw3-dev libmosquitto-dev mosquitto
+      libfftw3-dev libmosquitto-dev mosquitto openssl
       python3-minimal)
 missing=()
 for p in "${PKGS[@]}"; do

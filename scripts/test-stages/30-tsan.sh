@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Stage sourced by scripts/test.sh: ThreadSanitizer on the tests that cross the
 # GUI and worker threads (blocking queued calls, distNum, isPortOpen, the
-# synchronous Modbus calls, the upgrade signals, the window's faults). Only
+# synchronous Modbus calls, the upgrade signals, the window's faults; the
+# broker gateway's publisher beside the worker and a subscriber's thread). Only
 # those test programs are built. tsan-qt.supp lists reports whose whole stack
 # lies inside Qt's own uninstrumented libraries; see docs/reliability.md.
 # A name below that matches no test source, or a run that does not run every
@@ -9,7 +10,7 @@
 tsan_dir=${ZN84_TSAN_BUILD:-build-tsan}
 tsan_names=(tst_worker tst_command_exchange tst_modbus_exchange tst_upgrade_transfer tst_upgrade_panel
             tst_window_spine tst_fault_unplug tst_fault_upgrade tst_fault_answers
-            tst_link_loss tst_port_scanner tst_window_link)
+            tst_link_loss tst_port_scanner tst_window_link tst_publish)
 tsan_tests="^($(IFS='|'; echo "${tsan_names[*]}"))\$"
 tsan_start=$(date +%s); tsan_cpu=$(cpu_s)
 tsan_missing=()

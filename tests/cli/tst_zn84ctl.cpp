@@ -302,6 +302,27 @@ private slots:
         QTest::newRow("option of another command")
             << QStringList{"set", "-p", "%DEV%", "--count", "5", "frame-rate", "100"} << on << 1 << true;
         QTest::newRow("no port") << QStringList{"set", "frame-rate", "100"} << on << 1 << true;
+        QTest::newRow("publish without a broker") << QStringList{"publish", "-p", "%DEV%", "--topic", "a/b"} << on << 1
+                                                  << true;
+        QTest::newRow("publish to an http broker")
+            << QStringList{"publish", "-p", "%DEV%", "--broker", "http://localhost", "--topic", "a/b"} << on << 1 << true;
+        QTest::newRow("publish under a wildcard topic")
+            << QStringList{"publish", "-p", "%DEV%", "--broker", "mqtt://localhost", "--topic", "a/#"} << on << 1 << true;
+        QTest::newRow("publish at QoS 2")
+            << QStringList{"publish", "-p", "%DEV%", "--broker", "mqtt://localhost", "--topic", "a", "--qos", "2"} << on
+            << 1 << true;
+        QTest::newRow("publish: a password without a user")
+            << QStringList{"publish", "-p", "%DEV%", "--broker", "mqtt://localhost", "--topic", "a", "--password-file",
+                           "/etc/hostname"}
+            << on << 1 << true;
+        QTest::newRow("publish: a missing password file")
+            << QStringList{"publish", "-p", "%DEV%", "--broker", "mqtt://localhost", "--topic", "a", "--username", "u",
+                           "--password-file", "/nonexistent/pw"}
+            << on << 1 << true;
+        QTest::newRow("publish: a CA without TLS")
+            << QStringList{"publish", "-p", "%DEV%", "--broker", "mqtt://localhost", "--topic", "a", "--cafile",
+                           "/etc/hostname"}
+            << on << 1 << true;
         QTest::newRow("frame rate out of range")
             << QStringList{"set", "-p", "%DEV%", "frame-rate", "65536"} << on << 1 << true;
         QTest::newRow("frame rate not a number")
@@ -1052,12 +1073,12 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         const QString text = QString::fromUtf8(r.out);
         for (const char *c : {"ports", "find", "info", "get", "set", "reset", "factory-restore", "save", "stream",
-                              "record", "upgrade", "modbus"}) {
+                              "record", "upgrade", "modbus", "publish"}) {
             QVERIFY2(text.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(c))), c);
             const Run sub = runCtl({c, "--help"});
             QVERIFY2(sub.exitCode == 0 && sub.out.startsWith("Usage: zn84ctl " + QByteArray(c)), c);
         }
-        for (const char *code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  130 "})
+        for (const char *code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  130 "})
             QVERIFY2(text.contains(QLatin1String(code)), code);
     }
 
