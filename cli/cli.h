@@ -27,6 +27,7 @@ enum Exit : int {
     ExitPort = 2,           // the port cannot be opened
     ExitNoAnswer = 3,       // the sensor did not answer, or answered wrongly
     ExitTransfer = 4,       // firmware transfer refused or failed
+    ExitOutOfTolerance = 5, // measure: some sample outside the limits
     ExitInterrupted = 130,  // SIGINT or SIGTERM
 };
 
@@ -46,6 +47,11 @@ struct Options
     qint64 count = -1;        // --count
     double durationS = -1;    // --duration
     bool csv = false;
+    qint64 samples = -1;      // --samples (measure)
+    QString limits;           // --limits LOW:HIGH, checked by measure
+    QString hysteresis;       // --hysteresis H
+    QString zero;             // --zero M
+    QString filter;           // --filter avg:N|median:N
     bool can = false;
     QStringList given;        // the long names of the options given, for the per-command check
 };
@@ -120,6 +126,7 @@ int runSet(const Options &o, Output &out);           // also reset, factory-rest
 int runModbus(const Options &o, Output &out);
 int runStream(const Options &o, Output &out);        // stream and record
 int runUpgrade(const Options &o, Output &out);
+int runMeasure(const Options &o, Output &out);
 
 // Help texts.
 QString topLevelHelp();

@@ -41,6 +41,8 @@ int dispatch(const Options &o, Output &out)
         return runStream(o, out);
     if (c == QLatin1String("upgrade"))
         return runUpgrade(o, out);
+    if (c == QLatin1String("measure"))
+        return runMeasure(o, out);
     return out.fail(c, ExitUsage, QStringLiteral("unknown command \"%1\"").arg(c));
 }
 
