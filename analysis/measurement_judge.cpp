@@ -102,6 +102,7 @@ void MeasurementJudge::take(const MeasurementBatch &b)
     const JudgeState before = judge.state();
     JudgedBatch out;
     out.first = b.first;
+    out.rate = b.rate;
     out.value.resize(b.size());
     out.filtered.resize(b.size());
     out.state.resize(b.size());

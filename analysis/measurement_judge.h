@@ -24,6 +24,7 @@ class BatchStream;
 struct JudgedBatch
 {
     quint64 first = 0;
+    double rate = 0;                // frames per second, as the batch came
     QVector<double> value;          // filtered, relative to the zero (m): what the readouts show
     QVector<double> filtered;       // filtered absolute distance (m)
     QVector<JudgeState> state;

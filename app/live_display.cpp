@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "curve_item.h"
+#include "judge_panel.h"
 #include "receiver.h"
 
 #include <QChart>
@@ -147,6 +148,7 @@ void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
     // first second after a connect, which still carry a rate of 0.
     if (recording)
         writeRecordLines(_dist, _freq);
+    batchStream.take(_dist, _freq);
     if (_freq <= 0)
         return;
 
@@ -332,7 +334,7 @@ void MainWindow::slotDistUpdate()
     }
     rateHistoryPos = (rateHistoryPos + 1) % rateHistory.size();
 
-    ui->distLabel->setText(QString::number(currentDistance, 'g', 6));
+    ui->distLabel->setText(QString::number(judgePanel ? judgePanel->readout(currentDistance) : currentDistance, 'g', 6));
     ui->freqLabel->setText(QString::number(shownRate));
     latestRate = 0;
     updateStatistics();

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "batch_stream.h"
 #include "chart_model.h"
 #include "receiver.h"
 #include "record_format.h"
@@ -51,6 +52,7 @@ class QTimer;
 class QTranslator;
 class QWheelEvent;
 class LinkPanel;
+class JudgePanel;
 
 namespace settingstable {
 struct Reading;
@@ -300,6 +302,9 @@ private:
     friend class LinkPanel;   // the link's panel (app/link_panel.cpp) drives the connection
 
     LinkPanel *linkPanel = nullptr;
+    // Every batch, numbered, for the parts that judge or keep it; the judge's dock.
+    BatchStream batchStream;
+    JudgePanel *judgePanel = nullptr;
 
     Ui::MainWindow *ui;
     QString serialSelected;
