@@ -26,6 +26,7 @@
 #include <QScopedPointer>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QValueAxis>
 
@@ -238,6 +239,7 @@ JudgePanel::JudgePanel(BatchStream *stream, QChart *chart, const ChartModel *mod
     counterTimer = new QTimer(this);
     connect(counterTimer, &QTimer::timeout, this, &JudgePanel::showCounters);
     counterTimer->start(200);
+    window->installEventFilter(this);
 
     retranslate();
     restore();
@@ -316,32 +318,19 @@ void JudgePanel::createWidgets()
     for (QLineEdit *edit : {lowerEdit, upperEdit, hysteresisEdit})
         connect(edit, &QLineEdit::returnPressed, this, &JudgePanel::applyLimits);
     connect(masterEdit, &QLineEdit::returnPressed, this, &JudgePanel::masterClicked);
-    connect(zeroSamples, QOverload<int>::of(&QSpinBox::valueChanged), this, [this] { save(); });
     connect(filterKind, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &JudgePanel::applyFilter);
     connect(filterLength, QOverload<int>::of(&QSpinBox::valueChanged), this, &JudgePanel::applyFilter);
     connect(jumpSamples, QOverload<int>::of(&QSpinBox::valueChanged), this, &JudgePanel::applyFilter);
     connect(jumpEdit, &QLineEdit::editingFinished, this, &JudgePanel::applyFilter);
     connect(filterFeeds, &QCheckBox::toggled, this, &JudgePanel::applyFilter);
 
-    // The switch beside the chart's tools (when the window has them).
-    if (auto *beside = window->findChild<QPushButton *>(QStringLiteral("openRecordingButton"))) {
-        auto *toggle = namedWidget<QPushButton>("pushButton_judge_show", beside->parentWidget());
-        toggle->setCheckable(true);
-        connect(toggle, &QPushButton::toggled, this, [this](bool on) {
-            dockWidget->setVisible(on);
-            save();
-        });
-        if (beside->parentWidget() && beside->parentWidget()->layout()) {
-            const QList<QBoxLayout *> rows = beside->parentWidget()->findChildren<QBoxLayout *>();
-            for (QBoxLayout *row : rows) {
-                const int at = row->indexOf(beside);
-                if (at >= 0) {
-                    row->insertWidget(at + 1, toggle);
-                    break;
-                }
-            }
-        }
-    }
+    // The dock's switch in the status bar's corner: the rows around the
+    // chart have no width to spare on the smallest panels the window fits.
+    auto *toggle = namedWidget<QPushButton>("pushButton_judge_show", window);
+    toggle->setCheckable(true);
+    toggle->setFlat(true);
+    connect(toggle, &QPushButton::toggled, this, [this](bool on) { dockWidget->setVisible(on); });
+    window->statusBar()->addPermanentWidget(toggle);
 }
 
 void JudgePanel::layOut()
@@ -459,11 +448,11 @@ void JudgePanel::retranslate()
     showReference();
 }
 
-void JudgePanel::changeEvent(QEvent *event)
+bool JudgePanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
-        retranslate();
-    QWidget::changeEvent(event);
+    if (watched == window && event->type() == QEvent::Close)
+        save();
+    return QWidget::eventFilter(watched, event);
 }
 
 double JudgePanel::readout(double raw) const
@@ -580,7 +569,6 @@ void JudgePanel::applyLimits()
     }
     measurementJudge.setLimits(l);
     showReference();
-    save();
 }
 
 void JudgePanel::applyFilter()
@@ -608,7 +596,6 @@ void JudgePanel::applyFilter()
     measurementJudge.setFilter(f);
     measurementJudge.setFilterFeedsJudgement(filterFeeds->isChecked());
     chartOverlay->setFilterCurve(f.isOn());
-    save();
 }
 
 void JudgePanel::zeroClicked()
@@ -618,7 +605,6 @@ void JudgePanel::zeroClicked()
         return;
     }
     showReference();
-    save();
 }
 
 void JudgePanel::masterClicked()
@@ -635,14 +621,12 @@ void JudgePanel::masterClicked()
         return;
     }
     showReference();
-    save();
 }
 
 void JudgePanel::absoluteClicked()
 {
     measurementJudge.clearReference();
     showReference();
-    save();
 }
 
 void JudgePanel::resetClicked()

@@ -105,14 +105,17 @@ public:
 
     // The state's text in the interface's language.
     static QString stateText(JudgeState state);
+    // The texts in the interface's language (the window calls it when the
+    // language changes).
+    void retranslate();
 
 protected:
-    void changeEvent(QEvent *event) override;
+    // The choices are written when the window closes, with the window's own.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createWidgets();
     void layOut();
-    void retranslate();
     void restore();
     void save() const;
     void applyLimits();

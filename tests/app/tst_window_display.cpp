@@ -1846,6 +1846,8 @@ void tst_window_display::judgeZeroAndMasterRemembered()
     probe().distUpdate();
     QCOMPARE(ui()->distLabel->text(), reads);
 
+    // Written when the window closes, as its other settings are.
+    QVERIFY(window->close());
     delete window;
     window = new MainWindow;
     window->show();
@@ -1857,6 +1859,7 @@ void tst_window_display::judgeZeroAndMasterRemembered()
     QTest::mouseClick(tool<QPushButton>("pushButton_judge_absolute"), Qt::LeftButton);
     probe().distUpdate();
     QCOMPARE(ui()->distLabel->text(), QStringLiteral("12.5"));
+    QVERIFY(window->close());
     delete window;
     window = new MainWindow;
     window->show();
