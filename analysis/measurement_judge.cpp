@@ -7,6 +7,7 @@
 MeasurementJudge::MeasurementJudge(QObject *parent) : QObject(parent), trail(kTrail)
 {
     qRegisterMetaType<JudgedBatch>();
+    qRegisterMetaType<JudgeState>();
     // Fires once a second has passed without a batch: a stream that stopped
     // sends nothing that could tell the judge so.
     silence.setSingleShot(true);

@@ -114,5 +114,6 @@ private:
 };
 
 Q_DECLARE_METATYPE(JudgedBatch)
+Q_DECLARE_METATYPE(JudgeState)
 
 #endif // ZN84_MEASUREMENT_JUDGE_H

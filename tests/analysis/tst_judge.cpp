@@ -251,6 +251,26 @@ private slots:
         QCOMPARE(judge.missed(), quint64(7));
     }
 
+    // A stream that stops says nothing more: a second after its last batch
+    // the judge on the stream goes to no measurement by itself.
+    void streamThatStopsIsNoMeasurement()
+    {
+        BatchStream stream;
+        MeasurementJudge judge;
+        judge.attach(&stream);
+        judge.setLimits(limits(1.0, 2.0, 0));
+        QSignalSpy changed(&judge, &MeasurementJudge::stateChanged);
+        stream.take({250, 250}, 100);
+        QCOMPARE(judge.state(), JudgeState::Above);
+        QCOMPARE(changed.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(judge.state(), JudgeState::NoMeasurement, 10000);
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(changed.last().at(0).value<JudgeState>(), JudgeState::NoMeasurement);
+        // The next violation is a new one.
+        stream.take({250}, 100);
+        QCOMPARE(judge.counters().violations, quint64(2));
+    }
+
     // The filtered value and the state of each sample, by its number, for a
     // recording that writes them beside the raw distance.
     void perSampleTrail()
