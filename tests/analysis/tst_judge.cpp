@@ -337,7 +337,7 @@ private slots:
         for (int i = 0; i < 3000; ++i) {
             // Repeated values too: the median's window holds duplicates.
             in << double(1000 + random.bounded(20) * (random.bounded(10) == 0 ? 50 : 1));
-            const int from = std::max(0, in.size() - length);
+            const int from = std::max(0, int(in.size()) - length);
             QVector<double> window = in.mid(from);
             double want = 0;
             if (kind == FilterSettings::Average) {
