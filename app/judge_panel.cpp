@@ -326,9 +326,13 @@ void JudgePanel::createWidgets()
 
     // The dock's switch in the status bar's corner: the rows around the
     // chart have no width to spare on the smallest panels the window fits.
+    // No taller than the status bar as it is: a taller bar would take its
+    // rows from the chart.
+    const int barHeight = window->statusBar()->sizeHint().height();
     auto *toggle = namedWidget<QPushButton>("pushButton_judge_show", window);
     toggle->setCheckable(true);
     toggle->setFlat(true);
+    toggle->setMaximumHeight(barHeight);
     connect(toggle, &QPushButton::toggled, this, [this](bool on) { dockWidget->setVisible(on); });
     window->statusBar()->addPermanentWidget(toggle);
 }
