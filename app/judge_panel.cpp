@@ -229,7 +229,7 @@ JudgePanel::JudgePanel(BatchStream *stream, QChart *chart, const ChartModel *mod
     connect(&measurementJudge, &MeasurementJudge::stateChanged, this, &JudgePanel::showState);
     connect(chart, &QChart::plotAreaChanged, this, [this] { chartOverlay->relayout(); });
     connect(dockWidget->toggleViewAction(), &QAction::toggled, this, [this](bool on) {
-        if (auto *toggle = this->window->findChild<QPushButton *>(QStringLiteral("pushButton_judge_show")))
+        if (auto *toggle = this->window->findChild<QCheckBox *>(QStringLiteral("checkBox_judge_show")))
             toggle->setChecked(on);
     });
     for (QAbstractAxis *axis : chart->axes()) {
@@ -326,14 +326,10 @@ void JudgePanel::createWidgets()
 
     // The dock's switch in the status bar's corner: the rows around the
     // chart have no width to spare on the smallest panels the window fits.
-    // No taller than the status bar as it is: a taller bar would take its
-    // rows from the chart.
-    const int barHeight = window->statusBar()->sizeHint().height();
-    auto *toggle = namedWidget<QPushButton>("pushButton_judge_show", window);
-    toggle->setCheckable(true);
-    toggle->setFlat(true);
-    toggle->setMaximumHeight(barHeight);
-    connect(toggle, &QPushButton::toggled, this, [this](bool on) { dockWidget->setVisible(on); });
+    // A check box: no taller than the status bar, which would otherwise take
+    // its rows from the chart.
+    auto *toggle = namedWidget<QCheckBox>("checkBox_judge_show", window);
+    connect(toggle, &QCheckBox::toggled, this, [this](bool on) { dockWidget->setVisible(on); });
     window->statusBar()->addPermanentWidget(toggle);
 }
 
@@ -404,7 +400,7 @@ QString JudgePanel::stateText(JudgeState state)
 void JudgePanel::retranslate()
 {
     dockWidget->setWindowTitle(tr("测量判定"));
-    if (auto *toggle = window->findChild<QPushButton *>(QStringLiteral("pushButton_judge_show"))) {
+    if (auto *toggle = window->findChild<QCheckBox *>(QStringLiteral("checkBox_judge_show"))) {
         toggle->setText(tr("判定"));
         toggle->setToolTip(tr("显示或隐藏测量判定面板"));
     }
@@ -694,7 +690,7 @@ void JudgePanel::restore()
     applyFilter();
     showReference();
     if (s->value(QStringLiteral("judge/visible")).toBool()) {
-        if (auto *toggle = window->findChild<QPushButton *>(QStringLiteral("pushButton_judge_show")))
+        if (auto *toggle = window->findChild<QCheckBox *>(QStringLiteral("checkBox_judge_show")))
             toggle->setChecked(true);
         else
             dockWidget->show();

@@ -23,6 +23,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QChart>
 #include <QChartView>
@@ -395,7 +396,7 @@ int main(int argc, char **argv)
         // The dock stays closed by default: open, it narrows the chart, whose
         // picture then costs less, and the figure would flatter the judge.
         if (qEnvironmentVariableIsSet("ZN84_SOAK_JUDGE_DOCK"))
-            w.findChild<QPushButton *>("pushButton_judge_show")->setChecked(true);
+            w.findChild<QCheckBox *>("checkBox_judge_show")->setChecked(true);
         w.findChild<QLineEdit *>("lineEdit_judge_lower")->setText("2");
         w.findChild<QLineEdit *>("lineEdit_judge_upper")->setText("35");
         w.findChild<QLineEdit *>("lineEdit_judge_hysteresis")->setText("0.05");

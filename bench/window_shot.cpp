@@ -29,6 +29,7 @@
 #include <QProcess>
 #include <QLineEdit>
 #include <QGroupBox>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -124,7 +125,7 @@ int main(int argc, char **argv)
             rc = 1;
         } else {
             if (qEnvironmentVariableIsSet("ZN84_SHOT_JUDGE")) {
-                w.findChild<QPushButton *>(QStringLiteral("pushButton_judge_show"))->setChecked(true);
+                w.findChild<QCheckBox *>(QStringLiteral("checkBox_judge_show"))->setChecked(true);
                 w.findChild<QLineEdit *>(QStringLiteral("lineEdit_judge_lower"))->setText(QStringLiteral("5"));
                 w.findChild<QLineEdit *>(QStringLiteral("lineEdit_judge_upper"))->setText(QStringLiteral("36"));
                 w.findChild<QLineEdit *>(QStringLiteral("lineEdit_judge_hysteresis"))->setText(QStringLiteral("0.5"));
