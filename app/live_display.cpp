@@ -4,6 +4,7 @@
 
 #include "batch_stream.h"
 #include "chart_panel.h"
+#include "judge_panel.h"
 #include "receiver.h"
 
 #include <QElapsedTimer>
@@ -113,7 +114,7 @@ void MainWindow::slotDistUpdate()
     }
     rateHistoryPos = (rateHistoryPos + 1) % rateHistory.size();
 
-    ui->distLabel->setText(QString::number(currentDistance, 'g', 6));
+    ui->distLabel->setText(QString::number(judgePanel ? judgePanel->readout(currentDistance) : currentDistance, 'g', 6));
     ui->freqLabel->setText(QString::number(shownRate));
     latestRate = 0;
     chartPanel->updateStatistics();

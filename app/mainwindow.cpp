@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow.h"
+#include "judge_panel.h"
 #include "ui_mainwindow.h"
 
 #include "batch_stream.h"
@@ -77,6 +78,7 @@ MainWindow::MainWindow(QWidget *parent)
     });
 
     setUpShortcuts();
+    judgePanel = new JudgePanel(batches, chart, &liveChart, this);
     // Every tab's caption in full, in either language: no scroll buttons.
     ui->tabWidget_cmd->setUsesScrollButtons(false);
 

@@ -10,6 +10,7 @@
 #include <QVector>
 #include <cstdint>
 
+#include "batch_stream.h"
 #include "chart_model.h"
 #include "receiver.h"
 #include "recorder.h"
@@ -44,6 +45,7 @@ class QThread;
 class QTimer;
 class QTranslator;
 class LinkPanel;
+class JudgePanel;
 class WorkerSession;
 
 namespace settingstable {
@@ -225,6 +227,7 @@ private:
 
     LinkPanel *linkPanel = nullptr;
     StatusLine *statusLine = nullptr;
+    JudgePanel *judgePanel = nullptr;   // the judge's dock
 
     Ui::MainWindow *ui;
     QString serialSelected;

@@ -12,6 +12,7 @@
 
 #include "chart_model.h"
 #include "curve_raster.h"
+#include "measurement_judge.h"
 #include "record_format.h"
 #include "windowprobe.h"
 
@@ -229,6 +230,48 @@ void BM_replayOpen(benchmark::State &state)
     WindowProbe(*gWindow).ui()->suspendButton->click();
 }
 BENCHMARK(BM_replayOpen)->Arg(0)->Arg(1)->ArgName("csv")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The judge on a batch of the top rate (111 frames, 10 ms of the stream):
+// filter, zero, state, counters and the per-sample trail; arg 0 plain, 1 a
+// moving average of 256, 2 a median of 21 after a jump rejection. Divide by
+// 111 for a sample; 100 such batches a second are the line's top rate.
+void BM_judgeBatch(benchmark::State &state)
+{
+    MeasurementJudge judge;
+    JudgeLimits limits;
+    limits.low = 10;
+    limits.high = 30;
+    limits.hysteresis = 0.05;
+    limits.on = true;
+    judge.setLimits(limits);
+    FilterSettings f;
+    if (state.range(0) == 1) {
+        f.kind = FilterSettings::Average;
+        f.length = 256;
+    } else if (state.range(0) == 2) {
+        f.kind = FilterSettings::Median;
+        f.length = 21;
+        f.jumpCm = 50;
+        f.jumpSamples = 3;
+    }
+    judge.setFilter(f);
+    MeasurementBatch b;
+    b.rate = 11111;
+    b.cm.resize(111);
+    quint32 noise = 1;
+    for (auto _ : state) {
+        for (uint16_t &cm : b.cm) {
+            noise = noise * 1664525u + 1013904223u;
+            cm = uint16_t(1000 + (noise >> 20) % 2100);
+        }
+        b.firstUs = b.lastUs + 90;
+        b.lastUs += 10000;
+        judge.take(b);
+        b.first = b.end();
+    }
+    state.SetItemsProcessed(state.iterations() * b.size());
+}
+BENCHMARK(BM_judgeBatch)->Arg(0)->Arg(1)->Arg(2)->ArgName("plain_avg256_median21")->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -10,6 +10,7 @@
 // begin and end; progress goes to stderr. The script starts and stops the
 // simulator's stream itself.
 
+#include "judge_panel.h"
 #include "receiver.h"
 #include "windowprobe.h"
 
@@ -22,6 +23,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QChart>
 #include <QChartView>
@@ -279,6 +281,8 @@ int main(int argc, char **argv)
     args.addOption({"no-prefill", "Start with an empty chart instead of a full time window."});
     args.addOption({"dist-num", "Batch threshold set in the window (default: the form's 10).", "n"});
     args.addOption({"no-record", "Leave recording off."});
+    args.addOption({"judge", "Judge and filter every sample: limits with a hysteresis, a moving median of 5 after a "
+                             "jump rejection, drawn on the chart (the judge's dock shown with ZN84_SOAK_JUDGE_DOCK=1)."});
     args.addOption({"zoom", "Zoom the chart to the S seconds before the newest point and the run after it, so "
                             "that the stream flows into a held zoom.", "s"});
     args.process(app);
@@ -380,6 +384,37 @@ int main(int argc, char **argv)
         say("zoom", QString("%1 .. %2 s").arg(probe.axisX()->min()).arg(probe.axisX()->max()));
     }
 
+    // Judging and filtering as an operator would set them: limits about the
+    // simulated target's range, so that the stream crosses them.
+    auto *judgePanel = w.findChild<JudgePanel *>();
+    const bool judge = args.isSet("judge");
+    if (judge) {
+        if (!judgePanel) {
+            say("error", "no judge panel");
+            return 1;
+        }
+        // The dock stays closed by default: open, it narrows the chart, whose
+        // picture then costs less, and the figure would flatter the judge.
+        if (qEnvironmentVariableIsSet("ZN84_SOAK_JUDGE_DOCK"))
+            w.findChild<QCheckBox *>("checkBox_judge_show")->setChecked(true);
+        w.findChild<QLineEdit *>("lineEdit_judge_lower")->setText("2");
+        w.findChild<QLineEdit *>("lineEdit_judge_upper")->setText("35");
+        w.findChild<QLineEdit *>("lineEdit_judge_hysteresis")->setText("0.05");
+        w.findChild<QPushButton *>("pushButton_judge_apply")->click();
+        w.findChild<QComboBox *>("comboBox_judge_filter")->setCurrentIndex(2);
+        w.findChild<QSpinBox *>("spinBox_judge_filter_length")->setValue(5);
+        auto *jump = w.findChild<QLineEdit *>("lineEdit_judge_jump");
+        jump->setText("0.5");
+        emit jump->editingFinished();
+        w.findChild<QSpinBox *>("spinBox_judge_jump_samples")->setValue(3);
+        pump(200);
+        // The counts are the run's alone.
+        w.findChild<QPushButton *>("pushButton_judge_reset")->click();
+        say("judge", QString("limits %1 .. %2 m, filter %3")
+                         .arg(judgePanel->judge()->limits().low).arg(judgePanel->judge()->limits().high)
+                         .arg(judgePanel->judge()->filter().length));
+    }
+
     const bool record = !args.isSet("no-record");
     if (record) {
         ui->saveButton->click();
@@ -465,6 +500,12 @@ int main(int argc, char **argv)
     say("stalls_over_50ms", QString::number(monitor.gapsOver50));
     say("timer_ticks", QString::number(monitor.ticks));
     say("queue_lag_max_ms", QString::number(monitor.maxLagMs, 'f', 1));
+    if (judge) {
+        const JudgeCounters &c = judgePanel->judge()->counters();
+        say("judged", QString::number(c.samples));
+        say("judge_counts", QString("above %1, below %2, violations %3, missed %4")
+                                .arg(c.above).arg(c.below).arg(c.violations).arg(judgePanel->judge()->missed()));
+    }
 
     ui->connectButton->click();
     w.close();

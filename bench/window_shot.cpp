@@ -16,8 +16,11 @@
 // ZN84_SHOT_SIZE=WxH (e.g. 1024x600) takes the picture of a window of that
 // size instead of the full screen; ZN84_SHOT_LANGUAGE=en shows the window in
 // English; ZN84_SHOT_TRAFFIC=1 opens the command traffic panel and reads the
-// version once, so that the panel has a line.
+// version once, so that the panel has a line; ZN84_SHOT_JUDGE=1 judges the
+// run: the judge's dock with limits, a moving median drawn over the curve,
+// and lone spikes from the simulator that only the judge sees in full.
 
+#include "judge_panel.h"
 #include "receiver.h"
 #include "simsensor.h"
 #include "windowprobe.h"
@@ -26,7 +29,10 @@
 #include <QProcess>
 #include <QLineEdit>
 #include <QGroupBox>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSize>
 #include <QTest>
 
@@ -118,6 +124,17 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "window_shot: cannot connect\n");
             rc = 1;
         } else {
+            if (qEnvironmentVariableIsSet("ZN84_SHOT_JUDGE")) {
+                w.findChild<QCheckBox *>(QStringLiteral("checkBox_judge_show"))->setChecked(true);
+                w.findChild<QLineEdit *>(QStringLiteral("lineEdit_judge_lower"))->setText(QStringLiteral("5"));
+                w.findChild<QLineEdit *>(QStringLiteral("lineEdit_judge_upper"))->setText(QStringLiteral("36"));
+                w.findChild<QLineEdit *>(QStringLiteral("lineEdit_judge_hysteresis"))->setText(QStringLiteral("0.5"));
+                w.findChild<QPushButton *>(QStringLiteral("pushButton_judge_apply"))->click();
+                w.findChild<QComboBox *>(QStringLiteral("comboBox_judge_filter"))->setCurrentIndex(2);
+                w.findChild<QSpinBox *>(QStringLiteral("spinBox_judge_filter_length"))->setValue(9);
+                w.findChild<QPushButton *>(QStringLiteral("pushButton_judge_reset"))->click();
+                sensor.setSpikes(97, 1200);
+            }
             if (qEnvironmentVariableIsSet("ZN84_SHOT_TRAFFIC")) {
                 w.findChild<QPushButton *>(QStringLiteral("pushButton_show_traffic"))->click();
                 p.ui()->pushButton_version->click();

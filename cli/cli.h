@@ -24,7 +24,8 @@ enum Exit : int {
     ExitPort = 2,           // the port cannot be opened
     ExitNoAnswer = 3,       // the sensor did not answer, or answered wrongly
     ExitTransfer = 4,       // firmware transfer refused or failed
-    ExitBroker = 5,         // publish: the broker refused the connection for good
+    ExitOutOfTolerance = 5, // measure: some sample outside the limits
+    ExitBroker = 7,         // publish: the broker refused the connection for good
     ExitInterrupted = 130,  // SIGINT or SIGTERM
 };
 
@@ -44,6 +45,11 @@ struct Options
     qint64 count = -1;        // --count
     double durationS = -1;    // --duration
     bool csv = false;
+    qint64 samples = -1;      // --samples (measure)
+    QString limits;           // --limits LOW:HIGH, checked by measure
+    QString hysteresis;       // --hysteresis H
+    QString zero;             // --zero M
+    QString filter;           // --filter avg:N|median:N
     bool can = false;
     // publish
     QString broker;           // --broker mqtt://HOST[:PORT] or mqtts://...
@@ -104,6 +110,7 @@ int runModbus(const Options &o, Output &out);
 int runStream(const Options &o, Output &out);        // stream and record
 int runUpgrade(const Options &o, Output &out);
 int runPublish(const Options &o, Output &out);
+int runMeasure(const Options &o, Output &out);
 
 // Help texts.
 QString topLevelHelp();

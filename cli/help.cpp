@@ -38,6 +38,11 @@ const QList<CommandSpec> &commands()
          "prints distances in metres, one per line", {"port", "baud", "count", "duration", "timeout", "csv"}},
         {"record", "record -p PORT FILE [--count N | --duration S] [--timeout S]",
          "writes distances in the viewer's record format", {"port", "baud", "count", "duration", "timeout"}},
+        {"measure",
+         "measure -p PORT --samples N [--limits LOW:HIGH] [--hysteresis H] [--zero M]\n"
+         "                       [--filter avg:N|median:N] [--timeout S]",
+         "judges N distances against a tolerance",
+         {"port", "baud", "samples", "limits", "hysteresis", "zero", "filter", "timeout"}},
         {"upgrade", "upgrade -p PORT [--can] IMAGE", "writes new firmware into the sensor", {"port", "baud", "can"}},
         {"publish",
          "publish -p PORT --broker mqtt://HOST[:PORT]|mqtts://HOST[:PORT] --topic PREFIX\n"
@@ -68,9 +73,9 @@ const char *kCommonOptions =
     "  -b, --baud BAUD    baud rate of the port (default 115200)\n"
     "  --address N        Modbus device address, 1..247 (default 1)\n"
     "  --json             one JSON object per result, one per line\n"
-    "  --timeout S        stream, record: how long to wait for the first distance\n"
-    "                     and for each next one (default 5 s); find: how long to\n"
-    "                     listen at each port and baud rate (default 1 s).\n"
+    "  --timeout S        stream, record, measure: how long to wait for the first\n"
+    "                     distance and for each next one (default 5 s); find: how\n"
+    "                     long to listen at each port and baud rate (default 1 s).\n"
     "                     Acknowledgements wait for the protocol's own bounds.\n"
     "  --broker, --topic, --qos, --client-id, --username, --password-file,\n"
     "  --cafile, --batch-ms, --allow-commands: publish (see zn84ctl publish --help)\n"
@@ -85,7 +90,8 @@ const char *kExitCodes =
     "  2    the port cannot be opened (missing, not permitted, busy)\n"
     "  3    the sensor did not answer, or answered wrongly\n"
     "  4    firmware transfer refused or failed\n"
-    "  5    publish: the broker refused the connection (credentials, not authorised)\n"
+    "  5    measure: some sample outside the limits\n"
+    "  7    publish: the broker refused the connection (credentials, not authorised)\n"
     "  130  stream, record, upgrade, find, publish: interrupted (SIGINT or SIGTERM); the\n"
     "       port is released and one result printed (other commands end at once)\n";
 
@@ -180,6 +186,18 @@ QString commandHelp(const QString &command)
             "\nWrites one distance in metres per line to FILE (never overwriting it), or to\n"
             "a new <yyyyMMdd_HHmmss>.txt in FILE when it is a directory or ends in '/'.\n"
             "Stops like stream; the file holds every distance taken until then.\n");
+    } else if (name == QLatin1String("measure")) {
+        text += QStringLiteral(
+            "\nReads N consecutive distances and prints, in metres: samples, min, max, p2p,\n"
+            "mean, std (the samples' standard deviation); with --limits also ok, above,\n"
+            "below (samples within, greater than HIGH, less than LOW), violations (entries\n"
+            "into a violation, which lasts until the value is back inside by the\n"
+            "hysteresis H, default 0), cp = (HIGH - LOW) / (6 std) and\n"
+            "cpk = min(HIGH - mean, mean - LOW) / (3 std) (n/a, null in JSON, without\n"
+            "spread). --zero M: values relative to M metres (limits too); --filter: a\n"
+            "moving average (N 1..256) or median (N 1..21, odd) before the judgement.\n"
+            "Exit 0 when every sample is within the limits (or none are given), 5 when\n"
+            "some sample is outside them; LOW not below HIGH or a bad value: exit 1.\n");
     } else if (name == QLatin1String("upgrade")) {
         text += QStringLiteral(
             "\nFrames of 255 bytes on a serial link, --can: 8-byte frames. An empty,\n"
@@ -207,7 +225,7 @@ QString commandHelp(const QString &command)
             "--password-file: the password on the file's first line. mqtts:// checks the\n"
             "broker against --cafile (default: the system's certificates).\n"
             "Runs until Ctrl-C or SIGTERM (exit 130, \"offline\" published), a silent\n"
-            "sensor (--timeout, default 5 s; exit 3) or a refusal by the broker (exit 5).\n");
+            "sensor (--timeout, default 5 s; exit 3) or a refusal by the broker (exit 7).\n");
     } else if (name == QLatin1String("ports")) {
         text += QStringLiteral("\nPrints NAME DESCRIPTION; simulated sensors after the system's ports.\n");
     }

@@ -43,6 +43,8 @@ int dispatch(const Options &o, Output &out)
         return runUpgrade(o, out);
     if (c == QLatin1String("publish"))
         return runPublish(o, out);
+    if (c == QLatin1String("measure"))
+        return runMeasure(o, out);
     return out.fail(c, ExitUsage, QStringLiteral("unknown command \"%1\"").arg(c));
 }
 

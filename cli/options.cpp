@@ -27,6 +27,11 @@ constexpr OptionDef kOptions[] = {
     {"timeout", 0, true},
     {"count", 0, true},
     {"duration", 0, true},
+    {"samples", 0, true},
+    {"limits", 0, true},
+    {"hysteresis", 0, true},
+    {"zero", 0, true},
+    {"filter", 0, true},
     {"json", 0, false},
     {"csv", 0, false},
     {"can", 0, false},
@@ -142,6 +147,18 @@ bool setValue(const OptionDef &option, const QString &value, Options &o, QString
         o.passwordFile = value;
     } else if (name == QLatin1String("cafile")) {
         o.caFile = value;
+    } else if (name == QLatin1String("samples")) {
+        if (!toInteger(value, 1, qint64(1) << 40, n))
+            return bad(QStringLiteral("a positive whole number"));
+        o.samples = n;
+    } else if (name == QLatin1String("limits")) {
+        o.limits = value;       // measure checks the pair
+    } else if (name == QLatin1String("hysteresis")) {
+        o.hysteresis = value;
+    } else if (name == QLatin1String("zero")) {
+        o.zero = value;
+    } else if (name == QLatin1String("filter")) {
+        o.filter = value;
     }
     return true;
 }

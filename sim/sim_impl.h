@@ -111,6 +111,9 @@ struct SimSensor::Impl {
     int outputFormat = 1;          // 0 ASCII text lines, anything else binary
     int fixedCm = -1;
     int countingCm = -1;           // next distance of the counting profile; -1 off
+    int spikeEvery = 0;            // every n-th frame a spike; 0 off
+    int spikeCm = 0;
+    uint64_t spikeCount = 0;       // frames made since the spikes were set
     bool frameLogOn = false;
     std::vector<uint16_t> frameLog;
     // Good frames made but never put on the line (backlog full, nobody

@@ -6,6 +6,7 @@
 #include "sim_pacing.h"
 #include "sim_pty.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -127,6 +128,8 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
             cm = static_cast<uint16_t>(countingCm);
             countingCm = (countingCm + 1) & 0xFFFF;
         }
+        if (spikeEvery > 0 && ++spikeCount % uint64_t(spikeEvery) == 0)
+            cm = static_cast<uint16_t>(std::clamp(int(cm) + spikeCm, 0, 65535));
         if (drop) {
             frameDropped(cm);
             continue;

@@ -223,6 +223,14 @@ void SimSensor::setCountingDistance(int startCm)
     d->countingCm = startCm < 0 ? -1 : (startCm & 0xFFFF);
 }
 
+void SimSensor::setSpikes(int everyFrames, int offsetCm)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    d->spikeEvery = std::max(0, everyFrames);
+    d->spikeCm = offsetCm;
+    d->spikeCount = 0;
+}
+
 void SimSensor::setFrameLog(bool on)
 {
     std::lock_guard<std::mutex> lock(d->m);

@@ -79,6 +79,10 @@ public:
     // 65535 comes 0), so that every frame can be told from its neighbours;
     // -1 goes back to the fixed or moving distance.
     void setCountingDistance(int startCm);
+    // Every `everyFrames`-th frame (counted over the whole stream) carries
+    // the distance plus `offsetCm`: lone spikes a decimated chart would hide.
+    // 0 turns them off.
+    void setSpikes(int everyFrames, int offsetCm);
     // Keeps the distance of every good frame put on the line from now on,
     // in line order (a frame counts once its last byte is written); false
     // stops and empties the log and the drop log.

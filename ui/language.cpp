@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow.h"
+#include "judge_panel.h"
 #include "ui_mainwindow.h"
 
 #include "chart_panel.h"
@@ -93,6 +94,8 @@ bool MainWindow::switchLanguage(const QString &fileName, const QString &qtCatalo
     refreshLanguageTexts();
     if (linkPanel)
         linkPanel->retranslate();
+    if (judgePanel)
+        judgePanel->retranslate();
     return true;
 }
 

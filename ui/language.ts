@@ -1291,4 +1291,223 @@
         <translation>%1 lines skipped, the first unreadable is line %2</translation>
     </message>
 </context>
+<context>
+    <name>JudgePanel</name>
+    <message>
+        <source>上下限无效：应为%1~%2米的数</source>
+        <translation>Invalid limits: numbers of %1~%2 m expected</translation>
+    </message>
+    <message>
+        <source>上限（米）</source>
+        <translation>Upper limit (m)</translation>
+    </message>
+    <message>
+        <source>上限，相对零点（米，%1~%2；上下限都为空则不判定）</source>
+        <translation>Upper limit, relative to the zero (m, %1~%2; both limits empty: no judgement)</translation>
+    </message>
+    <message>
+        <source>下限必须小于上限</source>
+        <translation>The lower limit must be below the upper limit</translation>
+    </message>
+    <message>
+        <source>下限（米）</source>
+        <translation>Lower limit (m)</translation>
+    </message>
+    <message>
+        <source>下限，相对零点（米，%1~%2；上下限都为空则不判定）</source>
+        <translation>Lower limit, relative to the zero (m, %1~%2; both limits empty: no judgement)</translation>
+    </message>
+    <message>
+        <source>公差</source>
+        <translation>Tolerance</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Judge</translation>
+    </message>
+    <message>
+        <source>判定计数</source>
+        <translation>Judgement counters</translation>
+    </message>
+    <message>
+        <source>合格</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>复位计数</source>
+        <translation>Reset counters</translation>
+    </message>
+    <message>
+        <source>大于此值的跳变若持续少于设定样本数则剔除（米，0~%1，0为关闭）</source>
+        <translation>A step larger than this lasting fewer than the set samples is dropped (m, 0~%1; 0 off)</translation>
+    </message>
+    <message>
+        <source>平均值（米）</source>
+        <translation>Mean (m)</translation>
+    </message>
+    <message>
+        <source>应用</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>当前读数应显示的值（米，%1~%2）</source>
+        <translation>The value the present reading is to show (m, %1~%2)</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>无测量</source>
+        <translation>No measurement</translation>
+    </message>
+    <message>
+        <source>显示或隐藏测量判定面板</source>
+        <translation>Shows or hides the judgement panel</translation>
+    </message>
+    <message>
+        <source>最长超差（秒）</source>
+        <translation>Longest violation (s)</translation>
+    </message>
+    <message>
+        <source>标准值 %1 m（零点 %2 m）</source>
+        <translation>Master %1 m (zero at %2 m)</translation>
+    </message>
+    <message>
+        <source>标准值“%1”无效：应为%2~%3米</source>
+        <translation>Invalid master value "%1": %2~%3 m expected</translation>
+    </message>
+    <message>
+        <source>标准值（米）</source>
+        <translation>Master value (m)</translation>
+    </message>
+    <message>
+        <source>标准差（米）</source>
+        <translation>Standard deviation (m)</translation>
+    </message>
+    <message>
+        <source>样本不足：置零需要最近%1个样本</source>
+        <translation>Not enough samples: the zero needs the last %1 samples</translation>
+    </message>
+    <message>
+        <source>样本数</source>
+        <translation>Samples</translation>
+    </message>
+    <message>
+        <source>测量判定</source>
+        <translation>Judgement</translation>
+    </message>
+    <message>
+        <source>滑动中值</source>
+        <translation>Moving median</translation>
+    </message>
+    <message>
+        <source>滑动平均</source>
+        <translation>Moving average</translation>
+    </message>
+    <message>
+        <source>滑动平均1~%1个样本，滑动中值1~%2个样本（奇数）</source>
+        <translation>Moving average 1~%1 samples, moving median 1~%2 samples (odd)</translation>
+    </message>
+    <message>
+        <source>滤波</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>滤波值用于读数和判定</source>
+        <translation>Filtered value feeds the readouts and the judgement</translation>
+    </message>
+    <message>
+        <source>相对零点 %1 m</source>
+        <translation>Relative to the zero at %1 m</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>绝对值</source>
+        <translation>Absolute</translation>
+    </message>
+    <message>
+        <source>置零</source>
+        <translation>Zero</translation>
+    </message>
+    <message>
+        <source>置零或设标准值时取最近N个样本的平均值（1~%1）</source>
+        <translation>Zero and master take the mean of the last N samples (1~%1)</translation>
+    </message>
+    <message>
+        <source>设为标准值</source>
+        <translation>Set master</translation>
+    </message>
+    <message>
+        <source>超上限</source>
+        <translation>Above</translation>
+    </message>
+    <message>
+        <source>超上限样本</source>
+        <translation>Samples above</translation>
+    </message>
+    <message>
+        <source>超下限</source>
+        <translation>Below</translation>
+    </message>
+    <message>
+        <source>超下限样本</source>
+        <translation>Samples below</translation>
+    </message>
+    <message>
+        <source>超差后须回到限内此距离才算合格（米，0~%1）</source>
+        <translation>After a violation the value must come back inside by this much to be OK (m, 0~%1)</translation>
+    </message>
+    <message>
+        <source>超差时间（秒）</source>
+        <translation>Time out of tolerance (s)</translation>
+    </message>
+    <message>
+        <source>超差次数</source>
+        <translation>Violations</translation>
+    </message>
+    <message>
+        <source>跳变持续少于此样本数则剔除（1~1000）</source>
+        <translation>A step lasting fewer samples than this is dropped (1~1000)</translation>
+    </message>
+    <message>
+        <source>跳变样本数</source>
+        <translation>Jump samples</translation>
+    </message>
+    <message>
+        <source>跳变阈值“%1”无效：应为0~%2米</source>
+        <translation>Invalid jump step "%1": 0~%2 m expected</translation>
+    </message>
+    <message>
+        <source>跳变阈值（米）</source>
+        <translation>Jump step (m)</translation>
+    </message>
+    <message>
+        <source>输入错误</source>
+        <translation>Input error</translation>
+    </message>
+    <message>
+        <source>迟滞“%1”无效：应为0~%2米</source>
+        <translation>Invalid hysteresis "%1": 0~%2 m expected</translation>
+    </message>
+    <message>
+        <source>迟滞（米）</source>
+        <translation>Hysteresis (m)</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>零点/标准值</source>
+        <translation>Zero / master</translation>
+    </message>
+    <message>
+        <source>零点样本数</source>
+        <translation>Samples for zero</translation>
+    </message>
+</context>
 </TS>

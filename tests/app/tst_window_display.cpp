@@ -3,6 +3,7 @@
 // axes, suspend and resume, clear, the time-range input and the batch size.
 
 #include "grid_item.h"
+#include "judge_panel.h"
 #include "mainwindow.h"
 #include "dialog_answers.h"
 #include "modalcatcher.h"
@@ -12,7 +13,9 @@
 #include <QChart>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QElapsedTimer>
 #include <QGraphicsScene>
 #include <QPainter>
@@ -277,6 +280,10 @@ private slots:
     void recordFormatChoice();
     void replayOfARecording_data();
     void replayOfARecording();
+    void judgeCountsSpikesBetweenPlottedPoints_data();
+    void judgeCountsSpikesBetweenPlottedPoints();
+    void judgeZeroAndMasterRemembered_data();
+    void judgeZeroAndMasterRemembered();
 
 private:
     QPoint viewportPointOf(const QPointF &value) const;
@@ -1949,3 +1956,110 @@ void tst_window_display::replayOfARecording()
 
 QTEST_MAIN(tst_window_display)
 #include "tst_window_display.moc"
+
+// At the line's top rate the chart plots one frame in 111: lone spikes on
+// the frames between are on no plotted point, yet the judge counts every
+// one, shades each on the chart, and the state shows the last sample's.
+void tst_window_display::judgeCountsSpikesBetweenPlottedPoints_data()
+{
+    QTest::addColumn<int>("spikeCm");
+    QTest::addColumn<QString>("counter");   // the counter that counts them
+    QTest::addColumn<QString>("state");     // after a spike as the last frame
+    QTest::newRow("above") << 1400 << "label_judge_count_1" << "超上限";
+    QTest::newRow("below") << 1000 << "label_judge_count_2" << "超下限";
+}
+
+void tst_window_display::judgeCountsSpikesBetweenPlottedPoints()
+{
+    QFETCH(int, spikeCm);
+    QFETCH(QString, counter);
+    QFETCH(QString, state);
+    auto *panel = window->findChild<JudgePanel *>();
+    QVERIFY(panel);
+    tool<QLineEdit>("lineEdit_judge_lower")->setText(QStringLiteral("12"));
+    tool<QLineEdit>("lineEdit_judge_upper")->setText(QStringLiteral("13"));
+    tool<QLineEdit>("lineEdit_judge_hysteresis")->setText(QStringLiteral("0.05"));
+    QTest::mouseClick(tool<QPushButton>("pushButton_judge_apply"), Qt::LeftButton);
+    QVERIFY(panel->judge()->limits().on);
+    QCOMPARE(label("label_judge_state")->text(), QStringLiteral("无测量"));
+
+    // 100 batches of 111 frames at 11,111 frames/s: frame 50 of each a spike.
+    const int rate = 11111, batches = 100;
+    for (int b = 0; b < batches; ++b) {
+        QVector<uint16_t> batch(111, 1234);
+        batch[50] = uint16_t(spikeCm);
+        probe().display(batch, rate);
+    }
+    for (const QPointF &p : seriesPoints(probe().series()))
+        QCOMPARE(p.y(), 12.34);
+    QTRY_COMPARE(label(counter.toLatin1())->text(), QString::number(batches));
+    QCOMPARE(label("label_judge_count_0")->text(), QString::number(batches * 111));
+    QCOMPARE(label("label_judge_count_3")->text(), QString::number(batches));
+    QCOMPARE(panel->overlay()->spanCount(), batches);
+    QCOMPARE(label("label_judge_state")->text(), QStringLiteral("合格"));
+    probe().display(QVector<uint16_t>{uint16_t(spikeCm)}, rate);
+    QCOMPARE(label("label_judge_state")->text(), state);
+
+    // Reset starts the counts afresh; the limits stay.
+    QTest::mouseClick(tool<QPushButton>("pushButton_judge_reset"), Qt::LeftButton);
+    QCOMPARE(label("label_judge_count_0")->text(), QStringLiteral("0"));
+    QVERIFY(panel->judge()->limits().on);
+}
+
+// Zero on the last N samples, a master value, back to absolute: the
+// distance readout follows, the reference is shown, and a new window (the
+// next start) has it again.
+void tst_window_display::judgeZeroAndMasterRemembered_data()
+{
+    QTest::addColumn<bool>("master");
+    QTest::addColumn<QString>("reads");         // the readout at 12.50 m
+    QTest::addColumn<QString>("reference");
+    QTest::newRow("zero") << false << "0.5" << "相对零点 12 m";
+    QTest::newRow("master") << true << "0.525" << "标准值 0.025 m（零点 11.975 m）";
+}
+
+void tst_window_display::judgeZeroAndMasterRemembered()
+{
+    QFETCH(bool, master);
+    QFETCH(QString, reads);
+    QFETCH(QString, reference);
+    ModalCatcher boxes;
+    tool<QSpinBox>("spinBox_judge_zero_samples")->setValue(100);
+    // Too few samples for a zero: refused with a reason, nothing changes.
+    probe().display(QVector<uint16_t>(50, 1200), 100);
+    QTest::mouseClick(tool<QPushButton>("pushButton_judge_zero"), Qt::LeftButton);
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(label("label_judge_reference")->text(), QStringLiteral("绝对值"));
+
+    probe().display(QVector<uint16_t>(50, 1200), 100);
+    if (master) {
+        tool<QLineEdit>("lineEdit_judge_master")->setText(QStringLiteral("0.025"));
+        QTest::mouseClick(tool<QPushButton>("pushButton_judge_master"), Qt::LeftButton);
+    } else {
+        QTest::mouseClick(tool<QPushButton>("pushButton_judge_zero"), Qt::LeftButton);
+    }
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(label("label_judge_reference")->text(), reference);
+    probe().display(QVector<uint16_t>(3, 1250), 100);
+    probe().distUpdate();
+    QCOMPARE(ui()->distLabel->text(), reads);
+
+    // Written when the window closes, as its other settings are.
+    QVERIFY(window->close());
+    delete window;
+    window = new MainWindow;
+    window->show();
+    QCOMPARE(label("label_judge_reference")->text(), reference);
+    probe().display(QVector<uint16_t>(3, 1250), 100);
+    probe().distUpdate();
+    QCOMPARE(ui()->distLabel->text(), reads);
+
+    QTest::mouseClick(tool<QPushButton>("pushButton_judge_absolute"), Qt::LeftButton);
+    probe().distUpdate();
+    QCOMPARE(ui()->distLabel->text(), QStringLiteral("12.5"));
+    QVERIFY(window->close());
+    delete window;
+    window = new MainWindow;
+    window->show();
+    QCOMPARE(label("label_judge_reference")->text(), QStringLiteral("绝对值"));
+}

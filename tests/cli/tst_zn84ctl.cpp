@@ -373,6 +373,38 @@ private slots:
         QTest::newRow("record: count not reached within the duration")
             << QStringList{"record", "-p", "%DEV%", "%SCRATCH%/rec/", "--count", "1000000", "--duration", "0.5"} << on
             << 3 << true;
+        QTest::newRow("measure: LOW not below HIGH")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "10", "--limits", "12.5:12.5"} << on << 1 << true;
+        QTest::newRow("measure: limits not metres")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "10", "--limits", "12,5:13"} << on << 1 << true;
+        QTest::newRow("measure: one limit")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "10", "--limits", "12.5"} << on << 1 << true;
+        QTest::newRow("measure: negative hysteresis")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "10", "--limits", "12:13", "--hysteresis", "-0.1"}
+            << on << 1 << true;
+        QTest::newRow("measure: hysteresis without limits")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "10", "--hysteresis", "0.1"} << on << 1 << true;
+        QTest::newRow("measure: median of an even length")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "10", "--filter", "median:4"} << on << 1 << true;
+        QTest::newRow("measure: average too long")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "10", "--filter", "avg:257"} << on << 1 << true;
+        QTest::newRow("measure: zero not metres")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "10", "--zero", "twelve"} << on << 1 << true;
+        QTest::newRow("measure: no sample count") << QStringList{"measure", "-p", "%DEV%"} << on << 1 << true;
+        QTest::newRow("measure: within the limits")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "20", "--limits", "12:12.5"} << on << 0 << true;
+        QTest::newRow("measure: the upper limit itself is within")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "20", "--limits", "12:12.34"} << on << 0 << true;
+        QTest::newRow("measure: out of tolerance")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "20", "--limits", "12.5:13"} << on << 5 << true;
+        QTest::newRow("measure: out of tolerance after the zero")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "20", "--limits", "-0.1:0.1", "--zero", "12.5"}
+            << on << 5 << true;
+        QTest::newRow("measure: no stream")
+            << QStringList{"measure", "-p", "%DEV%", "--samples", "20", "--timeout", "0.3"} << Setup::Paused << 3
+            << true;
+        QTest::newRow("measure: port missing")
+            << QStringList{"measure", "-p", "/dev/zn84-no-such-port", "--samples", "20"} << on << 2 << true;
         QTest::newRow("upgrade: missing image")
             << QStringList{"upgrade", "-p", "%DEV%", "%SCRATCH%/none.bin"} << on << 4 << true;
         QTest::newRow("upgrade: empty image")
@@ -1073,13 +1105,135 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         const QString text = QString::fromUtf8(r.out);
         for (const char *c : {"ports", "find", "info", "get", "set", "reset", "factory-restore", "save", "stream",
-                              "record", "upgrade", "modbus", "publish"}) {
+                              "record", "measure", "upgrade", "modbus", "publish"}) {
             QVERIFY2(text.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(c))), c);
             const Run sub = runCtl({c, "--help"});
             QVERIFY2(sub.exitCode == 0 && sub.out.startsWith("Usage: zn84ctl " + QByteArray(c)), c);
         }
-        for (const char *code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  130 "})
+        for (const char *code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  7 ", "  130 "})
             QVERIFY2(text.contains(QLatin1String(code)), code);
+    }
+
+    // measure's report: the keys of the contract and their values in metres
+    // for a sensor at 12.34 m, in JSON and as text.
+    void measureReport_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QJsonObject>("want");
+        const QJsonValue null(QJsonValue::Null);
+        const QJsonObject plain{{"command", "measure"}, {"samples", 50}, {"min", 12.34}, {"max", 12.34},
+                                {"p2p", 0}, {"mean", 12.34}, {"std", 0}};
+        QTest::newRow("no limits") << QStringList{} << plain;
+        QJsonObject judged = plain;
+        judged.insert(QStringLiteral("ok"), 50);
+        for (const char *k : {"above", "below", "violations"})
+            judged.insert(QLatin1String(k), 0);
+        judged.insert(QStringLiteral("cp"), null);
+        judged.insert(QStringLiteral("cpk"), null);
+        QTest::newRow("within the limits") << QStringList{"--limits", "12:12.5", "--hysteresis", "0.01"} << judged;
+        QJsonObject out = judged;
+        out.insert(QStringLiteral("ok"), 0);
+        out.insert(QStringLiteral("below"), 50);
+        out.insert(QStringLiteral("violations"), 1);
+        QTest::newRow("all below") << QStringList{"--limits", "12.5:13"} << out;
+        QJsonObject zeroed = plain;
+        for (const char *k : {"min", "max", "mean"})
+            zeroed.insert(QLatin1String(k), 0.34);
+        QTest::newRow("zero at 12 m") << QStringList{"--zero", "12"} << zeroed;
+        QTest::newRow("averaged") << QStringList{"--filter", "avg:16"} << plain;
+    }
+
+    void measureReport()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QJsonObject, want);
+        for (const bool json : {true, false}) {
+            QStringList cli = QStringList{"measure", "-p", device, "--samples", "50"} + args;
+            if (json)
+                cli << QStringLiteral("--json");
+            const Run r = runCtl(cli);
+            const int code = want.value(QStringLiteral("below")).toInt() > 0 ? 5 : 0;
+            QVERIFY2(r.exitCode == code, qPrintable(r.describe()));
+            QJsonObject got;
+            if (json) {
+                const QList<QJsonObject> objects = jsonLines(r);
+                QCOMPARE(objects.size(), 1);
+                got = objects.first();
+            } else {
+                got.insert(QStringLiteral("command"), QStringLiteral("measure"));
+                for (const QString &line : r.outLines()) {
+                    const QStringList kv = line.split(QLatin1Char(' '));
+                    QCOMPARE(kv.size(), 2);
+                    got.insert(kv[0], kv[1] == QLatin1String("n/a") ? QJsonValue() : QJsonValue(kv[1].toDouble()));
+                }
+            }
+            QStringList gotKeys = got.keys(), wantKeys = want.keys();
+            gotKeys.sort();
+            wantKeys.sort();
+            QCOMPARE(gotKeys, wantKeys);
+            for (const QString &key : want.keys()) {
+                const QJsonValue w = want.value(key), g = got.value(key);
+                if (w.isDouble())
+                    QVERIFY2(g.isDouble() && std::fabs(g.toDouble() - w.toDouble()) < 1e-9,
+                             qPrintable(key + QStringLiteral(": ") + r.describe()));
+                else
+                    QVERIFY2(g == w, qPrintable(key + QStringLiteral(": ") + r.describe()));
+            }
+        }
+    }
+
+    // At the top rate a spike every 37 frames falls between the points a
+    // chart plots (one in a hundred); measure judges every frame and counts
+    // each spike, once.
+    void measureCountsEverySpike_data()
+    {
+        QTest::addColumn<int>("offsetCm");
+        QTest::newRow("spikes above") << 100;
+        QTest::newRow("spikes below") << -300;
+    }
+
+    void measureCountsEverySpike()
+    {
+        QFETCH(int, offsetCm);
+        const int every = 37;
+        const int samples = every * 300;
+        sensor->setRate(11111);
+        sensor->setFrameLog(true);
+        sensor->setSpikes(every, offsetCm);
+        const Run r = runCtl({"measure", "--json", "-p", device, "--samples", QString::number(samples), "--limits",
+                              "12.00:13.00", "--hysteresis", "0.05"});
+        QVERIFY2(r.exitCode == 5, qPrintable(r.describe()));
+        const QList<QJsonObject> objects = jsonLines(r);
+        QCOMPARE(objects.size(), 1);
+        const QJsonObject o = objects.first();
+        QCOMPARE(o.value(QStringLiteral("samples")).toInt(), samples);
+
+        // The measured frames are `samples` neighbours on the line. Without a
+        // frame the sensor dropped, every such run holds samples / every
+        // spikes; a drop (a loaded machine) widens the range by its count.
+        const std::vector<uint16_t> line = sensor->frameLog();
+        QVERIFY(int(line.size()) >= samples);
+        int lo = samples, hi = 0, inRun = 0;
+        for (size_t i = 0; i < line.size(); ++i) {
+            inRun += line[i] != 1234;
+            if (i >= size_t(samples))
+                inRun -= line[i - size_t(samples)] != 1234;
+            if (i + 1 >= size_t(samples)) {
+                lo = std::min(lo, inRun);
+                hi = std::max(hi, inRun);
+            }
+        }
+        if (sensor->dropLog().empty())
+            QCOMPARE(lo, samples / every);
+        const int spikes = o.value(QLatin1String(offsetCm > 0 ? "above" : "below")).toInt();
+        const int other = o.value(QLatin1String(offsetCm > 0 ? "below" : "above")).toInt();
+        QCOMPARE(other, 0);
+        QVERIFY2(spikes >= lo && spikes <= hi,
+                 qPrintable(QStringLiteral("%1 counted, %2..%3 on the line").arg(spikes).arg(lo).arg(hi)));
+        QCOMPARE(o.value(QStringLiteral("violations")).toInt(), spikes);
+        QCOMPARE(o.value(QStringLiteral("ok")).toInt(), samples - spikes);
+        QCOMPARE(o.value(QStringLiteral("max")).toDouble(), offsetCm > 0 ? 13.34 : 12.34);
+        QCOMPARE(o.value(QStringLiteral("min")).toDouble(), offsetCm > 0 ? 12.34 : 9.34);
     }
 
     // find listens and reports where the sensor streams; a silent line is

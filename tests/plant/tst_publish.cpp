@@ -523,7 +523,7 @@ private slots:
     }
 
     // A broker that wants a user name and password: the wrong one is refused
-    // for good (exit 5), the right one publishes.
+    // for good (exit 7), the right one publishes.
     void credentials_data()
     {
         QTest::addColumn<QByteArray>("password");
@@ -554,7 +554,7 @@ private slots:
         QVERIFY(p.waitForStarted(10000));
         if (exitCode == 5) {
             QVERIFY(p.waitForFinished(kLong));
-            QCOMPARE(p.exitCode(), 5);
+            QCOMPARE(p.exitCode(), 7);
             const QJsonObject result = resultOf(p.readAllStandardOutput());
             QVERIFY2(result.value(QStringLiteral("error")).toString().contains(QLatin1String("not authorised")),
                      QJsonDocument(result).toJson().constData());
