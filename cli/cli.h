@@ -27,6 +27,7 @@ enum Exit : int {
     ExitPort = 2,           // the port cannot be opened
     ExitNoAnswer = 3,       // the sensor did not answer, or answered wrongly
     ExitTransfer = 4,       // firmware transfer refused or failed
+    ExitNoTrigger = 6,      // capture: no trigger within --timeout
     ExitInterrupted = 130,  // SIGINT or SIGTERM
 };
 
@@ -47,6 +48,12 @@ struct Options
     double durationS = -1;    // --duration
     bool csv = false;
     bool can = false;
+    qint64 samples = -1;      // --samples (spectrum)
+    QString window;           // --window (spectrum)
+    QString trigger;          // --trigger (capture)
+    qint64 pre = -1;          // --pre (capture)
+    qint64 post = -1;         // --post (capture)
+    QString outputFile;       // -o/--output (capture)
     QStringList given;        // the long names of the options given, for the per-command check
 };
 
@@ -120,6 +127,8 @@ int runSet(const Options &o, Output &out);           // also reset, factory-rest
 int runModbus(const Options &o, Output &out);
 int runStream(const Options &o, Output &out);        // stream and record
 int runUpgrade(const Options &o, Output &out);
+int runSpectrum(const Options &o, Output &out);
+int runCapture(const Options &o, Output &out);
 
 // Help texts.
 QString topLevelHelp();

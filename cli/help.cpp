@@ -38,6 +38,11 @@ const QList<CommandSpec> &commands()
          "prints distances in metres, one per line", {"port", "baud", "count", "duration", "timeout", "csv"}},
         {"record", "record -p PORT FILE [--count N | --duration S] [--timeout S]",
          "writes distances in the viewer's record format", {"port", "baud", "count", "duration", "timeout"}},
+        {"spectrum", "spectrum -p PORT --samples N [--window W] [--csv] [--timeout S]",
+         "the amplitude spectrum of N consecutive distances", {"port", "baud", "samples", "window", "timeout", "csv"}},
+        {"capture", "capture -p PORT --trigger EDGE:LEVEL --pre N --post M [--timeout S] -o FILE",
+         "writes the distances around the first crossing of a level",
+         {"port", "baud", "trigger", "pre", "post", "timeout", "output"}},
         {"upgrade", "upgrade -p PORT [--can] IMAGE", "writes new firmware into the sensor", {"port", "baud", "can"}},
         {"modbus", "modbus -p PORT [--address N] OPERATION [VALUE]",
          "Modbus RTU operations (see zn84ctl modbus --help)", {"port", "baud", "address"}},
@@ -61,8 +66,9 @@ const char *kCommonOptions =
     "  -b, --baud BAUD    baud rate of the port (default 115200)\n"
     "  --address N        Modbus device address, 1..247 (default 1)\n"
     "  --json             one JSON object per result, one per line\n"
-    "  --timeout S        stream, record: how long to wait for the first distance\n"
-    "                     and for each next one (default 5 s); find: how long to\n"
+    "  --timeout S        stream, record, spectrum: how long to wait for the first\n"
+    "                     distance and for each next one (default 5 s); capture:\n"
+    "                     how long to wait for the trigger; find: how long to\n"
     "                     listen at each port and baud rate (default 1 s).\n"
     "                     Acknowledgements wait for the protocol's own bounds.\n"
     "  -v, --verbose      the worker's log on standard error\n"
@@ -76,7 +82,8 @@ const char *kExitCodes =
     "  2    the port cannot be opened (missing, not permitted, busy)\n"
     "  3    the sensor did not answer, or answered wrongly\n"
     "  4    firmware transfer refused or failed\n"
-    "  130  stream, record, upgrade, find: interrupted (SIGINT or SIGTERM); the\n"
+    "  6    capture: no trigger within --timeout\n"
+    "  130  stream, record, spectrum, capture, upgrade, find: interrupted (SIGINT or SIGTERM); the\n"
     "       port is released and one result printed (other commands end at once)\n";
 
 QString settingsList(Group group)
@@ -170,6 +177,26 @@ QString commandHelp(const QString &command)
             "\nWrites one distance in metres per line to FILE (never overwriting it), or to\n"
             "a new <yyyyMMdd_HHmmss>.txt in FILE when it is a directory or ends in '/'.\n"
             "Stops like stream; the file holds every distance taken until then.\n");
+    } else if (name == QLatin1String("spectrum")) {
+        text += QStringLiteral(
+            "\nReads N consecutive distances (N a power of two, 1024 to 65536; the first\n"
+            "quarter second after the port opens is skipped: it holds what waited on the\n"
+            "line), removes their mean, applies the window (none, hann (default),\n"
+            "blackman-harris, flat-top) and transforms. Amplitudes are in metres peak,\n"
+            "corrected for the window (flat-top reads a sine's amplitude best). The\n"
+            "frequencies use the frame rate measured over those distances (host times).\n"
+            "Prints the rate, the bin width and the five largest peaks (Hz, metres);\n"
+            "--json: {\"rate\", \"bin_hz\", \"peaks\": [{\"hz\", \"amplitude_m\"}]};\n"
+            "--csv: hz,amplitude_m for every bin from 0 Hz to half the rate.\n");
+    } else if (name == QLatin1String("capture")) {
+        text += QStringLiteral(
+            "\nWaits for the first distance that crosses LEVEL (metres) once N distances\n"
+            "came before it: rising (the previous one below LEVEL, this one at or above\n"
+            "it), falling (above, then at or below) or either. Writes N + 1 + M rows\n"
+            "index,time_s,distance_m after a header to FILE (never overwriting it):\n"
+            "index -N to M, consecutive, the trigger at 0, time from the trigger. N and\n"
+            "M up to 111110 each (10 s at 11111 frames/s). No trigger within --timeout\n"
+            "seconds: exit 6; without --timeout it waits until interrupted (exit 130).\n");
     } else if (name == QLatin1String("upgrade")) {
         text += QStringLiteral(
             "\nFrames of 255 bytes on a serial link, --can: 8-byte frames. An empty,\n"

@@ -41,6 +41,10 @@ int dispatch(const Options &o, Output &out)
         return runStream(o, out);
     if (c == QLatin1String("upgrade"))
         return runUpgrade(o, out);
+    if (c == QLatin1String("spectrum"))
+        return runSpectrum(o, out);
+    if (c == QLatin1String("capture"))
+        return runCapture(o, out);
     return out.fail(c, ExitUsage, QStringLiteral("unknown command \"%1\"").arg(c));
 }
 

@@ -27,6 +27,12 @@ constexpr OptionDef kOptions[] = {
     {"timeout", 0, true},
     {"count", 0, true},
     {"duration", 0, true},
+    {"samples", 0, true},
+    {"window", 0, true},
+    {"trigger", 0, true},
+    {"pre", 0, true},
+    {"post", 0, true},
+    {"output", 'o', true},
     {"json", 0, false},
     {"csv", 0, false},
     {"can", 0, false},
@@ -106,6 +112,22 @@ bool setValue(const OptionDef &option, const QString &value, Options &o, QString
         if (!toInteger(value, 1, qint64(1) << 50, n))
             return bad(QStringLiteral("a positive whole number"));
         o.count = n;
+    } else if (name == QLatin1String("samples")) {
+        if (!toInteger(value, 1, qint64(1) << 30, n))
+            return bad(QStringLiteral("a positive whole number"));
+        o.samples = n;
+    } else if (name == QLatin1String("window")) {
+        o.window = value;
+    } else if (name == QLatin1String("trigger")) {
+        o.trigger = value;
+    } else if (name == QLatin1String("pre") || name == QLatin1String("post")) {
+        if (!toInteger(value, 0, qint64(1) << 30, n))
+            return bad(QStringLiteral("a whole number of samples"));
+        (name == QLatin1String("pre") ? o.pre : o.post) = n;
+    } else if (name == QLatin1String("output")) {
+        if (value.isEmpty())
+            return bad(QStringLiteral("a file name"));
+        o.outputFile = value;
     } else if (name == QLatin1String("duration")) {
         if (!toSeconds(value, o.durationS))
             return bad(QStringLiteral("a positive number of seconds"));
