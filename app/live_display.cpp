@@ -143,6 +143,7 @@ void MainWindow::slotDisplay(QVector<uint16_t> _dist, int _freq)
 {
     if (!_dist.isEmpty())
         lastBatchClock.start();
+    batchStream.take(_dist, _freq);
     // Every distance that reaches the window is recorded, also those of the
     // first second after a connect, which still carry a rate of 0.
     if (recording)

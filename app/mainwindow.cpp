@@ -4,6 +4,7 @@
 
 #include "cross_thread.h"
 #include "link_panel.h"
+#include "signal_panel.h"
 #include "log_ui.h"
 #include "receiver.h"
 
@@ -58,6 +59,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     // Reconnect, line health, find and command traffic (before any port opens).
     linkPanel = new LinkPanel(this);
+    signalPanel = new SignalPanel(this, &batchStream);
+    ui->statusBar->addPermanentWidget(signalPanel->toggleButton());
 
     chartRefreshTimer = new QTimer(this);
     chartRefreshTimer->setObjectName(QStringLiteral("chartRefreshTimer"));

@@ -16,6 +16,7 @@
 
 #include "chart_model.h"
 #include "receiver.h"
+#include "batch_stream.h"
 #include "record_format.h"
 
 #include <QtCharts/QChartGlobal>
@@ -51,6 +52,7 @@ class QTimer;
 class QTranslator;
 class QWheelEvent;
 class LinkPanel;
+class SignalPanel;
 
 namespace settingstable {
 struct Reading;
@@ -300,6 +302,10 @@ private:
     friend class LinkPanel;   // the link's panel (app/link_panel.cpp) drives the connection
 
     LinkPanel *linkPanel = nullptr;
+    // Every batch, numbered and timed, for the parts that analyse the raw
+    // stream (spectrum, histogram, capture), and those parts.
+    BatchStream batchStream;
+    SignalPanel *signalPanel = nullptr;
 
     Ui::MainWindow *ui;
     QString serialSelected;

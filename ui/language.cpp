@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow.h"
+#include "signal_panel.h"
 #include "ui_mainwindow.h"
 
 #include "link_panel.h"
@@ -92,6 +93,8 @@ bool MainWindow::switchLanguage(const QString &fileName, const QString &qtCatalo
     refreshLanguageTexts();
     if (linkPanel)
         linkPanel->retranslate();
+    if (signalPanel)
+        signalPanel->retranslate();
     return true;
 }
 
