@@ -9,7 +9,6 @@
 
 #include <QDockWidget>
 #include <QMainWindow>
-#include <QToolButton>
 
 SignalPanel::SignalPanel(QMainWindow *w, BatchStream *stream) : QObject(w), window(w)
 {
@@ -28,13 +27,12 @@ SignalPanel::SignalPanel(QMainWindow *w, BatchStream *stream) : QObject(w), wind
             window->tabifyDockWidget(docks[0], docks[i]);
         docks[i]->hide();
     }
-    // A flat switch no taller than a line of text: it sits in the status
-    // bar, which must not grow (the chart above keeps its height).
-    toggle = namedWidget<QToolButton>("toolButton_signal");
-    toggle->setCheckable(true);
-    toggle->setAutoRaise(true);
-    toggle->setMaximumHeight(toggle->fontMetrics().height() + 2);
-    connect(toggle, &QToolButton::toggled, this, &SignalPanel::showViews);
+    // A link no taller than a line of text: it sits in the status bar,
+    // which must not grow (the chart above keeps its height).
+    setObjectName(QStringLiteral("signalPanel"));
+    toggle = namedWidget<QLabel>("label_signal");
+    toggle->setTextFormat(Qt::RichText);
+    connect(toggle, &QLabel::linkActivated, this, [this] { showViews(!shown); });
     retranslate();
 }
 
@@ -44,12 +42,12 @@ void SignalPanel::showViews(bool on)
         d->setVisible(on);
     if (on)
         docks[0]->raise();
-    toggle->setChecked(on);
+    shown = on;
 }
 
 void SignalPanel::retranslate()
 {
-    toggle->setText(tr("信号分析"));
+    toggle->setText(QStringLiteral("<a href=\"#signal\">%1</a>").arg(tr("信号分析").toHtmlEscaped()));
     docks[0]->setWindowTitle(tr("频谱"));
     docks[1]->setWindowTitle(tr("直方图"));
     docks[2]->setWindowTitle(tr("触发捕获"));

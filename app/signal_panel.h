@@ -10,7 +10,7 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QToolButton>
+#include <QLabel>
 
 class BatchStream;
 class CaptureView;
@@ -28,8 +28,10 @@ class SignalPanel : public QObject
 public:
     SignalPanel(QMainWindow *window, BatchStream *stream);
 
-    // The switch that shows or hides the three views (the window places it).
-    QToolButton *toggleButton() const { return toggle; }
+    // The switch that shows or hides the three views (the window places it):
+    // a link in a label, no taller than the status bar's own text.
+    QLabel *toggleButton() const { return toggle; }
+    bool viewsShown() const { return shown; }
     SampleRing *ring() const { return samples; }
     SpectrumView *spectrumView() const { return spectrum; }
     HistogramView *histogramView() const { return histogram; }
@@ -47,7 +49,8 @@ private:
     HistogramView *histogram;
     CaptureView *capture;
     QDockWidget *docks[3];
-    QToolButton *toggle;
+    QLabel *toggle;
+    bool shown = false;
 };
 
 #endif // SIGNAL_PANEL_H
