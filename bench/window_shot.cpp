@@ -16,9 +16,12 @@
 // ZN84_SHOT_SIZE=WxH (e.g. 1024x600) takes the picture of a window of that
 // size instead of the full screen; ZN84_SHOT_LANGUAGE=en shows the window in
 // English; ZN84_SHOT_TRAFFIC=1 opens the command traffic panel and reads the
-// version once, so that the panel has a line.
+// version once, so that the panel has a line; ZN84_SHOT_SIGNAL=HZ:CM gives
+// the simulator a vibration (at 1000 frames a second about 3 m) and opens the
+// spectrum, histogram and capture views beside the chart.
 
 #include "receiver.h"
+#include "signal_panel.h"
 #include "simsensor.h"
 #include "windowprobe.h"
 
@@ -97,7 +100,13 @@ int main(int argc, char **argv)
     const bool zoom = argc > 3 && QString::fromLocal8Bit(argv[3]) == QLatin1String("--zoom");
 
     sim::SimSensor sensor;
-    if (!sensor.start(100)) {
+    const QStringList vibration = qEnvironmentVariable("ZN84_SHOT_SIGNAL").split(QLatin1Char(':'));
+    const bool signal = vibration.size() == 2;
+    if (signal) {
+        sensor.setDistanceCm(300);
+        sensor.setVibration(vibration.at(0).toDouble(), vibration.at(1).toDouble());
+    }
+    if (!sensor.start(signal ? 1000 : 100)) {
         std::fprintf(stderr, "window_shot: cannot start the simulated sensor\n");
         return 1;
     }
@@ -122,6 +131,8 @@ int main(int argc, char **argv)
                 w.findChild<QPushButton *>(QStringLiteral("pushButton_show_traffic"))->click();
                 p.ui()->pushButton_version->click();
             }
+            if (signal)
+                w.findChild<SignalPanel *>(QStringLiteral("signalPanel"))->showViews(true);
             QTest::qWait(seconds * 1000);
             if (zoom) {
                 const double newest = p.timeCursor();
