@@ -64,24 +64,25 @@ CaptureView::CaptureView(BatchStream *stream, QWidget *parent) : QWidget(parent)
         s->attachAxis(axisY);
     }
     view = namedWidget<QChartView>("chartView_capture", chart);
-    view->setMinimumSize(360, 220);
+    view->setMinimumSize(300, 220);
 
     auto *grid = new QGridLayout(this);
+    // Three rows of settings: the dock stays narrow beside the chart.
     grid->addWidget(captions[0], 0, 0);
     grid->addWidget(edge, 0, 1);
     grid->addWidget(captions[1], 0, 2);
     grid->addWidget(level, 0, 3);
-    grid->addWidget(captions[4], 0, 4);
-    grid->addWidget(mode, 0, 5);
     grid->addWidget(captions[2], 1, 0);
     grid->addWidget(preSeconds, 1, 1);
     grid->addWidget(captions[3], 1, 2);
     grid->addWidget(postSeconds, 1, 3);
-    grid->addWidget(armButton, 1, 4);
-    grid->addWidget(saveButton, 1, 5);
-    grid->setColumnStretch(6, 1);
-    grid->addWidget(view, 2, 0, 1, 7);
-    grid->addWidget(state, 3, 0, 1, 7);
+    grid->addWidget(captions[4], 2, 0);
+    grid->addWidget(mode, 2, 1);
+    grid->addWidget(armButton, 2, 2);
+    grid->addWidget(saveButton, 2, 3);
+    grid->setColumnStretch(4, 1);
+    grid->addWidget(view, 3, 0, 1, 5);
+    grid->addWidget(state, 4, 0, 1, 5);
 
     connect(stream, &BatchStream::batch, this, [this](const MeasurementBatch &b) {
         if (b.rate > 0)

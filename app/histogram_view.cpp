@@ -51,7 +51,7 @@ HistogramView::HistogramView(const SampleRing *r, QWidget *parent) : QWidget(par
         marks[i]->setPen(pen);
     }
     view = namedWidget<QChartView>("chartView_histogram", chart);
-    view->setMinimumSize(360, 220);
+    view->setMinimumSize(300, 220);
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(countCaption, 0, 0);

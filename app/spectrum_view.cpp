@@ -54,19 +54,20 @@ SpectrumView::SpectrumView(const SampleRing *r, QWidget *parent) : QWidget(paren
     series->attachAxis(axisX);
     series->attachAxis(axisY);
     view = namedWidget<QChartView>("chartView_spectrum", chart);
-    view->setMinimumSize(360, 220);
+    view->setMinimumSize(300, 220);
 
     auto *grid = new QGridLayout(this);
+    // Two rows of settings: the dock stays narrow beside the chart.
     grid->addWidget(sizeCaption, 0, 0);
     grid->addWidget(size, 0, 1);
     grid->addWidget(windowCaption, 0, 2);
     grid->addWidget(window, 0, 3);
-    grid->addWidget(scale, 0, 4);
-    grid->addWidget(averagingCaption, 0, 5);
-    grid->addWidget(averaging, 0, 6);
-    grid->setColumnStretch(7, 1);
-    grid->addWidget(view, 1, 0, 1, 8);
-    grid->addWidget(peaks, 2, 0, 1, 8);
+    grid->addWidget(averagingCaption, 1, 0);
+    grid->addWidget(averaging, 1, 1);
+    grid->addWidget(scale, 1, 2, 1, 2);
+    grid->setColumnStretch(4, 1);
+    grid->addWidget(view, 2, 0, 1, 5);
+    grid->addWidget(peaks, 3, 0, 1, 5);
 
     retranslate();
     window->setCurrentIndex(int(analysis::Window::FlatTop));
