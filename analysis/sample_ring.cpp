@@ -80,9 +80,12 @@ double SampleRing::measuredRate(quint64 from, int n) const
     const qint64 t0 = time(0);
     double sumI = 0, sumT = 0, sumII = 0, sumIT = 0;
     int points = 0;
+    // The sample after the stretch, when held, tells whether the last one
+    // ended its batch.
+    const bool nextHeld = from + quint64(n) < endNo;
     for (int i = 0; i < n; ++i) {
         const qint64 t = time(i);
-        if (i + 1 < n && time(i + 1) == t)
+        if ((i + 1 < n || nextHeld) && time(i + 1) == t)
             continue;
         const double di = i, dt = double(t - t0);
         sumI += di;

@@ -240,6 +240,17 @@ void tst_analysis::ringHoldsTheLastSamples()
     QVERIFY(!ring.copyMetres(39, 2, m.data()));
     QVERIFY(!ring.copyMetres(130, 11, m.data()));
     QVERIFY(std::abs(ring.measuredRate(40, 100) - 1000.0) < 1e-6);
+    // While the worker's rate is unknown a batch's samples all carry its
+    // arrival time: the rate still comes out right over a stretch that
+    // starts and ends inside batches.
+    SampleRing steps(1000);
+    for (int b = 0; b < 50; ++b) {
+        MeasurementBatch s = batchOf(quint64(b) * 10, QVector<uint16_t>(10, 300));
+        s.firstUs = s.lastUs = (b + 1) * 10000; // 10 samples a 10 ms: 1000/s
+        steps.add(s);
+    }
+    const double stepRate = steps.measuredRate(3, 104);
+    QVERIFY2(std::abs(stepRate - 1000.0) < 1e-6, qPrintable(QString::number(stepRate, 'f', 6)));
     // A batch that does not follow (a new stream) starts the ring anew: no
     // range ever spans a hole.
     ring.add(batchOf(500, cm.mid(0, 10)));
