@@ -9,6 +9,7 @@
 #include "chart_panel.h"
 #include "link_panel.h"
 #include "port_connector.h"
+#include "signal_panel.h"
 #include "log_ui.h"
 #include "receiver.h"
 #include "worker_session.h"
@@ -76,6 +77,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(recordCsvBox, &QCheckBox::toggled, this, [this](bool csv) {
         recorder->setFormat(csv ? recordformat::Format::Csv : recordformat::Format::Plain);
     });
+    signalPanel = new SignalPanel(this, batches);
+    ui->statusBar->addPermanentWidget(signalPanel->toggleButton());
 
     setUpShortcuts();
     judgePanel = new JudgePanel(batches, chart, &liveChart, this);

@@ -47,6 +47,7 @@ class QTranslator;
 class LinkPanel;
 class JudgePanel;
 class WorkerSession;
+class SignalPanel;
 
 namespace settingstable {
 struct Reading;
@@ -228,6 +229,7 @@ private:
     LinkPanel *linkPanel = nullptr;
     StatusLine *statusLine = nullptr;
     JudgePanel *judgePanel = nullptr;   // the judge's dock
+    SignalPanel *signalPanel = nullptr;   // the spectrum, histogram and capture docks
 
     Ui::MainWindow *ui;
     QString serialSelected;

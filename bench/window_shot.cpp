@@ -18,10 +18,14 @@
 // English; ZN84_SHOT_TRAFFIC=1 opens the command traffic panel and reads the
 // version once, so that the panel has a line; ZN84_SHOT_JUDGE=1 judges the
 // run: the judge's dock with limits, a moving median drawn over the curve,
-// and lone spikes from the simulator that only the judge sees in full.
+// and lone spikes from the simulator that only the judge sees in full;
+// ZN84_SHOT_SIGNAL=HZ:CM gives
+// the simulator a vibration (at 1000 frames a second about 3 m) and opens the
+// spectrum, histogram and capture views beside the chart.
 
 #include "judge_panel.h"
 #include "receiver.h"
+#include "signal_panel.h"
 #include "simsensor.h"
 #include "windowprobe.h"
 
@@ -103,7 +107,13 @@ int main(int argc, char **argv)
     const bool zoom = argc > 3 && QString::fromLocal8Bit(argv[3]) == QLatin1String("--zoom");
 
     sim::SimSensor sensor;
-    if (!sensor.start(100)) {
+    const QStringList vibration = qEnvironmentVariable("ZN84_SHOT_SIGNAL").split(QLatin1Char(':'));
+    const bool signal = vibration.size() == 2;
+    if (signal) {
+        sensor.setDistanceCm(300);
+        sensor.setVibration(vibration.at(0).toDouble(), vibration.at(1).toDouble());
+    }
+    if (!sensor.start(signal ? 1000 : 100)) {
         std::fprintf(stderr, "window_shot: cannot start the simulated sensor\n");
         return 1;
     }
@@ -139,6 +149,8 @@ int main(int argc, char **argv)
                 w.findChild<QPushButton *>(QStringLiteral("pushButton_show_traffic"))->click();
                 p.ui()->pushButton_version->click();
             }
+            if (signal)
+                w.findChild<SignalPanel *>(QStringLiteral("signalPanel"))->showViews(true);
             QTest::qWait(seconds * 1000);
             if (zoom) {
                 const double newest = p.timeCursor();

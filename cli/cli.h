@@ -25,6 +25,7 @@ enum Exit : int {
     ExitNoAnswer = 3,       // the sensor did not answer, or answered wrongly
     ExitTransfer = 4,       // firmware transfer refused or failed
     ExitOutOfTolerance = 5, // measure: some sample outside the limits
+    ExitNoTrigger = 6,      // capture: no trigger within --timeout
     ExitBroker = 7,         // publish: the broker refused the connection for good
     ExitInterrupted = 130,  // SIGINT or SIGTERM
 };
@@ -45,7 +46,7 @@ struct Options
     qint64 count = -1;        // --count
     double durationS = -1;    // --duration
     bool csv = false;
-    qint64 samples = -1;      // --samples (measure)
+    qint64 samples = -1;      // --samples (measure, spectrum)
     QString limits;           // --limits LOW:HIGH, checked by measure
     QString hysteresis;       // --hysteresis H
     QString zero;             // --zero M
@@ -61,6 +62,11 @@ struct Options
     QString caFile;
     int batchMs = 100;
     bool allowCommands = false;
+    QString window;           // --window (spectrum)
+    QString trigger;          // --trigger (capture)
+    qint64 pre = -1;          // --pre (capture)
+    qint64 post = -1;         // --post (capture)
+    QString outputFile;       // -o/--output (capture)
     QStringList given;        // the long names of the options given, for the per-command check
 };
 
@@ -111,6 +117,8 @@ int runStream(const Options &o, Output &out);        // stream and record
 int runUpgrade(const Options &o, Output &out);
 int runPublish(const Options &o, Output &out);
 int runMeasure(const Options &o, Output &out);
+int runSpectrum(const Options &o, Output &out);
+int runCapture(const Options &o, Output &out);
 
 // Help texts.
 QString topLevelHelp();

@@ -43,6 +43,11 @@ const QList<CommandSpec> &commands()
          "                       [--filter avg:N|median:N] [--timeout S]",
          "judges N distances against a tolerance",
          {"port", "baud", "samples", "limits", "hysteresis", "zero", "filter", "timeout"}},
+        {"spectrum", "spectrum -p PORT --samples N [--window W] [--csv] [--timeout S]",
+         "the amplitude spectrum of N consecutive distances", {"port", "baud", "samples", "window", "timeout", "csv"}},
+        {"capture", "capture -p PORT --trigger EDGE:LEVEL --pre N --post M [--timeout S] -o FILE",
+         "writes the distances around the first crossing of a level",
+         {"port", "baud", "trigger", "pre", "post", "timeout", "output"}},
         {"upgrade", "upgrade -p PORT [--can] IMAGE", "writes new firmware into the sensor", {"port", "baud", "can"}},
         {"publish",
          "publish -p PORT --broker mqtt://HOST[:PORT]|mqtts://HOST[:PORT] --topic PREFIX\n"
@@ -73,8 +78,9 @@ const char *kCommonOptions =
     "  -b, --baud BAUD    baud rate of the port (default 115200)\n"
     "  --address N        Modbus device address, 1..247 (default 1)\n"
     "  --json             one JSON object per result, one per line\n"
-    "  --timeout S        stream, record, measure: how long to wait for the first\n"
-    "                     distance and for each next one (default 5 s); find: how\n"
+    "  --timeout S        stream, record, measure, spectrum: how long to wait for the\n"
+    "                     first distance and for each next one (default 5 s);\n"
+    "                     capture: how long to wait for the trigger; find: how\n"
     "                     long to listen at each port and baud rate (default 1 s).\n"
     "                     Acknowledgements wait for the protocol's own bounds.\n"
     "  --broker, --topic, --qos, --client-id, --username, --password-file,\n"
@@ -91,8 +97,10 @@ const char *kExitCodes =
     "  3    the sensor did not answer, or answered wrongly\n"
     "  4    firmware transfer refused or failed\n"
     "  5    measure: some sample outside the limits\n"
+    "  6    capture: no trigger within --timeout\n"
     "  7    publish: the broker refused the connection (credentials, not authorised)\n"
-    "  130  stream, record, upgrade, find, publish: interrupted (SIGINT or SIGTERM); the\n"
+    "  130  stream, record, spectrum, capture, upgrade, find, publish: interrupted\n"
+    "       (SIGINT or SIGTERM); the\n"
     "       port is released and one result printed (other commands end at once)\n";
 
 QString settingsList(Group group)
@@ -198,6 +206,26 @@ QString commandHelp(const QString &command)
             "moving average (N 1..256) or median (N 1..21, odd) before the judgement.\n"
             "Exit 0 when every sample is within the limits (or none are given), 5 when\n"
             "some sample is outside them; LOW not below HIGH or a bad value: exit 1.\n");
+    } else if (name == QLatin1String("spectrum")) {
+        text += QStringLiteral(
+            "\nReads N consecutive distances (N a power of two, 1024 to 65536; the first\n"
+            "quarter second after the port opens is skipped: it holds what waited on the\n"
+            "line), removes their mean, applies the window (none, hann (default),\n"
+            "blackman-harris, flat-top) and transforms. Amplitudes are in metres peak,\n"
+            "corrected for the window (flat-top reads a sine's amplitude best). The\n"
+            "frequencies use the frame rate measured over those distances (host times).\n"
+            "Prints the rate, the bin width and the five largest peaks (Hz, metres);\n"
+            "--json: {\"rate\", \"bin_hz\", \"peaks\": [{\"hz\", \"amplitude_m\"}]};\n"
+            "--csv: hz,amplitude_m for every bin from 0 Hz to half the rate.\n");
+    } else if (name == QLatin1String("capture")) {
+        text += QStringLiteral(
+            "\nWaits for the first distance that crosses LEVEL (metres) once N distances\n"
+            "came before it: rising (the previous one below LEVEL, this one at or above\n"
+            "it), falling (above, then at or below) or either. Writes N + 1 + M rows\n"
+            "index,time_s,distance_m after a header to FILE (never overwriting it):\n"
+            "index -N to M, consecutive, the trigger at 0, time from the trigger. N and\n"
+            "M up to 111110 each (10 s at 11111 frames/s). No trigger within --timeout\n"
+            "seconds: exit 6; without --timeout it waits until interrupted (exit 130).\n");
     } else if (name == QLatin1String("upgrade")) {
         text += QStringLiteral(
             "\nFrames of 255 bytes on a serial link, --can: 8-byte frames. An empty,\n"

@@ -45,6 +45,10 @@ int dispatch(const Options &o, Output &out)
         return runPublish(o, out);
     if (c == QLatin1String("measure"))
         return runMeasure(o, out);
+    if (c == QLatin1String("spectrum"))
+        return runSpectrum(o, out);
+    if (c == QLatin1String("capture"))
+        return runCapture(o, out);
     return out.fail(c, ExitUsage, QStringLiteral("unknown command \"%1\"").arg(c));
 }
 

@@ -32,6 +32,11 @@ constexpr OptionDef kOptions[] = {
     {"hysteresis", 0, true},
     {"zero", 0, true},
     {"filter", 0, true},
+    {"window", 0, true},
+    {"trigger", 0, true},
+    {"pre", 0, true},
+    {"post", 0, true},
+    {"output", 'o', true},
     {"json", 0, false},
     {"csv", 0, false},
     {"can", 0, false},
@@ -120,6 +125,22 @@ bool setValue(const OptionDef &option, const QString &value, Options &o, QString
         if (!toInteger(value, 1, qint64(1) << 50, n))
             return bad(QStringLiteral("a positive whole number"));
         o.count = n;
+    } else if (name == QLatin1String("samples")) {
+        if (!toInteger(value, 1, qint64(1) << 40, n))
+            return bad(QStringLiteral("a positive whole number"));
+        o.samples = n;
+    } else if (name == QLatin1String("window")) {
+        o.window = value;
+    } else if (name == QLatin1String("trigger")) {
+        o.trigger = value;
+    } else if (name == QLatin1String("pre") || name == QLatin1String("post")) {
+        if (!toInteger(value, 0, qint64(1) << 30, n))
+            return bad(QStringLiteral("a whole number of samples"));
+        (name == QLatin1String("pre") ? o.pre : o.post) = n;
+    } else if (name == QLatin1String("output")) {
+        if (value.isEmpty())
+            return bad(QStringLiteral("a file name"));
+        o.outputFile = value;
     } else if (name == QLatin1String("duration")) {
         if (!toSeconds(value, o.durationS))
             return bad(QStringLiteral("a positive number of seconds"));
@@ -147,10 +168,6 @@ bool setValue(const OptionDef &option, const QString &value, Options &o, QString
         o.passwordFile = value;
     } else if (name == QLatin1String("cafile")) {
         o.caFile = value;
-    } else if (name == QLatin1String("samples")) {
-        if (!toInteger(value, 1, qint64(1) << 40, n))
-            return bad(QStringLiteral("a positive whole number"));
-        o.samples = n;
     } else if (name == QLatin1String("limits")) {
         o.limits = value;       // measure checks the pair
     } else if (name == QLatin1String("hysteresis")) {

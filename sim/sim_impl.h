@@ -110,6 +110,8 @@ struct SimSensor::Impl {
     bool outputEnabled = true;     // output mode: 1 continuous, 0 trigger
     int outputFormat = 1;          // 0 ASCII text lines, anything else binary
     int fixedCm = -1;
+    double vibrationHz = 0.0;      // a sine added to the distance; 0 Hz or 0 cm: none
+    double vibrationCm = 0.0;
     int countingCm = -1;           // next distance of the counting profile; -1 off
     int spikeEvery = 0;            // every n-th frame a spike; 0 off
     int spikeCm = 0;

@@ -49,11 +49,14 @@ void SimSensor::Impl::restartPacing(Clock::time_point now)
 
 uint16_t SimSensor::Impl::distanceAt(double seconds) const
 {
-    if (fixedCm >= 0)
-        return static_cast<uint16_t>(fixedCm);
-    // A target drifting slowly between 1 m and 40 m.
-    const double cm = 2050.0 + 1950.0 * std::sin(2.0 * M_PI * seconds / 20.0);
-    return static_cast<uint16_t>(std::lround(cm));
+    // A fixed target, or one drifting slowly between 1 m and 40 m.
+    double cm = fixedCm >= 0 ? double(fixedCm)
+                             : 2050.0 + 1950.0 * std::sin(2.0 * M_PI * seconds / 20.0);
+    // The vibration rides on either, at the frame's own time, so that the
+    // stream samples it exactly at the frame rate (a known spectrum).
+    if (vibrationHz > 0.0 && vibrationCm > 0.0)
+        cm += vibrationCm * std::sin(2.0 * M_PI * vibrationHz * seconds);
+    return static_cast<uint16_t>(std::clamp(std::lround(cm), 0L, 65535L));
 }
 
 uint16_t SimSensor::Impl::currentDistance(Clock::time_point now) const

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <functional>
 
 namespace sim {
@@ -203,6 +204,14 @@ void SimSensor::setDistanceCm(int cm)
 {
     std::lock_guard<std::mutex> lock(d->m);
     d->fixedCm = cm < 0 ? -1 : std::min(cm, 65535);
+}
+
+void SimSensor::setVibration(double hz, double amplitudeCm)
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    const bool on = std::isfinite(hz) && std::isfinite(amplitudeCm) && hz > 0.0 && amplitudeCm > 0.0;
+    d->vibrationHz = on ? hz : 0.0;
+    d->vibrationCm = on ? amplitudeCm : 0.0;
 }
 
 void SimSensor::setFaults(const StreamFaults &faults)

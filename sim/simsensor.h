@@ -73,6 +73,10 @@ public:
     int rate() const;
     void pauseStream(bool paused);
     void setDistanceCm(int cm);         // fixed distance; -1 = moving profile
+    // A vibration of the target: a sine of `hz` and `amplitudeCm` (peak)
+    // added to the fixed or moving distance at each frame's time, rounded to
+    // whole centimetres as the sensor sends them. 0 for either turns it off.
+    void setVibration(double hz, double amplitudeCm);
     void setFaults(const StreamFaults &faults);
     uint64_t framesSent() const;        // good measurement frames written so far
     // A distance that counts up by one cm per frame from `startCm` (after

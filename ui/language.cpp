@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow.h"
 #include "judge_panel.h"
+#include "signal_panel.h"
 #include "ui_mainwindow.h"
 
 #include "chart_panel.h"
@@ -96,6 +97,8 @@ bool MainWindow::switchLanguage(const QString &fileName, const QString &qtCatalo
         linkPanel->retranslate();
     if (judgePanel)
         judgePanel->retranslate();
+    if (signalPanel)
+        signalPanel->retranslate();
     return true;
 }
 

@@ -1510,4 +1510,228 @@
         <translation>Samples for zero</translation>
     </message>
 </context>
+<context>
+    <name>SignalPanel</name>
+    <message>
+        <source>信号分析</source>
+        <translation>Signal analysis</translation>
+    </message>
+    <message>
+        <source>频谱</source>
+        <translation>Spectrum</translation>
+    </message>
+    <message>
+        <source>直方图</source>
+        <translation>Histogram</translation>
+    </message>
+    <message>
+        <source>触发捕获</source>
+        <translation>Triggered capture</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrumView</name>
+    <message>
+        <source>帧率 %1 帧/秒，分辨率 %2 Hz</source>
+        <translation>Frame rate %1 frames/s, resolution %2 Hz</translation>
+    </message>
+    <message>
+        <source>%1 Hz：%2 mm</source>
+        <translation>%1 Hz: %2 mm</translation>
+    </message>
+    <message>
+        <source>点数</source>
+        <translation>Points</translation>
+    </message>
+    <message>
+        <source>窗函数</source>
+        <translation>Window</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>Averages</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>汉宁</source>
+        <translation>Hann</translation>
+    </message>
+    <message>
+        <source>布莱克曼-哈里斯</source>
+        <translation>Blackman-Harris</translation>
+    </message>
+    <message>
+        <source>平顶</source>
+        <translation>Flat top</translation>
+    </message>
+    <message>
+        <source>线性 (m)</source>
+        <translation>Linear (m)</translation>
+    </message>
+    <message>
+        <source>对数 (dB re 1 m)</source>
+        <translation>Logarithmic (dB re 1 m)</translation>
+    </message>
+    <message>
+        <source>频率 (Hz)</source>
+        <translation>Frequency (Hz)</translation>
+    </message>
+    <message>
+        <source>等待 %1 个数据</source>
+        <translation>Waiting for %1 samples</translation>
+    </message>
+</context>
+<context>
+    <name>HistogramView</name>
+    <message>
+        <source>箱宽太小：超过 %1 个箱</source>
+        <translation>Bin width too small: more than %1 bins</translation>
+    </message>
+    <message>
+        <source>等待数据</source>
+        <translation>Waiting for samples</translation>
+    </message>
+    <message>
+        <source>%1 个数据  平均 %2 m  σ %3 mm  ±3σ %4 mm  箱宽 %5 mm</source>
+        <translation>%1 samples  mean %2 m  σ %3 mm  ±3σ %4 mm  bin %5 mm</translation>
+    </message>
+    <message>
+        <source>最近数据个数</source>
+        <translation>Newest samples</translation>
+    </message>
+    <message>
+        <source>箱宽</source>
+        <translation>Bin width</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>距离 (m)</source>
+        <translation>Distance (m)</translation>
+    </message>
+    <message>
+        <source>次数</source>
+        <translation>Count</translation>
+    </message>
+</context>
+<context>
+    <name>CaptureView</name>
+    <message>
+        <source>帧率未知：请先连接传感器</source>
+        <translation>Frame rate unknown: connect the sensor first</translation>
+    </message>
+    <message>
+        <source>未启动</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>正在填充触发前数据</source>
+        <translation>Filling the pre-trigger part</translation>
+    </message>
+    <message>
+        <source>等待触发</source>
+        <translation>Waiting for the trigger</translation>
+    </message>
+    <message>
+        <source>已触发，正在采集</source>
+        <translation>Triggered, collecting</translation>
+    </message>
+    <message>
+        <source>触发次数 %1</source>
+        <translation>Triggers %1</translation>
+    </message>
+    <message>
+        <source>上次捕获 %1 个数据 %2</source>
+        <translation>last capture %1 samples %2</translation>
+    </message>
+    <message>
+        <source>（自动，无触发）</source>
+        <translation>(auto, no trigger)</translation>
+    </message>
+    <message>
+        <source>启动</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>保存捕获</source>
+        <translation>Save capture</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法写入 %1</source>
+        <translation>Cannot write %1</translation>
+    </message>
+    <message>
+        <source>触发</source>
+        <translation>Trigger</translation>
+    </message>
+    <message>
+        <source>电平</source>
+        <translation>Level</translation>
+    </message>
+    <message>
+        <source>触发前</source>
+        <translation>Before</translation>
+    </message>
+    <message>
+        <source>触发后</source>
+        <translation>After</translation>
+    </message>
+    <message>
+        <source>模式</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>上升沿</source>
+        <translation>Rising edge</translation>
+    </message>
+    <message>
+        <source>下降沿</source>
+        <translation>Falling edge</translation>
+    </message>
+    <message>
+        <source>双沿</source>
+        <translation>Either edge</translation>
+    </message>
+    <message>
+        <source>超出公差</source>
+        <translation>Leaving the tolerance</translation>
+    </message>
+    <message>
+        <source>单次</source>
+        <translation>Single</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>保存 CSV</source>
+        <translation>Save CSV</translation>
+    </message>
+    <message>
+        <source>距触发的时间 (s)</source>
+        <translation>Time from the trigger (s)</translation>
+    </message>
+    <message>
+        <source>距离 (m)</source>
+        <translation>Distance (m)</translation>
+    </message>
+</context>
 </TS>

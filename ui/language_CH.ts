@@ -1510,4 +1510,228 @@
         <translation>零点样本数</translation>
     </message>
 </context>
+<context>
+    <name>SignalPanel</name>
+    <message>
+        <source>信号分析</source>
+        <translation>信号分析</translation>
+    </message>
+    <message>
+        <source>频谱</source>
+        <translation>频谱</translation>
+    </message>
+    <message>
+        <source>直方图</source>
+        <translation>直方图</translation>
+    </message>
+    <message>
+        <source>触发捕获</source>
+        <translation>触发捕获</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrumView</name>
+    <message>
+        <source>帧率 %1 帧/秒，分辨率 %2 Hz</source>
+        <translation>帧率 %1 帧/秒，分辨率 %2 Hz</translation>
+    </message>
+    <message>
+        <source>%1 Hz：%2 mm</source>
+        <translation>%1 Hz：%2 mm</translation>
+    </message>
+    <message>
+        <source>点数</source>
+        <translation>点数</translation>
+    </message>
+    <message>
+        <source>窗函数</source>
+        <translation>窗函数</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>平均</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>汉宁</source>
+        <translation>汉宁</translation>
+    </message>
+    <message>
+        <source>布莱克曼-哈里斯</source>
+        <translation>布莱克曼-哈里斯</translation>
+    </message>
+    <message>
+        <source>平顶</source>
+        <translation>平顶</translation>
+    </message>
+    <message>
+        <source>线性 (m)</source>
+        <translation>线性 (m)</translation>
+    </message>
+    <message>
+        <source>对数 (dB re 1 m)</source>
+        <translation>对数 (dB re 1 m)</translation>
+    </message>
+    <message>
+        <source>频率 (Hz)</source>
+        <translation>频率 (Hz)</translation>
+    </message>
+    <message>
+        <source>等待 %1 个数据</source>
+        <translation>等待 %1 个数据</translation>
+    </message>
+</context>
+<context>
+    <name>HistogramView</name>
+    <message>
+        <source>箱宽太小：超过 %1 个箱</source>
+        <translation>箱宽太小：超过 %1 个箱</translation>
+    </message>
+    <message>
+        <source>等待数据</source>
+        <translation>等待数据</translation>
+    </message>
+    <message>
+        <source>%1 个数据  平均 %2 m  σ %3 mm  ±3σ %4 mm  箱宽 %5 mm</source>
+        <translation>%1 个数据  平均 %2 m  σ %3 mm  ±3σ %4 mm  箱宽 %5 mm</translation>
+    </message>
+    <message>
+        <source>最近数据个数</source>
+        <translation>最近数据个数</translation>
+    </message>
+    <message>
+        <source>箱宽</source>
+        <translation>箱宽</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>距离 (m)</source>
+        <translation>距离 (m)</translation>
+    </message>
+    <message>
+        <source>次数</source>
+        <translation>次数</translation>
+    </message>
+</context>
+<context>
+    <name>CaptureView</name>
+    <message>
+        <source>帧率未知：请先连接传感器</source>
+        <translation>帧率未知：请先连接传感器</translation>
+    </message>
+    <message>
+        <source>未启动</source>
+        <translation>未启动</translation>
+    </message>
+    <message>
+        <source>正在填充触发前数据</source>
+        <translation>正在填充触发前数据</translation>
+    </message>
+    <message>
+        <source>等待触发</source>
+        <translation>等待触发</translation>
+    </message>
+    <message>
+        <source>已触发，正在采集</source>
+        <translation>已触发，正在采集</translation>
+    </message>
+    <message>
+        <source>触发次数 %1</source>
+        <translation>触发次数 %1</translation>
+    </message>
+    <message>
+        <source>上次捕获 %1 个数据 %2</source>
+        <translation>上次捕获 %1 个数据 %2</translation>
+    </message>
+    <message>
+        <source>（自动，无触发）</source>
+        <translation>（自动，无触发）</translation>
+    </message>
+    <message>
+        <source>启动</source>
+        <translation>启动</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>保存捕获</source>
+        <translation>保存捕获</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法写入 %1</source>
+        <translation>无法写入 %1</translation>
+    </message>
+    <message>
+        <source>触发</source>
+        <translation>触发</translation>
+    </message>
+    <message>
+        <source>电平</source>
+        <translation>电平</translation>
+    </message>
+    <message>
+        <source>触发前</source>
+        <translation>触发前</translation>
+    </message>
+    <message>
+        <source>触发后</source>
+        <translation>触发后</translation>
+    </message>
+    <message>
+        <source>模式</source>
+        <translation>模式</translation>
+    </message>
+    <message>
+        <source>上升沿</source>
+        <translation>上升沿</translation>
+    </message>
+    <message>
+        <source>下降沿</source>
+        <translation>下降沿</translation>
+    </message>
+    <message>
+        <source>双沿</source>
+        <translation>双沿</translation>
+    </message>
+    <message>
+        <source>超出公差</source>
+        <translation>超出公差</translation>
+    </message>
+    <message>
+        <source>单次</source>
+        <translation>单次</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>正常</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>保存 CSV</source>
+        <translation>保存 CSV</translation>
+    </message>
+    <message>
+        <source>距触发的时间 (s)</source>
+        <translation>距触发的时间 (s)</translation>
+    </message>
+    <message>
+        <source>距离 (m)</source>
+        <translation>距离 (m)</translation>
+    </message>
+</context>
 </TS>

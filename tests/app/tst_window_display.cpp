@@ -2,8 +2,10 @@
 // The live chart and the readouts: decimation, the moving time window, the
 // axes, suspend and resume, clear, the time-range input and the batch size.
 
+#include "capture_view.h"
 #include "grid_item.h"
 #include "judge_panel.h"
+#include "histogram_view.h"
 #include "mainwindow.h"
 #include "dialog_answers.h"
 #include "modalcatcher.h"
@@ -13,6 +15,7 @@
 #include <QChart>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
@@ -244,6 +247,7 @@ private slots:
     void suspendAndResume();
     void clearRestartsAtZero();
     void clearWhileSuspended();
+    void signalViewsTakeEveryBatch();
     void connectResetsDisplay_data();
     void connectResetsDisplay();
     void timeRangeInput_data();
@@ -672,6 +676,58 @@ void tst_window_display::connectResetsDisplay()
     QCOMPARE(probe().displayPoints().size(), 10);
     QCOMPARE(probe().displayPoints().first().x(), 1.0 / 50);
     QCOMPARE(probe().series()->count(), suspendFirst ? 0 : 10);
+}
+
+// The signal views beside the chart: one switch shows and hides them, and
+// what reaches the window reaches them whole (the capture and the histogram
+// see every sample, whatever the chart draws).
+void tst_window_display::signalViewsTakeEveryBatch()
+{
+    auto *toggle = window->findChild<QLabel *>(QStringLiteral("label_signal"));
+    QVERIFY(toggle);
+    const QStringList docks = {"dockWidget_spectrum", "dockWidget_histogram", "dockWidget_capture"};
+    for (const QString &name : docks)
+        QVERIFY2(!window->findChild<QDockWidget *>(name)->isVisible(), qPrintable(name));
+    emit toggle->linkActivated(QStringLiteral("#signal"));
+    for (const QString &name : docks)
+        QVERIFY2(!window->findChild<QDockWidget *>(name)->isHidden(), qPrintable(name));
+
+    auto *capture = window->findChild<CaptureView *>(QStringLiteral("captureView"));
+    auto *histogram = window->findChild<HistogramView *>(QStringLiteral("histogramView"));
+    QVERIFY(capture && histogram);
+    // Rising through 5.00 m, 0.1 s each side at 1000 frames/s.
+    window->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_capture_level"))->setValue(5.0);
+    window->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_capture_pre"))->setValue(0.1);
+    window->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_capture_post"))->setValue(0.1);
+    auto *arm = window->findChild<QPushButton *>(QStringLiteral("pushButton_capture_arm"));
+    probe().display(QVector<uint16_t>(300, 400), 1000); // the rate is known from here on
+    arm->click();
+    QCOMPARE(capture->trigger().state(), analysis::TriggeredCapture::State::Filling);
+    // Samples 300..: 4.00 m for 150, then counting up from 4.90 m by a
+    // centimetre: 5.00 m is sample 460.
+    probe().display(QVector<uint16_t>(150, 400), 1000);
+    for (int b = 0; b < 10; ++b)
+        probe().display(ramp(50, 490 + 50 * b), 1000);
+    QCOMPARE(capture->trigger().triggers(), 1);
+    const analysis::Capture &k = capture->trigger().last();
+    QCOMPARE(k.size(), 100 + 1 + 100);
+    QCOMPARE(k.triggerNumber(), quint64(460));
+    QCOMPARE(k.cm.at(k.pre), uint16_t(500));
+    QCOMPARE(k.cm.at(k.pre - 1), uint16_t(499));
+    QCOMPARE(k.cm.first(), uint16_t(400));
+    QCOMPARE(k.cm.last(), uint16_t(600));
+    QCOMPARE(capture->trigger().state(), analysis::TriggeredCapture::State::Idle);
+    QVERIFY(window->findChild<QPushButton *>(QStringLiteral("pushButton_capture_save"))->isEnabled());
+
+    // The histogram of the newest 100: 8.90 m .. 9.89 m.
+    window->findChild<QSpinBox *>(QStringLiteral("spinBox_histogram_count"))->setValue(100);
+    QVERIFY(histogram->refresh());
+    QCOMPARE(histogram->lastHistogram().n, 100);
+    QVERIFY(std::abs(histogram->lastHistogram().mean - 9.395) < 1e-9);
+
+    emit toggle->linkActivated(QStringLiteral("#signal"));
+    for (const QString &name : docks)
+        QVERIFY2(window->findChild<QDockWidget *>(name)->isHidden(), qPrintable(name));
 }
 
 void tst_window_display::enterTimeRange(const QString &text)

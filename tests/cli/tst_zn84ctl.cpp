@@ -405,6 +405,35 @@ private slots:
             << true;
         QTest::newRow("measure: port missing")
             << QStringList{"measure", "-p", "/dev/zn84-no-such-port", "--samples", "20"} << on << 2 << true;
+        QTest::newRow("spectrum: samples not a power of two")
+            << QStringList{"spectrum", "-p", "%DEV%", "--samples", "1000"} << on << 1 << true;
+        QTest::newRow("spectrum: more samples than 65536")
+            << QStringList{"spectrum", "-p", "%DEV%", "--samples", "131072"} << on << 1 << true;
+        QTest::newRow("spectrum: unknown window")
+            << QStringList{"spectrum", "-p", "%DEV%", "--samples", "1024", "--window", "hamming"} << on << 1 << true;
+        QTest::newRow("spectrum: no samples given") << QStringList{"spectrum", "-p", "%DEV%"} << on << 1 << true;
+        QTest::newRow("spectrum: no stream")
+            << QStringList{"spectrum", "-p", "%DEV%", "--samples", "1024", "--timeout", "0.3"} << Setup::Paused << 3
+            << true;
+        QTest::newRow("capture: unknown edge")
+            << QStringList{"capture", "-p", "%DEV%", "--trigger", "up:1", "--pre", "1", "--post", "1", "-o",
+                           "%SCRATCH%/c1.csv"} << on << 1 << true;
+        QTest::newRow("capture: level not a number")
+            << QStringList{"capture", "-p", "%DEV%", "--trigger", "rising:high", "--pre", "1", "--post", "1", "-o",
+                           "%SCRATCH%/c2.csv"} << on << 1 << true;
+        QTest::newRow("capture: more than 10 s before the trigger")
+            << QStringList{"capture", "-p", "%DEV%", "--trigger", "rising:1", "--pre", "111111", "--post", "1",
+                           "-o", "%SCRATCH%/c3.csv"} << on << 1 << true;
+        QTest::newRow("capture: no file")
+            << QStringList{"capture", "-p", "%DEV%", "--trigger", "rising:1", "--pre", "1", "--post", "1"} << on << 1
+            << true;
+        QTest::newRow("capture into an existing file")
+            << QStringList{"capture", "-p", "%DEV%", "--trigger", "rising:1", "--pre", "1", "--post", "1", "-o",
+                           "%EXISTING%"} << on << 1 << true;
+        // The sensor stays at 12.34 m: no crossing of 20 m ever comes.
+        QTest::newRow("capture: no trigger within the timeout")
+            << QStringList{"capture", "-p", "%DEV%", "--trigger", "either:20", "--pre", "5", "--post", "5",
+                           "--timeout", "0.5", "-o", "%SCRATCH%/c4.csv"} << on << 6 << true;
         QTest::newRow("upgrade: missing image")
             << QStringList{"upgrade", "-p", "%DEV%", "%SCRATCH%/none.bin"} << on << 4 << true;
         QTest::newRow("upgrade: empty image")
@@ -1105,12 +1134,12 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         const QString text = QString::fromUtf8(r.out);
         for (const char *c : {"ports", "find", "info", "get", "set", "reset", "factory-restore", "save", "stream",
-                              "record", "measure", "upgrade", "modbus", "publish"}) {
+                              "record", "measure", "spectrum", "capture", "upgrade", "modbus", "publish"}) {
             QVERIFY2(text.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(c))), c);
             const Run sub = runCtl({c, "--help"});
             QVERIFY2(sub.exitCode == 0 && sub.out.startsWith("Usage: zn84ctl " + QByteArray(c)), c);
         }
-        for (const char *code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  7 ", "  130 "})
+        for (const char *code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  6 ", "  7 ", "  130 "})
             QVERIFY2(text.contains(QLatin1String(code)), code);
     }
 
@@ -1234,6 +1263,161 @@ private slots:
         QCOMPARE(o.value(QStringLiteral("ok")).toInt(), samples - spikes);
         QCOMPARE(o.value(QStringLiteral("max")).toDouble(), offsetCm > 0 ? 13.34 : 12.34);
         QCOMPARE(o.value(QStringLiteral("min")).toDouble(), offsetCm > 0 ? 12.34 : 9.34);
+    }
+
+
+    // The spectrum of the simulator's vibration: the largest peak within one
+    // bin of its frequency; with the flat-top window its amplitude within
+    // 2 %. Amplitudes of many centimetres keep the rounding of the distance
+    // to whole centimetres far below that.
+    void spectrumOfTheVibration_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<double>("hz");
+        QTest::addColumn<double>("amplitudeCm");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<bool>("csv");
+        QTest::newRow("1000/s, 4096, flat top") << 1000 << 4096 << 37.3 << 20.0 << "flat-top" << false;
+        QTest::newRow("11111/s, 65536, flat top") << 11111 << 65536 << 120.3 << 12.0 << "flat-top" << false;
+        QTest::newRow("11111/s, 16384, flat top, csv") << 11111 << 16384 << 120.3 << 12.0 << "flat-top" << true;
+        QTest::newRow("1000/s, 1024, hann") << 1000 << 1024 << 97.3 << 10.0 << "hann" << false;
+    }
+
+    void spectrumOfTheVibration()
+    {
+        QFETCH(int, rate);
+        QFETCH(int, samples);
+        QFETCH(double, hz);
+        QFETCH(double, amplitudeCm);
+        QFETCH(QString, window);
+        QFETCH(bool, csv);
+        sensor->setDistanceCm(300);
+        sensor->setVibration(hz, amplitudeCm);
+        sensor->setRate(rate);
+        const Run r = runCtl({"spectrum", "-p", device, "--samples", QString::number(samples), "--window", window,
+                              csv ? "--csv" : "--json"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
+        const bool flatTop = window == QLatin1String("flat-top");
+        if (csv) {
+            const QStringList lines = r.outLines();
+            QCOMPARE(lines.first(), QStringLiteral("hz,amplitude_m"));
+            QCOMPARE(lines.size(), 1 + samples / 2 + 1);
+            double bestHz = 0, best = -1, binHz = 0;
+            for (int k = 1; k < lines.size(); ++k) {
+                const QStringList f = lines[k].split(QLatin1Char(','));
+                QCOMPARE(f.size(), 2);
+                if (k == 2)
+                    binHz = f[0].toDouble();
+                if (f[1].toDouble() > best) {
+                    best = f[1].toDouble();
+                    bestHz = f[0].toDouble();
+                }
+            }
+            QCOMPARE(lines[1].split(QLatin1Char(',')).first().toDouble(), 0.0);
+            QVERIFY2(std::abs(binHz * samples - rate) < rate * 0.01, qPrintable(QString::number(binHz)));
+            QVERIFY2(std::abs(bestHz - hz) <= binHz, qPrintable(QString::number(bestHz)));
+            QVERIFY2(std::abs(best - amplitudeCm / 100) <= 0.02 * amplitudeCm / 100, qPrintable(QString::number(best)));
+            return;
+        }
+        const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+        const double measured = o.value(QStringLiteral("rate")).toDouble();
+        const double binHz = o.value(QStringLiteral("bin_hz")).toDouble();
+        QVERIFY2(std::abs(measured - rate) < rate * 0.01, qPrintable(r.describe()));
+        QVERIFY2(std::abs(binHz * samples - measured) < 1e-6 * measured, qPrintable(r.describe()));
+        const QJsonArray peaks = o.value(QStringLiteral("peaks")).toArray();
+        // Five, unless the spectrum has fewer local maxima.
+        QVERIFY2(!peaks.isEmpty() && peaks.size() <= 5, qPrintable(r.describe()));
+        for (int i = 1; i < peaks.size(); ++i)
+            QVERIFY(peaks[i - 1].toObject().value(QStringLiteral("amplitude_m")).toDouble()
+                    >= peaks[i].toObject().value(QStringLiteral("amplitude_m")).toDouble());
+        const QJsonObject top = peaks.first().toObject();
+        QVERIFY2(std::abs(top.value(QStringLiteral("hz")).toDouble() - hz) <= binHz, qPrintable(r.describe()));
+        const double amplitude = top.value(QStringLiteral("amplitude_m")).toDouble();
+        const double tolerance = flatTop ? 0.02 : 0.16; // Hann loses up to 15 % between bins
+        QVERIFY2(std::abs(amplitude - amplitudeCm / 100) <= tolerance * amplitudeCm / 100, qPrintable(r.describe()));
+    }
+
+    // A capture at the sensor's fastest rate: the trigger sample is the first
+    // crossing after the pre part, N + 1 + M rows, consecutive samples.
+    void captureIsExact_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<int>("pre");
+        QTest::addColumn<int>("post");
+        // A distance that counts up a centimetre a frame from 1.00 m: each
+        // row must be its predecessor plus one, and the trigger is exact.
+        QTest::addColumn<bool>("counting");
+        QTest::newRow("counting, rising:30") << "rising:30" << 1000 << 2000 << true;
+        QTest::newRow("counting, rising:30.005, long pre") << "rising:30.005" << 2500 << 100 << true;
+        QTest::newRow("vibration, rising:3.1") << "rising:3.1" << 11111 << 22222 << false;
+        QTest::newRow("vibration, falling:2.9") << "falling:2.9" << 500 << 500 << false;
+        QTest::newRow("vibration, either:3.0, no post") << "either:3.0" << 3000 << 0 << false;
+    }
+
+    void captureIsExact()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(int, pre);
+        QFETCH(int, post);
+        QFETCH(bool, counting);
+        // 1234.5 Hz of 50 cm about 3 m: about nine frames a period, so a
+        // missing frame breaks the sine's recurrence by tens of centimetres.
+        const double hz = 1234.5, rate = 11111;
+        sensor->setDistanceCm(300);
+        sensor->setVibration(hz, 50);
+        if (counting)
+            sensor->setCountingDistance(100);
+        sensor->setRate(int(rate));
+        const QString file = scratch.filePath(QStringLiteral("capture-%1-%2.csv").arg(trigger).arg(pre));
+        QFile::remove(file);
+        const Run r = runCtl({"capture", "-p", device, "--trigger", trigger, "--pre", QString::number(pre), "--post",
+                              QString::number(post), "--timeout", "30", "-o", file, "--json"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+        QCOMPARE(lines.takeLast(), QString());
+        QCOMPARE(lines.takeFirst(), QStringLiteral("index,time_s,distance_m"));
+        QCOMPARE(lines.size(), pre + 1 + post);
+        QVector<int> cm;
+        double lastTime = -1e9;
+        for (int i = 0; i < lines.size(); ++i) {
+            const QStringList fields = lines[i].split(QLatin1Char(','));
+            QCOMPARE(fields.size(), 3);
+            QCOMPARE(fields[0].toInt(), i - pre);
+            const double t = fields[1].toDouble();
+            QVERIFY2(t >= lastTime, qPrintable(lines[i]));
+            lastTime = t;
+            cm.append(int(std::lround(fields[2].toDouble() * 100)));
+        }
+        QCOMPARE(lines[pre].split(QLatin1Char(','))[1].toDouble(), 0.0);
+        const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+        QCOMPARE(o.value(QStringLiteral("rows")).toInt(), pre + 1 + post);
+        QVERIFY(o.value(QStringLiteral("trigger_sample")).toDouble() >= pre);
+
+        const QString edge = trigger.section(QLatin1Char(':'), 0, 0);
+        const double levelCm = trigger.section(QLatin1Char(':'), 1).toDouble() * 100;
+        const int before = cm[pre - 1], at = cm[pre];
+        const bool rising = before < levelCm && at >= levelCm;
+        const bool falling = before > levelCm && at <= levelCm;
+        QVERIFY2(edge == QLatin1String("rising") ? rising : edge == QLatin1String("falling") ? falling
+                                                                                           : rising || falling,
+                 qPrintable(QStringLiteral("%1 then %2").arg(before).arg(at)));
+        if (counting) {
+            // The first crossing of the count, whole and unbroken.
+            QCOMPARE(at, int(std::ceil(levelCm)));
+            for (int i = 1; i < cm.size(); ++i)
+                QCOMPARE(cm[i], cm[i - 1] + 1);
+            return;
+        }
+        // No frame missing: x[k-1] + x[k+1] = 2 cos(w) x[k] about 3 m, within
+        // the rounding.
+        const double c = 2 * std::cos(2 * M_PI * hz / rate);
+        for (int k = 1; k + 1 < cm.size(); ++k) {
+            const double miss = std::abs((cm[k - 1] - 300) + (cm[k + 1] - 300) - c * (cm[k] - 300));
+            QVERIFY2(miss <= 1.0 + std::abs(c) * 0.5 + 1e-9, qPrintable(QStringLiteral("row %1: %2").arg(k - pre).arg(miss)));
+        }
     }
 
     // find listens and reports where the sensor streams; a silent line is

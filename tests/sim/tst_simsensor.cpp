@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <limits>
 #include <fcntl.h>
 #include <poll.h>
@@ -194,6 +195,8 @@ private slots:
     void streamCarriesValidFrames();
     void fixedDistance();
     void movingDistanceStaysInRange();
+    void vibrationIsASineAtTheFrameRate_data();
+    void vibrationIsASineAtTheFrameRate();
     void rateIsPaced_data();
     void rateIsPaced();
     void pacingInClockTime_data();
@@ -423,6 +426,61 @@ void tst_simsensor::movingDistanceStaysInRange()
         QVERIFY(cm >= 100 && cm <= 4000);
     }
     QVERIFY2(hi - lo > 1000, qPrintable(QString("the target should move: %1..%2").arg(lo).arg(hi)));
+}
+
+void tst_simsensor::vibrationIsASineAtTheFrameRate_data()
+{
+    QTest::addColumn<int>("fps");
+    QTest::addColumn<double>("hz");
+    QTest::addColumn<double>("amplitudeCm");
+    QTest::newRow("1000/s, 37.5 Hz, 20 cm") << 1000 << 37.5 << 20.0;
+    QTest::newRow("11111/s, 1234.5 Hz, 50 cm") << 11111 << 1234.5 << 50.0;
+    QTest::newRow("100/s, 3 Hz, 5 cm") << 100 << 3.0 << 5.0;
+}
+
+void tst_simsensor::vibrationIsASineAtTheFrameRate()
+{
+    // Samples of a sine taken one frame time apart obey
+    // x[k-1] + x[k+1] = 2 cos(w) x[k] about the centre, w = 2 pi hz / fps;
+    // rounding to whole centimetres moves each side by at most 1 cm. A sine
+    // of another frequency, or one taken at other times than the frames',
+    // misses this by about the amplitude.
+    QFETCH(int, fps);
+    QFETCH(double, hz);
+    QFETCH(double, amplitudeCm);
+    const int centre = 500;
+    sim::SimSensor s;
+    s.setDistanceCm(centre);
+    s.setVibration(hz, amplitudeCm);
+    s.useManualClock();
+    QVERIFY(s.start(fps));
+    Line line(s.devicePath());
+    line.drain(s);
+    const QByteArray d = line.runFor(s, 2000);
+    const QVector<int> starts = frameStarts(d);
+    QVERIFY2(starts.size() >= fps, qPrintable(QString::number(starts.size())));
+    QVector<double> x;
+    for (int pos : starts)
+        x.append(frameDistance(d, pos) - centre);
+    const double c = 2.0 * std::cos(2.0 * M_PI * hz / fps);
+    double worst = 0.0;
+    for (int k = 1; k + 1 < x.size(); ++k)
+        worst = std::max(worst, std::abs(x[k - 1] + x[k + 1] - c * x[k]));
+    QVERIFY2(worst <= 1.0 + std::abs(c) * 0.5 + 1e-9, qPrintable(QString::number(worst)));
+    const auto range = std::minmax_element(x.begin(), x.end());
+    QVERIFY2(*range.first >= -amplitudeCm - 0.5 && *range.first <= -amplitudeCm + 1.5,
+             qPrintable(QString::number(*range.first)));
+    QVERIFY2(*range.second <= amplitudeCm + 0.5 && *range.second >= amplitudeCm - 1.5,
+             qPrintable(QString::number(*range.second)));
+
+    // Off again: the fixed distance alone.
+    s.setVibration(0, 0);
+    line.drain(s);
+    const QByteArray e = line.runFor(s, 100);
+    const QVector<int> more = frameStarts(e);
+    QVERIFY(!more.isEmpty());
+    for (int pos : more)
+        QCOMPARE(frameDistance(e, pos), uint16_t(centre));
 }
 
 void tst_simsensor::rateIsPaced_data()
@@ -1371,10 +1429,17 @@ void tst_simsensor::program()
     QCOMPARE(lstat(link.c_str(), &st), -1);
 
     // Bad options are refused.
-    QProcess bad;
-    bad.start(exe, {"--rate", "0"});
-    QVERIFY(bad.waitForFinished(5000));
-    QVERIFY(bad.exitCode() != 0);
+    const QList<QStringList> badOptions = {{"--rate", "0"},
+                                           {"--vibration", "0:5"},
+                                           {"--vibration", "20"},
+                                           {"--vibration", "20:-1"},
+                                           {"--vibration", "20:5x"}};
+    for (const QStringList &options : badOptions) {
+        QProcess bad;
+        bad.start(exe, options);
+        QVERIFY(bad.waitForFinished(5000));
+        QVERIFY2(bad.exitCode() == 2, qPrintable(options.join(' ')));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_simsensor)
