@@ -93,9 +93,6 @@ public:
     // time-range field; false (nothing changed) when it is refused.
     bool setTimeRange(int seconds);
 
-    // The clock record files are named after (the wall clock by default).
-    void setRecordClock(std::function<QDateTime()> clock) { recorder->setClock(std::move(clock)); }
-
     // The record format (the operator's choice beside the chart tools).
     recordformat::Format recordingFormat() const { return recorder->format(); }
 

@@ -13,6 +13,7 @@
 #include "curve_item.h"
 #include "mainwindow.h"
 #include "receiver.h"
+#include "recorder.h"
 #include "ui_mainwindow.h"
 
 #include <QAbstractButton>
@@ -163,7 +164,9 @@ public:
         MainWindow *win = &w;
         using Clock = std::function<QDateTime()>;
         return windowprobe::field<Clock>([] { return Clock(); },
-                                         [win](const Clock &clock) { win->setRecordClock(clock); });
+                                         [win](const Clock &clock) {
+                                             win->findChild<Recorder *>(QStringLiteral("recorder"))->setClock(clock);
+                                         });
     }
     unsigned int frameLength() const { return w.upgradeFrameLength(); }
     unsigned int payloadLength() const { return w.upgradePayloadLength(); }
