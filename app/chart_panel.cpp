@@ -185,7 +185,8 @@ void ChartPanel::layOut()
 void ChartPanel::connectControls()
 {
     chartView->viewport()->setMouseTracking(true);
-    chartView->viewport()->installEventFilter(this);
+    chartViewport = chartView->viewport();
+    chartViewport->installEventFilter(this);
     connect(axisX, &QValueAxis::rangeChanged, this, &ChartPanel::xRangeChanged);
     connect(liveViewButton, &QPushButton::clicked, this, &ChartPanel::backToLive);
     connect(autoScaleBox, &QCheckBox::toggled, this, &ChartPanel::yRangeChanged);
@@ -608,7 +609,10 @@ void ChartPanel::chartWheel(QWheelEvent *wheel)
 
 bool ChartPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!chartView || watched != chartView->viewport())
+    // Compared with the viewport kept at install time: the viewport sends its
+    // last events (QEvent::Destroy) while the chart view around it is being
+    // destroyed, when asking the view for its viewport is no longer valid.
+    if (watched != chartViewport || event->type() == QEvent::Destroy)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::Wheel:

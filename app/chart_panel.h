@@ -14,6 +14,7 @@
 
 #include <QPoint>
 #include <QPointF>
+#include <QPointer>
 #include <QVector>
 #include <QWidget>
 
@@ -141,6 +142,7 @@ private:
     void chartWheel(QWheelEvent *wheel);
 
     QChartView *chartView;
+    QPointer<QObject> chartViewport;   // the view's viewport, whose events the panel filters
     QChart *chart;
     QLineSeries *series;
     QValueAxis *axisX;
