@@ -166,7 +166,9 @@ void ChartPanel::layOut()
 {
     auto *rows = new QVBoxLayout(this);
     rows->setContentsMargins(4, 2, 4, 2);
-    rows->addLayout(leftAlignedRow({liveViewButton, autoScaleBox, yMinLabel, yMinSpin, yMaxLabel, yMaxSpin}));
+    firstRow = leftAlignedRow({liveViewButton, autoScaleBox, yMinLabel, yMinSpin, yMaxLabel, yMaxSpin});
+    lastTool = yMaxSpin;
+    rows->addLayout(firstRow);
     rows->addLayout(leftAlignedRow({recordCsvBox, exportImageButton, exportCsvButton, openRecordingButton}));
 
     auto *readouts = new QHBoxLayout;
@@ -194,6 +196,13 @@ void ChartPanel::connectControls()
     connect(exportImageButton, &QPushButton::clicked, this, &ChartPanel::exportImageClicked);
     connect(exportCsvButton, &QPushButton::clicked, this, &ChartPanel::exportCsvClicked);
     connect(openRecordingButton, &QPushButton::clicked, this, &ChartPanel::openRecordingClicked);
+}
+
+void ChartPanel::addTool(QWidget *tool)
+{
+    firstRow->insertWidget(firstRow->count() - 1, tool);   // before the stretch
+    setTabOrder(lastTool, tool);
+    lastTool = tool;
 }
 
 void ChartPanel::retranslate()
@@ -762,6 +771,7 @@ void ChartPanel::showCleared()
     liveViewButton->setEnabled(false);
     cancelChartRefresh();
     showCurve(QVector<QPointF>(), axisX->max() - axisX->min());
+    emit cleared();
 }
 
 // A successful connect starts the live display afresh.
@@ -772,6 +782,7 @@ void ChartPanel::showReset()
     cancelChartRefresh();
     setAxis(axisX, 0, 10);
     showCurve(QVector<QPointF>(), 10);
+    emit cleared();
 }
 
 // A recording takes the chart's place like a suspended picture: zoom,

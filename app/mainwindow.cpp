@@ -5,6 +5,7 @@
 #include "batch_stream.h"
 #include "cross_thread.h"
 #include "chart_files.h"
+#include "chart_markers.h"
 #include "chart_panel.h"
 #include "link_panel.h"
 #include "port_connector.h"
@@ -76,6 +77,7 @@ MainWindow::MainWindow(QWidget *parent)
         recorder->setFormat(csv ? recordformat::Format::Csv : recordformat::Format::Plain);
     });
 
+    chartMarkers = new ChartMarkers({chart, series, axisX}, chartPanel, chartFiles, liveChart, recorder, this);
     setUpShortcuts();
     // Every tab's caption in full, in either language: no scroll buttons.
     ui->tabWidget_cmd->setUsesScrollButtons(false);

@@ -37,6 +37,7 @@ QT_CHARTS_USE_NAMESPACE
 
 class BatchStream;
 class ChartFiles;
+class ChartMarkers;
 class ChartPanel;
 class QAbstractButton;
 class QCheckBox;
@@ -276,6 +277,7 @@ private:
     // replay (chart_files.h), and the record format's switch among them.
     ChartPanel *chartPanel = nullptr;
     ChartFiles *chartFiles = nullptr;
+    ChartMarkers *chartMarkers = nullptr;
     QCheckBox *recordCsvBox = nullptr;
 };
 

@@ -604,6 +604,10 @@
         <translation>Back to the live chart after a zoom</translation>
     </message>
     <message>
+        <source>在最新读数处加标记</source>
+        <translation>Drop a marker at the newest reading</translation>
+    </message>
+    <message>
         <source>时间</source>
         <translation>Time</translation>
     </message>
@@ -1289,6 +1293,17 @@
     <message>
         <source>跳过%1行, 第一个无法读取的是第%2行</source>
         <translation>%1 lines skipped, the first unreadable is line %2</translation>
+    </message>
+</context>
+<context>
+    <name>ChartMarkers</name>
+    <message>
+        <source>标记</source>
+        <translation>Marker</translation>
+    </message>
+    <message>
+        <source>标记名称, 回车添加</source>
+        <translation>Marker label, Enter drops it</translation>
     </message>
 </context>
 </TS>

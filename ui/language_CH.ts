@@ -604,6 +604,10 @@
         <translation>缩放后回到实时曲线</translation>
     </message>
     <message>
+        <source>在最新读数处加标记</source>
+        <translation>在最新读数处加标记</translation>
+    </message>
+    <message>
         <source>时间</source>
         <translation>时间</translation>
     </message>
@@ -1289,6 +1293,17 @@
     <message>
         <source>跳过%1行, 第一个无法读取的是第%2行</source>
         <translation>跳过%1行, 第一个无法读取的是第%2行</translation>
+    </message>
+</context>
+<context>
+    <name>ChartMarkers</name>
+    <message>
+        <source>标记</source>
+        <translation>标记</translation>
+    </message>
+    <message>
+        <source>标记名称, 回车添加</source>
+        <translation>标记名称, 回车添加</translation>
     </message>
 </context>
 </TS>
