@@ -166,15 +166,15 @@ void ChartPanel::layOut()
 {
     auto *rows = new QVBoxLayout(this);
     rows->setContentsMargins(4, 2, 4, 2);
-    firstRow = leftAlignedRow({liveViewButton, autoScaleBox, yMinLabel, yMinSpin, yMaxLabel, yMaxSpin});
-    lastTool = yMaxSpin;
-    rows->addLayout(firstRow);
+    rows->addLayout(leftAlignedRow({liveViewButton, autoScaleBox, yMinLabel, yMinSpin, yMaxLabel, yMaxSpin}));
     rows->addLayout(leftAlignedRow({recordCsvBox, exportImageButton, exportCsvButton, openRecordingButton}));
 
     auto *readouts = new QHBoxLayout;
     readouts->addWidget(statsLabel, 1);
     readouts->addWidget(hoverLabel);
     rows->addLayout(readouts);
+    readoutRow = readouts;
+    lastTool = openRecordingButton;
 
     hoverMark = new QGraphicsEllipseItem(-4, -4, 8, 8, chart);
     hoverMark->setPen(QPen(Qt::red, 1.5));
@@ -200,7 +200,7 @@ void ChartPanel::connectControls()
 
 void ChartPanel::addTool(QWidget *tool)
 {
-    firstRow->insertWidget(firstRow->count() - 1, tool);   // before the stretch
+    readoutRow->addWidget(tool);
     setTabOrder(lastTool, tool);
     lastTool = tool;
 }

@@ -99,8 +99,9 @@ public:
     const CurveItem *curve() const { return curveItem; }
     // The record format's switch (the recording's, placed among the tools).
     QCheckBox *recordFormatBox() const { return recordCsvBox; }
-    // A tool of another part at the end of the first row, next in the tab
-    // chain after the row's tools.
+    // A tool of another part, at the right end of the readouts' row (the
+    // rows of tools above are as wide as a 1024-pixel screen allows), next
+    // in the tab chain after the panel's tools.
     void addTool(QWidget *tool);
     void retranslate();
 
@@ -192,7 +193,7 @@ private:
     QPushButton *liveViewButton = nullptr, *exportImageButton = nullptr, *exportCsvButton = nullptr,
                 *openRecordingButton = nullptr;
     QCheckBox *autoScaleBox = nullptr, *recordCsvBox = nullptr;
-    QHBoxLayout *firstRow = nullptr;
+    QHBoxLayout *readoutRow = nullptr;
     QWidget *lastTool = nullptr;   // of the first row, in the tab chain
     QLabel *yMinLabel = nullptr, *yMaxLabel = nullptr, *hoverLabel = nullptr, *statsLabel = nullptr;
     QDoubleSpinBox *yMinSpin = nullptr, *yMaxSpin = nullptr;
