@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcRecorder, "zn84.recorder")
 
@@ -24,9 +25,17 @@ Recorder::~Recorder()
 void Recorder::listenTo(BatchStream *stream)
 {
     disconnect(listening);
+    disconnect(listeningRestart);
     source = stream;
-    if (stream)
+    if (stream) {
         listening = connect(stream, &BatchStream::batch, this, &Recorder::write);
+        // The numbers begin again at 0: a marker still waiting goes on the
+        // first frame of the new count.
+        listeningRestart = connect(stream, &BatchStream::restarted, this, [this] {
+            for (recordformat::SampleMarker &m : pending)
+                m.sample = 0;
+        });
+    }
 }
 
 bool Recorder::startIn(const QString &folder, QString *why)
@@ -117,9 +126,8 @@ bool Recorder::mark(const QString &label)
 void Recorder::writeSideMarkers(const MeasurementBatch &batch, int count)
 {
     QByteArray lines;
-    for (const recordformat::SampleMarker &m : qAsConst(pending)) {
-        // A marker older than the batch (dropped before a stream restarted)
-        // goes on its first frame.
+    for (const recordformat::SampleMarker &m : std::as_const(pending)) {
+        // A marker older than the batch goes on its first frame.
         const int row = m.sample > batch.first ? int(m.sample - batch.first) : 0;
         if (row >= count)
             break;

@@ -85,6 +85,7 @@ private:
     std::function<QDateTime()> now;
     quint64 written = 0;
     QMetaObject::Connection listening;
+    QMetaObject::Connection listeningRestart;
 };
 
 #endif // ZN84_RECORDER_H

@@ -138,31 +138,38 @@ void tst_recorder::recordedLines_data()
     QTest::addColumn<Marks>("marks");
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<QByteArray>("expectedMarkers");   // the side file; empty: none made
+    QTest::addColumn<int>("restartAt");   // the stream restarts before this batch (-1: never)
 
     const Batches mixed{{{1234, 5}, 0, 1000}, {{300, 65535, 100}, 100, 40000}, {{2}, 50, 80000}};
     // Before the first frame, two on one frame (one with a comma), one
     // with quotes, and one after the last frame (never written).
     const Marks marks{{0, "start"}, {1, "M1"}, {1, "a,b"}, {2, "say \"hi\""}, {3, "late"}};
     QTest::newRow("plain") << recordformat::Format::Plain << mixed << Marks{}
-                           << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n") << QByteArray();
+                           << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n") << QByteArray() << -1;
     QTest::newRow("csv") << recordformat::Format::Csv << mixed << Marks{}
                          << QByteArray("time_s,distance_m,marker\n0.000000,12.34,\n0.000000,0.05,\n0.010000,3,\n"
                                        "0.020000,655.35,\n0.030000,1,\n0.050000,0.02,\n")
-                         << QByteArray();
+                         << QByteArray() << -1;
     QTest::newRow("csv, nothing yet") << recordformat::Format::Csv << Batches{} << Marks{}
-                                      << QByteArray("time_s,distance_m,marker\n") << QByteArray();
+                                      << QByteArray("time_s,distance_m,marker\n") << QByteArray() << -1;
     QTest::newRow("plain, nothing yet") << recordformat::Format::Plain << Batches{} << Marks{} << QByteArray()
-                                        << QByteArray();
+                                        << QByteArray() << -1;
     QTest::newRow("plain, markers") << recordformat::Format::Plain << mixed << marks
                                     << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n")
                                     << QByteArray("line,sample,host_time_s,label\n1,0,0.001000,start\n"
                                                   "3,2,0.020000,M1\n3,2,0.020000,\"a,b\"\n"
-                                                  "6,5,0.080000,\"say \"\"hi\"\"\"\n");
+                                                  "6,5,0.080000,\"say \"\"hi\"\"\"\n")
+                                    << -1;
+    // A marker waiting when the numbers begin again goes on the first frame
+    // of the new count.
+    QTest::newRow("plain, restart") << recordformat::Format::Plain << mixed << Marks{{1, "M1"}}
+                                    << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n")
+                                    << QByteArray("line,sample,host_time_s,label\n3,0,0.020000,M1\n") << 1;
     QTest::newRow("csv, markers") << recordformat::Format::Csv << mixed << marks
                                   << QByteArray("time_s,distance_m,marker\n0.000000,12.34,start\n0.000000,0.05,\n"
                                                 "0.010000,3,\"M1; a,b\"\n0.020000,655.35,\n0.030000,1,\n"
                                                 "0.050000,0.02,\"say \"\"hi\"\"\"\n")
-                                  << QByteArray();
+                                  << QByteArray() << -1;
 }
 
 void tst_recorder::recordedLines()
@@ -172,6 +179,7 @@ void tst_recorder::recordedLines()
     QFETCH(Marks, marks);
     QFETCH(QByteArray, expected);
     QFETCH(QByteArray, expectedMarkers);
+    QFETCH(int, restartAt);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     BatchStream stream;
@@ -186,6 +194,8 @@ void tst_recorder::recordedLines()
         for (const auto &m : marks)
             if (m.first == i)
                 QVERIFY(recorder.mark(m.second));
+        if (i == restartAt)
+            stream.restart();
         if (i < batches.size())
             stream.takeAt(batches.at(i).cm, batches.at(i).rate, batches.at(i).nowUs);
     }
