@@ -82,7 +82,7 @@ bool ChartFiles::exportChartImage(const QString &path)
 bool ChartFiles::exportVisibleCsv(const QString &path)
 {
     const QVector<QPointF> points = panel->visiblePoints();
-    QByteArray out = recordformat::csvHeader();
+    QByteArray out = recordformat::csvPointsHeader() + '\n';
     out.reserve(out.size() + points.size() * 20);
     for (const QPointF &p : points) {
         recordformat::appendSeconds(out, p.x());
@@ -149,7 +149,7 @@ bool ChartFiles::openRecording(const QString &path, int rate)
         status->show([name] { return tr("回放失败: %1 是空文件").arg(name); });
         return false;
     }
-    if (data.startsWith(recordformat::csvHeader().trimmed())) {
+    if (recordformat::isCsvRecording(data)) {
         rate = 0;
     } else if (rate <= 0) {
         const int suggested = recordformat::estimateRate(path, QFileInfo(path).lastModified(), int(data.count('\n')));
@@ -167,6 +167,15 @@ bool ChartFiles::openRecording(const QString &path, int rate)
         status->show([name, skipped] { return tr("回放失败: %1 中没有读数").arg(name) + skipped(); });
         return false;
     }
+
+    // A plain recording's markers are in its side file, when it has one.
+    QVector<recordformat::ReplayMarker> markers = replay.markers;
+    if (!replay.csv) {
+        QFile side(recordformat::markersPath(path));
+        if (side.open(QIODevice::ReadOnly))
+            markers = recordformat::readMarkers(side.readAll(), rate);
+    }
+    emit markersRead(markers);
 
     // The recording takes the chart's place like a suspended picture.
     liveChart.showRecording(replay.points);

@@ -7,6 +7,8 @@
 // (chart_panel.h shows it). The buttons are the panel's; the dialogs are
 // opened here, the outcome said on the status line.
 
+#include "record_format.h"
+
 #include <QObject>
 #include <QString>
 
@@ -27,6 +29,11 @@ public:
     // recording's line rate is asked for (suggested from its name and last
     // write) unless `rate` gives it; a CSV one carries its times.
     bool openRecording(const QString &path, int rate = 0);
+
+signals:
+    // The markers of the recording about to be shown: a CSV recording's
+    // marker column, or a plain one's side file.
+    void markersRead(const QVector<recordformat::ReplayMarker> &markers);
 
 private:
     // The dialogs: an empty name or a rate of 0 cancels.

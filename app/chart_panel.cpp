@@ -173,6 +173,8 @@ void ChartPanel::layOut()
     readouts->addWidget(statsLabel, 1);
     readouts->addWidget(hoverLabel);
     rows->addLayout(readouts);
+    readoutRow = readouts;
+    lastTool = openRecordingButton;
 
     hoverMark = new QGraphicsEllipseItem(-4, -4, 8, 8, chart);
     hoverMark->setPen(QPen(Qt::red, 1.5));
@@ -195,6 +197,13 @@ void ChartPanel::connectControls()
     connect(exportImageButton, &QPushButton::clicked, this, &ChartPanel::exportImageClicked);
     connect(exportCsvButton, &QPushButton::clicked, this, &ChartPanel::exportCsvClicked);
     connect(openRecordingButton, &QPushButton::clicked, this, &ChartPanel::openRecordingClicked);
+}
+
+void ChartPanel::addTool(QWidget *tool)
+{
+    readoutRow->addWidget(tool);
+    setTabOrder(lastTool, tool);
+    lastTool = tool;
 }
 
 void ChartPanel::retranslate()
@@ -766,6 +775,7 @@ void ChartPanel::showCleared()
     liveViewButton->setEnabled(false);
     cancelChartRefresh();
     showCurve(QVector<QPointF>(), axisX->max() - axisX->min());
+    emit cleared();
 }
 
 // A successful connect starts the live display afresh.
@@ -776,6 +786,7 @@ void ChartPanel::showReset()
     cancelChartRefresh();
     setAxis(axisX, 0, 10);
     showCurve(QVector<QPointF>(), 10);
+    emit cleared();
 }
 
 // A recording takes the chart's place like a suspended picture: zoom,

@@ -42,6 +42,7 @@ class GridItem;
 class QCheckBox;
 class QDoubleSpinBox;
 class QGraphicsEllipseItem;
+class QHBoxLayout;
 class QImage;
 class QLabel;
 class QPushButton;
@@ -99,6 +100,10 @@ public:
     const CurveItem *curve() const { return curveItem; }
     // The record format's switch (the recording's, placed among the tools).
     QCheckBox *recordFormatBox() const { return recordCsvBox; }
+    // A tool of another part, at the right end of the readouts' row (the
+    // rows of tools above are as wide as a 1024-pixel screen allows), next
+    // in the tab chain after the panel's tools.
+    void addTool(QWidget *tool);
     void retranslate();
 
 signals:
@@ -108,6 +113,8 @@ signals:
     // A replayed recording took the chart's place / gave it back.
     void recordingShown();
     void recordingLeft();
+    // The chart's time begins again at 0 (a clear, a new connection).
+    void cleared();
 
 protected:
     // The chart's mouse: wheel zoom and pan of the time axis, the value
@@ -188,6 +195,8 @@ private:
     QPushButton *liveViewButton = nullptr, *exportImageButton = nullptr, *exportCsvButton = nullptr,
                 *openRecordingButton = nullptr;
     QCheckBox *autoScaleBox = nullptr, *recordCsvBox = nullptr;
+    QHBoxLayout *readoutRow = nullptr;
+    QWidget *lastTool = nullptr;   // of the first row, in the tab chain
     QLabel *yMinLabel = nullptr, *yMaxLabel = nullptr, *hoverLabel = nullptr, *statsLabel = nullptr;
     QDoubleSpinBox *yMinSpin = nullptr, *yMaxSpin = nullptr;
     QGraphicsEllipseItem *hoverMark = nullptr;

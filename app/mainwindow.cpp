@@ -6,6 +6,7 @@
 #include "batch_stream.h"
 #include "cross_thread.h"
 #include "chart_files.h"
+#include "chart_markers.h"
 #include "chart_panel.h"
 #include "link_panel.h"
 #include "port_connector.h"
@@ -80,6 +81,7 @@ MainWindow::MainWindow(QWidget *parent)
     signalPanel = new SignalPanel(this, batches);
     ui->statusBar->addPermanentWidget(signalPanel->toggleButton());
 
+    chartMarkers = new ChartMarkers({chart, series, axisX}, chartPanel, chartFiles, liveChart, recorder, this);
     setUpShortcuts();
     judgePanel = new JudgePanel(batches, chart, &liveChart, this);
     // Every tab's caption in full, in either language: no scroll buttons.

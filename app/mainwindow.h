@@ -38,6 +38,7 @@ QT_CHARTS_USE_NAMESPACE
 
 class BatchStream;
 class ChartFiles;
+class ChartMarkers;
 class ChartPanel;
 class QAbstractButton;
 class QCheckBox;
@@ -278,6 +279,7 @@ private:
     // replay (chart_files.h), and the record format's switch among them.
     ChartPanel *chartPanel = nullptr;
     ChartFiles *chartFiles = nullptr;
+    ChartMarkers *chartMarkers = nullptr;
     QCheckBox *recordCsvBox = nullptr;
 };
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Keyboard shortcuts for the actions an operator repeats all day: connect or
-// disconnect, pause, clear, record and back to live. Each presses its button,
+// disconnect, pause, clear, record, back to live and a marker. Each presses its button,
 // so that a shortcut does exactly what the click does and nothing while the
 // button is disabled (pause, clear and record before a connection).
 
@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QPushButton>
 #include <QShortcut>
+#include <QToolButton>
 
 namespace {
 
@@ -26,6 +27,7 @@ constexpr ShortcutSpec kShortcuts[] = {
     {"chartClearShortcut", "Ctrl+L"},
     {"saveShortcut", "Ctrl+R"},
     {"liveViewShortcut", "Ctrl+G"},
+    {"markerShortcut", "M"},
 };
 
 } // namespace
@@ -33,7 +35,8 @@ constexpr ShortcutSpec kShortcuts[] = {
 QVector<QAbstractButton *> MainWindow::shortcutButtons() const
 {
     return {ui->connectButton, ui->suspendButton, ui->chartClearButton, ui->saveButton,
-            findChild<QPushButton *>(QStringLiteral("liveViewButton"))};
+            findChild<QPushButton *>(QStringLiteral("liveViewButton")),
+            findChild<QToolButton *>(QStringLiteral("markerButton"))};
 }
 
 // QShortcut objects rather than the buttons' own shortcut: a button's text
@@ -62,7 +65,8 @@ void MainWindow::setUpShortcuts()
 void MainWindow::retranslateShortcuts()
 {
     const QString what[] = {tr("连接或断开串口"), tr("暂停或恢复显示"), tr("清除曲线"),
-                            tr("开始或停止录制"), tr("缩放后回到实时曲线")};
+                            tr("开始或停止录制"), tr("缩放后回到实时曲线"),
+                            tr("在最新读数处加标记")};
     const QVector<QAbstractButton *> buttons = shortcutButtons();
     for (int i = 0; i < buttons.size(); ++i) {
         const QKeySequence keys(QLatin1String(kShortcuts[i].keys));

@@ -52,6 +52,7 @@ namespace {
 const CsvColumn kCsvColumns[] = {
     {"time_s", [](QByteArray &out, const CsvFrame &f) { appendSeconds(out, f.seconds); }},
     {"distance_m", [](QByteArray &out, const CsvFrame &f) { appendMetres(out, f.cm); }},
+    {"marker", [](QByteArray &out, const CsvFrame &f) { out.append(f.marker); }},
 };
 
 // One line per frame: the columns in their order. The frames of a batch
@@ -83,6 +84,114 @@ void appendCsvFrames(QByteArray &out, int count, int rate, CsvClock &clock, Fram
 
 const CsvColumn *csvColumnsBegin() { return std::begin(kCsvColumns); }
 const CsvColumn *csvColumnsEnd() { return std::end(kCsvColumns); }
+
+QByteArray csvPointsHeader()
+{
+    return QByteArray("time_s,distance_m");
+}
+
+bool isCsvRecording(const QByteArray &data)
+{
+    return data.startsWith(csvPointsHeader());
+}
+
+void appendCsvField(QByteArray &out, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\n') && !utf8.contains('\r')) {
+        out.append(utf8);
+        return;
+    }
+    out.append('"');
+    for (const char c : utf8) {
+        if (c == '"')
+            out.append('"');
+        out.append(c);
+    }
+    out.append('"');
+}
+
+bool parseCsvField(const char *begin, const char *end, QString &text, const char **fieldEnd)
+{
+    while (end > begin && end[-1] == '\r')
+        --end;
+    if (begin == end || *begin != '"') {
+        const char *comma = static_cast<const char *>(std::memchr(begin, ',', size_t(end - begin)));
+        const char *stop = comma ? comma : end;
+        text = QString::fromUtf8(begin, int(stop - begin));
+        *fieldEnd = stop;
+        return true;
+    }
+    QByteArray field;
+    const char *p = begin + 1;
+    for (;;) {
+        if (p >= end)
+            return false;
+        if (*p == '"') {
+            if (p + 1 < end && p[1] == '"') {
+                field.append('"');
+                p += 2;
+                continue;
+            }
+            ++p;
+            break;
+        }
+        field.append(*p++);
+    }
+    if (p != end && *p != ',')
+        return false;
+    text = QString::fromUtf8(field);
+    *fieldEnd = p;
+    return true;
+}
+
+QString markersPath(const QString &recording)
+{
+    return recording + QStringLiteral(".markers");
+}
+
+QByteArray markersHeader()
+{
+    return QByteArray("line,sample,host_time_s,label\n");
+}
+
+void appendMarkerLine(QByteArray &out, qint64 line, quint64 sample, qint64 hostUs, const QString &label)
+{
+    out.append(QByteArray::number(line));
+    out.append(',');
+    out.append(QByteArray::number(sample));
+    out.append(',');
+    appendSeconds(out, double(hostUs) / 1e6);
+    out.append(',');
+    appendCsvField(out, label);
+    out.append('\n');
+}
+
+QVector<ReplayMarker> readMarkers(const QByteArray &data, int rate)
+{
+    QVector<ReplayMarker> markers;
+    if (rate <= 0)
+        return markers;
+    const QList<QByteArray> lines = data.split('\n');
+    for (int i = 1; i < lines.size(); ++i) {
+        const QByteArray &l = lines.at(i);
+        const int comma = l.indexOf(',');
+        bool ok = false;
+        const qint64 line = l.left(comma).toLongLong(&ok);
+        // The label after the third comma (it may hold commas of its own).
+        const int second = comma < 0 ? -1 : l.indexOf(',', comma + 1);
+        const int third = second < 0 ? -1 : l.indexOf(',', second + 1);
+        if (!ok || line < 1 || third < 0)
+            continue;
+        ReplayMarker m;
+        const char *fieldEnd = nullptr;
+        if (!parseCsvField(l.constData() + third + 1, l.constData() + l.size(), m.label, &fieldEnd))
+            continue;
+        m.seconds = double(line) / rate;
+        markers.append(m);
+    }
+    return markers;
+}
 
 QByteArray csvHeader()
 {
@@ -122,13 +231,22 @@ void appendCsvLines(QByteArray &out, const QVector<uint16_t> &centimetres, int r
     });
 }
 
-void appendCsvLines(QByteArray &out, const MeasurementBatch &batch, CsvClock &clock)
+void appendCsvLines(QByteArray &out, const MeasurementBatch &batch, CsvClock &clock,
+                    const QVector<SampleMarker> &markers)
 {
-    appendCsvFrames(out, batch.size(), int(batch.rate), clock, [&batch](int i) {
+    int next = 0;
+    appendCsvFrames(out, batch.size(), int(batch.rate), clock, [&batch, &markers, &next](int i) {
         CsvFrame f;
         f.cm = batch.cm.at(i);
         f.sample = batch.first + quint64(i);
         f.hostUs = batch.timeUs(i);
+        // Two markers on one frame share its field.
+        QString labels;
+        for (; next < markers.size() && markers.at(next).sample <= f.sample; ++next)
+            if (markers.at(next).sample == f.sample)
+                labels += (labels.isEmpty() ? QString() : QStringLiteral("; ")) + markers.at(next).label;
+        if (!labels.isEmpty())
+            appendCsvField(f.marker, labels);
         return f;
     });
 }
@@ -199,8 +317,7 @@ static bool parseSeconds(const char *begin, const char *end, double &seconds)
 Replay readRecording(const QByteArray &data, int rate)
 {
     Replay r;
-    const QByteArray header = csvHeader();
-    r.csv = data.startsWith(header.left(header.size() - 1));
+    r.csv = isCsvRecording(data);
     const char *p = data.constData();
     const char *end = p + data.size();
     int lineNumber = 0;
@@ -224,12 +341,21 @@ Replay readRecording(const QByteArray &data, int rate)
         ++r.lines;
         uint16_t cm = 0;
         if (r.csv) {
+            // time,distance[,marker]
             const char *comma = static_cast<const char *>(std::memchr(p, ',', size_t(lineEnd - p)));
+            const char *second = comma ? static_cast<const char *>(std::memchr(comma + 1, ',', size_t(lineEnd - comma - 1)))
+                                       : nullptr;
             double t = 0;
-            if (comma && parseSeconds(p, comma, t) && parseMetres(comma + 1, lineEnd, cm))
+            QString label;
+            const char *fieldEnd = nullptr;
+            if (comma && parseSeconds(p, comma, t) && parseMetres(comma + 1, second ? second : lineEnd, cm)
+                && (!second || parseCsvField(second + 1, lineEnd, label, &fieldEnd))) {
                 all.append(QPointF(t, cm / 100.0));
-            else
+                if (!label.isEmpty())
+                    r.markers.append({t, label});
+            } else {
                 bad(lineNumber);
+            }
         } else if (parseMetres(p, lineEnd, cm)) {
             if (r.lines % step == 0 && rate > 0)
                 all.append(QPointF(double(r.lines) / rate, cm / 100.0));

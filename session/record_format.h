@@ -18,9 +18,17 @@
 // "12.3", "12", "0.05"; six significant digits, which every distance of
 // 0 to 655.35 m fits exactly).
 //
-// CSV: a header "time_s,distance_m", then per frame the time since the start
-// of the recording in seconds (frames over the rate, six decimals) and the
-// distance, '.' as the decimal point whatever the locale.
+// CSV: a header "time_s,distance_m,marker", then per frame the time since
+// the start of the recording in seconds (frames over the rate, six decimals),
+// the distance, '.' as the decimal point whatever the locale, and the label
+// of an operator's marker on that frame (empty on all others). Files written
+// before the marker column (two columns) read back as well.
+//
+// Markers of a plain recording go into a side file beside it (markersPath),
+// so that the recording itself stays one distance per line: a header
+// "line,sample,host_time_s,label", then per marker the line of the recording
+// it is on (1-based), the frame's number since the stream began, its host
+// time in seconds since the stream began and its label.
 namespace recordformat {
 
 enum class Format { Plain, Csv };
@@ -46,6 +54,7 @@ struct CsvFrame {
     uint16_t cm = 0;         // the distance as the sensor sent it
     quint64 sample = 0;      // number of the frame since the stream began
     qint64 hostUs = 0;       // host time since the stream began, microseconds
+    QByteArray marker;       // the label of a marker on this frame (CSV-quoted), or empty
 };
 
 // The CSV columns, in their order: a name for the header and how a frame
@@ -59,6 +68,37 @@ const CsvColumn *csvColumnsEnd();
 
 // The header line: the columns' names, comma-separated.
 QByteArray csvHeader();
+// The first two columns' header ("time_s,distance_m", without the line's
+// end): what every CSV recording, old or new, and an export of the chart's
+// points begin with.
+QByteArray csvPointsHeader();
+bool isCsvRecording(const QByteArray &data);
+
+// An operator's marker on a frame of the stream.
+struct SampleMarker {
+    quint64 sample = 0;    // the frame's number since the stream began
+    QString label;
+};
+// A marker read back from a recording: where on the recording's time, and
+// its label.
+struct ReplayMarker {
+    double seconds = 0;
+    QString label;
+};
+// `text` as one CSV field: quoted when it holds a comma, a quote or a line
+// break (a label is typed by the operator).
+void appendCsvField(QByteArray &out, const QString &text);
+// One CSV field from `begin` up to the line's `end`: the text, and where the
+// field ends (at the comma after it, or `end`); false for a quote left open.
+bool parseCsvField(const char *begin, const char *end, QString &text, const char **fieldEnd);
+
+// The side file of a plain recording's markers: "<recording>.markers".
+QString markersPath(const QString &recording);
+QByteArray markersHeader();
+void appendMarkerLine(QByteArray &out, qint64 line, quint64 sample, qint64 hostUs, const QString &label);
+// The markers of a side file on the plain recording's time (the n-th line at
+// n / rate seconds); lines that are not a marker are skipped.
+QVector<ReplayMarker> readMarkers(const QByteArray &data, int rate);
 // Seconds with six decimals, '.' as the decimal point ("12.000090").
 void appendSeconds(QByteArray &out, double seconds);
 // A batch at `rate` frames a second: each frame one frame's time after the
@@ -66,14 +106,17 @@ void appendSeconds(QByteArray &out, double seconds);
 // connect) does not move the time, as the chart's time axis does not count
 // it either: its frames get the time of the frame before them.
 void appendCsvLines(QByteArray &out, const QVector<uint16_t> &centimetres, int rate, CsvClock &clock);
-// The same for a numbered batch of the stream.
-void appendCsvLines(QByteArray &out, const MeasurementBatch &batch, CsvClock &clock);
+// The same for a numbered batch of the stream, with `markers` (in the order
+// of their frames) on the frames they name.
+void appendCsvLines(QByteArray &out, const MeasurementBatch &batch, CsvClock &clock,
+                    const QVector<SampleMarker> &markers = {});
 
 // A recording read back: its points (seconds, metres), at most about 100
 // a second (every b-th reading at a higher rate, as the live chart plots
 // them), and the lines that are not a reading.
 struct Replay {
     QVector<QPointF> points;
+    QVector<ReplayMarker> markers;   // a CSV recording's marker column
     bool csv = false;
     int lines = 0;          // readings and bad lines, without the header
     int badLines = 0;

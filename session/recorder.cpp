@@ -5,6 +5,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <utility>
+
+Q_LOGGING_CATEGORY(lcRecorder, "zn84.recorder")
 
 Recorder::Recorder(QObject *parent)
     : QObject(parent), now([] { return QDateTime::currentDateTime(); })
@@ -19,8 +25,17 @@ Recorder::~Recorder()
 void Recorder::listenTo(BatchStream *stream)
 {
     disconnect(listening);
-    if (stream)
+    disconnect(listeningRestart);
+    source = stream;
+    if (stream) {
         listening = connect(stream, &BatchStream::batch, this, &Recorder::write);
+        // The numbers begin again at 0: a marker still waiting goes on the
+        // first frame of the new count.
+        listeningRestart = connect(stream, &BatchStream::restarted, this, [this] {
+            for (recordformat::SampleMarker &m : pending)
+                m.sample = 0;
+        });
+    }
 }
 
 bool Recorder::startIn(const QString &folder, QString *why)
@@ -73,6 +88,8 @@ bool Recorder::opened(QString *why)
 {
     written = 0;
     csvClock = recordformat::CsvClock();
+    pending.clear();
+    markersFile.setFileName(QString());
     if (fileFormat == recordformat::Format::Csv) {
         file.write(recordformat::csvHeader());
         if (!file.flush()) {
@@ -89,18 +106,72 @@ void Recorder::stop()
 {
     if (file.isOpen())
         file.close();
+    if (markersFile.isOpen())
+        markersFile.close();
+    pending.clear();
+}
+
+bool Recorder::mark(const QString &label)
+{
+    if (!file.isOpen())
+        return false;
+    // Numbered from the stream's count: the next frame to come.
+    const quint64 sample = source ? source->samples() : 0;
+    pending.append({sample, label});
+    return true;
+}
+
+// The markers whose frame is among the batch's `count` frames just written
+// (line numbers counted before them), into the side file.
+void Recorder::writeSideMarkers(const MeasurementBatch &batch, int count)
+{
+    QByteArray lines;
+    for (const recordformat::SampleMarker &m : std::as_const(pending)) {
+        // A marker older than the batch goes on its first frame.
+        const int row = m.sample > batch.first ? int(m.sample - batch.first) : 0;
+        if (row >= count)
+            break;
+        recordformat::appendMarkerLine(lines, qint64(written) + row + 1, batch.first + quint64(row),
+                                       batch.timeUs(row), m.label);
+    }
+    if (lines.isEmpty())
+        return;
+    if (!markersFile.isOpen()) {
+        markersFile.setFileName(recordformat::markersPath(file.fileName()));
+        // Like the recording, never an existing file emptied.
+        if (!markersFile.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            qCWarning(lcRecorder) << "markers not written:" << markersFile.fileName() << markersFile.errorString();
+            return;
+        }
+        markersFile.write(recordformat::markersHeader());
+    }
+    markersFile.write(lines);
+    markersFile.flush();
 }
 
 void Recorder::write(const MeasurementBatch &batch)
 {
     if (!file.isOpen() || batch.isEmpty())
         return;
+    // The markers this batch carries (those of its frames or before them).
+    int due = 0;
+    while (due < pending.size() && pending.at(due).sample < batch.end())
+        ++due;
+    QVector<recordformat::SampleMarker> marks;
+    if (due > 0) {
+        marks = pending.mid(0, due);
+        for (recordformat::SampleMarker &m : marks)
+            m.sample = std::max(m.sample, batch.first);
+    }
     QByteArray lines;
     if (fileFormat == recordformat::Format::Csv)
-        recordformat::appendCsvLines(lines, batch, csvClock);
+        recordformat::appendCsvLines(lines, batch, csvClock, marks);
     else
         recordformat::appendPlainLines(lines, batch.cm);
     file.write(lines);
     file.flush();
+    if (due > 0 && fileFormat == recordformat::Format::Plain)
+        writeSideMarkers(batch, batch.size());
+    pending.remove(0, due);
     written += quint64(batch.size());
 }

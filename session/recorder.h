@@ -54,6 +54,16 @@ public:
     // Distances written to the current (or the last) recording.
     quint64 distances() const { return written; }
 
+    // An operator's marker labelled `label`, on the first frame that comes
+    // after it (the newest frame is on disk already, and a line once written
+    // is not rewritten): in a CSV recording that frame's marker field, in a
+    // plain one a line of the side file (record_format.h), made with the
+    // first marker. False when nothing is being recorded.
+    bool mark(const QString &label);
+    // The side file of the current (or the last) plain recording's markers;
+    // empty when it has none.
+    QString markersFileName() const { return markersFile.fileName(); }
+
 public slots:
     // Writes the batch's lines with one write, so that a distance handed on
     // is on disk before the next event, at one system call per batch rather
@@ -62,14 +72,20 @@ public slots:
 
 private:
     bool opened(QString *why);
+    void writeSideMarkers(const MeasurementBatch &batch, int count);
 
     QFile file;
+    QFile markersFile;
+    BatchStream *source = nullptr;
+    // Markers waiting for their frame, in the order dropped.
+    QVector<recordformat::SampleMarker> pending;
     QString lastFolder;
     recordformat::Format fileFormat = recordformat::Format::Plain;
     recordformat::CsvClock csvClock;
     std::function<QDateTime()> now;
     quint64 written = 0;
     QMetaObject::Connection listening;
+    QMetaObject::Connection listeningRestart;
 };
 
 #endif // ZN84_RECORDER_H

@@ -4,6 +4,7 @@
 #include "signal_panel.h"
 #include "ui_mainwindow.h"
 
+#include "chart_markers.h"
 #include "chart_panel.h"
 #include "link_panel.h"
 #include "log_ui.h"
@@ -182,6 +183,7 @@ void MainWindow::refreshLanguageTexts()
     axisX->setTitleText(tr("时间") + "(s)");
     axisY->setTitleText(tr("距离") + "(m)");
     chartPanel->retranslate();
+    chartMarkers->retranslate();
     retranslateShortcuts();
 }
 

@@ -843,6 +843,10 @@
         <source>未选择固件文件</source>
         <translation>no firmware file chosen</translation>
     </message>
+    <message>
+        <source>在最新读数处加标记</source>
+        <translation>Drop a marker at the newest reading</translation>
+    </message>
 </context>
 <context>
     <name>LinkPanel</name>
@@ -1732,6 +1736,17 @@
     <message>
         <source>距离 (m)</source>
         <translation>Distance (m)</translation>
+    </message>
+</context>
+<context>
+    <name>ChartMarkers</name>
+    <message>
+        <source>标记</source>
+        <translation>Marker</translation>
+    </message>
+    <message>
+        <source>标记名称, 回车添加</source>
+        <translation>Marker label, Enter drops it</translation>
     </message>
 </context>
 </TS>

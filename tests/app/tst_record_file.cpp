@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Record files: the lines the window writes (plain and CSV), and reading a
 // recording back for replay (both formats, the rate of a plain file, faulty
-// lines), without widgets.
+// lines, the markers of either format), without widgets.
 
 #include "record_format.h"
 
@@ -23,6 +23,8 @@ private slots:
     void recordingsReadBack();
     void malformedLinesByNumber_data();
     void malformedLinesByNumber();
+    void markersReadBack_data();
+    void markersReadBack();
     void rateFromNameAndLastWrite_data();
     void rateFromNameAndLastWrite();
 };
@@ -71,8 +73,9 @@ void tst_record_file::csvLines()
     QByteArray lines;
     for (const int rate : rates)
         recordformat::appendCsvLines(lines, QVector<uint16_t>{150, 250, 350}, rate, clock);
-    QCOMPARE(lines, expected);
-    QCOMPARE(recordformat::csvHeader(), QByteArray("time_s,distance_m\n"));
+    // Each line with its marker column, empty.
+    QCOMPARE(lines, QByteArray(expected).replace('\n', ",\n"));
+    QCOMPARE(recordformat::csvHeader(), QByteArray("time_s,distance_m,marker\n"));
 }
 
 // A frame count over the rate does not drift over an hour, and a decimal
@@ -90,7 +93,7 @@ void tst_record_file::secondsWhateverTheLocale()
         lines.clear();
         recordformat::appendCsvLines(lines, second, 11111, clock);
     }
-    QVERIFY(lines.endsWith("\n3600.000000,12.34\n"));
+    QVERIFY(lines.endsWith("\n3600.000000,12.34,\n"));
     QByteArray one;
     recordformat::appendSeconds(one, 2.5);
     QCOMPARE(one, QByteArray("2.500000"));
@@ -173,6 +176,52 @@ void tst_record_file::malformedLinesByNumber()
     QCOMPARE(r.badLines, badLines);
     QCOMPARE(r.firstBadLine, firstBad);
     QCOMPARE(r.lines - r.badLines, readings);
+}
+
+// The markers of a recording read back: a CSV one's marker column (a CSV
+// field, quoted when the label holds a comma or quote; a file from before
+// the column has none), a plain one's side file on the recording's time.
+void tst_record_file::markersReadBack_data()
+{
+    QTest::addColumn<bool>("sideFile");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("expected");   // "seconds label"
+    QTest::addColumn<int>("badLines");
+    QTest::newRow("csv") << false
+                         << QByteArray("time_s,distance_m,marker\n0.010000,1.5,\n0.020000,2,M1\n"
+                                       "0.030000,2.5,\"a, \"\"b\"\"\"\r\n0.040000,3,\n")
+                         << QStringList{"0.02 M1", "0.03 a, \"b\""} << 0;
+    QTest::newRow("csv before the marker column") << false << QByteArray("time_s,distance_m\n0.010000,1.5\n")
+                                                  << QStringList{} << 0;
+    QTest::newRow("csv, a quote left open") << false
+                                            << QByteArray("time_s,distance_m,marker\n0.010000,1.5,\"M1\n"
+                                                          "0.020000,2,M2\n")
+                                            << QStringList{"0.02 M2"} << 1;
+    QTest::newRow("side file") << true
+                               << QByteArray("line,sample,host_time_s,label\n25,1024,3.500000,M1\n"
+                                             "garbage\n100,1099,4.250000,\"x,y\"\n")
+                               << QStringList{"0.5 M1", "2 x,y"} << 0;
+}
+
+void tst_record_file::markersReadBack()
+{
+    QFETCH(bool, sideFile);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, expected);
+    QFETCH(int, badLines);
+    QVector<recordformat::ReplayMarker> markers;
+    if (sideFile) {
+        markers = recordformat::readMarkers(file, 50);
+    } else {
+        const recordformat::Replay r = recordformat::readRecording(file, 0);
+        QVERIFY(r.csv);
+        QCOMPARE(r.badLines, badLines);
+        markers = r.markers;
+    }
+    QStringList got;
+    for (const recordformat::ReplayMarker &m : markers)
+        got << QString::number(m.seconds) + " " + m.label;
+    QCOMPARE(got, expected);
 }
 
 void tst_record_file::rateFromNameAndLastWrite_data()

@@ -4,6 +4,7 @@
 // and the record file, the keyboard shortcuts of the main actions, and
 // closing the window while connected.
 
+#include "chart_markers.h"
 #include "mainwindow.h"
 #include "mycombobox.h"
 #include "receiver.h"
@@ -471,6 +472,7 @@ void tst_window_connect::shortcutsPressTheirButtons_data()
     QTest::newRow("clear") << "chartClearButton" << QKeySequence("Ctrl+L") << "clear";
     QTest::newRow("record") << "saveButton" << QKeySequence("Ctrl+R") << "record";
     QTest::newRow("back to live") << "liveViewButton" << QKeySequence("Ctrl+G") << "live";
+    QTest::newRow("marker") << "markerButton" << QKeySequence("M") << "marker";
     QTest::newRow("pause before connecting") << "suspendButton" << QKeySequence("Ctrl+P") << "disabled";
     QTest::newRow("record before connecting") << "saveButton" << QKeySequence("Ctrl+R") << "disabled";
 }
@@ -530,6 +532,18 @@ void tst_window_connect::shortcutsPressTheirButtons()
         QVERIFY(!probe().recording());
     } else if (action == "live") {
         QVERIFY(!probe().zoomed());
+    } else if (action == "marker") {
+        auto *markers = window->findChild<ChartMarkers *>();
+        QCOMPARE(markers->shown().size(), 1);
+        QCOMPARE(markers->shown().first().label, QString("M1"));
+        press();
+        QCOMPARE(markers->shown().size(), 2);
+        QCOMPARE(markers->shown().last().label, QString("M2"));
+        // Typed into a field, M is a letter.
+        ui()->timeRangeEdit->setFocus();
+        QApplication::setActiveWindow(window);
+        QTest::keyClick(ui()->timeRangeEdit, Qt::Key_M);
+        QCOMPARE(markers->shown().size(), 2);
     } else {
         QVERIFY(!pressed->isEnabled());
         QCOMPARE(ui()->suspendButton->text(), QString("暂停"));

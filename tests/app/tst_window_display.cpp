@@ -1858,7 +1858,7 @@ void tst_window_display::recordFormatChoice()
     QCOMPARE(int(files.size()), 1);
     QFile file(QDir(dir.filePath("Data")).filePath(files.first()));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("time_s,distance_m\n0.010000,1.23\n0.020000,45.67\n"));
+    QCOMPARE(file.readAll(), QByteArray("time_s,distance_m,marker\n0.010000,1.23,\n0.020000,45.67,\n"));
 }
 
 // A recording of either format opened in the chart: shown as a frozen

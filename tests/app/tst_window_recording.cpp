@@ -1,9 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Recording the live distances: file name and place, one line per distance in
-// arrival order, the number format, no file ever emptied, and the failure text.
+// arrival order, the number format, no file ever emptied, the failure text,
+// and the operator's markers on the chart, in the file and on replay.
 
+#include "chart_files.h"
+#include "chart_markers.h"
 #include "mainwindow.h"
 #include "windowprobe.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QToolButton>
 
 #include <QDateTime>
 #include <QPushButton>
@@ -84,6 +94,8 @@ private slots:
     void twoRecordingsInOneSecond();
     void directoryCannotBeCreated();
     void closingTheWindowKeepsTheLines();
+    void markersThroughRecordingAndReplay_data();
+    void markersThroughRecordingAndReplay();
 };
 
 void tst_window_recording::nameAndLocation()
@@ -294,6 +306,106 @@ void tst_window_recording::closingTheWindowKeepsTheLines()
     delete window;
     window = nullptr;
     QCOMPARE(readAll(path), lines(batch));
+}
+
+// A marker dropped while recording: a line on the chart at the newest
+// sample, in the file on the first frame after it (a CSV recording's marker
+// column, a plain one's side file), and back on the chart when the file is
+// replayed, in place of the live window's markers until back to live.
+void tst_window_recording::markersThroughRecordingAndReplay_data()
+{
+    QTest::addColumn<bool>("csv");
+    QTest::addColumn<QString>("typed");   // the label typed in the button's menu; empty: the button itself
+    QTest::addColumn<QString>("label");
+    QTest::newRow("plain, numbered") << false << QString() << "M1";
+    QTest::newRow("csv, numbered") << true << QString() << "M1";
+    QTest::newRow("plain, typed") << false << "run 2, cold" << "run 2, cold";
+    QTest::newRow("csv, typed") << true << "run 2, cold" << "run 2, cold";
+}
+
+void tst_window_recording::markersThroughRecordingAndReplay()
+{
+    QFETCH(bool, csv);
+    QFETCH(QString, typed);
+    QFETCH(QString, label);
+    auto *markers = window->findChild<ChartMarkers *>();
+    QVERIFY(markers);
+    window->findChild<QCheckBox *>(QStringLiteral("recordCsvCheckBox"))->setChecked(csv);
+    const QString path = startRecording();
+    QVERIFY(probe().recording());
+    probe().display(ramp(50, 1000), 100);   // 0.01 .. 0.50 s
+    if (typed.isEmpty()) {
+        window->findChild<QToolButton *>(QStringLiteral("markerButton"))->click();
+    } else {
+        auto *edit = window->findChild<QLineEdit *>(QStringLiteral("markerLabelEdit"));
+        QVERIFY(edit);
+        edit->setText(typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(edit->text().isEmpty());
+    }
+
+    // On the chart at the newest sample, drawn there.
+    QVector<ChartMarkers::Shown> shown = markers->shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().label, label);
+    QCOMPARE(shown.first().time, 0.5);
+    QChart *chart = probe().chartView()->chart();
+    const QRectF plot = chart->plotArea();
+    QVERIFY(shown.first().x > plot.left() && shown.first().x < plot.right());
+    const QImage picture = probe().panel()->picture();
+    const QPoint top = probe().chartView()->mapFromScene(chart->mapToScene(QPointF(shown.first().x, plot.top())));
+    const QPoint bottom = probe().chartView()->mapFromScene(chart->mapToScene(QPointF(shown.first().x, plot.bottom())));
+    const double dpr = picture.devicePixelRatio();
+    int orange = 0;
+    for (int y = top.y(); y < bottom.y(); ++y) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            const QColor c = picture.pixelColor(int((top.x() + dx) * dpr), int(y * dpr));
+            if (c.red() > 200 && c.green() > 90 && c.green() < 160 && c.blue() < 90) {
+                ++orange;
+                break;
+            }
+        }
+    }
+    // A dashed line: well over a third of the plot's height.
+    QVERIFY2(orange > (bottom.y() - top.y()) / 3, qPrintable(QString::number(orange)));
+
+    probe().display(ramp(50, 2000), 100);   // 0.51 .. 1.00 s
+    ui()->saveButton->click();
+    QVERIFY(!probe().recording());
+
+    // In the file: on frame 50 (line 51), the first after the marker.
+    const QByteArray content = readAll(path);
+    const QString sidePath = path + ".markers";
+    if (csv) {
+        const QList<QByteArray> rows = content.split('\n');
+        QCOMPARE(rows.first(), QByteArray("time_s,distance_m,marker"));
+        QCOMPARE(rows.at(51), QByteArray("0.510000,20,") + (typed.isEmpty() ? QByteArray("M1") : QByteArray("\"run 2, cold\"")));
+        QCOMPARE(content.count(label.toUtf8()), 1);
+        QVERIFY(!QFile::exists(sidePath));
+    } else {
+        // The recording itself stays one distance per line.
+        QCOMPARE(content, lines(ramp(50, 1000)) + lines(ramp(50, 2000)));
+        const QList<QByteArray> side = readAll(sidePath).split('\n');
+        QCOMPARE(side.size(), 3);
+        QCOMPARE(side.at(0), QByteArray("line,sample,host_time_s,label"));
+        const QList<QByteArray> fields = side.at(1).split(',');
+        QCOMPARE(fields.value(0), QByteArray("51"));
+        QCOMPARE(fields.value(1), QByteArray("50"));
+        QVERIFY(side.at(1).endsWith(typed.isEmpty() ? QByteArray(",M1") : QByteArray(",\"run 2, cold\"")));
+    }
+
+    // Replayed: the recording's marker on its frame's time, the live one
+    // hidden meanwhile.
+    QVERIFY(probe().files()->openRecording(path, 100));
+    shown = markers->shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().label, label);
+    QVERIFY2(qAbs(shown.first().time - 0.51) < 1e-9, qPrintable(QString::number(shown.first().time)));
+    // Back to live: the live window's marker again.
+    ui()->suspendButton->click();
+    shown = markers->shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().time, 0.5);
 }
 
 QTEST_MAIN(tst_window_recording)

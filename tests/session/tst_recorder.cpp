@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +25,8 @@ struct Batch
     qint64 nowUs;
 };
 using Batches = QVector<Batch>;
+// Markers dropped: after how many of the batches, and the label.
+using Marks = QVector<QPair<int, QString>>;
 
 // Write system calls of this process so far (Linux's per-process I/O
 // account); -1 where it cannot be read.
@@ -53,6 +56,7 @@ QDateTime fixedStart()
 } // namespace
 
 Q_DECLARE_METATYPE(Batches)
+Q_DECLARE_METATYPE(Marks)
 Q_DECLARE_METATYPE(recordformat::Format)
 
 class tst_recorder : public QObject
@@ -124,40 +128,85 @@ void tst_recorder::numberingAcrossBatches()
 }
 
 // What a recording holds after the stream's batches: every distance, the
-// first second's batches without a rate as well, in either format.
+// first second's batches without a rate as well, in either format; and the
+// operator's markers, each on the first frame after it (a CSV recording's
+// marker column, a plain one's side file, which only a marker makes).
 void tst_recorder::recordedLines_data()
 {
     QTest::addColumn<recordformat::Format>("format");
     QTest::addColumn<Batches>("batches");
+    QTest::addColumn<Marks>("marks");
     QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QByteArray>("expectedMarkers");   // the side file; empty: none made
+    QTest::addColumn<int>("restartAt");   // the stream restarts before this batch (-1: never)
 
     const Batches mixed{{{1234, 5}, 0, 1000}, {{300, 65535, 100}, 100, 40000}, {{2}, 50, 80000}};
-    QTest::newRow("plain") << recordformat::Format::Plain << mixed
-                           << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n");
-    QTest::newRow("csv") << recordformat::Format::Csv << mixed
-                         << QByteArray("time_s,distance_m\n0.000000,12.34\n0.000000,0.05\n0.010000,3\n"
-                                       "0.020000,655.35\n0.030000,1\n0.050000,0.02\n");
-    QTest::newRow("csv, nothing yet") << recordformat::Format::Csv << Batches{} << QByteArray("time_s,distance_m\n");
-    QTest::newRow("plain, nothing yet") << recordformat::Format::Plain << Batches{} << QByteArray();
+    // Before the first frame, two on one frame (one with a comma), one
+    // with quotes, and one after the last frame (never written).
+    const Marks marks{{0, "start"}, {1, "M1"}, {1, "a,b"}, {2, "say \"hi\""}, {3, "late"}};
+    QTest::newRow("plain") << recordformat::Format::Plain << mixed << Marks{}
+                           << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n") << QByteArray() << -1;
+    QTest::newRow("csv") << recordformat::Format::Csv << mixed << Marks{}
+                         << QByteArray("time_s,distance_m,marker\n0.000000,12.34,\n0.000000,0.05,\n0.010000,3,\n"
+                                       "0.020000,655.35,\n0.030000,1,\n0.050000,0.02,\n")
+                         << QByteArray() << -1;
+    QTest::newRow("csv, nothing yet") << recordformat::Format::Csv << Batches{} << Marks{}
+                                      << QByteArray("time_s,distance_m,marker\n") << QByteArray() << -1;
+    QTest::newRow("plain, nothing yet") << recordformat::Format::Plain << Batches{} << Marks{} << QByteArray()
+                                        << QByteArray() << -1;
+    QTest::newRow("plain, markers") << recordformat::Format::Plain << mixed << marks
+                                    << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n")
+                                    << QByteArray("line,sample,host_time_s,label\n1,0,0.001000,start\n"
+                                                  "3,2,0.020000,M1\n3,2,0.020000,\"a,b\"\n"
+                                                  "6,5,0.080000,\"say \"\"hi\"\"\"\n")
+                                    << -1;
+    // A marker waiting when the numbers begin again goes on the first frame
+    // of the new count.
+    QTest::newRow("plain, restart") << recordformat::Format::Plain << mixed << Marks{{1, "M1"}}
+                                    << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n")
+                                    << QByteArray("line,sample,host_time_s,label\n3,0,0.020000,M1\n") << 1;
+    QTest::newRow("csv, markers") << recordformat::Format::Csv << mixed << marks
+                                  << QByteArray("time_s,distance_m,marker\n0.000000,12.34,start\n0.000000,0.05,\n"
+                                                "0.010000,3,\"M1; a,b\"\n0.020000,655.35,\n0.030000,1,\n"
+                                                "0.050000,0.02,\"say \"\"hi\"\"\"\n")
+                                  << QByteArray() << -1;
 }
 
 void tst_recorder::recordedLines()
 {
     QFETCH(recordformat::Format, format);
     QFETCH(Batches, batches);
+    QFETCH(Marks, marks);
     QFETCH(QByteArray, expected);
+    QFETCH(QByteArray, expectedMarkers);
+    QFETCH(int, restartAt);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     BatchStream stream;
     Recorder recorder;
     recorder.listenTo(&stream);
     recorder.setFormat(format);
+    // Nothing recorded, nothing marked.
+    QVERIFY(!recorder.mark(QStringLiteral("none")));
     QString why;
     QVERIFY2(recorder.startAt(dir.filePath(QStringLiteral("r")), &why), qPrintable(why));
-    for (const Batch &b : batches)
-        stream.takeAt(b.cm, b.rate, b.nowUs);
+    for (int i = 0; i <= batches.size(); ++i) {
+        for (const auto &m : marks)
+            if (m.first == i)
+                QVERIFY(recorder.mark(m.second));
+        if (i == restartAt)
+            stream.restart();
+        if (i < batches.size())
+            stream.takeAt(batches.at(i).cm, batches.at(i).rate, batches.at(i).nowUs);
+    }
     // On disk while the recording still runs.
     QCOMPARE(contents(recorder.fileName()), expected);
+    const QString side = recordformat::markersPath(recorder.fileName());
+    QCOMPARE(QFileInfo::exists(side), !expectedMarkers.isEmpty());
+    if (!expectedMarkers.isEmpty()) {
+        QCOMPARE(recorder.markersFileName(), side);
+        QCOMPARE(contents(side), expectedMarkers);
+    }
     quint64 distances = 0;
     for (const Batch &b : batches)
         distances += quint64(b.cm.size());
@@ -214,7 +263,8 @@ void tst_recorder::namesInAFolder()
     stream.takeAt({250}, 10, 100);
     recorder.stop();
     QVERIFY(!recorder.isRecording());
-    QVERIFY(contents(recorder.fileName()).endsWith("2.5\n"));
+    // (a CSV line with its marker column empty)
+    QVERIFY(contents(recorder.fileName()).endsWith(recorder.format() == recordformat::Format::Csv ? "2.5,\n" : "2.5\n"));
     for (const QString &name : existing)
         QCOMPARE(contents(dir.filePath(name)), QByteArray("kept\n"));
 }
