@@ -84,6 +84,23 @@ bool MeasurementJudge::sampleAt(quint64 number, double &filteredM, JudgeState &s
     return true;
 }
 
+bool MeasurementJudge::annotate(quint64 number, double &filteredM, const char *&state) const
+{
+    JudgeState s = JudgeState::NoMeasurement;
+    if (!sampleAt(number, filteredM, s))
+        return false;
+    state = "";
+    if (judge.limits().on) {
+        switch (s) {
+        case JudgeState::Ok: state = "ok"; break;
+        case JudgeState::Above: state = "above"; break;
+        case JudgeState::Below: state = "below"; break;
+        case JudgeState::NoMeasurement: state = "none"; break;
+        }
+    }
+    return true;
+}
+
 void MeasurementJudge::take(const MeasurementBatch &b)
 {
     if (b.isEmpty())

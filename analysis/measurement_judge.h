@@ -13,6 +13,7 @@
 #include "host_filter.h"
 #include "judge.h"
 #include "measurement_batch.h"
+#include "record_format.h"
 #include "zero_reference.h"
 
 #include <QObject>
@@ -30,7 +31,7 @@ struct JudgedBatch
     QVector<JudgeState> state;
 };
 
-class MeasurementJudge : public QObject
+class MeasurementJudge : public QObject, public recordformat::SampleAnnotator
 {
     Q_OBJECT
 
@@ -76,6 +77,9 @@ public:
     // The filtered distance (m) and the state of sample `number`; false when
     // it is not among the last kTrail samples.
     bool sampleAt(quint64 number, double &filteredM, JudgeState &state) const;
+    // The same for a CSV recording: the state's name ("ok", "above",
+    // "below", "none"), empty while no limits are set.
+    bool annotate(quint64 number, double &filteredM, const char *&state) const override;
 
     // Judges a batch; numbering gaps are counted, never filled.
     void take(const MeasurementBatch &batch);

@@ -84,6 +84,10 @@ MainWindow::MainWindow(QWidget *parent)
     chartMarkers = new ChartMarkers({chart, series, axisX}, chartPanel, chartFiles, liveChart, recorder, this);
     setUpShortcuts();
     judgePanel = new JudgePanel(batches, chart, &liveChart, this);
+    // A CSV recording carries the judge's filtered distance and state of
+    // each sample: the judge takes each batch before the recorder writes it.
+    recorder->setAnnotator(judgePanel->judge());
+    recorder->listenTo(batches);
     // Every tab's caption in full, in either language: no scroll buttons.
     ui->tabWidget_cmd->setUsesScrollButtons(false);
 

@@ -53,6 +53,20 @@ const CsvColumn kCsvColumns[] = {
     {"time_s", [](QByteArray &out, const CsvFrame &f) { appendSeconds(out, f.seconds); }},
     {"distance_m", [](QByteArray &out, const CsvFrame &f) { appendMetres(out, f.cm); }},
     {"marker", [](QByteArray &out, const CsvFrame &f) { out.append(f.marker); }},
+    {"sample", [](QByteArray &out, const CsvFrame &f) {
+         if (f.numbered)
+             out.append(QByteArray::number(f.sample));
+     }},
+    {"host_us_since_", [](QByteArray &out, const CsvFrame &f) {
+         if (f.numbered)
+             out.append(QByteArray::number(f.hostUs));
+     }},
+    {"filtered_m", [](QByteArray &out, const CsvFrame &f) {
+         // Micrometres: a filter's mean falls between whole centimetres.
+         if (f.judged)
+             out.append(QByteArray::number(f.filteredM, 'f', 6));
+     }},
+    {"state", [](QByteArray &out, const CsvFrame &f) { out.append(f.state); }},
 };
 
 // One line per frame: the columns in their order. The frames of a batch
@@ -193,13 +207,18 @@ QVector<ReplayMarker> readMarkers(const QByteArray &data, int rate)
     return markers;
 }
 
-QByteArray csvHeader()
+QByteArray csvHeader(const QDateTime &start)
 {
     QByteArray header;
     for (const CsvColumn *c = csvColumnsBegin(); c != csvColumnsEnd(); ++c) {
         if (c != csvColumnsBegin())
             header.append(',');
         header.append(c->header);
+        // The column whose name ends in "_since_" names the start.
+        if (QByteArray(c->header).endsWith("_since_"))
+            header.append(start.isValid()
+                              ? start.toOffsetFromUtc(start.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1()
+                              : QByteArray("unknown"));
     }
     header.append('\n');
     return header;
@@ -232,14 +251,17 @@ void appendCsvLines(QByteArray &out, const QVector<uint16_t> &centimetres, int r
 }
 
 void appendCsvLines(QByteArray &out, const MeasurementBatch &batch, CsvClock &clock,
-                    const QVector<SampleMarker> &markers)
+                    const QVector<SampleMarker> &markers, const SampleAnnotator *annotator)
 {
     int next = 0;
-    appendCsvFrames(out, batch.size(), int(batch.rate), clock, [&batch, &markers, &next](int i) {
+    appendCsvFrames(out, batch.size(), int(batch.rate), clock, [&batch, &markers, &next, annotator](int i) {
         CsvFrame f;
         f.cm = batch.cm.at(i);
+        f.numbered = true;
         f.sample = batch.first + quint64(i);
         f.hostUs = batch.timeUs(i);
+        if (annotator)
+            f.judged = annotator->annotate(f.sample, f.filteredM, f.state);
         // Two markers on one frame share its field.
         QString labels;
         for (; next < markers.size() && markers.at(next).sample <= f.sample; ++next)

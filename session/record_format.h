@@ -18,11 +18,17 @@
 // "12.3", "12", "0.05"; six significant digits, which every distance of
 // 0 to 655.35 m fits exactly).
 //
-// CSV: a header "time_s,distance_m,marker", then per frame the time since
-// the start of the recording in seconds (frames over the rate, six decimals),
-// the distance, '.' as the decimal point whatever the locale, and the label
-// of an operator's marker on that frame (empty on all others). Files written
-// before the marker column (two columns) read back as well.
+// CSV: a header "time_s,distance_m,marker,sample,host_us_since_<start>,
+// filtered_m,state", then per frame the time since the start of the
+// recording in seconds (frames over the rate, six decimals), the raw
+// distance, '.' as the decimal point whatever the locale, the label of an
+// operator's marker on that frame (empty on all others), the frame's number
+// since the stream began, its host time in microseconds since the stream
+// began (whose date and time, to the millisecond with the UTC offset, the
+// column's name gives), and, while the judge runs, the filtered distance and
+// the judged state ("ok", "above", "below", "none": no measurement); empty
+// otherwise. Readers take the first columns by position: files written before
+// the later columns (two or three columns) read back as well.
 //
 // Markers of a plain recording go into a side file beside it (markersPath),
 // so that the recording itself stays one distance per line: a header
@@ -52,9 +58,25 @@ struct CsvClock {
 struct CsvFrame {
     double seconds = 0;      // the recording's time (CsvClock)
     uint16_t cm = 0;         // the distance as the sensor sent it
+    bool numbered = false;   // a frame of the stream: the two fields below hold
     quint64 sample = 0;      // number of the frame since the stream began
     qint64 hostUs = 0;       // host time since the stream began, microseconds
     QByteArray marker;       // the label of a marker on this frame (CSV-quoted), or empty
+    bool judged = false;     // the judge gave the two fields below
+    double filteredM = 0;    // the filtered distance the judge took
+    const char *state = "";  // the judged state's name
+};
+
+// What a part that judges the stream tells the recorder of each sample it
+// took (the judge, with its filter): the recorder lies below such parts and
+// asks through this interface.
+class SampleAnnotator
+{
+public:
+    virtual ~SampleAnnotator() = default;
+    // The filtered distance (m) and the state's name of sample `number`;
+    // false when the part has nothing for it (judging off, or long gone).
+    virtual bool annotate(quint64 number, double &filteredM, const char *&state) const = 0;
 };
 
 // The CSV columns, in their order: a name for the header and how a frame
@@ -66,8 +88,10 @@ struct CsvColumn {
 const CsvColumn *csvColumnsBegin();
 const CsvColumn *csvColumnsEnd();
 
-// The header line: the columns' names, comma-separated.
-QByteArray csvHeader();
+// The header line: the columns' names, comma-separated; the host time's
+// column names the stream's start (`start`, ISO 8601 with milliseconds and
+// the UTC offset; "unknown" when invalid).
+QByteArray csvHeader(const QDateTime &start = QDateTime());
 // The first two columns' header ("time_s,distance_m", without the line's
 // end): what every CSV recording, old or new, and an export of the chart's
 // points begin with.
@@ -109,7 +133,7 @@ void appendCsvLines(QByteArray &out, const QVector<uint16_t> &centimetres, int r
 // The same for a numbered batch of the stream, with `markers` (in the order
 // of their frames) on the frames they name.
 void appendCsvLines(QByteArray &out, const MeasurementBatch &batch, CsvClock &clock,
-                    const QVector<SampleMarker> &markers = {});
+                    const QVector<SampleMarker> &markers = {}, const SampleAnnotator *annotator = nullptr);
 
 // A recording read back: its points (seconds, metres), at most about 100
 // a second (every b-th reading at a higher rate, as the live chart plots

@@ -91,7 +91,11 @@ bool Recorder::opened(QString *why)
     pending.clear();
     markersFile.setFileName(QString());
     if (fileFormat == recordformat::Format::Csv) {
-        file.write(recordformat::csvHeader());
+        // The host times count from the stream's start, which the header
+        // names: a recording opened before the stream began starts it.
+        if (source && !source->isStarted())
+            source->restart();
+        file.write(recordformat::csvHeader(source ? source->startedAt() : QDateTime()));
         if (!file.flush()) {
             if (why)
                 *why = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
@@ -165,7 +169,7 @@ void Recorder::write(const MeasurementBatch &batch)
     }
     QByteArray lines;
     if (fileFormat == recordformat::Format::Csv)
-        recordformat::appendCsvLines(lines, batch, csvClock, marks);
+        recordformat::appendCsvLines(lines, batch, csvClock, marks, annotator);
     else
         recordformat::appendPlainLines(lines, batch.cm);
     file.write(lines);

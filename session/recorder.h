@@ -29,6 +29,10 @@ public:
     // Takes every batch of `stream` from now on (and none of a stream given
     // before).
     void listenTo(BatchStream *stream);
+    // The part that judges the stream, whose filtered distance and state a
+    // CSV recording carries per sample; it takes each batch before the
+    // recorder (subscribe it to the stream first). None: those fields empty.
+    void setAnnotator(const recordformat::SampleAnnotator *part) { annotator = part; }
 
     // The format of the next recording (one format per file).
     void setFormat(recordformat::Format format) { fileFormat = format; }
@@ -77,6 +81,7 @@ private:
     QFile file;
     QFile markersFile;
     BatchStream *source = nullptr;
+    const recordformat::SampleAnnotator *annotator = nullptr;
     // Markers waiting for their frame, in the order dropped.
     QVector<recordformat::SampleMarker> pending;
     QString lastFolder;

@@ -73,9 +73,15 @@ void tst_record_file::csvLines()
     QByteArray lines;
     for (const int rate : rates)
         recordformat::appendCsvLines(lines, QVector<uint16_t>{150, 250, 350}, rate, clock);
-    // Each line with its marker column, empty.
-    QCOMPARE(lines, QByteArray(expected).replace('\n', ",\n"));
-    QCOMPARE(recordformat::csvHeader(), QByteArray("time_s,distance_m,marker\n"));
+    // Each line with its marker column, empty, and no stream's number, host
+    // time or judgement: distances without a stream around them.
+    QCOMPARE(lines, QByteArray(expected).replace('\n', ",,,,,\n"));
+    QCOMPARE(recordformat::csvHeader(),
+             QByteArray("time_s,distance_m,marker,sample,host_us_since_unknown,filtered_m,state\n"));
+    // The host time's column names the stream's start with its UTC offset.
+    const QDateTime start(QDate(2026, 12, 8), QTime(9, 41, 2, 123), Qt::OffsetFromUTC, 3600);
+    QCOMPARE(recordformat::csvHeader(start),
+             QByteArray("time_s,distance_m,marker,sample,host_us_since_2026-12-08T09:41:02.123+01:00,filtered_m,state\n"));
 }
 
 // A frame count over the rate does not drift over an hour, and a decimal
@@ -93,7 +99,7 @@ void tst_record_file::secondsWhateverTheLocale()
         lines.clear();
         recordformat::appendCsvLines(lines, second, 11111, clock);
     }
-    QVERIFY(lines.endsWith("\n3600.000000,12.34,\n"));
+    QVERIFY(lines.endsWith("\n3600.000000,12.34,,,,,\n"));
     QByteArray one;
     recordformat::appendSeconds(one, 2.5);
     QCOMPARE(one, QByteArray("2.500000"));

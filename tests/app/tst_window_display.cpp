@@ -32,6 +32,8 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QDir>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
@@ -1858,7 +1860,13 @@ void tst_window_display::recordFormatChoice()
     QCOMPARE(int(files.size()), 1);
     QFile file(QDir(dir.filePath("Data")).filePath(files.first()));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("time_s,distance_m,marker\n0.010000,1.23,\n0.020000,45.67,\n"));
+    // Time, distance, no marker, the frames' numbers from the recording's
+    // start (the host time's digits depend on the machine's pace).
+    const QList<QByteArray> rows = file.readAll().split('\n');
+    QCOMPARE(rows.size(), 4);
+    QVERIFY(rows.at(0).startsWith("time_s,distance_m,marker,sample,host_us_since_"));
+    QVERIFY2(rows.at(1).startsWith("0.010000,1.23,,0,"), rows.at(1).constData());
+    QVERIFY2(rows.at(2).startsWith("0.020000,45.67,,1,"), rows.at(2).constData());
 }
 
 // A recording of either format opened in the chart: shown as a frozen
@@ -2038,6 +2046,13 @@ void tst_window_display::judgeCountsSpikesBetweenPlottedPoints()
     QTest::mouseClick(tool<QPushButton>("pushButton_judge_apply"), Qt::LeftButton);
     QVERIFY(panel->judge()->limits().on);
     QCOMPARE(label("label_judge_state")->text(), QStringLiteral("无测量"));
+    // Recorded as CSV meanwhile: every frame with its judged state.
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    tool<QCheckBox>("recordCsvCheckBox")->setChecked(true);
+    ui()->saveButton->click();
+    QVERIFY(probe().recording());
 
     // 100 batches of 111 frames at 11,111 frames/s: frame 50 of each a spike.
     const int rate = 11111, batches = 100;
@@ -2046,6 +2061,26 @@ void tst_window_display::judgeCountsSpikesBetweenPlottedPoints()
         batch[50] = uint16_t(spikeCm);
         probe().display(batch, rate);
     }
+    ui()->saveButton->click();
+    QDir::setCurrent(previous);
+    const QStringList files = QDir(dir.filePath("Data")).entryList({"*.csv"});
+    QCOMPARE(int(files.size()), 1);
+    QFile file(QDir(dir.filePath("Data")).filePath(files.first()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QMap<QByteArray, int> states;
+    const QList<QByteArray> rows = file.readAll().split('\n');
+    for (int i = 1; i < rows.size(); ++i) {
+        if (rows.at(i).isEmpty())
+            continue;
+        const QList<QByteArray> fields = rows.at(i).split(',');
+        QCOMPARE(fields.size(), 7);
+        // The filtered distance of a judged frame (no filter: the raw one).
+        QCOMPARE(fields.at(5).toDouble(), fields.at(1).toDouble());
+        ++states[fields.at(6)];
+    }
+    QCOMPARE(states.value(spikeCm > 1300 ? "above" : "below"), batches);
+    QCOMPARE(states.value("ok"), batches * 110);
+    QCOMPARE(states.size(), 2);
     for (const QPointF &p : seriesPoints(probe().series()))
         QCOMPARE(p.y(), 12.34);
     QTRY_COMPARE(label(counter.toLatin1())->text(), QString::number(batches));

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +28,22 @@ struct Batch
 using Batches = QVector<Batch>;
 // Markers dropped: after how many of the batches, and the label.
 using Marks = QVector<QPair<int, QString>>;
+
+// A judging part's answers: the even samples judged (their filtered distance
+// and state), the odd ones not.
+struct EvenJudge : recordformat::SampleAnnotator
+{
+    bool annotate(quint64 number, double &filteredM, const char *&state) const override
+    {
+        static const QMap<quint64, QPair<double, const char *>> judged{
+            {0, {12.345, "ok"}}, {2, {3.005, "above"}}, {4, {1.005, "ok"}}};
+        if (!judged.contains(number))
+            return false;
+        filteredM = judged.value(number).first;
+        state = judged.value(number).second;
+        return true;
+    }
+};
 
 // Write system calls of this process so far (Linux's per-process I/O
 // account); -1 where it cannot be read.
@@ -139,37 +156,49 @@ void tst_recorder::recordedLines_data()
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<QByteArray>("expectedMarkers");   // the side file; empty: none made
     QTest::addColumn<int>("restartAt");   // the stream restarts before this batch (-1: never)
+    QTest::addColumn<bool>("judged");     // a judging part annotates the samples (see EvenJudge)
 
+    // The host time's column names the stream's start, which the test puts
+    // in for %START%.
+    const QByteArray kHeader("time_s,distance_m,marker,sample,host_us_since_%START%,filtered_m,state\n");
     const Batches mixed{{{1234, 5}, 0, 1000}, {{300, 65535, 100}, 100, 40000}, {{2}, 50, 80000}};
     // Before the first frame, two on one frame (one with a comma), one
     // with quotes, and one after the last frame (never written).
     const Marks marks{{0, "start"}, {1, "M1"}, {1, "a,b"}, {2, "say \"hi\""}, {3, "late"}};
     QTest::newRow("plain") << recordformat::Format::Plain << mixed << Marks{}
-                           << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n") << QByteArray() << -1;
+                           << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n") << QByteArray() << -1 << false;
     QTest::newRow("csv") << recordformat::Format::Csv << mixed << Marks{}
-                         << QByteArray("time_s,distance_m,marker\n0.000000,12.34,\n0.000000,0.05,\n0.010000,3,\n"
-                                       "0.020000,655.35,\n0.030000,1,\n0.050000,0.02,\n")
-                         << QByteArray() << -1;
+                         << QByteArray(kHeader + "0.000000,12.34,,0,1000,,\n0.000000,0.05,,1,1000,,\n"
+                                       "0.010000,3,,2,20000,,\n0.020000,655.35,,3,30000,,\n0.030000,1,,4,40000,,\n"
+                                       "0.050000,0.02,,5,80000,,\n")
+                         << QByteArray() << -1 << false;
+    // The judge's filtered distance and state where it has them (here: the
+    // even samples), empty fields where not.
+    QTest::newRow("csv, judged") << recordformat::Format::Csv << mixed << Marks{}
+                                 << QByteArray(kHeader + "0.000000,12.34,,0,1000,12.345000,ok\n0.000000,0.05,,1,1000,,\n"
+                                               "0.010000,3,,2,20000,3.005000,above\n0.020000,655.35,,3,30000,,\n"
+                                               "0.030000,1,,4,40000,1.005000,ok\n0.050000,0.02,,5,80000,,\n")
+                                 << QByteArray() << -1 << true;
     QTest::newRow("csv, nothing yet") << recordformat::Format::Csv << Batches{} << Marks{}
-                                      << QByteArray("time_s,distance_m,marker\n") << QByteArray() << -1;
+                                      << kHeader << QByteArray() << -1 << false;
     QTest::newRow("plain, nothing yet") << recordformat::Format::Plain << Batches{} << Marks{} << QByteArray()
-                                        << QByteArray() << -1;
+                                        << QByteArray() << -1 << false;
     QTest::newRow("plain, markers") << recordformat::Format::Plain << mixed << marks
                                     << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n")
                                     << QByteArray("line,sample,host_time_s,label\n1,0,0.001000,start\n"
                                                   "3,2,0.020000,M1\n3,2,0.020000,\"a,b\"\n"
                                                   "6,5,0.080000,\"say \"\"hi\"\"\"\n")
-                                    << -1;
+                                    << -1 << false;
     // A marker waiting when the numbers begin again goes on the first frame
     // of the new count.
     QTest::newRow("plain, restart") << recordformat::Format::Plain << mixed << Marks{{1, "M1"}}
                                     << QByteArray("12.34\n0.05\n3\n655.35\n1\n0.02\n")
-                                    << QByteArray("line,sample,host_time_s,label\n3,0,0.020000,M1\n") << 1;
+                                    << QByteArray("line,sample,host_time_s,label\n3,0,0.020000,M1\n") << 1 << false;
     QTest::newRow("csv, markers") << recordformat::Format::Csv << mixed << marks
-                                  << QByteArray("time_s,distance_m,marker\n0.000000,12.34,start\n0.000000,0.05,\n"
-                                                "0.010000,3,\"M1; a,b\"\n0.020000,655.35,\n0.030000,1,\n"
-                                                "0.050000,0.02,\"say \"\"hi\"\"\"\n")
-                                  << QByteArray() << -1;
+                                  << QByteArray(kHeader + "0.000000,12.34,start,0,1000,,\n0.000000,0.05,,1,1000,,\n"
+                                                "0.010000,3,\"M1; a,b\",2,20000,,\n0.020000,655.35,,3,30000,,\n"
+                                                "0.030000,1,,4,40000,,\n0.050000,0.02,\"say \"\"hi\"\"\",5,80000,,\n")
+                                  << QByteArray() << -1 << false;
 }
 
 void tst_recorder::recordedLines()
@@ -180,10 +209,14 @@ void tst_recorder::recordedLines()
     QFETCH(QByteArray, expected);
     QFETCH(QByteArray, expectedMarkers);
     QFETCH(int, restartAt);
+    QFETCH(bool, judged);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     BatchStream stream;
     Recorder recorder;
+    EvenJudge judge;
+    if (judged)
+        recorder.setAnnotator(&judge);
     recorder.listenTo(&stream);
     recorder.setFormat(format);
     // Nothing recorded, nothing marked.
@@ -199,7 +232,11 @@ void tst_recorder::recordedLines()
         if (i < batches.size())
             stream.takeAt(batches.at(i).cm, batches.at(i).rate, batches.at(i).nowUs);
     }
-    // On disk while the recording still runs.
+    // On disk while the recording still runs. A recording opened before the
+    // stream began starts it: the host times count from the recording's start.
+    QVERIFY(stream.isStarted() || batches.isEmpty());
+    const QDateTime start = stream.startedAt();
+    expected.replace("%START%", start.toOffsetFromUtc(start.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1());
     QCOMPARE(contents(recorder.fileName()), expected);
     const QString side = recordformat::markersPath(recorder.fileName());
     QCOMPARE(QFileInfo::exists(side), !expectedMarkers.isEmpty());
@@ -263,8 +300,9 @@ void tst_recorder::namesInAFolder()
     stream.takeAt({250}, 10, 100);
     recorder.stop();
     QVERIFY(!recorder.isRecording());
-    // (a CSV line with its marker column empty)
-    QVERIFY(contents(recorder.fileName()).endsWith(recorder.format() == recordformat::Format::Csv ? "2.5,\n" : "2.5\n"));
+    // (a CSV line: no marker, the stream's first frame at 100 us, no judge)
+    QVERIFY(contents(recorder.fileName())
+                    .endsWith(recorder.format() == recordformat::Format::Csv ? ",2.5,,0,100,,\n" : "2.5\n"));
     for (const QString &name : existing)
         QCOMPARE(contents(dir.filePath(name)), QByteArray("kept\n"));
 }
