@@ -8,6 +8,7 @@
 #include "chart_panel.h"
 #include "link_panel.h"
 #include "port_connector.h"
+#include "remote_panel.h"
 #include "log_ui.h"
 #include "receiver.h"
 #include "worker_session.h"
@@ -75,6 +76,13 @@ MainWindow::MainWindow(QWidget *parent)
     connect(recordCsvBox, &QCheckBox::toggled, this, [this](bool csv) {
         recorder->setFormat(csv ? recordformat::Format::Csv : recordformat::Format::Plain);
     });
+
+    // The plant's broker: publishing this sensor, or showing a remote one.
+    auto *remote = new RemotePanel(batches, liveChart, {ui->tabWidget_cmd, ui->connectButton, ui->groupBox_ctrl},
+                                   statusLine, this);
+    ui->statusBar->addPermanentWidget(remote);
+    connect(remote, &RemotePanel::remoteStarted, this, &MainWindow::resetLiveDisplay);
+    connect(remote, &RemotePanel::remoteSamples, this, &MainWindow::slotDisplay);
 
     setUpShortcuts();
     // Every tab's caption in full, in either language: no scroll buttons.
