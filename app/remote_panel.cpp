@@ -397,7 +397,7 @@ QString RemotePanel::stateText() const
                                .arg(view->isConnected() ? tr("已连接") : tr("未连接"))
                                .arg(view->missed());
         if (view->remoteStatus() == QLatin1String("offline"))
-            text += tr(" · 传感器离线");
+            text += QStringLiteral(" · ") + tr("传感器离线");
         return text;
     }
     return QString();
