@@ -253,10 +253,18 @@ RemotePanel::RemotePanel(BatchStream *stream, ChartModel &chart, const QList<QWi
     retranslate();
 }
 
+// The window goes: the publisher says "offline" on its way; neither it nor
+// the viewer reports to this panel any more (its labels are going).
 RemotePanel::~RemotePanel()
 {
-    if (pub)
+    if (view) {
+        disconnect(view, nullptr, this, nullptr);
+        view->stop();
+    }
+    if (pub) {
+        disconnect(pub, nullptr, this, nullptr);
         pub->stop(1000);
+    }
 }
 
 void RemotePanel::openSettings(RemoteDialog::Mode mode)

@@ -39,6 +39,7 @@ namespace {
 // recorder take from it.
 struct Taken
 {
+    QObject alive;   // the connection goes with the record
     QVector<uint16_t> cm;
     QVector<int> rates;
 };
@@ -79,7 +80,7 @@ private:
     {
         auto *stream = window->findChild<BatchStream *>(QStringLiteral("batchStream"));
         QVERIFY(stream);
-        connect(stream, &BatchStream::batch, window, [&taken](const MeasurementBatch &b) {
+        connect(stream, &BatchStream::batch, &taken.alive, [&taken](const MeasurementBatch &b) {
             taken.cm += b.cm;
             taken.rates << int(b.rate);
         });
@@ -167,8 +168,10 @@ void tst_window_remote::remoteViewShowsWhatWasPublished()
     QCOMPARE(taken.cm, sent);
     QCOMPARE(panel()->viewer()->missed(), quint64(0));
     QVERIFY(std::all_of(taken.rates.cbegin(), taken.rates.cend(), [](int r) { return r == 1000; }));
-    // The chart drew them: its newest distance is the last sample's.
-    QCOMPARE(window->chartModel().newestDistance(), sent.last() / 100.0);
+    // The chart drew them (it keeps a few points per pixel column: its
+    // newest is one of the last samples).
+    QVERIFY(window->chartModel().newestDistance() >= sent.at(sent.size() - 20) / 100.0);
+    QVERIFY(window->chartModel().newestDistance() <= sent.last() / 100.0);
     QTRY_COMPARE_WITH_TIMEOUT(panel()->viewer()->remoteStatus(), QString("online"), kLong);
 
     // Stopping gives the commands back as they were (no sensor: off), and the
