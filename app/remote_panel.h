@@ -90,6 +90,10 @@ public:
     bool isViewing() const { return view != nullptr; }
     QString stateText() const;
 
+    // The texts in the language now installed (the window calls it at once
+    // when the language changes).
+    void retranslate();
+
     void startPublishing(const plant::PublisherOptions &o);
     void stopPublishing();
     bool startViewing(const plant::PublisherOptions &o, QString &why);
@@ -105,7 +109,6 @@ private:
     void openSettings(RemoteDialog::Mode mode);
     void accepted();
     void showState();
-    void retranslate();
     void changeEvent(QEvent *event) override;
 
     BatchStream *stream;

@@ -5,6 +5,7 @@
 #include "chart_panel.h"
 #include "link_panel.h"
 #include "log_ui.h"
+#include "remote_panel.h"
 #include "zn84_version.h"
 
 #include <QCoreApplication>
@@ -93,6 +94,8 @@ bool MainWindow::switchLanguage(const QString &fileName, const QString &qtCatalo
     refreshLanguageTexts();
     if (linkPanel)
         linkPanel->retranslate();
+    if (auto *remote = findChild<RemotePanel *>())
+        remote->retranslate();
     return true;
 }
 
