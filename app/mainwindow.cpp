@@ -11,6 +11,7 @@
 #include "link_panel.h"
 #include "port_connector.h"
 #include "signal_panel.h"
+#include "remote_panel.h"
 #include "log_ui.h"
 #include "receiver.h"
 #include "worker_session.h"
@@ -81,6 +82,12 @@ MainWindow::MainWindow(QWidget *parent)
     signalPanel = new SignalPanel(this, batches);
     ui->statusBar->addPermanentWidget(signalPanel->toggleButton());
 
+    // The plant's broker: publishing this sensor, or showing a remote one.
+    auto *remote = new RemotePanel(batches, liveChart, {ui->tabWidget_cmd, ui->connectButton, ui->groupBox_ctrl},
+                                   statusLine, this);
+    ui->statusBar->addPermanentWidget(remote);
+    connect(remote, &RemotePanel::remoteStarted, this, &MainWindow::resetLiveDisplay);
+    connect(remote, &RemotePanel::remoteSamples, this, &MainWindow::slotDisplay);
     chartMarkers = new ChartMarkers({chart, series, axisX}, chartPanel, chartFiles, liveChart, recorder, this);
     setUpShortcuts();
     judgePanel = new JudgePanel(batches, chart, &liveChart, this);

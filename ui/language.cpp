@@ -8,6 +8,7 @@
 #include "chart_panel.h"
 #include "link_panel.h"
 #include "log_ui.h"
+#include "remote_panel.h"
 #include "zn84_version.h"
 
 #include <QCoreApplication>
@@ -100,6 +101,8 @@ bool MainWindow::switchLanguage(const QString &fileName, const QString &qtCatalo
         judgePanel->retranslate();
     if (signalPanel)
         signalPanel->retranslate();
+    if (auto *remote = findChild<RemotePanel *>())
+        remote->retranslate();
     return true;
 }
 

@@ -1749,4 +1749,118 @@
         <translation>Marker label, Enter drops it</translation>
     </message>
 </context>
+<context>
+    <name>RemoteDialog</name>
+    <message>
+        <source>发布到代理</source>
+        <translation>Publish to a broker</translation>
+    </message>
+    <message>
+        <source>查看远程传感器</source>
+        <translation>View a remote sensor</translation>
+    </message>
+    <message>
+        <source>代理地址</source>
+        <translation>Broker</translation>
+    </message>
+    <message>
+        <source>主题前缀</source>
+        <translation>Topic prefix</translation>
+    </message>
+    <message>
+        <source>客户端标识</source>
+        <translation>Client id</translation>
+    </message>
+    <message>
+        <source>用户名</source>
+        <translation>User name</translation>
+    </message>
+    <message>
+        <source>密码文件</source>
+        <translation>Password file</translation>
+    </message>
+    <message>
+        <source>CA 证书文件</source>
+        <translation>CA file</translation>
+    </message>
+    <message>
+        <source>批次间隔</source>
+        <translation>Batch interval</translation>
+    </message>
+    <message>
+        <source>代理地址无效：%1</source>
+        <translation>Invalid broker address: %1</translation>
+    </message>
+    <message>
+        <source>主题前缀无效：%1</source>
+        <translation>Invalid topic prefix: %1</translation>
+    </message>
+    <message>
+        <source>密码文件需要用户名</source>
+        <translation>A password file needs a user name</translation>
+    </message>
+    <message>
+        <source>无法读取密码文件：%1</source>
+        <translation>Cannot read the password file: %1</translation>
+    </message>
+    <message>
+        <source>CA 证书文件需要 mqtts:// 代理</source>
+        <translation>A CA file needs an mqtts:// broker</translation>
+    </message>
+    <message>
+        <source>无法读取 CA 证书文件：%1</source>
+        <translation>Cannot read the CA file: %1</translation>
+    </message>
+</context>
+<context>
+    <name>RemotePanel</name>
+    <message>
+        <source>无法查看远程传感器：%1</source>
+        <translation>Cannot view the remote sensor: %1</translation>
+    </message>
+    <message>
+        <source>代理拒绝连接：%1</source>
+        <translation>The broker refused the connection: %1</translation>
+    </message>
+    <message>
+        <source>请先断开本地传感器</source>
+        <translation>Disconnect the local sensor first</translation>
+    </message>
+    <message>
+        <source>远程：%1（只读）</source>
+        <translation>Remote: %1 (read-only)</translation>
+    </message>
+    <message>
+        <source>发布：%1 · 排队 %2 · 丢弃 %3</source>
+        <translation>Publishing: %1 · queued %2 · dropped %3</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>connected</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>not connected</translation>
+    </message>
+    <message>
+        <source>远程：%1 · 缺失 %2</source>
+        <translation>Remote: %1 · missed %2</translation>
+    </message>
+    <message>
+        <source>传感器离线</source>
+        <translation>sensor offline</translation>
+    </message>
+    <message>
+        <source>远程</source>
+        <translation>Remote</translation>
+    </message>
+    <message>
+        <source>发布到代理…</source>
+        <translation>Publish to a broker…</translation>
+    </message>
+    <message>
+        <source>查看远程传感器…</source>
+        <translation>View a remote sensor…</translation>
+    </message>
+</context>
 </TS>

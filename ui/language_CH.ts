@@ -1749,4 +1749,118 @@
         <translation>标记名称, 回车添加</translation>
     </message>
 </context>
+<context>
+    <name>RemoteDialog</name>
+    <message>
+        <source>发布到代理</source>
+        <translation>发布到代理</translation>
+    </message>
+    <message>
+        <source>查看远程传感器</source>
+        <translation>查看远程传感器</translation>
+    </message>
+    <message>
+        <source>代理地址</source>
+        <translation>代理地址</translation>
+    </message>
+    <message>
+        <source>主题前缀</source>
+        <translation>主题前缀</translation>
+    </message>
+    <message>
+        <source>客户端标识</source>
+        <translation>客户端标识</translation>
+    </message>
+    <message>
+        <source>用户名</source>
+        <translation>用户名</translation>
+    </message>
+    <message>
+        <source>密码文件</source>
+        <translation>密码文件</translation>
+    </message>
+    <message>
+        <source>CA 证书文件</source>
+        <translation>CA 证书文件</translation>
+    </message>
+    <message>
+        <source>批次间隔</source>
+        <translation>批次间隔</translation>
+    </message>
+    <message>
+        <source>代理地址无效：%1</source>
+        <translation>代理地址无效：%1</translation>
+    </message>
+    <message>
+        <source>主题前缀无效：%1</source>
+        <translation>主题前缀无效：%1</translation>
+    </message>
+    <message>
+        <source>密码文件需要用户名</source>
+        <translation>密码文件需要用户名</translation>
+    </message>
+    <message>
+        <source>无法读取密码文件：%1</source>
+        <translation>无法读取密码文件：%1</translation>
+    </message>
+    <message>
+        <source>CA 证书文件需要 mqtts:// 代理</source>
+        <translation>CA 证书文件需要 mqtts:// 代理</translation>
+    </message>
+    <message>
+        <source>无法读取 CA 证书文件：%1</source>
+        <translation>无法读取 CA 证书文件：%1</translation>
+    </message>
+</context>
+<context>
+    <name>RemotePanel</name>
+    <message>
+        <source>无法查看远程传感器：%1</source>
+        <translation>无法查看远程传感器：%1</translation>
+    </message>
+    <message>
+        <source>代理拒绝连接：%1</source>
+        <translation>代理拒绝连接：%1</translation>
+    </message>
+    <message>
+        <source>请先断开本地传感器</source>
+        <translation>请先断开本地传感器</translation>
+    </message>
+    <message>
+        <source>远程：%1（只读）</source>
+        <translation>远程：%1（只读）</translation>
+    </message>
+    <message>
+        <source>发布：%1 · 排队 %2 · 丢弃 %3</source>
+        <translation>发布：%1 · 排队 %2 · 丢弃 %3</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>已连接</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>未连接</translation>
+    </message>
+    <message>
+        <source>远程：%1 · 缺失 %2</source>
+        <translation>远程：%1 · 缺失 %2</translation>
+    </message>
+    <message>
+        <source>传感器离线</source>
+        <translation>传感器离线</translation>
+    </message>
+    <message>
+        <source>远程</source>
+        <translation>远程</translation>
+    </message>
+    <message>
+        <source>发布到代理…</source>
+        <translation>发布到代理…</translation>
+    </message>
+    <message>
+        <source>查看远程传感器…</source>
+        <translation>查看远程传感器…</translation>
+    </message>
+</context>
 </TS>
