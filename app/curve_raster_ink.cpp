@@ -11,7 +11,12 @@ const QPair<int, int> kNone(std::numeric_limits<int>::max(), std::numeric_limits
 
 void CurveInk::reset(int width)
 {
-    rows.fill(kNone, std::max(width, 0));
+    // A new list rather than fill(value, size): Qt 6.4's QList::fill counts
+    // the room before the first element (which scroll's remove from the
+    // front leaves) as room to grow into at the end, and writes past its
+    // block (AddressSanitizer's heap-buffer-overflow in the chart's
+    // random-use test).
+    rows = QVector<QPair<int, int>>(std::max(width, 0), kNone);
 }
 
 void CurveInk::clear(int from, int to)
