@@ -19,6 +19,18 @@ enum class JudgeState : quint8 {
     Below = 3,
 };
 
+// The state's name in files and messages: "ok", "above", "below", "none".
+inline const char *judgeStateName(JudgeState s)
+{
+    switch (s) {
+    case JudgeState::Ok: return "ok";
+    case JudgeState::Above: return "above";
+    case JudgeState::Below: return "below";
+    case JudgeState::NoMeasurement: break;
+    }
+    return "none";
+}
+
 inline bool isViolation(JudgeState s)
 {
     return s == JudgeState::Above || s == JudgeState::Below;

@@ -89,15 +89,7 @@ bool MeasurementJudge::annotate(quint64 number, double &filteredM, const char *&
     JudgeState s = JudgeState::NoMeasurement;
     if (!sampleAt(number, filteredM, s))
         return false;
-    state = "";
-    if (judge.limits().on) {
-        switch (s) {
-        case JudgeState::Ok: state = "ok"; break;
-        case JudgeState::Above: state = "above"; break;
-        case JudgeState::Below: state = "below"; break;
-        case JudgeState::NoMeasurement: state = "none"; break;
-        }
-    }
+    state = judge.limits().on ? judgeStateName(s) : "";
     return true;
 }
 

@@ -95,6 +95,12 @@ MainWindow::MainWindow(QWidget *parent)
     // each sample: the judge takes each batch before the recorder writes it.
     recorder->setAnnotator(judgePanel->judge());
     recorder->listenTo(batches);
+    // A publisher to a broker tells each change of the tolerance state (none
+    // while no limits are set: every sample is then "ok" by definition).
+    connect(judgePanel->judge(), &MeasurementJudge::stateChanged, remote, [this, remote](JudgeState state) {
+        if (judgePanel->judge()->limits().on)
+            remote->publishState(judgeStateName(state));
+    });
     // Every tab's caption in full, in either language: no scroll buttons.
     ui->tabWidget_cmd->setUsesScrollButtons(false);
 

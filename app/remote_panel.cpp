@@ -313,6 +313,12 @@ void RemotePanel::startPublishing(const plant::PublisherOptions &o)
     showState();
 }
 
+void RemotePanel::publishState(const QByteArray &state)
+{
+    if (pub)
+        pub->publishState(state);
+}
+
 void RemotePanel::stopPublishing()
 {
     if (!pub)

@@ -96,6 +96,8 @@ public:
 
     void startPublishing(const plant::PublisherOptions &o);
     void stopPublishing();
+    // The judge's new state, published while publishing (PREFIX/state).
+    void publishState(const QByteArray &state);
     bool startViewing(const plant::PublisherOptions &o, QString &why);
     void stopViewing();
 

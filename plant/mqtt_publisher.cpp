@@ -123,6 +123,7 @@ MqttPublisher::MqttPublisher(const PublisherOptions &options, QObject *parent) :
     topicStatus = prefix + "/status";
     topicHealth = prefix + "/health";
     topicReply = prefix + "/reply";
+    topicState = prefix + "/state";
     topicSet = prefix + "/set/";
     misc.setInterval(100);
     connect(&misc, &QTimer::timeout, this, [this] {
@@ -479,6 +480,18 @@ void MqttPublisher::publishHealth()
     Message m;
     m.topic = topicHealth;
     m.payload = QByteArray(buf, n);
+    enqueue(std::move(m));
+}
+
+void MqttPublisher::publishState(const QByteArray &state)
+{
+    // The samples that led to the change go first.
+    flushPending();
+    Message m;
+    m.topic = topicState;
+    m.payload = QByteArray("{\"t\":") + QByteArray::number(unixNowUs() / 1e6, 'f', 6) + ",\"state\":\"" + state
+                + "\"}";
+    m.retain = true;
     enqueue(std::move(m));
 }
 

@@ -109,6 +109,10 @@ public:
     void setLineHealth(const LineHealth &health);
     // Publishes an answer on PREFIX/reply (QoS 1, through the same queue).
     void reply(const QByteArray &json);
+    // A new tolerance state ("ok", "above", "below", "none") on PREFIX/state,
+    // retained, as {"t": Unix seconds, "state": ...}: after the distances
+    // taken before it, through the same queue.
+    void publishState(const QByteArray &state);
     // Sends what is pending, publishes "offline" and waits up to timeoutMs for
     // the broker to acknowledge everything, then disconnects. True when
     // nothing was left undelivered.
@@ -156,7 +160,7 @@ private:
     static void cbMessage(struct mosquitto *, void *self, const struct mosquitto_message *msg);
 
     PublisherOptions opts;
-    QByteArray topicDistance, topicStatus, topicHealth, topicReply, topicSet;
+    QByteArray topicDistance, topicStatus, topicHealth, topicReply, topicSet, topicState;
     struct mosquitto *client = nullptr;
     std::unique_ptr<QSocketNotifier> readNotifier, writeNotifier;
     QTimer misc;            // keep-alive and TLS reads between socket events

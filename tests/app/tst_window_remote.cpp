@@ -21,6 +21,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -286,6 +287,17 @@ void tst_window_remote::publishingDialogStartsPublisher()
         next += quint64(m.size());
     }
     QTRY_VERIFY_WITH_TIMEOUT(panel()->stateText().contains(QStringLiteral("已连接")), kLong);
+
+    // The judge's limits put the sensor's 12.34 m below them: the change of
+    // state goes out on PREFIX/state, retained.
+    QVERIFY(client.on(QStringLiteral("state")).isEmpty());
+    window->findChild<QLineEdit *>(QStringLiteral("lineEdit_judge_lower"))->setText(QStringLiteral("13"));
+    window->findChild<QLineEdit *>(QStringLiteral("lineEdit_judge_upper"))->setText(QStringLiteral("14"));
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("pushButton_judge_apply")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!client.on(QStringLiteral("state")).isEmpty(), kLong);
+    const QJsonObject state = QJsonDocument::fromJson(client.on(QStringLiteral("state")).last()).object();
+    QCOMPARE(state.value(QStringLiteral("state")).toString(), QStringLiteral("below"));
+    QVERIFY(state.value(QStringLiteral("t")).toDouble() > 1.7e9);
 
     // Stopping says "offline" on the broker.
     panel()->publishAction()->trigger();
