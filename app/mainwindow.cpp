@@ -218,6 +218,10 @@ void MainWindow::fillChoiceLists()
 
 MainWindow::~MainWindow()
 {
+    // The broker's part goes first, while the window is whole: its publisher
+    // waits for the broker's acknowledgements in an event loop, which also
+    // delivers the worker's last batches to this window.
+    delete findChild<RemotePanel *>();
     shutdownWorker();
     recorder->stop();
     delete ui;
