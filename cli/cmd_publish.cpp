@@ -133,6 +133,9 @@ int runPublish(const Options &o, Output &out)
         po.caFile = o.caFile;
     }
 
+    // Installed before the client starts: its first report (a refused
+    // handshake) may come at once, and a stop sent on it is a stop.
+    StopSignals stops;
     plant::MqttPublisher publisher(po);
     QString refusal;
     QObject::connect(&publisher, &plant::MqttPublisher::refused, &publisher,
@@ -166,7 +169,8 @@ int runPublish(const Options &o, Output &out)
             sensor = worker;
             connectAcrossThreads(worker, &receiver::signalLineHealth, &publisher,
                                  &plant::MqttPublisher::setLineHealth);
-        });
+        },
+        &stops);
     sensor = nullptr;
     if (run.code == ExitPort)
         return run.code;

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sample_run.h"
-#include "stop_signals.h"
 
 #include "cross_thread.h"
 #include "receiver.h"
@@ -8,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <optional>
 
 namespace cli {
 
@@ -65,11 +66,14 @@ public:
 
 SampleRunResult runSamples(const Options &o, Output &out, double silenceS, double limitS, int limitCode,
                            const std::function<bool(const MeasurementBatch &)> &sink,
-                           const std::function<void(receiver *)> &opened)
+                           const std::function<void(receiver *)> &opened, StopSignals *stops)
 {
     Session session;
     SampleRun run(session, sink);
-    StopSignals stop;
+    std::optional<StopSignals> own;
+    if (!stops)
+        stops = &own.emplace();
+    StopSignals &stop = *stops;
     QObject::connect(&stop, &StopSignals::stopRequested, &run, [&run] {
         run.finish(ExitInterrupted, QStringLiteral("interrupted"));
     });

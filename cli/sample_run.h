@@ -9,6 +9,7 @@
 
 #include "batch_stream.h"
 #include "cli.h"
+#include "stop_signals.h"
 
 #include <functional>
 
@@ -29,9 +30,12 @@ struct SampleRunResult
 // openOrFail, `why` empty).
 // `opened`, when given, gets the worker once the port is open (e.g. to
 // follow the line's health or to send settings from the main thread).
+// `stops`, when given, is the command's own stop handling, installed before
+// it started anything that prints (a client that reports its first failure
+// at once): a SIGTERM sent on that report must not find the default action.
 SampleRunResult runSamples(const Options &o, Output &out, double silenceS, double limitS, int limitCode,
                            const std::function<bool(const MeasurementBatch &)> &sink,
-                           const std::function<void(receiver *)> &opened = {});
+                           const std::function<void(receiver *)> &opened = {}, StopSignals *stops = nullptr);
 
 } // namespace cli
 

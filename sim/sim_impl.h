@@ -131,6 +131,10 @@ struct SimSensor::Impl {
     Clock::time_point epoch{};     // start of the current pacing period
     uint64_t framesSinceEpoch = 0;
     Clock::time_point startTime{};
+    // Time this process stalled past a quarter second (frames never made):
+    // the sensor's own clock did not stop, so its signal goes on from the
+    // last frame made instead of jumping over the stall.
+    double stalledSeconds = 0.0;
     Bytes splitQueue;              // stream bytes waiting to go out in pieces
     size_t splitStep = 0;
     Clock::time_point nextPiece{};

@@ -339,6 +339,7 @@ void SimSensor::Impl::resetSession()
     framesSinceEpoch = 0;
     startTime = clock();
     epoch = startTime;
+    stalledSeconds = 0.0;
 }
 
 } // namespace sim

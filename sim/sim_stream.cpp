@@ -61,7 +61,7 @@ uint16_t SimSensor::Impl::distanceAt(double seconds) const
 
 uint16_t SimSensor::Impl::currentDistance(Clock::time_point now) const
 {
-    return distanceAt(std::chrono::duration<double>(now - startTime).count());
+    return distanceAt(std::chrono::duration<double>(now - startTime).count() - stalledSeconds);
 }
 
 Bytes SimSensor::Impl::measurementFrame(uint16_t cm, bool good) const
@@ -96,15 +96,17 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
     if (due <= framesSinceEpoch)
         return;
     uint64_t n = due - framesSinceEpoch;
-    // After a long stall do not flood the line with the missed frames.
+    // After a long stall do not flood the line with the missed frames; the
+    // signal takes up where it was, as a sensor's would.
     const uint64_t cap = static_cast<uint64_t>(std::max(1, rate / 4));
     if (n > cap) {
+        stalledSeconds += static_cast<double>(n - cap) / rate;
         framesSinceEpoch = due - cap;
         n = cap;
     }
     const size_t backlog = (out.size() - outPos) + splitQueue.size();
     const bool drop = notReading || backlog > kMaxBacklog;
-    const double epochOffset = std::chrono::duration<double>(epoch - startTime).count();
+    const double epochOffset = std::chrono::duration<double>(epoch - startTime).count() - stalledSeconds;
 
     Bytes batch;
     batch.reserve(static_cast<size_t>(n) * 10);

@@ -1299,6 +1299,9 @@ private slots:
                               csv ? "--csv" : "--json"});
         QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
         const bool flatTop = window == QLatin1String("flat-top");
+        // The frame rate is measured on the host's clock, within a per cent
+        // on a loaded machine; the peak stands in the vibration's own bin
+        // of the sensor's frames, whatever that measure.
         if (csv) {
             const QStringList lines = r.outLines();
             QCOMPARE(lines.first(), QStringLiteral("hz,amplitude_m"));
@@ -1316,7 +1319,7 @@ private slots:
             }
             QCOMPARE(lines[1].split(QLatin1Char(',')).first().toDouble(), 0.0);
             QVERIFY2(std::abs(binHz * samples - rate) < rate * 0.01, qPrintable(QString::number(binHz)));
-            QVERIFY2(std::abs(bestHz - hz) <= binHz, qPrintable(QString::number(bestHz)));
+            QVERIFY2(std::abs(bestHz / binHz - hz * samples / rate) <= 1.0, qPrintable(QString::number(bestHz)));
             QVERIFY2(std::abs(best - amplitudeCm / 100) <= 0.02 * amplitudeCm / 100, qPrintable(QString::number(best)));
             return;
         }
@@ -1332,7 +1335,8 @@ private slots:
             QVERIFY(peaks[i - 1].toObject().value(QStringLiteral("amplitude_m")).toDouble()
                     >= peaks[i].toObject().value(QStringLiteral("amplitude_m")).toDouble());
         const QJsonObject top = peaks.first().toObject();
-        QVERIFY2(std::abs(top.value(QStringLiteral("hz")).toDouble() - hz) <= binHz, qPrintable(r.describe()));
+        QVERIFY2(std::abs(top.value(QStringLiteral("hz")).toDouble() / binHz - hz * samples / rate) <= 1.0,
+                 qPrintable(r.describe()));
         const double amplitude = top.value(QStringLiteral("amplitude_m")).toDouble();
         const double tolerance = flatTop ? 0.02 : 0.16; // Hann loses up to 15 % between bins
         QVERIFY2(std::abs(amplitude - amplitudeCm / 100) <= tolerance * amplitudeCm / 100, qPrintable(r.describe()));
