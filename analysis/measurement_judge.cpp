@@ -24,6 +24,16 @@ void MeasurementJudge::attach(BatchStream *stream)
 void MeasurementJudge::setLimits(const JudgeLimits &limits)
 {
     judge.setLimits(limits);
+    emit limitsChanged(judge.limits());
+}
+
+bool MeasurementJudge::outsideTolerance(double rawM) const
+{
+    const JudgeLimits &l = judge.limits();
+    if (!l.on)
+        return false;
+    const double v = ref.apply(rawM);
+    return v < l.low || v > l.high;
 }
 
 void MeasurementJudge::setFilter(const FilterSettings &settings)

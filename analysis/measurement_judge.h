@@ -44,6 +44,10 @@ public:
 
     void setLimits(const JudgeLimits &limits);
     const JudgeLimits &limits() const { return judge.limits(); }
+    // Whether a raw distance (m), taken against the present zero or master,
+    // lies beyond the limits (false while none are set): what a capture
+    // that triggers on leaving the tolerance asks of each sample.
+    bool outsideTolerance(double rawM) const;
     void setFilter(const FilterSettings &settings);
     const FilterSettings &filter() const { return hostFilter.settings(); }
     // Whether the judgement (and the readouts) take the filtered value or
@@ -89,6 +93,8 @@ public:
 
 signals:
     void judged(const JudgedBatch &batch);
+    // New limits were set (on or off).
+    void limitsChanged(const JudgeLimits &limits);
     void stateChanged(JudgeState state);
 
 private:

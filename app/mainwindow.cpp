@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow.h"
+#include "capture_view.h"
 #include "judge_panel.h"
 #include "ui_mainwindow.h"
 
@@ -101,6 +102,16 @@ MainWindow::MainWindow(QWidget *parent)
         if (judgePanel->judge()->limits().on)
             remote->publishState(judgeStateName(state));
     });
+    // The capture offers "leaving the tolerance" while limits are set; each
+    // sample is asked of the judge as it stands then (its zero included).
+    auto offerTolerance = [this](const JudgeLimits &limits) {
+        const MeasurementJudge *judge = judgePanel->judge();
+        signalPanel->captureView()->setTolerance(
+            limits.on ? std::function<bool(double)>([judge](double m) { return judge->outsideTolerance(m); })
+                      : std::function<bool(double)>());
+    };
+    connect(judgePanel->judge(), &MeasurementJudge::limitsChanged, this, offerTolerance);
+    offerTolerance(judgePanel->judge()->limits());
     // Every tab's caption in full, in either language: no scroll buttons.
     ui->tabWidget_cmd->setUsesScrollButtons(false);
 

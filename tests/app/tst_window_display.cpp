@@ -727,6 +727,33 @@ void tst_window_display::signalViewsTakeEveryBatch()
     QCOMPARE(histogram->lastHistogram().n, 100);
     QVERIFY(std::abs(histogram->lastHistogram().mean - 9.395) < 1e-9);
 
+    // Leaving the tolerance is a trigger once the judge has limits: of the
+    // raw sample against the zero, the first out after one within.
+    auto *edge = window->findChild<QComboBox *>(QStringLiteral("comboBox_capture_edge"));
+    QCOMPARE(edge->count(), 3);
+    tool<QLineEdit>("lineEdit_judge_lower")->setText(QStringLiteral("9.9"));
+    tool<QLineEdit>("lineEdit_judge_upper")->setText(QStringLiteral("10.1"));
+    tool<QLineEdit>("lineEdit_judge_hysteresis")->setText(QStringLiteral("0"));
+    QTest::mouseClick(tool<QPushButton>("pushButton_judge_apply"), Qt::LeftButton);
+    QCOMPARE(edge->count(), 4);
+    QCOMPARE(edge->itemText(3), QStringLiteral("超出公差"));
+    edge->setCurrentIndex(3);
+    arm->click();
+    // Samples 950..: 10.00 m for 150 (within), then 10.02 m up by a
+    // centimetre a sample: 10.11 m, the first above 10.1 m, is sample 1109.
+    probe().display(QVector<uint16_t>(150, 1000), 1000);
+    probe().display(ramp(100, 1002), 1000);
+    probe().display(QVector<uint16_t>(150, 1000), 1000);
+    QCOMPARE(capture->trigger().triggers(), 1); // since this arming
+    const analysis::Capture &out = capture->trigger().last();
+    QCOMPARE(out.triggerNumber(), quint64(1109));
+    QCOMPARE(out.cm.at(out.pre), uint16_t(1011));
+    // Without limits the choice goes again.
+    tool<QLineEdit>("lineEdit_judge_lower")->clear();
+    tool<QLineEdit>("lineEdit_judge_upper")->clear();
+    QTest::mouseClick(tool<QPushButton>("pushButton_judge_apply"), Qt::LeftButton);
+    QCOMPARE(edge->count(), 3);
+
     emit toggle->linkActivated(QStringLiteral("#signal"));
     for (const QString &name : docks)
         QVERIFY2(window->findChild<QDockWidget *>(name)->isHidden(), qPrintable(name));
