@@ -120,6 +120,7 @@ void MeasurementJudge::take(const MeasurementBatch &b)
     expected = b.end();
 
     const JudgeState before = judge.state();
+    QVector<QPair<quint64, JudgeState>> changes;
     JudgedBatch out;
     out.first = b.first;
     out.rate = b.rate;
@@ -135,7 +136,10 @@ void MeasurementJudge::take(const MeasurementBatch &b)
         recent.add(reading);
         const double v = ref.apply(reading);
         const qint64 span = frameUs > 0 ? frameUs : (lastUs >= 0 ? t - lastUs : 0);
+        const JudgeState previous = judge.state();
         const JudgeState s = judge.judge(v, t, span);
+        if (s != previous)
+            changes.append({b.first + quint64(i), s});
         lastUs = t;
         out.value[i] = v;
         out.filtered[i] = filteredM;
@@ -146,14 +150,18 @@ void MeasurementJudge::take(const MeasurementBatch &b)
     last = out.value.last();
     silence.start();
     emit judged(out);
+    for (const auto &change : std::as_const(changes))
+        emit transition(change.first, change.second);
     if (judge.state() != before)
         emit stateChanged(judge.state());
 }
 
 void MeasurementJudge::checkSilence(qint64 nowUs)
 {
-    if (judge.checkSilence(nowUs))
+    if (judge.checkSilence(nowUs)) {
+        emit transition(trailEnd, judge.state());
         emit stateChanged(judge.state());
+    }
 }
 
 void MeasurementJudge::streamRestarted()

@@ -93,6 +93,11 @@ public:
 
 signals:
     void judged(const JudgedBatch &batch);
+    // Each change of the state, in order, at the number of the sample that
+    // made it (a silence: the number after the last sample): a violation
+    // that begins and ends within one batch is two of them. stateChanged
+    // tells only where a batch left the state.
+    void transition(quint64 number, JudgeState state);
     // New limits were set (on or off).
     void limitsChanged(const JudgeLimits &limits);
     void stateChanged(JudgeState state);

@@ -98,7 +98,7 @@ MainWindow::MainWindow(QWidget *parent)
     recorder->listenTo(batches);
     // A publisher to a broker tells each change of the tolerance state (none
     // while no limits are set: every sample is then "ok" by definition).
-    connect(judgePanel->judge(), &MeasurementJudge::stateChanged, remote, [this, remote](JudgeState state) {
+    connect(judgePanel->judge(), &MeasurementJudge::transition, remote, [this, remote](quint64, JudgeState state) {
         if (judgePanel->judge()->limits().on)
             remote->publishState(judgeStateName(state));
     });

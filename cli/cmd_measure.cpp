@@ -4,13 +4,13 @@
 // point in a hundred would hide a short violation; this does not).
 
 #include "cli.h"
+#include "judge_options.h"
 #include "sample_run.h"
 
 #include "measurement_judge.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QRegularExpression>
 
 #include <cmath>
 
@@ -19,48 +19,6 @@ namespace cli {
 namespace {
 
 constexpr double kMeasureTimeoutS = 5.0;
-
-// A decimal number of metres, optionally signed.
-bool toMetres(const QString &text, double &value)
-{
-    static const QRegularExpression decimal(QStringLiteral("^-?[0-9]{1,6}(\\.[0-9]{1,9})?$"));
-    if (!decimal.match(text).hasMatch())
-        return false;
-    value = text.toDouble();
-    return std::isfinite(value);
-}
-
-bool parseLimits(const QString &text, JudgeLimits &limits, QString &why)
-{
-    const int colon = text.indexOf(QLatin1Char(':'));
-    if (colon < 0 || !toMetres(text.left(colon), limits.low) || !toMetres(text.mid(colon + 1), limits.high)) {
-        why = QStringLiteral("--limits: \"%1\" is not LOW:HIGH in metres").arg(text);
-        return false;
-    }
-    if (!(limits.low < limits.high)) {
-        why = QStringLiteral("--limits: LOW (%1) is not below HIGH (%2)").arg(text.left(colon), text.mid(colon + 1));
-        return false;
-    }
-    limits.on = true;
-    return true;
-}
-
-bool parseFilter(const QString &text, FilterSettings &filter, QString &why)
-{
-    static const QRegularExpression form(QStringLiteral("^(avg|median):([0-9]{1,3})$"));
-    const QRegularExpressionMatch m = form.match(text);
-    if (m.hasMatch()) {
-        filter.kind = m.captured(1) == QLatin1String("avg") ? FilterSettings::Average : FilterSettings::Median;
-        filter.length = m.captured(2).toInt();
-        if (filter.valid())
-            return true;
-    }
-    why = QStringLiteral("--filter: \"%1\" is not avg:N (N 1..%2) or median:N (N 1..%3, odd)")
-              .arg(text)
-              .arg(FilterSettings::kMaxAverage)
-              .arg(FilterSettings::kMaxMedian);
-    return false;
-}
 
 // Metres as JSON numbers; a capability without spread is null.
 QJsonValue jsonNumber(double v)
@@ -83,35 +41,13 @@ int runMeasure(const Options &o, Output &out)
     if (o.samples < 1)
         return out.fail(name, ExitUsage, QStringLiteral("--samples N is required"));
 
+    MeasurementJudge judge;
     QString why;
-    JudgeLimits limits;
-    if (!o.limits.isNull() && !parseLimits(o.limits, limits, why))
-        return out.fail(name, ExitUsage, why);
-    if (!o.hysteresis.isNull()) {
-        if (!limits.on)
-            return out.fail(name, ExitUsage, QStringLiteral("--hysteresis needs --limits"));
-        if (!toMetres(o.hysteresis, limits.hysteresis) || limits.hysteresis < 0)
-            return out.fail(name, ExitUsage,
-                            QStringLiteral("--hysteresis: \"%1\" is not a distance of 0 m or more").arg(o.hysteresis));
-    }
-    double zero = 0;
-    if (!o.zero.isNull() && !toMetres(o.zero, zero))
-        return out.fail(name, ExitUsage, QStringLiteral("--zero: \"%1\" is not a distance in metres").arg(o.zero));
-    FilterSettings filter;
-    if (!o.filter.isNull() && !parseFilter(o.filter, filter, why))
+    if (!setUpJudge(o, judge, why))
         return out.fail(name, ExitUsage, why);
     if (o.port.isEmpty())
         return out.fail(name, ExitUsage, QStringLiteral("no port given (-p PORT or $ZN84_PORT)"));
-
-    MeasurementJudge judge;
-    judge.setLimits(limits);
-    judge.setFilter(filter);
-    judge.setFilterFeedsJudgement(true);
-    if (!o.zero.isNull()) {
-        ZeroReference reference;
-        reference.restore(ZeroReference::Zero, zero, 0);
-        judge.setReference(reference);
-    }
+    const JudgeLimits &limits = judge.limits();
 
     const quint64 wanted = quint64(o.samples);
     const double timeoutS = o.timeoutS > 0 ? o.timeoutS : kMeasureTimeoutS;

@@ -5,9 +5,11 @@
 // --allow-commands and go through the same table and checks as "set".
 
 #include "cli.h"
+#include "judge_options.h"
 #include "sample_run.h"
 
 #include "cross_thread.h"
+#include "measurement_judge.h"
 #include "mqtt_publisher.h"
 #include "receiver.h"
 #include "settings_table.h"
@@ -133,6 +135,15 @@ int runPublish(const Options &o, Output &out)
         po.caFile = o.caFile;
     }
 
+    // With limits the gateway judges every sample as the window does and
+    // tells each change of the tolerance state on PREFIX/state.
+    MeasurementJudge judge;
+    if (!setUpJudge(o, judge, why))
+        return out.fail(command, ExitUsage, why);
+    const bool judging = judge.limits().on;
+    if (!judging && (!o.zero.isNull() || !o.filter.isNull()))
+        return out.fail(command, ExitUsage, QStringLiteral("--zero and --filter need --limits here"));
+
     // Installed before the client starts: its first report (a refused
     // handshake) may come at once, and a stop sent on it is a stop.
     StopSignals stops;
@@ -151,6 +162,11 @@ int runPublish(const Options &o, Output &out)
             Output::message(QStringLiteral("broker %1:%2: %3").arg(po.host).arg(po.port).arg(text));
         lastProblem = text;
     });
+    quint64 stateChanges = 0;
+    QObject::connect(&judge, &MeasurementJudge::transition, &publisher, [&](quint64, JudgeState state) {
+        ++stateChanges;
+        publisher.publishState(judgeStateName(state));
+    });
     receiver *sensor = nullptr;
     QObject::connect(&publisher, &plant::MqttPublisher::command, &publisher,
                      [&](const QString &setting, const QByteArray &payload) {
@@ -162,6 +178,8 @@ int runPublish(const Options &o, Output &out)
     const SampleRunResult run = runSamples(
         o, out, silenceS, 0, ExitOk,
         [&](const MeasurementBatch &b) {
+            if (judging)
+                judge.take(b);
             publisher.take(b);
             return !refusal.isEmpty();
         },
@@ -186,6 +204,8 @@ int runPublish(const Options &o, Output &out)
     result.insert(QStringLiteral("undelivered"), double(c.samples - c.deliveredSamples - c.droppedSamples));
     result.insert(QStringLiteral("resent"), double(c.resentMessages));
     result.insert(QStringLiteral("seconds"), run.seconds);
+    if (judging)
+        result.insert(QStringLiteral("state_changes"), double(stateChanges));
     if (!refusal.isEmpty())
         return out.fail(command, ExitBroker, QStringLiteral("the broker refused the connection: %1").arg(refusal),
                         result);

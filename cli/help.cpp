@@ -52,10 +52,11 @@ const QList<CommandSpec> &commands()
         {"publish",
          "publish -p PORT --broker mqtt://HOST[:PORT]|mqtts://HOST[:PORT] --topic PREFIX\n"
          "       [--qos 0|1] [--client-id ID] [--username U --password-file F] [--cafile CA]\n"
-         "       [--batch-ms 100] [--allow-commands] [--timeout S]",
+         "       [--batch-ms 100] [--allow-commands] [--timeout S]\n"
+         "       [--limits LOW:HIGH [--hysteresis H] [--zero M] [--filter avg:N|median:N]]",
          "publishes every distance to an MQTT broker (see zn84ctl publish --help)",
          {"port", "baud", "timeout", "broker", "topic", "qos", "client-id", "username", "password-file", "cafile",
-          "batch-ms", "allow-commands"}},
+          "batch-ms", "allow-commands", "limits", "hysteresis", "zero", "filter"}},
         {"modbus", "modbus -p PORT [--address N] OPERATION [VALUE]",
          "Modbus RTU operations (see zn84ctl modbus --help)", {"port", "baud", "address"}},
     };
@@ -243,6 +244,9 @@ QString commandHelp(const QString &command)
             "                    Unix time (s), a gap in seq is a loss\n"
             "  PREFIX/status     retained: online; offline on a stop and as the last will\n"
             "  PREFIX/health     line-health counters, queued, dropped, resent, every 5 s\n"
+            "  PREFIX/state      with --limits: retained {\"t\", \"state\"} at each change of\n"
+            "                    the tolerance state (ok, above, below, none), every\n"
+            "                    sample judged as by zn84ctl measure\n"
             "  PREFIX/set/NAME   with --allow-commands: a setting as zn84ctl set takes it,\n"
             "                    the values in the message (\"binary\", \"100 200\"); the\n"
             "                    answer on PREFIX/reply. Without it every such message is\n"

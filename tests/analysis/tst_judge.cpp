@@ -19,6 +19,7 @@
 
 Q_DECLARE_METATYPE(FilterSettings::Kind)
 Q_DECLARE_METATYPE(JudgeLimits)
+Q_DECLARE_METATYPE(QVector<QVector<uint16_t>>)
 
 namespace {
 
@@ -249,6 +250,52 @@ private slots:
         QCOMPARE(judge.counters().samples, quint64(9));
         QCOMPARE(judge.gaps(), quint64(1));
         QCOMPARE(judge.missed(), quint64(7));
+    }
+
+    // Every change of the state is told at its sample, in order, also when
+    // a violation starts and ends within one batch (a plant's state topic
+    // must not miss a two-sample excursion at the line's rate).
+    void transitionsAtTheirSamples_data()
+    {
+        QTest::addColumn<QVector<QVector<uint16_t>>>("batches");
+        QTest::addColumn<double>("hysteresis");
+        QTest::addColumn<QString>("told"); // "number:state ..."
+        using B = QVector<QVector<uint16_t>>;
+        QTest::newRow("a spike inside a batch")
+            << B{{150, 150, 250, 250, 150, 150}} << 0.0 << "0:ok 2:above 4:ok";
+        QTest::newRow("over a batch boundary")
+            << B{{150, 250}, {250, 50}, {150}} << 0.0 << "0:ok 1:above 3:below 4:ok";
+        QTest::newRow("hysteresis holds the state")
+            << B{{150, 201, 199, 201, 190}} << 0.05 << "0:ok 1:above 4:ok";
+        QTest::newRow("no change") << B{{150}, {160, 170}} << 0.0 << "0:ok";
+    }
+
+    void transitionsAtTheirSamples()
+    {
+        QFETCH(QVector<QVector<uint16_t>>, batches);
+        QFETCH(double, hysteresis);
+        QFETCH(QString, told);
+        MeasurementJudge judge;
+        judge.setLimits(limits(1.0, 2.0, hysteresis));
+        QSignalSpy transitions(&judge, &MeasurementJudge::transition);
+        QSignalSpy changed(&judge, &MeasurementJudge::stateChanged);
+        MeasurementBatch b;
+        b.rate = 100;
+        int batchesThatChanged = 0;
+        for (const QVector<uint16_t> &cm : batches) {
+            const JudgeState before = judge.state();
+            b.cm = cm;
+            judge.take(b);
+            b.first += quint64(cm.size());
+            batchesThatChanged += judge.state() != before;
+        }
+        QStringList seen;
+        for (const QList<QVariant> &t : transitions)
+            seen << QStringLiteral("%1:%2").arg(t.at(0).toULongLong()).arg(
+                QLatin1String(judgeStateName(t.at(1).value<JudgeState>())));
+        QCOMPARE(seen.join(QLatin1Char(' ')), told);
+        // The display's signal: once per batch that left another state.
+        QCOMPARE(changed.count(), batchesThatChanged);
     }
 
     // A stream that stops says nothing more: a second after its last batch

@@ -323,6 +323,17 @@ private slots:
             << QStringList{"publish", "-p", "%DEV%", "--broker", "mqtt://localhost", "--topic", "a", "--cafile",
                            "/etc/hostname"}
             << on << 1 << true;
+        QTest::newRow("publish: hysteresis without limits")
+            << QStringList{"publish", "-p", "%DEV%", "--broker", "mqtt://localhost", "--topic", "a", "--hysteresis",
+                           "0.01"}
+            << on << 1 << true;
+        QTest::newRow("publish: a zero without limits")
+            << QStringList{"publish", "-p", "%DEV%", "--broker", "mqtt://localhost", "--topic", "a", "--zero", "1"}
+            << on << 1 << true;
+        QTest::newRow("publish: limits not metres")
+            << QStringList{"publish", "-p", "%DEV%", "--broker", "mqtt://localhost", "--topic", "a", "--limits",
+                           "1m:2m"}
+            << on << 1 << true;
         QTest::newRow("frame rate out of range")
             << QStringList{"set", "-p", "%DEV%", "frame-rate", "65536"} << on << 1 << true;
         QTest::newRow("frame rate not a number")

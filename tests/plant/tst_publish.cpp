@@ -207,6 +207,72 @@ private slots:
         QVERIFY2(s.fault.isEmpty(), qPrintable(s.fault));
         QCOMPARE(s.cm.size(), samples);
         QCOMPARE(s.duplicates, 0);
+
+        // No limits: no judgement, nothing on the state topic.
+        QVERIFY(sub.on(QStringLiteral("state")).isEmpty());
+        QVERIFY(!result.contains(QStringLiteral("state_changes")));
+    }
+
+    // With limits the gateway judges every sample as zn84ctl measure does
+    // and tells each change of the state, retained, on PREFIX/state. The
+    // sensor's target moves from below the tolerance into it and above.
+    void stateTopic_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QVector<int>>("steps"); // the target's distances (cm), one per state
+        QTest::addColumn<QString>("states");
+        QTest::newRow("limits") << QStringList{"--limits", "1.5:2.0"} << QVector<int>{120, 170, 250}
+                                << "below ok above";
+        QTest::newRow("limits about a zero, hysteresis")
+            << QStringList{"--limits", "0.5:1.0", "--zero", "1.0", "--hysteresis", "0.02"}
+            << QVector<int>{250, 170, 120} << "above ok below";
+        QTest::newRow("within, then filtered out of it")
+            << QStringList{"--limits", "1.5:2.0", "--filter", "median:5"} << QVector<int>{170, 210}
+            << "ok above";
+    }
+
+    void stateTopic()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QVector<int>, steps);
+        QFETCH(QString, states);
+        sensor->setCountingDistance(-1);
+        sensor->setDistanceCm(steps.first());
+        QTemporaryDir dir;
+        Broker broker(dir.path());
+        QVERIFY(broker.start());
+        Subscriber sub;
+        QVERIFY(sub.connect(broker.port, "stateTopic"));
+        QProcess p;
+        startCtl(p, publishArgs(broker.port, options));
+        QVERIFY(p.waitForStarted(10000));
+        const QStringList expected = states.split(QLatin1Char(' '));
+        auto told = [&sub] {
+            QStringList list;
+            for (const QByteArray &m : sub.on(QStringLiteral("state"))) {
+                const QJsonObject o = QJsonDocument::fromJson(m).object();
+                list << o.value(QStringLiteral("state")).toString();
+                if (!(o.value(QStringLiteral("t")).toDouble() > 1.7e9))
+                    list << QStringLiteral("(no time)");
+            }
+            return list;
+        };
+        for (int i = 0; i < steps.size(); ++i) {
+            sensor->setDistanceCm(steps[i]);
+            QTRY_COMPARE_WITH_TIMEOUT(told().size(), i + 1, kLong);
+        }
+        int code = -1;
+        const QJsonObject result = terminate(p, code);
+        QCOMPARE(code, 130);
+        QCOMPARE(told(), expected);
+        QCOMPARE(result.value(QStringLiteral("state_changes")).toInt(), expected.size());
+        // A subscriber that comes later gets the last state at once.
+        Subscriber late;
+        QVERIFY(late.connect(broker.port, "stateTopicLate"));
+        QTRY_COMPARE_WITH_TIMEOUT(late.on(QStringLiteral("state")).size(), 1, kLong);
+        QCOMPARE(QJsonDocument::fromJson(late.on(QStringLiteral("state")).first()).object().value(
+                     QStringLiteral("state")).toString(),
+                 expected.last());
     }
 
     // A publisher killed outright: the broker publishes its last will.
