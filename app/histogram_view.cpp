@@ -3,7 +3,9 @@
 
 #include "named_widget.h"
 #include "sample_ring.h"
+#include "sample_timeline.h"
 
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -12,8 +14,10 @@
 
 #include <algorithm>
 
-HistogramView::HistogramView(const SampleRing *r, QWidget *parent) : QWidget(parent), ring(r)
+HistogramView::HistogramView(const SampleRing *r, const SampleTimeline *onChart, QWidget *parent)
+    : QWidget(parent), ring(r), chartSamples(onChart)
 {
+    source = namedWidget<QComboBox>("comboBox_histogram_source");
     count = namedWidget<QSpinBox>("spinBox_histogram_count");
     count->setRange(10, SampleRing::kDefaultCapacity);
     count->setValue(10000);
@@ -58,23 +62,40 @@ HistogramView::HistogramView(const SampleRing *r, QWidget *parent) : QWidget(par
     grid->addWidget(count, 0, 1);
     grid->addWidget(widthCaption, 0, 2);
     grid->addWidget(width, 0, 3);
+    grid->addWidget(source, 1, 0, 1, 4);
     grid->setColumnStretch(4, 1);
-    grid->addWidget(view, 1, 0, 1, 5);
-    grid->addWidget(statistics, 2, 0, 1, 5);
+    grid->addWidget(view, 2, 0, 1, 5);
+    grid->addWidget(statistics, 3, 0, 1, 5);
 
     timer = new QTimer(this);
     timer->setInterval(250);
     connect(timer, &QTimer::timeout, this, &HistogramView::refresh);
     retranslate();
+    connect(source, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int i) {
+        count->setEnabled(i == 0);
+        refresh();
+    });
 }
 
 bool HistogramView::refresh()
 {
-    const int n = std::min(ring->size(), count->value());
+    quint64 end = ring->endNumber();
+    int n = std::min(ring->size(), count->value());
+    if (source->currentIndex() == 1) {
+        // What the chart shows, as far as the ring still holds it.
+        const auto shownRange = chartSamples->shownSamples();
+        const quint64 from = std::max(shownRange.first, ring->firstNumber());
+        end = std::min(shownRange.second, ring->endNumber());
+        n = end > from ? int(end - from) : 0;
+        if (n <= 0) {
+            statistics->setText(tr("图表范围内没有数据"));
+            return false;
+        }
+    }
     if (n <= 0)
         return false;
     QVector<double> metres(n);
-    ring->copyMetres(ring->endNumber() - quint64(n), n, metres.data());
+    ring->copyMetres(end - quint64(n), n, metres.data());
     analysis::Histogram h;
     if (!analysis::makeHistogram(metres.constData(), n, width->value() / 1000.0, h)) {
         statistics->setText(tr("箱宽太小：超过 %1 个箱").arg(analysis::kMaxBins));
@@ -136,6 +157,12 @@ void HistogramView::retranslate()
     countCaption->setText(tr("最近数据个数"));
     widthCaption->setText(tr("箱宽"));
     width->setSpecialValueText(tr("自动"));
+    const int from = source->currentIndex();
+    source->blockSignals(true);
+    source->clear();
+    source->addItems({tr("最近的数据"), tr("图表上的数据")});
+    source->setCurrentIndex(std::max(0, from));
+    source->blockSignals(false);
     axisX->setTitleText(tr("距离 (m)"));
     axisY->setTitleText(tr("次数"));
     showStatistics();

@@ -2,8 +2,9 @@
 #ifndef HISTOGRAM_VIEW_H
 #define HISTOGRAM_VIEW_H
 
-// How the newest N distances spread: bins of a typed or chosen width, the
-// mean and ±3σ marked (the sensor's repeatability is read from them).
+// How the newest N distances, or those the chart shows, spread: bins of a
+// typed or chosen width, the mean and ±3σ marked (the sensor's
+// repeatability is read from them).
 
 #include "histogram.h"
 
@@ -12,11 +13,13 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
+class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QSpinBox;
 class QTimer;
 class SampleRing;
+class SampleTimeline;
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 QT_CHARTS_USE_NAMESPACE
 #endif
@@ -26,11 +29,13 @@ class HistogramView : public QWidget
     Q_OBJECT
 
 public:
-    explicit HistogramView(const SampleRing *ring, QWidget *parent = nullptr);
+    // `onChart` tells which samples the chart shows.
+    HistogramView(const SampleRing *ring, const SampleTimeline *onChart, QWidget *parent = nullptr);
     // The texts in the interface's language (the window calls it).
     void retranslate();
 
-    // Counts the newest samples now; false when there are none.
+    // Counts the newest samples (or the chart's) now; false when there are
+    // none.
     bool refresh();
     const analysis::Histogram &lastHistogram() const { return shown; }
 
@@ -42,7 +47,9 @@ private:
     void showStatistics();
 
     const SampleRing *ring;
+    const SampleTimeline *chartSamples;
     analysis::Histogram shown;
+    QComboBox *source;
     QSpinBox *count;
     QDoubleSpinBox *width;
     QLabel *countCaption;

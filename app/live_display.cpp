@@ -6,6 +6,7 @@
 #include "chart_panel.h"
 #include "judge_panel.h"
 #include "receiver.h"
+#include "signal_panel.h"
 
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -65,6 +66,7 @@ void MainWindow::on_suspendButton_clicked()
 void MainWindow::on_chartClearButton_clicked()
 {
     liveChart.clear();
+    signalPanel->chartRestarted();
     chartPanel->showCleared();
 }
 

@@ -31,6 +31,8 @@
 #include <QTranslator>
 #include <QValueAxis>
 
+#include <limits>
+
 // The order below matters: the form's slots are bound before any widget value
 // is set, the worker's objects are in the worker thread before anything is
 // connected to them, and the chart and the translator exist before the
@@ -82,6 +84,13 @@ MainWindow::MainWindow(QWidget *parent)
     });
     signalPanel = new SignalPanel(this, batches);
     ui->statusBar->addPermanentWidget(signalPanel->toggleButton());
+    // The chart's range in stream samples; a recording on the chart is no
+    // part of the stream.
+    connect(axisX, &QValueAxis::rangeChanged, signalPanel, [this](qreal min, qreal max) {
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        const bool stream = !liveChart.isReplaying();
+        signalPanel->setChartRange(stream ? min : none, stream ? max : none);
+    });
 
     // The plant's broker: publishing this sensor, or showing a remote one.
     auto *remote = new RemotePanel(batches, liveChart, {ui->tabWidget_cmd, ui->connectButton, ui->groupBox_ctrl},
@@ -164,8 +173,13 @@ void MainWindow::setUpWorker()
     recorder->listenTo(batches);
     // The newest plotted distance is the readout's.
     connect(batches, &BatchStream::batch, this, [this](const MeasurementBatch &b) {
+        const double startX = liveChart.timeCursor();
         if (liveChart.addBatch(b.cm, int(b.rate), timeRange) > 0)
             currentDistance = liveChart.newestDistance();
+        // Where the batch stands on the chart's time axis, for the signal
+        // views that take the chart's range.
+        if (signalPanel && int(b.rate) > 0)
+            signalPanel->chartTook(startX, b, int(b.rate));
     });
 
     connectAcrossThreads(worker, &receiver::signalDistance, this, &MainWindow::slotDisplay);

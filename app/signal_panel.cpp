@@ -3,6 +3,7 @@
 
 #include "capture_view.h"
 #include "histogram_view.h"
+#include "measurement_batch.h"
 #include "named_widget.h"
 #include "sample_ring.h"
 #include "spectrum_view.h"
@@ -14,8 +15,10 @@ SignalPanel::SignalPanel(QMainWindow *w, BatchStream *stream) : QObject(w), wind
 {
     samples = new SampleRing(SampleRing::kDefaultCapacity, this);
     samples->attach(stream);
-    spectrum = namedWidget<SpectrumView>("spectrumView", samples);
-    histogram = namedWidget<HistogramView>("histogramView", samples);
+    // A new stream numbers its samples from 0 again.
+    connect(samples, &SampleRing::cleared, this, &SignalPanel::chartRestarted);
+    spectrum = namedWidget<SpectrumView>("spectrumView", samples, &timeline);
+    histogram = namedWidget<HistogramView>("histogramView", samples, &timeline);
     capture = namedWidget<CaptureView>("captureView", stream);
     static const char *const names[3] = {"dockWidget_spectrum", "dockWidget_histogram", "dockWidget_capture"};
     QWidget *const views[3] = {spectrum, histogram, capture};
@@ -34,6 +37,23 @@ SignalPanel::SignalPanel(QMainWindow *w, BatchStream *stream) : QObject(w), wind
     toggle->setTextFormat(Qt::RichText);
     connect(toggle, &QLabel::linkActivated, this, [this] { showViews(!shown); });
     retranslate();
+}
+
+void SignalPanel::chartTook(double startX, const MeasurementBatch &batch, int rate)
+{
+    timeline.add(startX, batch.first, batch.size(), rate);
+    // Only what the ring still holds can be analysed.
+    timeline.forgetBefore(samples->firstNumber());
+}
+
+void SignalPanel::setChartRange(double x0, double x1)
+{
+    timeline.setShown(x0, x1);
+}
+
+void SignalPanel::chartRestarted()
+{
+    timeline.clear();
 }
 
 void SignalPanel::showViews(bool on)

@@ -8,11 +8,14 @@
 // one ring of the last minute of samples at the full rate, fed by the
 // window's batch stream; the chart's decimation never reaches them.
 
+#include "sample_timeline.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QLabel>
 
 class BatchStream;
+struct MeasurementBatch;
 class CaptureView;
 class HistogramView;
 class QDockWidget;
@@ -38,6 +41,16 @@ public:
     CaptureView *captureView() const { return capture; }
     void showViews(bool on);
 
+    // What the chart shows, for the views that take "the chart's range":
+    // each batch the chart drew from `startX` of its time axis on, at the
+    // rate it drew it with; the stretch of the axis it shows now (not a
+    // number: it shows no part of the stream, a recording say); and a chart
+    // whose time starts again at 0 (a clear).
+    void chartTook(double startX, const MeasurementBatch &batch, int rate);
+    void setChartRange(double x0, double x1);
+    void chartRestarted();
+    const SampleTimeline &chartTimeline() const { return timeline; }
+
     // The texts in the interface's language (the window calls it).
     void retranslate();
 
@@ -45,6 +58,7 @@ private:
 
     QMainWindow *window;
     SampleRing *samples;
+    SampleTimeline timeline;
     SpectrumView *spectrum;
     HistogramView *histogram;
     CaptureView *capture;

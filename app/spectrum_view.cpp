@@ -3,6 +3,7 @@
 
 #include "named_widget.h"
 #include "sample_ring.h"
+#include "sample_timeline.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -23,8 +24,10 @@ constexpr int kMostSpectrumPoints = 1024;
 
 } // namespace
 
-SpectrumView::SpectrumView(const SampleRing *r, QWidget *parent) : QWidget(parent), ring(r)
+SpectrumView::SpectrumView(const SampleRing *r, const SampleTimeline *onChart, QWidget *parent)
+    : QWidget(parent), ring(r), chartSamples(onChart)
 {
+    source = namedWidget<QComboBox>("comboBox_spectrum_source");
     size = namedWidget<QComboBox>("comboBox_spectrum_size");
     for (int n = analysis::SpectrumAnalyser::kMinSize; n <= analysis::SpectrumAnalyser::kMaxSize; n *= 2)
         size->addItem(QString::number(n), n);
@@ -65,9 +68,10 @@ SpectrumView::SpectrumView(const SampleRing *r, QWidget *parent) : QWidget(paren
     grid->addWidget(averagingCaption, 1, 0);
     grid->addWidget(averaging, 1, 1);
     grid->addWidget(scale, 1, 2, 1, 2);
+    grid->addWidget(source, 2, 0, 1, 4);
     grid->setColumnStretch(4, 1);
-    grid->addWidget(view, 2, 0, 1, 5);
-    grid->addWidget(peaks, 3, 0, 1, 5);
+    grid->addWidget(view, 3, 0, 1, 5);
+    grid->addWidget(peaks, 4, 0, 1, 5);
 
     retranslate();
     window->setCurrentIndex(int(analysis::Window::FlatTop));
@@ -76,6 +80,7 @@ SpectrumView::SpectrumView(const SampleRing *r, QWidget *parent) : QWidget(paren
     connect(window, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SpectrumView::settingsChanged);
     connect(scale, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SpectrumView::plot);
     connect(averaging, QOverload<int>::of(&QSpinBox::valueChanged), this, &SpectrumView::settingsChanged);
+    connect(source, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SpectrumView::settingsChanged);
 
     timer = new QTimer(this);
     timer->setInterval(kSpectrumRefreshMs);
@@ -88,19 +93,34 @@ void SpectrumView::settingsChanged()
     analyser.setWindow(analysis::Window(std::max(0, window->currentIndex())));
     analyser.setAveraging(averaging->value());
     analyser.resetAverage();
-    lastEnd = 0;
+    lastFrom = lastEnd = 0;
 }
 
 bool SpectrumView::refresh()
 {
     const int n = analyser.size();
-    if (ring->size() < n)
+    quint64 end = ring->endNumber();
+    quint64 held = quint64(ring->size());
+    if (source->currentIndex() == 1) {
+        // The newest N of the samples the chart shows that the ring holds.
+        const auto shownRange = chartSamples->shownSamples();
+        const quint64 from = std::max(shownRange.first, ring->firstNumber());
+        end = std::min(shownRange.second, ring->endNumber());
+        held = end > from ? end - from : 0;
+        if (held < quint64(n)) {
+            peaks->setText(tr("图表范围内有 %1 个数据，少于 %2 点").arg(held).arg(n));
+            return false;
+        }
+    } else if (held < quint64(n)) {
         return false;
-    // Nothing new since the last picture (a paused stream): keep it.
-    if (ring->endNumber() == lastEnd)
+    }
+    const quint64 from = end - quint64(n);
+    // Nothing new since the last picture (a paused stream, a held zoom):
+    // keep it.
+    if (from == lastFrom && end == lastEnd)
         return true;
-    lastEnd = ring->endNumber();
-    const quint64 from = ring->endNumber() - quint64(n);
+    lastFrom = from;
+    lastEnd = end;
     QVector<double> metres(n);
     ring->copyMetres(from, n, metres.data());
     const double rate = ring->measuredRate(from, n);
@@ -178,6 +198,12 @@ void SpectrumView::retranslate()
     scale->addItems({tr("线性 (m)"), tr("对数 (dB re 1 m)")});
     scale->setCurrentIndex(std::max(0, s));
     scale->blockSignals(false);
+    const int from = source->currentIndex();
+    source->blockSignals(true);
+    source->clear();
+    source->addItems({tr("最新数据"), tr("图表范围内的最新数据")});
+    source->setCurrentIndex(std::max(0, from));
+    source->blockSignals(false);
     axisX->setTitleText(tr("频率 (Hz)"));
     if (shown.amplitude.isEmpty())
         peaks->setText(tr("等待 %1 个数据").arg(analyser.size()));

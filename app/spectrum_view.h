@@ -2,9 +2,10 @@
 #ifndef SPECTRUM_VIEW_H
 #define SPECTRUM_VIEW_H
 
-// The amplitude spectrum of the newest N samples, refreshed four times a
-// second while it is shown: N, the window, a linear or dB scale, averaging
-// of successive spectra, and the five largest peaks listed.
+// The amplitude spectrum of N samples, refreshed four times a second while
+// it is shown: the newest N, or the newest N of those the chart shows (a
+// zoomed range); N, the window, a linear or dB scale, averaging of
+// successive spectra, and the five largest peaks listed.
 
 #include "spectrum.h"
 
@@ -18,6 +19,7 @@ class QLabel;
 class QSpinBox;
 class QTimer;
 class SampleRing;
+class SampleTimeline;
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 QT_CHARTS_USE_NAMESPACE
 #endif
@@ -27,12 +29,13 @@ class SpectrumView : public QWidget
     Q_OBJECT
 
 public:
-    explicit SpectrumView(const SampleRing *ring, QWidget *parent = nullptr);
+    // `onChart` tells which samples the chart shows.
+    SpectrumView(const SampleRing *ring, const SampleTimeline *onChart, QWidget *parent = nullptr);
     // The texts in the interface's language (the window calls it).
     void retranslate();
 
-    // Computes and shows the spectrum of the newest samples now; false when
-    // fewer than N are held.
+    // Computes and shows the spectrum now; false when fewer than N samples
+    // are held (in the chart's range, when that is the source).
     bool refresh();
     const analysis::Spectrum &lastSpectrum() const { return shown; }
 
@@ -45,9 +48,12 @@ private:
     void plot();
 
     const SampleRing *ring;
+    const SampleTimeline *chartSamples;
     analysis::SpectrumAnalyser analyser;
     analysis::Spectrum shown;
+    quint64 lastFrom = 0;
     quint64 lastEnd = 0;
+    QComboBox *source;
     QComboBox *size;
     QComboBox *window;
     QComboBox *scale;

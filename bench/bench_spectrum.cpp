@@ -9,6 +9,7 @@
 
 #include "batch_stream.h"
 #include "sample_ring.h"
+#include "sample_timeline.h"
 #include "spectrum.h"
 #include "spectrum_view.h"
 
@@ -70,7 +71,8 @@ void BM_SpectrumViewRefresh(benchmark::State &state)
     SampleRing ring;
     BatchStream stream;
     ring.attach(&stream);
-    SpectrumView view(&ring);
+    SampleTimeline chart;
+    SpectrumView view(&ring, &chart);
     view.findChild<QComboBox *>(QStringLiteral("comboBox_spectrum_size"))->setCurrentText(QString::number(n));
     qint64 us = 0;
     int first = 0;

@@ -1587,6 +1587,18 @@
         <source>等待 %1 个数据</source>
         <translation>Waiting for %1 samples</translation>
     </message>
+    <message>
+        <source>最新数据</source>
+        <translation>The newest samples</translation>
+    </message>
+    <message>
+        <source>图表范围内的最新数据</source>
+        <translation>The newest samples in the chart's range</translation>
+    </message>
+    <message>
+        <source>图表范围内有 %1 个数据，少于 %2 点</source>
+        <translation>The chart's range holds %1 samples, fewer than %2</translation>
+    </message>
 </context>
 <context>
     <name>HistogramView</name>
@@ -1621,6 +1633,18 @@
     <message>
         <source>次数</source>
         <translation>Count</translation>
+    </message>
+    <message>
+        <source>最近的数据</source>
+        <translation>The newest samples</translation>
+    </message>
+    <message>
+        <source>图表上的数据</source>
+        <translation>The samples on the chart</translation>
+    </message>
+    <message>
+        <source>图表范围内没有数据</source>
+        <translation>No samples in the chart's range</translation>
     </message>
 </context>
 <context>

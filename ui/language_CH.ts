@@ -1587,6 +1587,18 @@
         <source>等待 %1 个数据</source>
         <translation>等待 %1 个数据</translation>
     </message>
+    <message>
+        <source>最新数据</source>
+        <translation>最新数据</translation>
+    </message>
+    <message>
+        <source>图表范围内的最新数据</source>
+        <translation>图表范围内的最新数据</translation>
+    </message>
+    <message>
+        <source>图表范围内有 %1 个数据，少于 %2 点</source>
+        <translation>图表范围内有 %1 个数据，少于 %2 点</translation>
+    </message>
 </context>
 <context>
     <name>HistogramView</name>
@@ -1621,6 +1633,18 @@
     <message>
         <source>次数</source>
         <translation>次数</translation>
+    </message>
+    <message>
+        <source>最近的数据</source>
+        <translation>最近的数据</translation>
+    </message>
+    <message>
+        <source>图表上的数据</source>
+        <translation>图表上的数据</translation>
+    </message>
+    <message>
+        <source>图表范围内没有数据</source>
+        <translation>图表范围内没有数据</translation>
     </message>
 </context>
 <context>

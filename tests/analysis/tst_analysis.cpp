@@ -7,6 +7,7 @@
 #include "capture.h"
 #include "histogram.h"
 #include "sample_ring.h"
+#include "sample_timeline.h"
 #include "simsensor.h"
 #include "spectrum.h"
 #include "workerharness.h"
@@ -22,6 +23,15 @@ using namespace analysis;
 Q_DECLARE_METATYPE(analysis::Window)
 Q_DECLARE_METATYPE(analysis::TriggerEdge)
 Q_DECLARE_METATYPE(analysis::CaptureMode)
+
+struct TimelineBatches
+{
+    double gapBefore; // seconds the chart skipped before these batches
+    int batches;
+    int n;
+    int rate;
+};
+Q_DECLARE_METATYPE(QVector<TimelineBatches>)
 
 namespace {
 
@@ -65,6 +75,8 @@ private slots:
     void captureExactness();
     void captureModes();
     void captureCsv();
+    void timelineFindsTheChartsSamples_data();
+    void timelineFindsTheChartsSamples();
 };
 
 void tst_analysis::windowGainAndAmplitude_data()
@@ -433,4 +445,76 @@ void tst_analysis::captureCsv()
 }
 
 QTEST_GUILESS_MAIN(tst_analysis)
+// The samples under a stretch of the chart's time axis: the chart draws
+// sample k of a batch at its start + (k + 1) / rate, skips the time a device
+// was away, and changes its rate with the sensor's. Every sample is listed
+// here with its x and the answer checked against the list.
+void tst_analysis::timelineFindsTheChartsSamples_data()
+{
+    QTest::addColumn<QVector<TimelineBatches>>("batches");
+    QTest::addColumn<double>("x0");
+    QTest::addColumn<double>("x1");
+    QTest::addColumn<int>("entries");
+    using B = QVector<TimelineBatches>;
+    const B lineRate{{0, 100, 111, 11111}};
+    QTest::newRow("line rate, a zoom") << lineRate << 0.3 << 0.5 << 1;
+    QTest::newRow("line rate, all of it") << lineRate << -1.0 << 100.0 << 1;
+    QTest::newRow("line rate, before it") << lineRate << -2.0 << -1.0 << 1;
+    QTest::newRow("line rate, after it") << lineRate << 1.5 << 2.0 << 1;
+    const B slow{{0, 20, 10, 1000}};
+    QTest::newRow("edges on samples") << slow << 0.010 << 0.020 << 1;
+    QTest::newRow("between two samples") << slow << 0.0101 << 0.0109 << 1;
+    const B gap{{0, 10, 50, 1000}, {2.0, 10, 50, 1000}};
+    QTest::newRow("over a skipped gap") << gap << 0.4 << 2.6 << 2;
+    QTest::newRow("within a skipped gap") << gap << 0.6 << 2.4 << 2;
+    const B rates{{0, 50, 10, 1000}, {0, 30, 100, 10000}};
+    QTest::newRow("over a change of rate") << rates << 0.45 << 0.52 << 2;
+}
+
+void tst_analysis::timelineFindsTheChartsSamples()
+{
+    QFETCH(QVector<TimelineBatches>, batches);
+    QFETCH(double, x0);
+    QFETCH(double, x1);
+    QFETCH(int, entries);
+    SampleTimeline timeline;
+    double cursor = 0;
+    quint64 number = 0;
+    QVector<double> xs; // every sample's x, by number
+    for (const TimelineBatches &b : batches) {
+        cursor += b.gapBefore;
+        for (int i = 0; i < b.batches; ++i) {
+            timeline.add(cursor, number, b.n, b.rate);
+            for (int k = 0; k < b.n; ++k)
+                xs.append(cursor + double(k + 1) / b.rate);
+            cursor += double(b.n) / b.rate;
+            number += quint64(b.n);
+        }
+    }
+    QCOMPARE(timeline.entries(), entries);
+    quint64 from = 0, end = 0;
+    for (int i = 0; i < xs.size(); ++i) {
+        if (xs[i] >= x0 - 1e-12 && xs[i] <= x1 + 1e-12) {
+            if (end == 0)
+                from = quint64(i);
+            end = quint64(i) + 1;
+        }
+    }
+    timeline.setShown(x0, x1);
+    const auto got = timeline.shownSamples();
+    QCOMPARE(got.second - got.first, end - from);
+    if (end > from)
+        QCOMPARE(got.first, from);
+
+    // What the ring no longer holds is forgotten; the newer samples are
+    // found still.
+    timeline.forgetBefore(number / 2);
+    QVERIFY(timeline.entries() <= entries);
+    const auto later = timeline.samplesBetween(x0, x1);
+    if (end > number / 2) {
+        QCOMPARE(later.second, end);
+        QVERIFY(later.first >= from);
+    }
+}
+
 #include "tst_analysis.moc"

@@ -6,6 +6,7 @@
 #include "grid_item.h"
 #include "judge_panel.h"
 #include "histogram_view.h"
+#include "spectrum_view.h"
 #include "mainwindow.h"
 #include "dialog_answers.h"
 #include "modalcatcher.h"
@@ -727,6 +728,28 @@ void tst_window_display::signalViewsTakeEveryBatch()
     QCOMPARE(histogram->lastHistogram().n, 100);
     QVERIFY(std::abs(histogram->lastHistogram().mean - 9.395) < 1e-9);
 
+    // Of the samples the chart shows: sample k at (k + 1) ms here, so a
+    // zoom onto 0.45 s .. 0.50 s holds samples 449 (4.00 m) to 499 (the
+    // ramp's 4.90 m .. 5.39 m).
+    auto *chartAxis = qobject_cast<QValueAxis *>(
+        window->findChild<QChartView *>(QStringLiteral("chartView"))->chart()->axes(Qt::Horizontal).first());
+    QVERIFY(chartAxis);
+    chartAxis->setRange(0.45, 0.50);
+    window->findChild<QComboBox *>(QStringLiteral("comboBox_histogram_source"))->setCurrentIndex(1);
+    QVERIFY(histogram->refresh());
+    QCOMPARE(histogram->lastHistogram().n, 51);
+    QVERIFY2(std::abs(histogram->lastHistogram().mean - (4.0 + (4.90 + 5.39) / 2 * 50) / 51) < 1e-9,
+             qPrintable(QString::number(histogram->lastHistogram().mean, 'f', 6)));
+    // The spectrum needs N of them.
+    auto *spectrum = window->findChild<SpectrumView *>(QStringLiteral("spectrumView"));
+    QVERIFY(spectrum);
+    window->findChild<QComboBox *>(QStringLiteral("comboBox_spectrum_source"))->setCurrentIndex(1);
+    window->findChild<QComboBox *>(QStringLiteral("comboBox_spectrum_size"))->setCurrentIndex(0);
+    QVERIFY(!spectrum->refresh());
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("label_spectrum_peaks"))->text(),
+             QStringLiteral("图表范围内有 51 个数据，少于 1024 点"));
+    window->findChild<QComboBox *>(QStringLiteral("comboBox_histogram_source"))->setCurrentIndex(0);
+
     // Leaving the tolerance is a trigger once the judge has limits: of the
     // raw sample against the zero, the first out after one within.
     auto *edge = window->findChild<QComboBox *>(QStringLiteral("comboBox_capture_edge"));
@@ -753,6 +776,10 @@ void tst_window_display::signalViewsTakeEveryBatch()
     tool<QLineEdit>("lineEdit_judge_upper")->clear();
     QTest::mouseClick(tool<QPushButton>("pushButton_judge_apply"), Qt::LeftButton);
     QCOMPARE(edge->count(), 3);
+    // 1,350 samples now: the chart's range over all of them has N = 1,024.
+    chartAxis->setRange(0.0, 2.0);
+    QVERIFY(spectrum->refresh());
+    QCOMPARE(spectrum->lastSpectrum().amplitude.size(), 1024 / 2 + 1);
 
     emit toggle->linkActivated(QStringLiteral("#signal"));
     for (const QString &name : docks)
