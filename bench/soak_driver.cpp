@@ -11,6 +11,7 @@
 // simulator's stream itself.
 
 #include "judge_panel.h"
+#include "spectrum_view.h"
 #include "receiver.h"
 #include "windowprobe.h"
 
@@ -25,6 +26,7 @@
 #include <QSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QChart>
 #include <QChartView>
 #include <QThread>
@@ -283,6 +285,8 @@ int main(int argc, char **argv)
     args.addOption({"no-record", "Leave recording off."});
     args.addOption({"judge", "Judge and filter every sample: limits with a hysteresis, a moving median of 5 after a "
                              "jump rejection, drawn on the chart (the judge's dock shown with ZN84_SOAK_JUDGE_DOCK=1)."});
+    args.addOption({"spectrum", "Show the spectrum of the newest 65,536 samples (flat top), refreshed four times a "
+                                "second, in a floating dock (the chart keeps its width)."});
     args.addOption({"zoom", "Zoom the chart to the S seconds before the newest point and the run after it, so "
                             "that the stream flows into a held zoom.", "s"});
     args.process(app);
@@ -415,6 +419,27 @@ int main(int argc, char **argv)
                          .arg(judgePanel->judge()->filter().length));
     }
 
+    // The spectrum view as an operator opens it, floating beside the window
+    // so that the chart keeps its width (a narrower chart would cost less
+    // and flatter the figure).
+    auto *spectrum = w.findChild<SpectrumView *>(QStringLiteral("spectrumView"));
+    const bool withSpectrum = args.isSet("spectrum");
+    if (withSpectrum) {
+        if (!spectrum) {
+            say("error", "no spectrum view");
+            return 1;
+        }
+        auto *dock = w.findChild<QDockWidget *>(QStringLiteral("dockWidget_spectrum"));
+        dock->setFloating(true);
+        dock->show();
+        dock->raise();
+        auto *size = w.findChild<QComboBox *>(QStringLiteral("comboBox_spectrum_size"));
+        size->setCurrentIndex(size->findText(QStringLiteral("65536")));
+        w.findChild<QComboBox *>(QStringLiteral("comboBox_spectrum_window"))->setCurrentIndex(3);
+        pump(200);
+        say("spectrum", QString("N %1, shown %2").arg(size->currentText()).arg(spectrum->isVisible()));
+    }
+
     const bool record = !args.isSet("no-record");
     if (record) {
         ui->saveButton->click();
@@ -500,6 +525,13 @@ int main(int argc, char **argv)
     say("stalls_over_50ms", QString::number(monitor.gapsOver50));
     say("timer_ticks", QString::number(monitor.ticks));
     say("queue_lag_max_ms", QString::number(monitor.maxLagMs, 'f', 1));
+    if (withSpectrum) {
+        const analysis::Spectrum &last = spectrum->lastSpectrum();
+        say("spectrum_last", QString("%1 bins at %2 frames/s, largest peak %3 Hz")
+                                 .arg(last.amplitude.size())
+                                 .arg(last.rate, 0, 'f', 1)
+                                 .arg(last.peaks.isEmpty() ? 0.0 : last.peaks.first().hz, 0, 'f', 2));
+    }
     if (judge) {
         const JudgeCounters &c = judgePanel->judge()->counters();
         say("judged", QString::number(c.samples));
