@@ -12,6 +12,7 @@
 #include "link_panel.h"
 #include "port_connector.h"
 #include "signal_panel.h"
+#include "upgrade_controls.h"
 #include "remote_panel.h"
 #include "log_ui.h"
 #include "receiver.h"
@@ -82,6 +83,12 @@ MainWindow::MainWindow(QWidget *parent)
     connect(recordCsvBox, &QCheckBox::toggled, this, [this](bool csv) {
         recorder->setFormat(csv ? recordformat::Format::Csv : recordformat::Format::Plain);
     });
+    upgradeControls = new UpgradeControls(
+        {ui->tabWidget_cmd, {ui->tab, ui->tab_2, ui->tab_3}, ui->connectButton,
+         {ui->pushButton_upgrade, ui->pushButton_browse, ui->lineEdit_image_full_path, ui->radioButton_upgrade_serial,
+          ui->radioButton_upgrade_can},
+         ui->pushButton_upgrade_cancel},
+        worker, this);
     signalPanel = new SignalPanel(this, batches);
     ui->statusBar->addPermanentWidget(signalPanel->toggleButton());
     // The chart's range in stream samples; a recording on the chart is no

@@ -49,6 +49,7 @@ class LinkPanel;
 class JudgePanel;
 class WorkerSession;
 class SignalPanel;
+class UpgradeControls;
 
 namespace settingstable {
 struct Reading;
@@ -166,7 +167,6 @@ private slots:
     void on_pushButton_browse_clicked();
     void on_radioButton_upgrade_serial_toggled(bool checked);
     void on_radioButton_upgrade_can_toggled(bool checked);
-    void on_pushButton_upgrade_cancel_clicked();
     void slotUpdateProcessbar(float value);
     void slotUpgradeFailed(receiver::UpgradeFailure reason, unsigned int frame);
     void slotUpgradeResult(bool result);
@@ -189,11 +189,6 @@ private:
     // The operator's last choices (window_settings.cpp).
     void restoreSettings();
     void saveSettings() const;
-    void showUpgrading(bool running);
-    bool imageRefused(const QString &path, receiver::UpgradeFailure &reason) const;
-    QString upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const;
-    // A failure found before anything was sent (the file, a closed port).
-    static bool isUpgradeRefusal(receiver::UpgradeFailure reason);
     void setUpgradeFrameLength(unsigned int frame, unsigned int payload);
     void refreshLanguageTexts();
     void fitCommandTabs();
@@ -253,11 +248,7 @@ private:
     int timeRange;
     unsigned int upgrade_frame_length;
     unsigned int upgrade_payload_length;
-    bool upgradeRunning = false;
-    // Why the transfer under way failed, once the worker said so.
-    bool upgradeFailed = false;
-    receiver::UpgradeFailure upgradeFailureReason = receiver::UpgradeFailure::Cancelled;
-    unsigned int upgradeFailureFrame = 0;
+    UpgradeControls *upgradeControls = nullptr; // refusals, cancel, the lock while a transfer runs
     QTranslator *translator;
     // Qt's own texts (file dialogs, message box buttons) in the interface's
     // language; made on first use.

@@ -9,10 +9,9 @@
 #include "ui_mainwindow.h"
 
 #include "log_ui.h"
-#include "upgrade_frame.h"
+#include "upgrade_controls.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QStringList>
 #include <cmath>
 
@@ -29,9 +28,9 @@ void MainWindow::on_pushButton_upgrade_clicked()
     }
     // What the worker would refuse is refused here, before the question.
     receiver::UpgradeFailure refusal = receiver::UpgradeFailure::FileMissing;
-    if (imageRefused(path, refusal)) {
-        const StatusText text = [this, refusal] {
-            return joinStatus(tr("升级失败！"), upgradeFailureText(refusal, 0));
+    if (UpgradeControls::imageRefused(path, upgrade_frame_length, refusal)) {
+        const StatusText text = [refusal] {
+            return joinStatus(tr("升级失败！"), UpgradeControls::failureText(refusal, 0));
         };
         showStatus(text);
         showWarning(text(), path);
@@ -42,54 +41,8 @@ void MainWindow::on_pushButton_upgrade_clicked()
     // No value shown until the transfer reports its first progress point.
     ui->progressBar->reset();
     showStatus([] { return tr("正在升级..."); });
-    showUpgrading(true);
+    upgradeControls->started();
     worker->upgrade(path, upgrade_frame_length);
-}
-
-void MainWindow::on_pushButton_upgrade_cancel_clicked()
-{
-    qCDebug(lcUi) << "upgrade cancelled by the operator";
-    worker->cancelUpgrade();
-}
-
-// Whether the image at `path` cannot be sent over the chosen link, and why.
-bool MainWindow::imageRefused(const QString &path, receiver::UpgradeFailure &reason) const
-{
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
-        reason = receiver::UpgradeFailure::FileMissing;
-    else if (!info.isReadable())
-        reason = receiver::UpgradeFailure::FileUnreadable;
-    else if (info.size() == 0)
-        reason = receiver::UpgradeFailure::FileEmpty;
-    else if (!upgradeframe::refusalReason(info.size(), upgrade_frame_length).isEmpty())
-        reason = receiver::UpgradeFailure::FileTooLarge;
-    else
-        return false;
-    return true;
-}
-
-QString MainWindow::upgradeFailureText(receiver::UpgradeFailure reason, unsigned int frame) const
-{
-    switch (reason) {
-    case receiver::UpgradeFailure::FileMissing:
-        return tr("文件不存在或不是普通文件");
-    case receiver::UpgradeFailure::FileUnreadable:
-        return tr("文件无法读取");
-    case receiver::UpgradeFailure::FileEmpty:
-        return tr("文件为空");
-    case receiver::UpgradeFailure::FileTooLarge:
-        return tr("文件过大");
-    case receiver::UpgradeFailure::PortClosed:
-        return tr("串口未打开");
-    case receiver::UpgradeFailure::NoAcknowledgement:
-        return tr("第%1帧无应答").arg(frame);
-    case receiver::UpgradeFailure::PortLost:
-        return tr("串口断开");
-    case receiver::UpgradeFailure::Cancelled:
-        return tr("已取消");
-    }
-    return QString();
 }
 
 void MainWindow::on_pushButton_browse_clicked()
@@ -132,23 +85,6 @@ void MainWindow::setUpgradeFrameLength(unsigned int frame, unsigned int payload)
     qCDebug(lcUi) << "upgrade frame length" << upgrade_frame_length << "payload length" << upgrade_payload_length;
 }
 
-// While a transfer runs only its cancel button is offered: no command, no
-// other transfer, no disconnect.
-void MainWindow::showUpgrading(bool running)
-{
-    upgradeRunning = running;
-    // The command pages; the upgrade's own page stays.
-    for (QWidget *page : {ui->tab, ui->tab_2, ui->tab_3})
-        ui->tabWidget_cmd->setTabEnabled(ui->tabWidget_cmd->indexOf(page), !running);
-    ui->connectButton->setEnabled(!running);
-    for (QWidget *w : {static_cast<QWidget *>(ui->pushButton_upgrade), static_cast<QWidget *>(ui->pushButton_browse),
-                       static_cast<QWidget *>(ui->lineEdit_image_full_path),
-                       static_cast<QWidget *>(ui->radioButton_upgrade_serial),
-                       static_cast<QWidget *>(ui->radioButton_upgrade_can)})
-        w->setEnabled(!running);
-    ui->pushButton_upgrade_cancel->setEnabled(running);
-}
-
 void MainWindow::slotUpdateProcessbar(float value)
 {
     const float percent = value * 100;
@@ -161,45 +97,24 @@ void MainWindow::slotUpdateProcessbar(float value)
 
 void MainWindow::slotUpgradeFailed(receiver::UpgradeFailure reason, unsigned int frame)
 {
-    upgradeFailed = true;
-    upgradeFailureReason = reason;
-    upgradeFailureFrame = frame;
+    // Through the window's own inbox, so that it comes before the result.
+    upgradeControls->failed(reason, frame);
 }
 
 void MainWindow::slotUpgradeResult(bool result)
 {
+    const UpgradeControls::Outcome outcome = upgradeControls->finished();
     if (result) {
         showStatus([] { return tr("升级成功！"); });
-    } else if (upgradeFailed) {
-        showStatus([this, reason = upgradeFailureReason, frame = upgradeFailureFrame] {
-            return joinStatus(tr("升级失败！"), upgradeFailureText(reason, frame));
+    } else if (outcome.failureKnown) {
+        showStatus([outcome] {
+            return joinStatus(tr("升级失败！"), UpgradeControls::failureText(outcome.reason, outcome.frame));
         });
     } else {
         showStatus([] { return tr("升级失败！"); });
     }
-    const bool refused = upgradeFailed && isUpgradeRefusal(upgradeFailureReason);
-    upgradeFailed = false;
-    if (upgradeRunning)
-        showUpgrading(false);
     // A file or port the worker refused before sending anything is told like
     // the refusals found here before the question: with a box as well.
-    if (refused)
+    if (outcome.refused())
         showWarning(ui->statusBar->currentMessage(), ui->lineEdit_image_full_path->text());
-}
-
-bool MainWindow::isUpgradeRefusal(receiver::UpgradeFailure reason)
-{
-    switch (reason) {
-    case receiver::UpgradeFailure::FileMissing:
-    case receiver::UpgradeFailure::FileUnreadable:
-    case receiver::UpgradeFailure::FileEmpty:
-    case receiver::UpgradeFailure::FileTooLarge:
-    case receiver::UpgradeFailure::PortClosed:
-        return true;
-    case receiver::UpgradeFailure::NoAcknowledgement:
-    case receiver::UpgradeFailure::PortLost:
-    case receiver::UpgradeFailure::Cancelled:
-        break;
-    }
-    return false;
 }

@@ -616,44 +616,12 @@
         <translation>rate</translation>
     </message>
     <message>
-        <source>文件无法读取</source>
-        <translation>file cannot be read</translation>
-    </message>
-    <message>
-        <source>文件为空</source>
-        <translation>file is empty</translation>
-    </message>
-    <message>
-        <source>文件过大</source>
-        <translation>file too large for the frame index</translation>
-    </message>
-    <message>
-        <source>串口未打开</source>
-        <translation>port not open</translation>
-    </message>
-    <message>
-        <source>第%1帧无应答</source>
-        <translation>no acknowledgement for frame %1</translation>
-    </message>
-    <message>
-        <source>串口断开</source>
-        <translation>port lost</translation>
-    </message>
-    <message>
-        <source>已取消</source>
-        <translation>cancelled</translation>
-    </message>
-    <message>
         <source>确定升级固件吗？升级过程中请勿断开连接。</source>
         <translation>Upgrade the firmware? Do not disconnect the sensor during the upgrade.</translation>
     </message>
     <message>
         <source>确定恢复出厂设置吗？</source>
         <translation>Restore the factory settings?</translation>
-    </message>
-    <message>
-        <source>文件不存在或不是普通文件</source>
-        <translation>file missing or not a regular file</translation>
     </message>
     <message>
         <source>未选择串口</source>
@@ -1885,6 +1853,41 @@
     <message>
         <source>查看远程传感器…</source>
         <translation>View a remote sensor…</translation>
+    </message>
+</context>
+<context>
+    <name>UpgradeControls</name>
+    <message>
+        <source>文件不存在或不是普通文件</source>
+        <translation>file missing or not a regular file</translation>
+    </message>
+    <message>
+        <source>文件无法读取</source>
+        <translation>file cannot be read</translation>
+    </message>
+    <message>
+        <source>文件为空</source>
+        <translation>file is empty</translation>
+    </message>
+    <message>
+        <source>文件过大</source>
+        <translation>file too large for the frame index</translation>
+    </message>
+    <message>
+        <source>串口未打开</source>
+        <translation>port not open</translation>
+    </message>
+    <message>
+        <source>第%1帧无应答</source>
+        <translation>no acknowledgement for frame %1</translation>
+    </message>
+    <message>
+        <source>串口断开</source>
+        <translation>port lost</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>cancelled</translation>
     </message>
 </context>
 </TS>

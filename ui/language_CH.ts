@@ -616,44 +616,12 @@
         <translation>帧率</translation>
     </message>
     <message>
-        <source>文件无法读取</source>
-        <translation>文件无法读取</translation>
-    </message>
-    <message>
-        <source>文件为空</source>
-        <translation>文件为空</translation>
-    </message>
-    <message>
-        <source>文件过大</source>
-        <translation>文件过大</translation>
-    </message>
-    <message>
-        <source>串口未打开</source>
-        <translation>串口未打开</translation>
-    </message>
-    <message>
-        <source>第%1帧无应答</source>
-        <translation>第%1帧无应答</translation>
-    </message>
-    <message>
-        <source>串口断开</source>
-        <translation>串口断开</translation>
-    </message>
-    <message>
-        <source>已取消</source>
-        <translation>已取消</translation>
-    </message>
-    <message>
         <source>确定升级固件吗？升级过程中请勿断开连接。</source>
         <translation>确定升级固件吗？升级过程中请勿断开连接。</translation>
     </message>
     <message>
         <source>确定恢复出厂设置吗？</source>
         <translation>确定恢复出厂设置吗？</translation>
-    </message>
-    <message>
-        <source>文件不存在或不是普通文件</source>
-        <translation>文件不存在或不是普通文件</translation>
     </message>
     <message>
         <source>未选择串口</source>
@@ -1885,6 +1853,41 @@
     <message>
         <source>查看远程传感器…</source>
         <translation>查看远程传感器…</translation>
+    </message>
+</context>
+<context>
+    <name>UpgradeControls</name>
+    <message>
+        <source>文件不存在或不是普通文件</source>
+        <translation>文件不存在或不是普通文件</translation>
+    </message>
+    <message>
+        <source>文件无法读取</source>
+        <translation>文件无法读取</translation>
+    </message>
+    <message>
+        <source>文件为空</source>
+        <translation>文件为空</translation>
+    </message>
+    <message>
+        <source>文件过大</source>
+        <translation>文件过大</translation>
+    </message>
+    <message>
+        <source>串口未打开</source>
+        <translation>串口未打开</translation>
+    </message>
+    <message>
+        <source>第%1帧无应答</source>
+        <translation>第%1帧无应答</translation>
+    </message>
+    <message>
+        <source>串口断开</source>
+        <translation>串口断开</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>已取消</translation>
     </message>
 </context>
 </TS>

@@ -31,6 +31,12 @@ inline QString T(const char *source)
     return QCoreApplication::translate("MainWindow", source);
 }
 
+// The same for the upgrade controls' texts (why a transfer failed).
+inline QString TU(const char *source)
+{
+    return QCoreApplication::translate("UpgradeControls", source);
+}
+
 // True when the text holds CJK ideographs or full-width punctuation, i.e. a
 // piece that was not translated into English.
 inline bool hasCjk(const QString &text)

@@ -273,14 +273,14 @@ void TstUpgradePanel::result_data()
     QTest::addColumn<int>("failure");   // -1: no reason given
     QTest::newRow("success") << true << T("升级成功！") << -1;
     QTest::newRow("failure") << false << T("升级失败！") << -1;
-    QTest::newRow("failure at frame 7") << false << S(T("升级失败！"), T("第%1帧无应答").arg(7))
+    QTest::newRow("failure at frame 7") << false << S(T("升级失败！"), TU("第%1帧无应答").arg(7))
                                         << int(receiver::UpgradeFailure::NoAcknowledgement);
-    QTest::newRow("port lost") << false << S(T("升级失败！"), T("串口断开"))
+    QTest::newRow("port lost") << false << S(T("升级失败！"), TU("串口断开"))
                                << int(receiver::UpgradeFailure::PortLost);
     // Refused by the worker before anything was sent: told with a box too.
-    QTest::newRow("file unreadable") << false << S(T("升级失败！"), T("文件无法读取"))
+    QTest::newRow("file unreadable") << false << S(T("升级失败！"), TU("文件无法读取"))
                                      << int(receiver::UpgradeFailure::FileUnreadable);
-    QTest::newRow("port closed") << false << S(T("升级失败！"), T("串口未打开"))
+    QTest::newRow("port closed") << false << S(T("升级失败！"), TU("串口未打开"))
                                  << int(receiver::UpgradeFailure::PortClosed);
 }
 
@@ -338,11 +338,11 @@ void TstUpgradePanel::imageRefused_data()
     QTest::addColumn<bool>("can");
     QTest::addColumn<QString>("reason");
     QTest::newRow("no path") << "none" << false << T("未选择固件文件");
-    QTest::newRow("missing") << "missing" << false << T("文件不存在或不是普通文件");
-    QTest::newRow("directory") << "directory" << false << T("文件不存在或不是普通文件");
-    QTest::newRow("empty") << "empty" << false << T("文件为空");
-    QTest::newRow("empty, CAN") << "empty" << true << T("文件为空");
-    QTest::newRow("too large for CAN frames") << "large" << true << T("文件过大");
+    QTest::newRow("missing") << "missing" << false << TU("文件不存在或不是普通文件");
+    QTest::newRow("directory") << "directory" << false << TU("文件不存在或不是普通文件");
+    QTest::newRow("empty") << "empty" << false << TU("文件为空");
+    QTest::newRow("empty, CAN") << "empty" << true << TU("文件为空");
+    QTest::newRow("too large for CAN frames") << "large" << true << TU("文件过大");
 }
 
 void TstUpgradePanel::imageRefused()
@@ -423,7 +423,7 @@ void TstUpgradePanel::cancelStopsTransfer()
     // Frame 3 is in (the header counts as one) and will never be acknowledged.
     QVERIFY(cw.sensor.waitForUpgradeFrames(4, 10000));
     cw.button(QStringLiteral("pushButton_upgrade_cancel"))->click();
-    QTRY_COMPARE_WITH_TIMEOUT(cw.status(), S(T("升级失败！"), T("已取消")), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(cw.status(), S(T("升级失败！"), TU("已取消")), 15000);
     cw.checkLanguage(cw.status());
     cw.sensor.setUpgradeFault(-1, sim::UpgradeFault::None);
     QCOMPARE(cw.sensor.upgradeFramesReceived(), 4);

@@ -42,6 +42,12 @@ QString T(const char *source)
     return QCoreApplication::translate("MainWindow", source);
 }
 
+// Why a transfer failed, as the upgrade controls say it.
+QString TU(const char *source)
+{
+    return QCoreApplication::translate("UpgradeControls", source);
+}
+
 // Collects the transfer's results in the GUI thread, as the window gets them.
 class ResultLog : public QObject
 {
@@ -186,11 +192,11 @@ void tst_fault_upgrade::interruptedHalfWay_data()
     QTest::addColumn<int>("fault");
     QTest::addColumn<bool>("realBound");
     QTest::addColumn<QString>("reason");
-    const QString noAck = T("第%1帧无应答").arg(50);
+    const QString noAck = TU("第%1帧无应答").arg(50);
     // The window's own bound, three seconds for the frame, waited out once.
     QTest::newRow("sensor stops acknowledging") << int(sim::UpgradeFault::StopAck) << true << noAck;
     QTest::newRow("wrong acknowledgement") << int(sim::UpgradeFault::WrongAck) << false << noAck;
-    QTest::newRow("device unplugged") << int(sim::UpgradeFault::Vanish) << false << T("串口断开");
+    QTest::newRow("device unplugged") << int(sim::UpgradeFault::Vanish) << false << TU("串口断开");
 }
 
 void tst_fault_upgrade::interruptedHalfWay()
@@ -297,8 +303,8 @@ void tst_fault_upgrade::imagePathIsNoImage_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
-    const QString missing = T("文件不存在或不是普通文件");
-    const QString unreadable = T("文件无法读取");
+    const QString missing = TU("文件不存在或不是普通文件");
+    const QString unreadable = TU("文件无法读取");
     QTest::newRow("directory") << "directory" << missing;
     QTest::newRow("fifo") << "fifo" << missing;
     QTest::newRow("link to a fifo") << "fifolink" << missing;
