@@ -115,7 +115,9 @@ void JudgeOverlay::add(const JudgedBatch &batch, double batchStart, double rate)
     // times; a cleared chart starts again at 0.
     if (!(rate > 0) || batch.state.isEmpty())
         return;
-    if (batchStart < lastX - 1e-9)
+    // A chart whose time starts again (a clear) starts the overlay afresh;
+    // batches that follow on begin where the last one ended.
+    if (batchStart < lastX - 1e-9 * (1 + std::abs(lastX)))
         clear();
     const int n = batch.state.size();
     // The same frames as the chart plots.
@@ -464,7 +466,10 @@ double JudgePanel::readout(double raw) const
 
 void JudgePanel::onJudged(const JudgedBatch &batch)
 {
-    chartOverlay->add(batch, model->timeCursor(), batch.rate);
+    // The judge hears of each batch after the chart model took it (the
+    // window subscribes the model first): the batch began where the model's
+    // newest batch did, at the model's whole-number rate.
+    chartOverlay->add(batch, model->lastBatchStart(), int(batch.rate));
 }
 
 void JudgePanel::showState(JudgeState state)

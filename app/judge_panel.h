@@ -66,6 +66,8 @@ public:
     }
 
     int spanCount() const { return spans.size(); }
+    // Where span `i` ends on the chart's time axis (seconds).
+    double spanEnd(int i) const { return spans.at(i).to; }
     int filterPointCount() const { return filterPoints.size(); }
 
     QRectF boundingRect() const override;

@@ -27,6 +27,7 @@ int ChartModel::addBatch(const QVector<uint16_t> &dist, int freq, int timeRange)
     // The window keeps what lies within timeRange of the newest frame; the
     // live time axis starts where the window began before this cut.
     const double batchStart = cursor;
+    batchStartX = batchStart;
     const double windowStart = batchStart + double(n) / freq - timeRange;
     if (current != State::Suspended) {
         const int live = liveIndex();
@@ -117,6 +118,7 @@ void ChartModel::clear()
     frozen = QVector<QPointF>();
     frozenStats.clear();
     cursor = 0;
+    batchStartX = 0;
     skip = 0;
     if (current == State::Live)
         current = State::Cleared;

@@ -54,6 +54,10 @@ public:
 
     // Seconds of frames received since the last clear (the newest frame's time).
     double timeCursor() const { return cursor; }
+    // Where the newest batch began on the time axis (its frame k is drawn at
+    // this + (k + 1) / rate): what a part that follows the chart's time, and
+    // hears of a batch after the chart took it, places the batch by.
+    double lastBatchStart() const { return batchStartX; }
     // Largest distance of the time window as of the last batch, in metres
     // (a clear keeps it until the next batch, a reset sets it to 0).
     double maxDistance() const { return peak; }
@@ -182,6 +186,7 @@ private:
     qint64 dropped = 0;          // points dropped since the window was emptied
     QVector<QPointF> frozen;
     double cursor = 0;
+    double batchStartX = 0;
     double peak = 0;
     double newest = 0;
     double liveAxisStart = 0;

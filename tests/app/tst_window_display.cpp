@@ -2083,8 +2083,13 @@ void tst_window_display::judgeCountsSpikesBetweenPlottedPoints_data()
     QTest::addColumn<int>("spikeCm");
     QTest::addColumn<QString>("counter");   // the counter that counts them
     QTest::addColumn<QString>("state");     // after a spike as the last frame
-    QTest::newRow("above") << 1400 << "label_judge_count_1" << "超上限";
-    QTest::newRow("below") << 1000 << "label_judge_count_2" << "超下限";
+    // Frames in each batch, in turn: a worker's batches vary in size with
+    // the load, and the shading must follow the chart's own time axis.
+    QTest::addColumn<QVector<int>>("sizes");
+    QTest::newRow("above") << 1400 << "label_judge_count_1" << "超上限" << QVector<int>{111};
+    QTest::newRow("below") << 1000 << "label_judge_count_2" << "超下限" << QVector<int>{111};
+    QTest::newRow("above, batches of changing size") << 1400 << "label_judge_count_1" << "超上限"
+                                                     << QVector<int>{111, 60, 90, 52};
 }
 
 void tst_window_display::judgeCountsSpikesBetweenPlottedPoints()
@@ -2092,6 +2097,7 @@ void tst_window_display::judgeCountsSpikesBetweenPlottedPoints()
     QFETCH(int, spikeCm);
     QFETCH(QString, counter);
     QFETCH(QString, state);
+    QFETCH(QVector<int>, sizes);
     auto *panel = window->findChild<JudgePanel *>();
     QVERIFY(panel);
     tool<QLineEdit>("lineEdit_judge_lower")->setText(QStringLiteral("12"));
@@ -2108,11 +2114,15 @@ void tst_window_display::judgeCountsSpikesBetweenPlottedPoints()
     ui()->saveButton->click();
     QVERIFY(probe().recording());
 
-    // 100 batches of 111 frames at 11,111 frames/s: frame 50 of each a spike.
+    // 100 batches at 11,111 frames/s: frame 50 of each a spike.
     const int rate = 11111, batches = 100;
+    int frames = 0;
+    QVector<double> spikeX; // where the chart draws each spike
     for (int b = 0; b < batches; ++b) {
-        QVector<uint16_t> batch(111, 1234);
+        QVector<uint16_t> batch(sizes.at(b % sizes.size()), 1234);
         batch[50] = uint16_t(spikeCm);
+        spikeX.append(double(frames + 51) / rate);
+        frames += batch.size();
         probe().display(batch, rate);
     }
     ui()->saveButton->click();
@@ -2133,14 +2143,23 @@ void tst_window_display::judgeCountsSpikesBetweenPlottedPoints()
         ++states[fields.at(6)];
     }
     QCOMPARE(states.value(spikeCm > 1300 ? "above" : "below"), batches);
-    QCOMPARE(states.value("ok"), batches * 110);
+    QCOMPARE(states.value("ok"), frames - batches);
     QCOMPARE(states.size(), 2);
-    for (const QPointF &p : seriesPoints(probe().series()))
-        QCOMPARE(p.y(), 12.34);
+    // With batches of 111 the chart plots every 111th frame and never a
+    // spike: all of them are counted all the same.
+    if (sizes == QVector<int>{111}) {
+        for (const QPointF &p : seriesPoints(probe().series()))
+            QCOMPARE(p.y(), 12.34);
+    }
     QTRY_COMPARE(label(counter.toLatin1())->text(), QString::number(batches));
-    QCOMPARE(label("label_judge_count_0")->text(), QString::number(batches * 111));
+    QCOMPARE(label("label_judge_count_0")->text(), QString::number(frames));
     QCOMPARE(label("label_judge_count_3")->text(), QString::number(batches));
+    // Each spike shaded where the chart draws it, none forgotten.
     QCOMPARE(panel->overlay()->spanCount(), batches);
+    for (int b = 0; b < batches; ++b)
+        QVERIFY2(std::abs(panel->overlay()->spanEnd(b) - spikeX.at(b)) < 1e-9,
+                 qPrintable(QStringLiteral("spike %1 at %2 s, shaded to %3 s")
+                                .arg(b).arg(spikeX.at(b)).arg(panel->overlay()->spanEnd(b))));
     QCOMPARE(label("label_judge_state")->text(), QStringLiteral("合格"));
     probe().display(QVector<uint16_t>{uint16_t(spikeCm)}, rate);
     QCOMPARE(label("label_judge_state")->text(), state);
