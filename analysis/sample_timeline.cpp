@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sample_timeline.h"
 
+#include "sample_ring.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -65,4 +67,12 @@ void SampleTimeline::setShown(double x0, double x1)
 {
     shownFrom = x0;
     shownTo = x1;
+}
+
+std::pair<quint64, quint64> SampleTimeline::shownSamplesIn(const SampleRing &ring) const
+{
+    const auto shown = shownSamples();
+    const quint64 from = std::max(shown.first, ring.firstNumber());
+    const quint64 end = std::min(shown.second, ring.endNumber());
+    return end > from ? std::make_pair(from, end) : std::make_pair(end, end);
 }

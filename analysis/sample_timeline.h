@@ -11,6 +11,8 @@
 
 #include <QtGlobal>
 
+class SampleRing;
+
 #include <deque>
 #include <utility>
 
@@ -33,6 +35,8 @@ public:
     // The stretch of the axis the chart shows now, and its samples.
     void setShown(double x0, double x1);
     std::pair<quint64, quint64> shownSamples() const { return samplesBetween(shownFrom, shownTo); }
+    // Those of them that `ring` still holds (the older ones have left it).
+    std::pair<quint64, quint64> shownSamplesIn(const SampleRing &ring) const;
 
 private:
     struct Run

@@ -83,10 +83,9 @@ bool HistogramView::refresh()
     int n = std::min(ring->size(), count->value());
     if (source->currentIndex() == 1) {
         // What the chart shows, as far as the ring still holds it.
-        const auto shownRange = chartSamples->shownSamples();
-        const quint64 from = std::max(shownRange.first, ring->firstNumber());
-        end = std::min(shownRange.second, ring->endNumber());
-        n = end > from ? int(end - from) : 0;
+        const auto shown = chartSamples->shownSamplesIn(*ring);
+        end = shown.second;
+        n = int(shown.second - shown.first);
         if (n <= 0) {
             statistics->setText(tr("图表范围内没有数据"));
             return false;

@@ -103,10 +103,9 @@ bool SpectrumView::refresh()
     quint64 held = quint64(ring->size());
     if (source->currentIndex() == 1) {
         // The newest N of the samples the chart shows that the ring holds.
-        const auto shownRange = chartSamples->shownSamples();
-        const quint64 from = std::max(shownRange.first, ring->firstNumber());
-        end = std::min(shownRange.second, ring->endNumber());
-        held = end > from ? end - from : 0;
+        const auto shown = chartSamples->shownSamplesIn(*ring);
+        end = shown.second;
+        held = shown.second - shown.first;
         if (held < quint64(n)) {
             peaks->setText(tr("图表范围内有 %1 个数据，少于 %2 点").arg(held).arg(n));
             return false;
