@@ -260,6 +260,12 @@ uint64_t SimSensor::framesDropped() const
     return d->framesDropped;
 }
 
+double SimSensor::stalledSeconds() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->stalledSeconds;
+}
+
 std::vector<uint16_t> SimSensor::dropLog() const
 {
     std::lock_guard<std::mutex> lock(d->m);

@@ -100,6 +100,11 @@ public:
     // log while the frame log is on. A frame is in exactly one of the logs.
     uint64_t framesDropped() const;
     std::vector<uint16_t> dropLog() const;
+    // Seconds this simulator's own thread stalled beyond a quarter second
+    // (on a loaded machine): the frames of that time were never made, the
+    // signal went on from the last frame, and a rate measured on the host's
+    // clock over that time comes out lower.
+    double stalledSeconds() const;
     // Faults injected into the stream so far (StreamFaults): frames sent with
     // a wrong checksum, and stray bytes put before frames.
     uint64_t badFramesSent() const;

@@ -1310,6 +1310,10 @@ private slots:
                               csv ? "--csv" : "--json"});
         QVERIFY2(r.exitCode == 0, qPrintable(r.describe()));
         const bool flatTop = window == QLatin1String("flat-top");
+        // A simulator that stalled or dropped frames (a loaded machine) put
+        // fewer frames on the line in that host time than its rate: the rate
+        // measured is then lower, and only that is checked.
+        const bool steady = sensor->stalledSeconds() == 0 && sensor->framesDropped() == 0;
         // The frame rate is measured on the host's clock, within a per cent
         // on a loaded machine; the peak stands in the vibration's own bin
         // of the sensor's frames, whatever that measure.
@@ -1329,7 +1333,10 @@ private slots:
                 }
             }
             QCOMPARE(lines[1].split(QLatin1Char(',')).first().toDouble(), 0.0);
-            QVERIFY2(std::abs(binHz * samples - rate) < rate * 0.01, qPrintable(QString::number(binHz)));
+            if (steady)
+                QVERIFY2(std::abs(binHz * samples - rate) < rate * 0.01, qPrintable(QString::number(binHz)));
+            else
+                QVERIFY2(binHz * samples < rate * 1.01, qPrintable(QString::number(binHz)));
             QVERIFY2(std::abs(bestHz / binHz - hz * samples / rate) <= 1.0, qPrintable(QString::number(bestHz)));
             QVERIFY2(std::abs(best - amplitudeCm / 100) <= 0.02 * amplitudeCm / 100, qPrintable(QString::number(best)));
             return;
@@ -1337,7 +1344,10 @@ private slots:
         const QJsonObject o = QJsonDocument::fromJson(r.out).object();
         const double measured = o.value(QStringLiteral("rate")).toDouble();
         const double binHz = o.value(QStringLiteral("bin_hz")).toDouble();
-        QVERIFY2(std::abs(measured - rate) < rate * 0.01, qPrintable(r.describe()));
+        if (steady)
+            QVERIFY2(std::abs(measured - rate) < rate * 0.01, qPrintable(r.describe()));
+        else
+            QVERIFY2(measured < rate * 1.01 && measured > 0, qPrintable(r.describe()));
         QVERIFY2(std::abs(binHz * samples - measured) < 1e-6 * measured, qPrintable(r.describe()));
         const QJsonArray peaks = o.value(QStringLiteral("peaks")).toArray();
         // Five, unless the spectrum has fewer local maxima.
