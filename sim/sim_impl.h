@@ -94,6 +94,7 @@ struct SimSensor::Impl {
         uint64_t end;
         uint16_t cm;
         bool binary;   // a 9-byte frame; else a text line (only logged)
+        uint64_t number;   // framesMade when it was made
     };
     std::deque<QueuedFrame> queuedFrames;
     // The reader took nothing while the line was full for kStallLimit: new
@@ -118,6 +119,10 @@ struct SimSensor::Impl {
     uint64_t spikeCount = 0;       // frames made since the spikes were set
     bool frameLogOn = false;
     std::vector<uint16_t> frameLog;
+    // Good frames made so far, sent or dropped; each one's number in the
+    // frame log beside its distance.
+    uint64_t framesMade = 0;
+    std::vector<uint64_t> frameNumbers;
     // Good frames made but never put on the line (backlog full, nobody
     // reading, line gone), counted always and logged with the frame log.
     uint64_t framesDropped = 0;
@@ -204,7 +209,7 @@ struct SimSensor::Impl {
     // Drops the queued stream frames that have not begun to leave, keeping
     // answers and a frame already partly written.
     void dropQueuedFrames();
-    void frameSent(uint16_t cm, bool binary = true);
+    void frameSent(uint16_t cm, uint64_t number, bool binary = true);
     void frameDropped(uint16_t cm);
     int pollTimeoutMs(Clock::time_point now) const;
     void resetSession();

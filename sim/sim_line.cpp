@@ -53,10 +53,12 @@ void SimSensor::Impl::enqueue(const Bytes &bytes)
     queuedTotal += bytes.size();
 }
 
-void SimSensor::Impl::frameSent(uint16_t cm, bool binary)
+void SimSensor::Impl::frameSent(uint16_t cm, uint64_t number, bool binary)
 {
-    if (frameLogOn)
+    if (frameLogOn) {
         frameLog.push_back(cm);
+        frameNumbers.push_back(number);
+    }
     if (!binary)
         return;
     ++framesSent;
@@ -76,7 +78,7 @@ void SimSensor::Impl::taken(size_t count)
     outPos += count;
     takenTotal += count;
     while (!queuedFrames.empty() && queuedFrames.front().end <= takenTotal) {
-        frameSent(queuedFrames.front().cm, queuedFrames.front().binary);
+        frameSent(queuedFrames.front().cm, queuedFrames.front().number, queuedFrames.front().binary);
         queuedFrames.pop_front();
     }
 }

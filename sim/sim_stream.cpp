@@ -136,17 +136,19 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
         if (spikeEvery > 0 && ++spikeCount % uint64_t(spikeEvery) == 0)
             cm = static_cast<uint16_t>(std::clamp(int(cm) + spikeCm, 0, 65535));
         if (drop) {
+            ++framesMade;
             frameDropped(cm);
             continue;
         }
         const uint64_t start = queuedTotal + batch.size();
         if (outputFormat == 0) {
+            const uint64_t number = framesMade++;
             const Bytes line = textLine(cm);
             batch.insert(batch.end(), line.begin(), line.end());
             if (tracked) {
-                made.push_back({start, queuedTotal + batch.size(), cm, false});
-            } else if (frameLogOn) {
-                frameLog.push_back(cm);
+                made.push_back({start, queuedTotal + batch.size(), cm, false, number});
+            } else {
+                frameSent(cm, number, false);
             }
             continue;
         }
@@ -165,9 +167,9 @@ void SimSensor::Impl::produceStream(Clock::time_point now)
         if (!good) {
             ++badFramesSent;
         } else if (tracked) {
-            made.push_back({frameStart, queuedTotal + batch.size(), cm, true});
+            made.push_back({frameStart, queuedTotal + batch.size(), cm, true, framesMade++});
         } else {
-            frameSent(cm);
+            frameSent(cm, framesMade++);
         }
     }
     framesSinceEpoch += n;

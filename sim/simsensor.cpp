@@ -245,6 +245,7 @@ void SimSensor::setFrameLog(bool on)
     std::lock_guard<std::mutex> lock(d->m);
     d->frameLogOn = on;
     d->frameLog.clear();
+    d->frameNumbers.clear();
     d->dropLog.clear();
 }
 
@@ -252,6 +253,12 @@ std::vector<uint16_t> SimSensor::frameLog() const
 {
     std::lock_guard<std::mutex> lock(d->m);
     return d->frameLog;
+}
+
+std::vector<uint64_t> SimSensor::frameNumbers() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    return d->frameNumbers;
 }
 
 uint64_t SimSensor::framesDropped() const

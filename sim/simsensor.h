@@ -92,6 +92,10 @@ public:
     // stops and empties the log and the drop log.
     void setFrameLog(bool on);
     std::vector<uint16_t> frameLog() const;
+    // Each logged frame's number among the good frames made, sent or
+    // dropped: where two neighbours in the log differ by more than one, the
+    // frames between them were dropped.
+    std::vector<uint64_t> frameNumbers() const;
     // Good frames made but never put on the line: more than about 0.6 s of
     // the stream waiting for a slow reader, a reader that took nothing for a
     // second while the line was full (the frames then go into the void, as a

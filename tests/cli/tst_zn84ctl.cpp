@@ -167,15 +167,21 @@ bool distancesOf(const QStringList &lines, QVector<uint16_t> &cm, QString &bad)
 }
 
 // True when `got` appears in `sent` as one unbroken run.
-bool isRunOf(const QVector<uint16_t> &got, const std::vector<uint16_t> &sent)
+// Where `got` begins in `sent` as one unbroken run; -1 if it is none.
+long runStart(const QVector<uint16_t> &got, const std::vector<uint16_t> &sent)
 {
     if (got.isEmpty() || sent.size() < size_t(got.size()))
-        return false;
+        return -1;
     for (size_t start = 0; start + size_t(got.size()) <= sent.size(); ++start) {
         if (std::equal(got.cbegin(), got.cend(), sent.cbegin() + long(start)))
-            return true;
+            return long(start);
     }
-    return false;
+    return -1;
+}
+
+bool isRunOf(const QVector<uint16_t> &got, const std::vector<uint16_t> &sent)
+{
+    return runStart(got, sent) >= 0;
 }
 
 } // namespace
@@ -1393,6 +1399,7 @@ private slots:
         sensor->setVibration(hz, 50);
         if (counting)
             sensor->setCountingDistance(100);
+        sensor->setFrameLog(true);
         sensor->setRate(int(rate));
         const QString file = scratch.filePath(QStringLiteral("capture-%1-%2.csv").arg(trigger).arg(pre));
         QFile::remove(file);
@@ -1406,6 +1413,7 @@ private slots:
         QCOMPARE(lines.takeFirst(), QStringLiteral("index,time_s,distance_m"));
         QCOMPARE(lines.size(), pre + 1 + post);
         QVector<int> cm;
+        QVector<uint16_t> read;
         double lastTime = -1e9;
         for (int i = 0; i < lines.size(); ++i) {
             const QStringList fields = lines[i].split(QLatin1Char(','));
@@ -1415,6 +1423,7 @@ private slots:
             QVERIFY2(t >= lastTime, qPrintable(lines[i]));
             lastTime = t;
             cm.append(int(std::lround(fields[2].toDouble() * 100)));
+            read.append(uint16_t(cm.last()));
         }
         QCOMPARE(lines[pre].split(QLatin1Char(','))[1].toDouble(), 0.0);
         const QJsonObject o = QJsonDocument::fromJson(r.out).object();
@@ -1429,17 +1438,41 @@ private slots:
         QVERIFY2(edge == QLatin1String("rising") ? rising : edge == QLatin1String("falling") ? falling
                                                                                            : rising || falling,
                  qPrintable(QStringLiteral("%1 then %2").arg(before).arg(at)));
+        // The rows are what the line carried, in order, none left out.
+        // The sensor goes on streaming: its numbers, taken after the log, hold
+        // the log's and maybe more.
+        const std::vector<uint16_t> sent = sensor->frameLog();
+        const std::vector<uint64_t> numbers = sensor->frameNumbers();
+        QVERIFY(numbers.size() >= sent.size());
+        const long start = runStart(read, sent);
+        QVERIFY2(start >= 0, qPrintable(QStringLiteral("%1 frames sent, %2 dropped by the sensor")
+                                            .arg(sent.size()).arg(sensor->framesDropped())));
+        // The simulator drops frames (and numbers them) when a slow reader
+        // leaves its backlog full: they never reach the line, and the signal
+        // goes on over them. Rows k-1 and k are neighbours on the sensor's
+        // side only where their frame numbers follow each other.
+        const auto follows = [&](int k) { return numbers[size_t(start + k)] == numbers[size_t(start + k - 1)] + 1; };
+        int gaps = 0;
+        for (int k = 1; k < cm.size(); ++k)
+            gaps += follows(k) ? 0 : 1;
+        if (gaps > 0)
+            qInfo("the sensor dropped frames at %d places within the capture", gaps);
         if (counting) {
             // The first crossing of the count, whole and unbroken.
-            QCOMPARE(at, int(std::ceil(levelCm)));
-            for (int i = 1; i < cm.size(); ++i)
-                QCOMPARE(cm[i], cm[i - 1] + 1);
+            if (gaps == 0)
+                QCOMPARE(at, int(std::ceil(levelCm)));
+            for (int i = 1; i < cm.size(); ++i) {
+                if (follows(i))
+                    QCOMPARE(cm[i], cm[i - 1] + 1);
+            }
             return;
         }
         // No frame missing: x[k-1] + x[k+1] = 2 cos(w) x[k] about 3 m, within
         // the rounding.
         const double c = 2 * std::cos(2 * M_PI * hz / rate);
         for (int k = 1; k + 1 < cm.size(); ++k) {
+            if (!follows(k) || !follows(k + 1))
+                continue;
             const double miss = std::abs((cm[k - 1] - 300) + (cm[k + 1] - 300) - c * (cm[k] - 300));
             QVERIFY2(miss <= 1.0 + std::abs(c) * 0.5 + 1e-9, qPrintable(QStringLiteral("row %1: %2").arg(k - pre).arg(miss)));
         }

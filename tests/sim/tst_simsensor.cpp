@@ -635,6 +635,12 @@ void tst_simsensor::everyFrameSentOrDropped()
     const std::vector<uint16_t> dropped = s.dropLog();
     QVERIFY(read == QVector<uint16_t>(sent.begin(), sent.end()));
     QCOMPARE(s.framesDropped() - dropped0, uint64_t(dropped.size()));
+    // Each logged frame's number tells its place among the frames made: the
+    // count's step from frame to frame, the dropped frames included.
+    const std::vector<uint64_t> numbers = s.frameNumbers();
+    QCOMPARE(numbers.size(), sent.size());
+    for (size_t i = 1; i < sent.size(); ++i)
+        QCOMPARE(numbers[i] - numbers[0], uint64_t(sent[i] - sent[0]));
     if (unreadMs < 1000)
         QCOMPARE(dropped.size(), size_t(0));
     else
