@@ -21,6 +21,20 @@ cd "$(dirname "$0")/.."
 ROOT=$PWD
 bash scripts/install-deps.sh || exit 1
 JOBS=$(nproc)
+# Every build compiles through ccache, whose cache lies outside the clone
+# (ZN84_CCACHE_DIR, by default ~/.cache/zn84-ccache): the command compiles
+# again only what changed since its last run on this machine, in whatever
+# clone. Paths inside the clone are hashed relative to it (CCACHE_BASEDIR),
+# and __FILE__ is written relative to it, so a clone elsewhere reuses the
+# same objects; a source that names the clone's path in its code is
+# compiled afresh. ZN84_CCACHE=0 compiles everything.
+if [ "${ZN84_CCACHE:-1}" != 0 ] && command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  export CCACHE_DIR=${ZN84_CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zn84-ccache}
+  export CCACHE_BASEDIR=$ROOT CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-10G}
+  export CXXFLAGS="${CXXFLAGS:-} -fmacro-prefix-map=$ROOT/="
+  ccache --zero-stats >/dev/null
+fi
 # Test programs spend most of their time waiting for the sensor's answers.
 CTEST_JOBS=${ZN84_CTEST_JOBS:-$((2 * JOBS))}
 passed=0; failed=0
@@ -138,6 +152,7 @@ for name in "${stages[@]}"; do
 done
 [ -e "$LOGS/fuzz.log" ] && cat "$LOGS/fuzz.log"
 
+[ -n "${CCACHE_DIR:-}" ] && echo "compiler cache: $(ccache --print-stats | awk -F'\t' '$1 ~ /^(direct|preprocessed)_cache_hit$/ { hit += $2 } $1 ~ /^cache_miss$/ { miss = $2 } END { printf "%d hits, %d compiled", hit, miss }')"
 echo "all stages took $(took "$script_start") s, $(cpu_s) processor s"
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -8,6 +8,8 @@
 #include "simsensor.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -49,14 +51,20 @@ inline QProcessEnvironment cleanEnvironment()
     return env;
 }
 
+// The zn84ctl of the same build as the test.
+inline QString ctlProgram()
+{
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral(ZN84CTL_FROM_TESTS));
+}
+
 inline void startCtl(QProcess &p, const QStringList &args, const QString &wrapper = QString(),
                      const QStringList &wrapperArgs = QStringList())
 {
     p.setProcessEnvironment(cleanEnvironment());
     if (wrapper.isEmpty()) {
-        p.start(QStringLiteral(ZN84CTL_PROGRAM), args);
+        p.start(ctlProgram(), args);
     } else {
-        p.start(wrapper, wrapperArgs + QStringList{QStringLiteral(ZN84CTL_PROGRAM)} + args);
+        p.start(wrapper, wrapperArgs + QStringList{ctlProgram()} + args);
     }
 }
 

@@ -267,7 +267,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(scratch.isValid());
-        QVERIFY(QFileInfo(QStringLiteral(ZN84CTL_PROGRAM)).isExecutable());
+        QVERIFY(QFileInfo(ctlProgram()).isExecutable());
     }
 
     void init()
@@ -1130,7 +1130,7 @@ private slots:
         if (script.isEmpty())
             QSKIP("needs script(1) to give the program a terminal");
         const QString image = writeImage(QStringLiteral("tty.bin"), 5000);
-        const QString command = QStringLiteral("%1 upgrade -p %2 %3").arg(QStringLiteral(ZN84CTL_PROGRAM), device, image);
+        const QString command = QStringLiteral("%1 upgrade -p %2 %3").arg(ctlProgram(), device, image);
         QProcess p;
         p.setProcessEnvironment(cleanEnvironment());
         p.start(script, {"-qec", command, "/dev/null"});

@@ -148,7 +148,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(scratch.isValid());
-        QVERIFY(QFileInfo(QStringLiteral(ZN84CTL_PROGRAM)).isExecutable());
+        QVERIFY(QFileInfo(ctlProgram()).isExecutable());
         QVERIFY(QFileInfo(QStringLiteral("/usr/sbin/mosquitto")).isExecutable());
     }
 
