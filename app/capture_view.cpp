@@ -2,6 +2,7 @@
 #include "capture_view.h"
 
 #include "batch_stream.h"
+#include "combo_texts.h"
 #include "named_widget.h"
 
 #include <QComboBox>
@@ -207,16 +208,11 @@ void CaptureView::retranslate()
     captions[2]->setText(tr("触发前"));
     captions[3]->setText(tr("触发后"));
     captions[4]->setText(tr("模式"));
-    const int e = edge->currentIndex();
-    edge->clear();
-    edge->addItems({tr("上升沿"), tr("下降沿"), tr("双沿")});
+    QStringList edges{tr("上升沿"), tr("下降沿"), tr("双沿")};
     if (tolerance)
-        edge->addItem(tr("超出公差"));
-    edge->setCurrentIndex(std::clamp(e, 0, edge->count() - 1));
-    const int m = mode->currentIndex();
-    mode->clear();
-    mode->addItems({tr("单次"), tr("正常"), tr("自动")});
-    mode->setCurrentIndex(std::max(0, m));
+        edges << tr("超出公差");
+    setComboTexts(edge, edges);
+    setComboTexts(mode, {tr("单次"), tr("正常"), tr("自动")});
     saveButton->setText(tr("保存 CSV"));
     axisX->setTitleText(tr("距触发的时间 (s)"));
     axisY->setTitleText(tr("距离 (m)"));

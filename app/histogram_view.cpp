@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "histogram_view.h"
 
+#include "combo_texts.h"
 #include "named_widget.h"
 #include "sample_ring.h"
 #include "sample_timeline.h"
@@ -156,12 +157,7 @@ void HistogramView::retranslate()
     countCaption->setText(tr("最近数据个数"));
     widthCaption->setText(tr("箱宽"));
     width->setSpecialValueText(tr("自动"));
-    const int from = source->currentIndex();
-    source->blockSignals(true);
-    source->clear();
-    source->addItems({tr("最近的数据"), tr("图表上的数据")});
-    source->setCurrentIndex(std::max(0, from));
-    source->blockSignals(false);
+    setComboTexts(source, {tr("最近的数据"), tr("图表上的数据")});
     axisX->setTitleText(tr("距离 (m)"));
     axisY->setTitleText(tr("次数"));
     showStatistics();

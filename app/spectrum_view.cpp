@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectrum_view.h"
 
+#include "combo_texts.h"
 #include "named_widget.h"
 #include "sample_ring.h"
 #include "sample_timeline.h"
@@ -184,25 +185,9 @@ void SpectrumView::retranslate()
     sizeCaption->setText(tr("点数"));
     windowCaption->setText(tr("窗函数"));
     averagingCaption->setText(tr("平均"));
-    const int w = window->currentIndex();
-    const QStringList windows = {tr("无"), tr("汉宁"), tr("布莱克曼-哈里斯"), tr("平顶")};
-    window->blockSignals(true);
-    window->clear();
-    window->addItems(windows);
-    window->setCurrentIndex(std::max(0, w));
-    window->blockSignals(false);
-    const int s = scale->currentIndex();
-    scale->blockSignals(true);
-    scale->clear();
-    scale->addItems({tr("线性 (m)"), tr("对数 (dB re 1 m)")});
-    scale->setCurrentIndex(std::max(0, s));
-    scale->blockSignals(false);
-    const int from = source->currentIndex();
-    source->blockSignals(true);
-    source->clear();
-    source->addItems({tr("最新数据"), tr("图表范围内的最新数据")});
-    source->setCurrentIndex(std::max(0, from));
-    source->blockSignals(false);
+    setComboTexts(window, {tr("无"), tr("汉宁"), tr("布莱克曼-哈里斯"), tr("平顶")});
+    setComboTexts(scale, {tr("线性 (m)"), tr("对数 (dB re 1 m)")});
+    setComboTexts(source, {tr("最新数据"), tr("图表范围内的最新数据")});
     axisX->setTitleText(tr("频率 (Hz)"));
     if (shown.amplitude.isEmpty())
         peaks->setText(tr("等待 %1 个数据").arg(analyser.size()));

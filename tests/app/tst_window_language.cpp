@@ -30,6 +30,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -143,6 +144,8 @@ private slots:
     void inputTooltipsGiveRange();
     void qtOwnTextsFollowLanguage_data();
     void qtOwnTextsFollowLanguage();
+    void signalViewsKeepTheirChoices_data();
+    void signalViewsKeepTheirChoices();
 };
 
 void tst_window_language::chineseListsAtStart()
@@ -751,6 +754,41 @@ void tst_window_language::qtOwnTextsFollowLanguage()
     }
     QCOMPARE(probe().axisX()->titleText(), timeAxis);
     QCOMPARE(probe().axisY()->titleText(), distanceAxis);
+}
+
+void tst_window_language::signalViewsKeepTheirChoices_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("items");
+    QTest::newRow("spectrum window") << "comboBox_spectrum_window" << 4;
+    QTest::newRow("spectrum scale") << "comboBox_spectrum_scale" << 2;
+    QTest::newRow("spectrum source") << "comboBox_spectrum_source" << 2;
+    QTest::newRow("histogram source") << "comboBox_histogram_source" << 2;
+    QTest::newRow("capture edge") << "comboBox_capture_edge" << 3;
+    QTest::newRow("capture mode") << "comboBox_capture_mode" << 3;
+}
+
+// Unlike the command lists, the analysis views' choices are the operator's
+// way of looking: a new language renames them and changes none, and no view
+// hears of a change it would act on (a spectrum started afresh, say).
+void tst_window_language::signalViewsKeepTheirChoices()
+{
+    QFETCH(QString, box);
+    QFETCH(int, items);
+    auto *combo = window->findChild<QComboBox *>(box);
+    QVERIFY(combo);
+    QCOMPARE(combo->count(), items);
+    combo->setCurrentIndex(items - 1);
+    const QString chinese = combo->currentText();
+    QSignalSpy changes(combo, QOverload<int>::of(&QComboBox::currentIndexChanged));
+    ui()->radioButton_english->setChecked(true);
+    QCOMPARE(combo->count(), items);
+    QCOMPARE(combo->currentIndex(), items - 1);
+    QVERIFY2(combo->currentText() != chinese && !hasCjk(combo->currentText()), qPrintable(combo->currentText()));
+    QCOMPARE(changes.count(), 0);
+    ui()->radioButton_chinese->setChecked(true);
+    QCOMPARE(combo->currentText(), chinese);
+    QCOMPARE(changes.count(), 0);
 }
 
 QTEST_MAIN(tst_window_language)
