@@ -117,6 +117,24 @@ bool runTool(const QString &program, const QStringList &args, const QString &dir
     return p.waitForFinished(kLong) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
+// A case's own broker, a subscriber on it and a zn84ctl publish against
+// it. Members end in reverse order: a publisher still running is killed
+// before its subscriber and broker go.
+struct Gateway
+{
+    QTemporaryDir dir;
+    Broker broker{dir.path()};
+    Subscriber sub;
+    QProcess p;
+    ~Gateway()
+    {
+        if (p.state() != QProcess::NotRunning) {
+            p.kill();
+            p.waitForFinished(kLong);
+        }
+    }
+};
+
 } // namespace
 
 class TestPublish : public QObject
@@ -132,6 +150,20 @@ class TestPublish : public QObject
         return QStringList{"publish", "-p", device, "--broker", QStringLiteral("mqtt://127.0.0.1:%1").arg(port),
                            "--topic", kPrefix, "--json"}
                + more;
+    }
+
+    // Starts the broker, subscribes as `id` and starts the publisher on the
+    // sensor with `options`; false, and why, if a step failed.
+    bool startGateway(Gateway &g, const QByteArray &id, const QStringList &options = {}, bool cleanSession = true)
+    {
+        if (!g.broker.start())
+            return qWarning("the broker did not start"), false;
+        if (!g.sub.connect(g.broker.port, id, cleanSession))
+            return qWarning("the subscriber did not connect"), false;
+        startCtl(g.p, publishArgs(g.broker.port, options));
+        if (!g.p.waitForStarted(10000))
+            return qWarning("zn84ctl did not start"), false;
+        return true;
     }
 
     // Ends a publisher as a service manager does and returns its result.
@@ -183,33 +215,26 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(int, rate);
         sensor->setRate(rate);
-        QTemporaryDir dir;
-        Broker broker(dir.path());
-        QVERIFY(broker.start());
-        Subscriber sub;
-        QVERIFY(sub.connect(broker.port, "everySample"));
-
-        QProcess p;
-        startCtl(p, publishArgs(broker.port, options));
-        QVERIFY(p.waitForStarted(10000));
-        QTRY_VERIFY_WITH_TIMEOUT(collect(sub.on(QStringLiteral("distance"))).cm.size() >= size_t(3 * rate), kLong);
-        QCOMPARE(sub.on(QStringLiteral("status")).value(0), QByteArray("online"));
+        Gateway g;
+        QVERIFY(startGateway(g, "everySample", options));
+        QTRY_VERIFY_WITH_TIMEOUT(collect(g.sub.on(QStringLiteral("distance"))).cm.size() >= size_t(3 * rate), kLong);
+        QCOMPARE(g.sub.on(QStringLiteral("status")).value(0), QByteArray("online"));
         int exitCode = -1;
-        const QJsonObject result = terminate(p, exitCode);
+        const QJsonObject result = terminate(g.p, exitCode);
         QCOMPARE(exitCode, 130);
         QVERIFY2(result.value(QStringLiteral("ok")).toBool(), QJsonDocument(result).toJson().constData());
         QCOMPARE(result.value(QStringLiteral("dropped")).toDouble(), 0.0);
         const size_t samples = size_t(result.value(QStringLiteral("samples")).toDouble());
-        QTRY_COMPARE_WITH_TIMEOUT(sub.lastStatus(), QByteArray("offline"), kLong);
+        QTRY_COMPARE_WITH_TIMEOUT(g.sub.lastStatus(), QByteArray("offline"), kLong);
 
         const std::vector<uint16_t> frames = sensor->frameLog();
-        const Samples s = collect(sub.on(QStringLiteral("distance")), &frames);
+        const Samples s = collect(g.sub.on(QStringLiteral("distance")), &frames);
         QVERIFY2(s.fault.isEmpty(), qPrintable(s.fault));
         QCOMPARE(s.cm.size(), samples);
         QCOMPARE(s.duplicates, 0);
 
         // No limits: no judgement, nothing on the state topic.
-        QVERIFY(sub.on(QStringLiteral("state")).isEmpty());
+        QVERIFY(g.sub.on(QStringLiteral("state")).isEmpty());
         QVERIFY(!result.contains(QStringLiteral("state_changes")));
     }
 
@@ -238,18 +263,12 @@ private slots:
         QFETCH(QString, states);
         sensor->setCountingDistance(-1);
         sensor->setDistanceCm(steps.first());
-        QTemporaryDir dir;
-        Broker broker(dir.path());
-        QVERIFY(broker.start());
-        Subscriber sub;
-        QVERIFY(sub.connect(broker.port, "stateTopic"));
-        QProcess p;
-        startCtl(p, publishArgs(broker.port, options));
-        QVERIFY(p.waitForStarted(10000));
+        Gateway g;
+        QVERIFY(startGateway(g, "stateTopic", options));
         const QStringList expected = states.split(QLatin1Char(' '));
-        auto told = [&sub] {
+        auto told = [&g] {
             QStringList list;
-            for (const QByteArray &m : sub.on(QStringLiteral("state"))) {
+            for (const QByteArray &m : g.sub.on(QStringLiteral("state"))) {
                 const QJsonObject o = QJsonDocument::fromJson(m).object();
                 list << o.value(QStringLiteral("state")).toString();
                 if (!(o.value(QStringLiteral("t")).toDouble() > 1.7e9))
@@ -262,13 +281,13 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(told().size(), i + 1, kLong);
         }
         int code = -1;
-        const QJsonObject result = terminate(p, code);
+        const QJsonObject result = terminate(g.p, code);
         QCOMPARE(code, 130);
         QCOMPARE(told(), expected);
         QCOMPARE(result.value(QStringLiteral("state_changes")).toInt(), expected.size());
         // A subscriber that comes later gets the last state at once.
         Subscriber late;
-        QVERIFY(late.connect(broker.port, "stateTopicLate"));
+        QVERIFY(late.connect(g.broker.port, "stateTopicLate"));
         QTRY_COMPARE_WITH_TIMEOUT(late.on(QStringLiteral("state")).size(), 1, kLong);
         QCOMPARE(QJsonDocument::fromJson(late.on(QStringLiteral("state")).first()).object().value(
                      QStringLiteral("state")).toString(),
@@ -278,19 +297,13 @@ private slots:
     // A publisher killed outright: the broker publishes its last will.
     void lastWillOnKill()
     {
-        QTemporaryDir dir;
-        Broker broker(dir.path());
-        QVERIFY(broker.start());
-        Subscriber sub;
-        QVERIFY(sub.connect(broker.port, "lastWill"));
-        QProcess p;
-        startCtl(p, publishArgs(broker.port));
-        QVERIFY(p.waitForStarted(10000));
-        QTRY_VERIFY_WITH_TIMEOUT(!sub.on(QStringLiteral("distance")).isEmpty(), kLong);
-        QCOMPARE(sub.lastStatus(), QByteArray("online"));
-        p.kill();
-        QVERIFY(p.waitForFinished(kLong));
-        QTRY_COMPARE_WITH_TIMEOUT(sub.lastStatus(), QByteArray("offline"), kLong);
+        Gateway g;
+        QVERIFY(startGateway(g, "lastWill"));
+        QTRY_VERIFY_WITH_TIMEOUT(!g.sub.on(QStringLiteral("distance")).isEmpty(), kLong);
+        QCOMPARE(g.sub.lastStatus(), QByteArray("online"));
+        g.p.kill();
+        QVERIFY(g.p.waitForFinished(kLong));
+        QTRY_COMPARE_WITH_TIMEOUT(g.sub.lastStatus(), QByteArray("offline"), kLong);
     }
 
     // The broker goes away and comes back. Stopped and started again after
@@ -310,51 +323,45 @@ private slots:
     {
         QFETCH(bool, frozen);
         const int rate = 2000;
-        QTemporaryDir dir;
-        Broker broker(dir.path());
-        QVERIFY(broker.start());
-        Subscriber sub;
-        QVERIFY(sub.connect(broker.port, "brokerAway", false));
-        QProcess p;
-        startCtl(p, publishArgs(broker.port));
-        QVERIFY(p.waitForStarted(10000));
-        QTRY_VERIFY_WITH_TIMEOUT(collect(sub.on(QStringLiteral("distance"))).cm.size() >= size_t(rate), kLong);
+        Gateway g;
+        QVERIFY(startGateway(g, "brokerAway", {}, false));
+        QTRY_VERIFY_WITH_TIMEOUT(collect(g.sub.on(QStringLiteral("distance"))).cm.size() >= size_t(rate), kLong);
 
         if (frozen) {
-            broker.signal(SIGSTOP);
+            g.broker.signal(SIGSTOP);
             QByteArray err;
-            QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("broker 127.0.0.1:"), kLong);
-            broker.signal(SIGCONT);
+            QTRY_VERIFY_WITH_TIMEOUT((err += g.p.readAllStandardError()).contains("broker 127.0.0.1:"), kLong);
+            g.broker.signal(SIGCONT);
         } else {
-            QVERIFY(broker.stop());
+            QVERIFY(g.broker.stop());
             // Five seconds of the stream pass without a broker.
             const uint64_t mark = sensor->framesSent();
             QTRY_VERIFY_WITH_TIMEOUT(sensor->framesSent() >= mark + uint64_t(5 * rate), kLong);
-            QVERIFY(broker.start());
+            QVERIFY(g.broker.start());
         }
         // The subscriber gets the samples of the outage and beyond.
-        const size_t before = collect(sub.on(QStringLiteral("distance"))).cm.size();
-        QTRY_VERIFY_WITH_TIMEOUT(collect(sub.on(QStringLiteral("distance"))).cm.size() >= before + size_t(7 * rate),
+        const size_t before = collect(g.sub.on(QStringLiteral("distance"))).cm.size();
+        QTRY_VERIFY_WITH_TIMEOUT(collect(g.sub.on(QStringLiteral("distance"))).cm.size() >= before + size_t(7 * rate),
                                  kLong);
         // Health comes every few seconds with the line's counters.
-        QTRY_VERIFY_WITH_TIMEOUT(!sub.on(QStringLiteral("health")).isEmpty(), kLong);
-        const QList<QByteArray> health = sub.on(QStringLiteral("health"));
+        QTRY_VERIFY_WITH_TIMEOUT(!g.sub.on(QStringLiteral("health")).isEmpty(), kLong);
+        const QList<QByteArray> health = g.sub.on(QStringLiteral("health"));
         const QJsonObject h = QJsonDocument::fromJson(health.last()).object();
         QVERIFY2(h.value(QStringLiteral("good_frames")).toDouble() > 0 && h.contains(QStringLiteral("bad_checksums"))
                      && h.value(QStringLiteral("dropped")).toDouble() == 0
                      && h.value(QStringLiteral("samples")).toDouble() > 0,
                  health.last().constData());
         int exitCode = -1;
-        const QJsonObject result = terminate(p, exitCode);
+        const QJsonObject result = terminate(g.p, exitCode);
         QCOMPARE(exitCode, 130);
         QCOMPARE(result.value(QStringLiteral("dropped")).toDouble(), 0.0);
         QVERIFY2(result.value(QStringLiteral("ok")).toBool(), QJsonDocument(result).toJson().constData());
         if (frozen)
             QVERIFY(result.value(QStringLiteral("resent")).toDouble() > 0);
         const size_t samples = size_t(result.value(QStringLiteral("samples")).toDouble());
-        QTRY_COMPARE_WITH_TIMEOUT(sub.lastStatus(), QByteArray("offline"), kLong);
+        QTRY_COMPARE_WITH_TIMEOUT(g.sub.lastStatus(), QByteArray("offline"), kLong);
         const std::vector<uint16_t> frames = sensor->frameLog();
-        const Samples s = collect(sub.on(QStringLiteral("distance")), &frames);
+        const Samples s = collect(g.sub.on(QStringLiteral("distance")), &frames);
         QVERIFY2(s.fault.isEmpty(), qPrintable(s.fault));
         QCOMPARE(s.cm.size(), samples);
     }
@@ -551,26 +558,20 @@ private slots:
         QFETCH(QString, error);
         QFETCH(QStringList, setArgs);
         sensor->setRate(200);
-        QTemporaryDir dir;
-        Broker broker(dir.path());
-        QVERIFY(broker.start());
-        Subscriber sub;
-        QVERIFY(sub.connect(broker.port, "commands"));
-        QProcess p;
-        startCtl(p, publishArgs(broker.port, allow ? QStringList{"--allow-commands"} : QStringList{}));
-        QVERIFY(p.waitForStarted(10000));
-        QTRY_VERIFY_WITH_TIMEOUT(!sub.on(QStringLiteral("distance")).isEmpty(), kLong);
+        Gateway g;
+        QVERIFY(startGateway(g, "commands", allow ? QStringList{"--allow-commands"} : QStringList{}));
+        QTRY_VERIFY_WITH_TIMEOUT(!g.sub.on(QStringLiteral("distance")).isEmpty(), kLong);
         sensor->clearReceived();
-        sub.publish(kPrefix + QStringLiteral("/set/") + setting, payload);
-        QTRY_VERIFY_WITH_TIMEOUT(!sub.on(QStringLiteral("reply")).isEmpty(), kLong);
-        const QJsonObject reply = QJsonDocument::fromJson(sub.on(QStringLiteral("reply")).first()).object();
+        g.sub.publish(kPrefix + QStringLiteral("/set/") + setting, payload);
+        QTRY_VERIFY_WITH_TIMEOUT(!g.sub.on(QStringLiteral("reply")).isEmpty(), kLong);
+        const QJsonObject reply = QJsonDocument::fromJson(g.sub.on(QStringLiteral("reply")).first()).object();
         QCOMPARE(reply.value(QStringLiteral("command")).toString(), QStringLiteral("set"));
         QCOMPARE(reply.value(QStringLiteral("setting")).toString(), setting);
         QCOMPARE(reply.value(QStringLiteral("ok")).toBool(), error.isEmpty());
         QVERIFY2(reply.value(QStringLiteral("error")).toString().contains(error),
                  QJsonDocument(reply).toJson().constData());
         int code = -1;
-        terminate(p, code);
+        terminate(g.p, code);
         QCOMPARE(code, 130);
         const QByteArray written = receivedBeforeMarker(*sensor);
 
