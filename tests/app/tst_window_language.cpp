@@ -549,14 +549,16 @@ void tst_window_language::nothingCutShort()
         QVERIFY(worker->isPortOpen());
         QTRY_COMPARE(ui()->distLabel->text(), QString("655.35"));
         QTRY_VERIFY(ui()->freqLabel->text().toInt() > 0);
-        // From here on the test alone writes the readouts and the counters:
-        // the window's refresh and the worker's once-a-second counts stop.
-        probe().updateTimer()->stop();
-        worker->runInWorkerThread([worker] { worker->freqTimer->stop(); });
     } else {
         ui()->connectButton->click();
         QVERIFY(!worker->isPortOpen());
     }
+    // From here on the test alone writes the readouts and the counters: the
+    // window's refresh and the worker's once-a-second counts stop (the
+    // worker's go on after a close), and what they sent before is taken now.
+    probe().updateTimer()->stop();
+    worker->runInWorkerThread([worker] { worker->freqTimer->stop(); });
+    QCoreApplication::sendPostedEvents();
     if (traffic) {
         window->findChild<QAbstractButton *>("pushButton_show_traffic")->click();
         QTRY_VERIFY(window->findChild<QWidget *>("dockWidget_traffic")->isVisible());
