@@ -27,7 +27,6 @@ enum HealthRow { Good, Bad, Stray, Resync };
 LinkPanel::LinkPanel(QMainWindow *w, receiver *worker, PortConnector *connector, StatusLine *status)
     : QGroupBox(w), window(w), worker(worker), connector(connector), status(status)
 {
-    clock.start();
     createWidgets();
     layOut();
     // The traffic view docked under the window's panels (it can float),
@@ -202,18 +201,19 @@ void LinkPanel::showTrafficPanel(bool show)
 
 // Said in the panel, not in the status line: the outcome of what was running
 // when the cable went (an upgrade, a command) stays readable there.
-void LinkPanel::onDeviceLost(bool waiting)
+void LinkPanel::onDeviceLost(bool waiting, qint64 atMs)
 {
-    policy.deviceLost(waiting, clock.elapsed());
+    policy.deviceLost(waiting, atMs);
     showPresence();
 }
 
 // The chart's time runs on across the gap: the curve goes on where the wall
 // clock is, so the time the device was away shows on the time axis (as one
 // straight segment from the last reading before to the first one after).
-void LinkPanel::onReconnected(int count)
+// The time away is the worker's: this thread may take either news late.
+void LinkPanel::onReconnected(int count, qint64 atMs)
 {
-    const double away = policy.reconnected(count, clock.elapsed());
+    const double away = policy.reconnected(count, atMs);
     if (away > 0)
         emit deviceBackAfter(away);
     showCounts();

@@ -13,7 +13,6 @@
 #include "port_access.h"
 #include "traffic_entry.h"
 
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QPointer>
 
@@ -70,8 +69,8 @@ private:
     void createWidgets();
     void layOut();
     void connectSignals();
-    void onDeviceLost(bool waiting);
-    void onReconnected(int count);
+    void onDeviceLost(bool waiting, qint64 atMs);
+    void onReconnected(int count, qint64 atMs);
     void onReconnectStopped();
     void onLineHealth(LineHealth health);
     void onTraffic(TrafficEntry entry);
@@ -98,7 +97,6 @@ private:
     QLabel *state;         // the device lost, waited for, or back
     QPushButton *findButton;
     QPushButton *showTraffic;
-    QElapsedTimer clock;     // the steady clock of the policy's decisions
     LineHealthPolicy policy;
 };
 

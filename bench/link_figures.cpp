@@ -53,7 +53,7 @@ public:
     int distances = 0;
     int lost = 0;
     void onDistance(QVector<uint16_t> d, int) { distances += d.size(); }
-    void onLost(bool) { ++lost; }
+    void onLost(bool, qint64) { ++lost; }
 };
 
 class ScanDone : public QObject

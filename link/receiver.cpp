@@ -323,7 +323,14 @@ void receiver::deviceLost()
         waitingForDevice.store(true);
         reconnectTimer->start();
     }
-    emit signalDeviceLost(wait);
+    emit signalDeviceLost(wait, steadyMs());
+}
+
+qint64 receiver::steadyMs()
+{
+    QElapsedTimer now;
+    now.start();
+    return now.msecsSinceReference();
 }
 
 void receiver::tryReconnect()
@@ -343,7 +350,7 @@ void receiver::tryReconnect()
     waitingForDevice.store(false);
     const int count = reconnects.fetch_add(1) + 1;
     qCDebug(lcLink) << "receiver::tryReconnect" << "reopened" << openedName << openedBaud << "count" << count;
-    emit signalReconnected(count);
+    emit signalReconnected(count, steadyMs());
 }
 
 void receiver::stopWaiting()

@@ -113,6 +113,9 @@ public:
     // run it and the caller would wait forever).
     template <typename Fn> void runInWorkerThread(Fn fn);
 
+    // Now on the monotonic clock, in milliseconds, the same in every thread.
+    static qint64 steadyMs();
+
     // CRC-16/MODBUS of the first n bytes; the low byte is sent first.
     static unsigned short calc_crc16(const unsigned char *data, int n);
 
@@ -184,10 +187,13 @@ signals:
     void signal_modbus_dev_addr_set(uchar dev_addr, bool &result);
     // The device has gone (the port is closed by now; every distance parsed
     // before went out in a last signalDistance first). `waiting`: the worker
-    // waits for it to come back.
-    void signalDeviceLost(bool waiting);
-    // The port is open again after a loss; `count` reopenings so far.
-    void signalReconnected(int count);
+    // waits for it to come back. `atMs`: when the worker found it gone, on
+    // the steady clock (steadyMs()), so that the time away is the worker's,
+    // however late a busy receiver takes the news.
+    void signalDeviceLost(bool waiting, qint64 atMs);
+    // The port is open again after a loss; `count` reopenings so far; `atMs`
+    // as above.
+    void signalReconnected(int count, qint64 atMs);
     // The waiting for a lost device ended without it (closePort, openPort,
     // or auto-reconnect turned off).
     void signalReconnectStopped();

@@ -582,7 +582,7 @@ void tst_window_language::nothingCutShort()
     LineHealth widest;
     widest.goodFrames = widest.badChecksums = widest.strayBytes = widest.resyncs = LinkPanel::kWidestExactCount;
     emit worker->signalLineHealth(widest);
-    emit worker->signalReconnected(int(LinkPanel::kWidestExactCount));
+    emit worker->signalReconnected(int(LinkPanel::kWidestExactCount), 0);
     const QString widestCount = LinkPanel::countText(LinkPanel::kWidestExactCount);
     for (const char *counter : {"label_good_frames", "label_bad_checksums", "label_stray_bytes", "label_resyncs",
                                 "label_reconnect_count"})

@@ -119,6 +119,8 @@ private slots:
 
     void reconnectKeepsRecording_data();
     void reconnectKeepsRecording();
+    void chartSkipsTheWorkersTimeAway_data();
+    void chartSkipsTheWorkersTimeAway();
     void disconnectKeepsEveryArrivedFrame();
     void lostAndNotReopened_data();
     void lostAndNotReopened();
@@ -227,8 +229,44 @@ void tst_window_link::reconnectKeepsRecording()
             widest = qMax(widest, points[i].x() - points[i - 1].x());
         return widest;
     };
+    // The worker looked for the device first a second after the loss (a
+    // coarse timer may fire 5 % early).
+    QVERIFY2(events.backAtMs - events.lostAtMs >= 950, qPrintable(QString::number(events.backAtMs - events.lostAtMs)));
     QTRY_VERIFY_WITH_TIMEOUT(widestStep() >= 0.9, 15000);
     QVERIFY(probe().timeCursor() > cursorBefore + 0.9);
+}
+
+void tst_window_link::chartSkipsTheWorkersTimeAway_data()
+{
+    QTest::addColumn<QString>("events");   // lost@ms, back@ms: when the worker saw them
+    QTest::addColumn<double>("skipped");
+    QTest::newRow("away 2.5 s") << "lost@1000 back@3500" << 2.5;
+    QTest::newRow("away a quarter second") << "lost@1000 back@1250" << 0.25;
+    QTest::newRow("back twice after one loss") << "lost@0 back@1500 back@9000" << 1.5;
+    QTest::newRow("back without a loss") << "back@4000" << 0.0;
+}
+
+// The chart's time runs on by the time the worker saw the device away, not
+// by the time between this thread's taking the two news: a window busy when
+// the loss came took it late and drew the gap too short. Here both news come
+// to the window at once.
+void tst_window_link::chartSkipsTheWorkersTimeAway()
+{
+    QFETCH(QString, events);
+    QFETCH(double, skipped);
+    receiver *worker = probe().worker();
+    const double before = probe().timeCursor();
+    const qint64 base = receiver::steadyMs();
+    int backs = 0;
+    for (const QString &e : events.split(QLatin1Char(' '))) {
+        const qint64 at = base + e.section(QLatin1Char('@'), 1).toLongLong();
+        if (e.startsWith(QLatin1String("lost")))
+            emit worker->signalDeviceLost(true, at);
+        else
+            emit worker->signalReconnected(++backs, at);
+    }
+    QTRY_COMPARE(label("label_reconnect_count"), QString::number(backs));
+    QCOMPARE(probe().timeCursor() - before, skipped);
 }
 
 // The operator disconnects while recording: the distances still gathering

@@ -25,8 +25,10 @@ public:
     int stopped = 0;
     int lastCount = 0;
     bool lastWaiting = false;
-    void onLost(bool waiting) { ++lost; lastWaiting = waiting; }
-    void onBack(int count) { ++back; lastCount = count; }
+    qint64 lostAtMs = -1;   // the worker's moments (steady clock)
+    qint64 backAtMs = -1;
+    void onLost(bool waiting, qint64 atMs) { ++lost; lastWaiting = waiting; lostAtMs = atMs; }
+    void onBack(int count, qint64 atMs) { ++back; lastCount = count; backAtMs = atMs; }
     void onStopped() { ++stopped; }
 };
 
