@@ -11,7 +11,7 @@ PKGS=(build-essential cmake pkg-config
       qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n libgl-dev
       dpkg-dev lintian desktop-file-utils appstream
       libfftw3-dev libmosquitto-dev mosquitto openssl
-      python3-minimal ccache)
+      python3-minimal ccache ninja-build)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Stage sourced by scripts/test.sh: the whole test suite built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, its tests started in the
-# background.
+# background. It comes first after the plain build: its tests run longest,
+# so they start earliest.
 # Any UBSan report stops the test (halt_on_error), so it counts as a failure.
 # Leak reports are limited to the project: lsan-qt.supp lists only leaks whose
 # whole stack lies in a system library that Qt loads (D-Bus); see
