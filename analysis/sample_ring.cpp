@@ -72,30 +72,33 @@ double SampleRing::measuredRate(quint64 from, int n) const
 {
     if (n < 2 || !holds(from, n))
         return 0.0;
-    // Slope of t(i) = a + b i by least squares. While the worker's rate is
-    // not yet known, a batch's samples all carry its arrival time: of each
-    // run of equal times only the last sample (the one that really arrived
-    // then) counts, or the steps would bias the slope by up to a batch.
-    auto time = [&](int i) { return us[size_t(slot(from + quint64(i)))]; };
-    const qint64 t0 = time(0);
-    double sumI = 0, sumT = 0, sumII = 0, sumIT = 0;
-    int points = 0;
-    // The sample after the stretch, when held, tells whether the last one
-    // ended its batch.
-    const bool nextHeld = from + quint64(n) < endNo;
+    // A sample's host time is when its batch arrived: never before the
+    // sensor sent it, often after. A reader the machine kept waiting, or a
+    // burst the line carried after a stall, makes times late, never early,
+    // and a least-squares slope is pulled by such a stretch, the more the
+    // nearer an end it lies (a reader 30 ms late at the start of 1.5 s made
+    // the rate 2 % too high). So the rate is the slope of the line that
+    // stays below every (number, time) point and closest to them all, the
+    // least total lateness: the edge of their lower convex hull over the
+    // middle number. Samples that share their batch's arrival time (while
+    // the worker's rate is not yet known) lie above that line but for each
+    // batch's last, so they need no care of their own.
+    auto time = [&](int i) { return double(us[size_t(slot(from + quint64(i)))]); };
+    // Positive when a, b, c turn counter-clockwise (number right, time up).
+    auto turn = [&](int a, int b, int c) {
+        return double(b - a) * (time(c) - time(a)) - (time(b) - time(a)) * double(c - a);
+    };
+    std::vector<int> hull;
+    hull.reserve(64);
     for (int i = 0; i < n; ++i) {
-        const qint64 t = time(i);
-        if ((i + 1 < n || nextHeld) && time(i + 1) == t)
-            continue;
-        const double di = i, dt = double(t - t0);
-        sumI += di;
-        sumT += dt;
-        sumII += di * di;
-        sumIT += di * dt;
-        ++points;
+        while (hull.size() >= 2 && turn(hull[hull.size() - 2], hull.back(), i) <= 0)
+            hull.pop_back();
+        hull.push_back(i);
     }
-    if (points < 2)
-        return 0.0;
-    const double slopeUs = (points * sumIT - sumI * sumT) / (points * sumII - sumI * sumI);
+    const double middle = (n - 1) / 2.0;
+    size_t e = 0;
+    while (e + 2 < hull.size() && hull[e + 1] < middle)
+        ++e;
+    const double slopeUs = (time(hull[e + 1]) - time(hull[e])) / double(hull[e + 1] - hull[e]);
     return slopeUs > 0 ? 1e6 / slopeUs : 0.0;
 }

@@ -56,9 +56,10 @@ public:
     // The n samples from number `from` on, as metres (and host times when
     // `us` is given). False, and nothing written, when they are not all held.
     bool copyMetres(quint64 from, int n, double *metres, qint64 *us = nullptr) const;
-    // Frames per second over those samples: the least-squares slope of their
-    // host times (every batch's arrival jitters; the fit over all of them
-    // does not). 0 when fewer than two or no time passed.
+    // Frames per second over those samples, from their host times: the slope
+    // of the line below all of them that keeps closest (arrivals are late
+    // by a jittering delay, never early). 0 when fewer than two or no time
+    // passed.
     double measuredRate(quint64 from, int n) const;
 
 signals:

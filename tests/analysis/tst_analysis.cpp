@@ -13,6 +13,7 @@
 #include "workerharness.h"
 
 #include <QBuffer>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -70,6 +71,8 @@ private slots:
     void simulatorVibrationSpectrum_data();
     void simulatorVibrationSpectrum();
     void ringHoldsTheLastSamples();
+    void rateIgnoresLateArrivals_data();
+    void rateIgnoresLateArrivals();
     void histogramCountsAndSpread();
     void captureExactness_data();
     void captureExactness();
@@ -273,6 +276,55 @@ void tst_analysis::ringHoldsTheLastSamples()
     ring.attach(&stream);
     stream.restart();
     QVERIFY(ring.isEmpty());
+}
+
+// The frame rate from host times as a loaded machine delivers them: each
+// batch of 10 frames (1,000 frames a second) arrives when the reader gets to
+// it, late by `lateMs` within the late stretch of the 1,500 frames (and by a
+// seeded jitter of up to `jitterMs` everywhere); with the worker's rate known
+// a batch's frames spread back from its arrival, else they all carry it.
+void tst_analysis::rateIgnoresLateArrivals_data()
+{
+    QTest::addColumn<bool>("rateKnown");
+    QTest::addColumn<int>("lateFrom");   // frames [lateFrom, lateTo) arrive late
+    QTest::addColumn<int>("lateTo");
+    QTest::addColumn<double>("lateMs");
+    QTest::addColumn<double>("jitterMs");
+    QTest::addColumn<double>("tolerance"); // relative
+    QTest::newRow("on time") << true << 0 << 0 << 0.0 << 0.0 << 1e-9;
+    QTest::newRow("on time, rate not yet known") << false << 0 << 0 << 0.0 << 0.0 << 1e-9;
+    QTest::newRow("reader 30 ms behind through the first fifth") << true << 0 << 300 << 30.0 << 0.0 << 1e-9;
+    QTest::newRow("reader 30 ms behind through the last fifth") << true << 1200 << 1500 << 30.0 << 0.0 << 1e-9;
+    QTest::newRow("reader 30 ms behind at the start, rate not yet known") << false << 0 << 300 << 30.0 << 0.0 << 1e-9;
+    QTest::newRow("reader 200 ms behind mid-stretch") << true << 600 << 900 << 200.0 << 0.0 << 1e-9;
+    QTest::newRow("every arrival up to 3 ms late") << true << 0 << 0 << 0.0 << 3.0 << 2e-3;
+    QTest::newRow("up to 3 ms late, 30 ms at the start") << true << 0 << 300 << 30.0 << 3.0 << 2e-3;
+}
+
+void tst_analysis::rateIgnoresLateArrivals()
+{
+    QFETCH(bool, rateKnown);
+    QFETCH(int, lateFrom);
+    QFETCH(int, lateTo);
+    QFETCH(double, lateMs);
+    QFETCH(double, jitterMs);
+    QFETCH(double, tolerance);
+    SampleRing ring(4000);
+    QRandomGenerator jitter(7);
+    // 1,600 frames from number 0; the stretch measured starts and ends
+    // inside batches: frames 45 to 1,544.
+    for (int b = 0; b < 160; ++b) {
+        MeasurementBatch batch = batchOf(quint64(b) * 10, QVector<uint16_t>(10, 300));
+        const int lastOfStretch = b * 10 + 9 - 45;
+        double late = jitter.generateDouble() * jitterMs;
+        if (lastOfStretch >= lateFrom && lastOfStretch < lateTo)
+            late += lateMs;
+        batch.lastUs = (b * 10 + 9) * 1000 + qint64(late * 1000);
+        batch.firstUs = rateKnown ? batch.lastUs - 9000 : batch.lastUs;
+        ring.add(batch);
+    }
+    const double rate = ring.measuredRate(45, 1500);
+    QVERIFY2(std::abs(rate - 1000.0) <= 1000.0 * tolerance, qPrintable(QString::number(rate, 'f', 6)));
 }
 
 void tst_analysis::histogramCountsAndSpread()
