@@ -590,8 +590,19 @@ void tst_simsensor::restartBetweenClockReadings()
     QVERIFY(s.waitForReceived(size_t(fps1000.size())));
     s.setClockStep(0);
     const QByteArray echo = line.upToMarker(s);
-    QVERIFY(echo.endsWith(fps1000));
-    QVERIFY2(frameStarts(echo.left(echo.size() - fps1000.size())).size() <= 2, qPrintable(echo.toHex()));
+    const int at = echo.indexOf(fps1000);
+    QVERIFY2(at >= 0, qPrintable(echo.toHex()));
+    QVERIFY2(frameStarts(echo.left(at)).size() <= 2, qPrintable(echo.toHex()));
+    // Until the steps stop, each pass of the simulator moves its clock on by
+    // a few milliseconds, a frame each at the new rate: a test thread that a
+    // loaded machine keeps from stopping them at once lets a pass or two run
+    // (a wake-up still pending). Those frames come whole, and a few at most:
+    // a burst would be the frames of all the time since the stream began.
+    const QByteArray after = echo.mid(at + fps1000.size());
+    QCOMPARE(after.size() % 9, 0);
+    for (int pos = 0; pos < after.size(); pos += 9)
+        QVERIFY2(after.mid(pos, 2) == QByteArray("\x59\x59", 2) && frameChecksumOk(after, pos), qPrintable(after.toHex()));
+    QVERIFY2(after.size() / 9 <= 10, qPrintable(after.toHex()));
     QCOMPARE(s.rate(), 1000);
     const int frames = frameStarts(line.runFor(s, 1000)).size();
     QVERIFY2(frames >= 995 && frames <= 1005, qPrintable(QString::number(frames)));
